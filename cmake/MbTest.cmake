@@ -1,0 +1,51 @@
+# mb_add_gtest(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>]
+#              [WINDOWS_ONLY | NATIVE_ONLY] [SERIAL] [TIMEOUT <s>])
+# SERIAL: the program drives windows on the shared desktop, so no other SERIAL test runs beside it.
+# One test program. Natively each test case is its own ctest test; under Wine the whole
+# program is one ctest test (discovery would start Wine once per case).
+include(GoogleTest)
+function(mb_add_gtest name)
+  cmake_parse_arguments(T "WINDOWS_ONLY;NATIVE_ONLY;SERIAL" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(MB_FUZZ)
+    return()  # the fuzz build runs only the fuzzers
+  endif()
+  if(T_WINDOWS_ONLY AND NOT MB_WINDOWS)
+    return()
+  endif()
+  if(T_NATIVE_ONLY AND MB_WINDOWS)
+    return()
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 600)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  if(MB_WINDOWS)
+    add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "windows;${T_LABELS}")
+    if(T_SERIAL)
+      set_tests_properties(${name} PROPERTIES RESOURCE_LOCK desktop)
+    endif()
+  else()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "native;${T_LABELS}")
+  endif()
+endfunction()
+
+# mb_add_fuzzer(<name> SOURCES <files...> LIBS <targets...> SEEDS <dir>)
+# A libFuzzer target; ctest runs it for MB_FUZZ_SECONDS on a scratch copy of its seeds.
+set(MB_FUZZ_SECONDS 60 CACHE STRING "How long ctest runs each fuzzer")
+function(mb_add_fuzzer name)
+  cmake_parse_arguments(F "" "SEEDS" "SOURCES;LIBS" ${ARGN})
+  if(NOT MB_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${F_SOURCES})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set(work ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
+  add_test(NAME ${name}
+    COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
+            sh -c "rm -rf '${work}' && mkdir -p '${work}' && cp -r '${F_SEEDS}'/. '${work}'/ && exec \"$0\" -max_total_time=${MB_FUZZ_SECONDS} -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 '${work}'"
+            $<TARGET_FILE:${name}>)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 900 LABELS fuzz)
+endfunction()
