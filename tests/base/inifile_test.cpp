@@ -51,6 +51,7 @@ TEST(IniFile, NamesAndValuesAreTrimmedAndMatchingQuotesDropped) {
         "eq=a=b\r\n");
   TIniFile ini(t.File("p.ini"));
   EXPECT_EQ(ini.ReadString("info", "name1", "d"), "Tool One");
+  EXPECT_EQ(ini.ReadString(" info ", " name1 ", "d"), "Tool One");
   EXPECT_EQ(ini.ReadString("info", "q1", "d"), "quoted value");
   EXPECT_EQ(ini.ReadString("info", "q2", "d"), "single");
   EXPECT_EQ(ini.ReadString("info", "q3", "d"), "\"unmatched'");

@@ -4,10 +4,12 @@
 //   driver_target.exe --exit N        ends at once with exit code N
 //   driver_target.exe --udp PORT N    sends N datagrams "ping <i>" to 127.0.0.1:PORT, ends
 //   driver_target.exe --box TEXT      shows an information box with TEXT, then ends with 3
+//   driver_target.exe --cwd           writes its current folder into cwd.txt there, ends
 #include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include "base/sysutils.h"
 
@@ -132,6 +134,15 @@ int SendPings(int port, int count) {
 int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
   if (ParamStr(1) == "--exit") return StrToIntDef(ParamStr(2), 1);
   if (ParamStr(1) == "--udp") return SendPings(StrToIntDef(ParamStr(2), 0), StrToIntDef(ParamStr(3), 0));
+  if (ParamStr(1) == "--cwd") {
+    char dir[MAX_PATH] = {};
+    GetCurrentDirectoryA(sizeof(dir), dir);
+    HANDLE f = CreateFileA("cwd.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD put = 0;
+    WriteFile(f, dir, static_cast<DWORD>(strlen(dir)), &put, nullptr);
+    CloseHandle(f);
+    return 0;
+  }
   if (ParamStr(1) == "--box") {
     MessageBoxA(nullptr, ParamStr(2).c_str(), "Target Box", MB_OK | MB_ICONINFORMATION);
     return 3;

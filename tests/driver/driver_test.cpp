@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include "base/sysutils.h"
+#include "tests/base/temp_folder.h"
 #include "tools/driver/driver.h"
 #include "tools/driver/net.h"
 
@@ -37,6 +38,13 @@ TEST(DriverProcess, ReportsTheExitCodeOfAProgramThatEnds) {
   ASSERT_TRUE(p.WaitExit(kWait, &code));
   EXPECT_EQ(code, 42u);
   EXPECT_FALSE(p.Running());
+}
+
+TEST(DriverProcess, TheProgramRunsInTheGivenWorkingFolder) {
+  TempFolder t;
+  Process p(TargetExe(), "--cwd", t.File(""));
+  ASSERT_TRUE(p.WaitExit(kWait));
+  EXPECT_EQ(ExcludeTrailingBackslash(t.Get("cwd.txt")), ExcludeTrailingBackslash(t.File("")));
 }
 
 TEST(DriverProcess, StartingAMissingProgramRaises) {

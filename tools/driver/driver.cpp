@@ -93,8 +93,6 @@ Process::Process(const std::string& exe, const std::string& arguments, const std
   CloseHandle(pi.hThread);
   process_ = pi.hProcess;
   pid_ = pi.dwProcessId;
-  // A GUI program is ready for input once it waits for its first message.
-  WaitForInputIdle(process_, 10000);
 }
 
 Process::~Process() {
