@@ -62,8 +62,33 @@ HWND Child(HWND parent, const char* cls, const char* text, DWORD style, int x, i
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
 }
 
+// Two windowless controls as the program's layer reports them: one to click, one hidden.
+LRESULT GraphicMessages(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+  static const UINT textMessage = RegisterWindowMessageA("MbGraphicText");
+  static const UINT clickMessage = RegisterWindowMessageA("MbGraphicClick");
+  handled = msg == textMessage || msg == clickMessage;
+  if (msg == textMessage) {
+    const char* items[] = {"VE:Paint me", "--:Hidden"};
+    return wp < 2 ? GlobalAddAtomA(items[wp]) : 0;
+  }
+  if (msg == clickMessage) {
+    char name[256] = {};
+    GlobalGetAtomNameA(static_cast<ATOM>(lp), name, sizeof(name));
+    if (std::string(name) != "Paint me") return 0;
+    SetPanel(0, "graphic click");
+    return 1;
+  }
+  return 0;
+}
+
 LRESULT CALLBACK MainProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  bool handled = false;
+  const LRESULT graphic = GraphicMessages(msg, wp, lp, handled);
+  if (handled) return graphic;
   switch (msg) {
+    case WM_LBUTTONUP:
+      SetPanel(0, "mouse at " + std::to_string(LOWORD(lp)) + "," + std::to_string(HIWORD(lp)));
+      return 0;
     case WM_CREATE: {
       Child(w, "BUTTON", "Press me", BS_PUSHBUTTON, 8, 8, 100, 24, kPressMe);
       HWND edit = Child(w, "EDIT", "", WS_BORDER | ES_AUTOHSCROLL, 8, 40, 150, 22, kEdit);

@@ -136,6 +136,26 @@ TEST_F(DriverTarget, AClickThatOpensAModalBoxDoesNotBlockAndTheBoxCanBeAnswered)
   EXPECT_TRUE(PanelBecomes(0, "yes"));
 }
 
+TEST_F(DriverTarget, WindowlessControlsAreListedAndClickedThroughTheirWindow) {
+  const std::vector<GraphicControlView> g = GraphicChildren(window_);
+  ASSERT_EQ(g.size(), 2u);
+  EXPECT_EQ(g[0].caption, "Paint me");
+  EXPECT_TRUE(g[0].visible && g[0].enabled);
+  EXPECT_EQ(g[1].caption, "Hidden");
+  EXPECT_FALSE(g[1].visible || g[1].enabled);
+  EXPECT_TRUE(GraphicChildren(FindChildById(window_, 106)).empty());  // a plain button holds none
+  EXPECT_EQ(FindGraphicOwner(window_, "Paint me"), window_);
+  EXPECT_EQ(FindGraphicOwner(window_, "Hidden"), nullptr);
+  EXPECT_THROW(ClickGraphic(window_, "Hidden"), DriverError);
+  ClickGraphic(window_, "Paint me");
+  EXPECT_TRUE(PanelBecomes(0, "graphic click"));
+}
+
+TEST_F(DriverTarget, AMouseClickArrivesAtTheGivenClientPoint) {
+  ClickAt(window_, 300, 150);
+  EXPECT_TRUE(PanelBecomes(0, "mouse at 300,150"));
+}
+
 TEST_F(DriverTarget, QuitButtonEndsTheProgramWithItsExitCode) {
   Click(FindChild(window_, "Button", "Quit"));
   DWORD code = 0;
