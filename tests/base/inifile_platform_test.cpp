@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include "base/inifiles.h"
+#include "tests/base/ini_random.h"
 #include "tests/base/temp_folder.h"
 
 namespace {
@@ -158,5 +159,31 @@ TEST(IniAgainstPlatformKeys, ASectionListsTheSameKeysAsTheProfileFunctions) {
     const std::string name = "k" + std::to_string(n++) + ".ini";
     t.Put(name, content);
     EXPECT_EQ(TIniFile(t.File(name)).ReadSection("info"), PlatformKeys(t.File(name), "info")) << content;
+  }
+}
+
+TEST(IniAgainstPlatformRandom, RandomFilesReadTheSameAndStayInAgreementAfterWrites) {
+  TempFolder t;
+  RandomIni gen(1502);
+  for (int round = 0; round < 150; ++round) {
+    const std::string content = gen.File();
+    const std::string ours = "o" + std::to_string(round) + ".ini";
+    const std::string theirs = "p" + std::to_string(round) + ".ini";
+    t.Put(ours, content);
+    t.Put(theirs, content);
+    TIniFile ini(t.File(ours));
+    for (int q = 0; q < 6; ++q) {
+      const std::string s = gen.Section(), k = gen.Key();
+      ASSERT_EQ(ini.ReadString(s, k, kDefault), PlatformRead(t.File(theirs), s, k)) << content << "|" << s << "/" << k;
+    }
+    const std::string ws = gen.Section(), wk = gen.Key(), wv = gen.Value();
+    ini.WriteString(ws, wk, wv);
+    WritePrivateProfileStringA(ws.c_str(), wk.c_str(), wv.c_str(), t.File(theirs).c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, t.File(theirs).c_str());
+    for (int q = 0; q < 6; ++q) {
+      const std::string s = q == 0 ? ws : gen.Section(), k = q == 0 ? wk : gen.Key();
+      ASSERT_EQ(ini.ReadString(s, k, kDefault), PlatformRead(t.File(theirs), s, k))
+          << content << "| after " << ws << "/" << wk << "=" << wv << " | " << s << "/" << k;
+    }
   }
 }
