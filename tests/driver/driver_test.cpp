@@ -151,9 +151,17 @@ TEST_F(DriverTarget, WindowlessControlsAreListedAndClickedThroughTheirWindow) {
   EXPECT_TRUE(PanelBecomes(0, "graphic click"));
 }
 
-TEST_F(DriverTarget, AMouseClickArrivesAtTheGivenClientPoint) {
+TEST_F(DriverTarget, AMouseClickGoesToTheWindowUnderThePointInItsOwnCoordinates) {
+  EXPECT_EQ(WindowAt(window_, 300, 150), window_);
   ClickAt(window_, 300, 150);
   EXPECT_TRUE(PanelBecomes(0, "mouse at 300,150"));
+  HWND button = FindChild(window_, "Button", "Press me");
+  EXPECT_EQ(WindowAt(window_, 50, 20), button);
+  ClickAt(window_, 50, 20);
+  HWND box = WaitForMessageBox(process_->Id(), kWait);
+  ASSERT_NE(box, nullptr);
+  AnswerMessageBox(box, IDYES);
+  EXPECT_TRUE(PanelBecomes(0, "yes"));
 }
 
 TEST_F(DriverTarget, QuitButtonEndsTheProgramWithItsExitCode) {

@@ -318,11 +318,25 @@ void ClickGraphic(HWND top, const std::string& caption) {
   Post(owner, clickMessage, 0, static_cast<LPARAM>(atom));
 }
 
-void ClickAt(HWND window, int x, int y) {
-  const LPARAM at = MAKELPARAM(x, y);
-  Post(window, WM_MOUSEMOVE, 0, at);
-  Post(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  Post(window, WM_LBUTTONUP, 0, at);
+HWND WindowAt(HWND top, int x, int y) {
+  HWND w = top;
+  POINT p{x, y};
+  for (;;) {
+    HWND child = ChildWindowFromPointEx(w, p, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+    if (!child || child == w) return w;
+    MapWindowPoints(w, child, &p, 1);
+    w = child;
+  }
+}
+
+void ClickAt(HWND top, int x, int y) {
+  HWND target = WindowAt(top, x, y);
+  POINT p{x, y};
+  MapWindowPoints(top, target, &p, 1);
+  const LPARAM at = MAKELPARAM(p.x, p.y);
+  Post(target, WM_MOUSEMOVE, 0, at);
+  Post(target, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  Post(target, WM_LBUTTONUP, 0, at);
 }
 
 HWND WaitForMessageBox(DWORD pid, int timeoutMs) { return WaitForTopWindow(pid, "#32770", "", timeoutMs); }

@@ -71,6 +71,7 @@ DWORD ProcessOf(HWND w);
 
 // --- reading controls ---
 int StatusPanelCount(HWND statusBar);
+// The panel's text as stored; a centred panel's text starts with a tab.
 std::string StatusPanelText(HWND statusBar, int panel);
 int ListViewItemCount(HWND listView);
 int ListViewColumnCount(HWND listView);
@@ -104,8 +105,12 @@ HWND FindGraphicOwner(HWND top, const std::string& caption);
 // Clicks it, posted like Click; raises DriverError when there is no such control. The
 // caption's atom stays behind, since the target reads it at some later time.
 void ClickGraphic(HWND top, const std::string& caption);
-// Left mouse button down and up at a point of the window's client area, posted.
-void ClickAt(HWND window, int x, int y);
+// The deepest visible window under a point of top's client area (top itself if no child).
+HWND WindowAt(HWND top, int x, int y);
+// A user's left click at a point of top's client area: mouse move, button down and up are
+// posted to the window under the point, in its own client coordinates, so windowless
+// controls get it through their parent as from a real mouse.
+void ClickAt(HWND top, int x, int y);
 
 // --- message boxes ---
 struct MessageBoxView {
