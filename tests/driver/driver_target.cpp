@@ -5,6 +5,7 @@
 //   driver_target.exe --udp PORT N    sends N datagrams "ping <i>" to 127.0.0.1:PORT, ends
 //   driver_target.exe --box TEXT      shows an information box with TEXT, then ends with 3
 //   driver_target.exe --cwd           writes its current folder into cwd.txt there, ends
+//   driver_target.exe --args ...      writes ParamCount and every ParamStr into args.txt, ends
 #include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -159,6 +160,12 @@ int SendPings(int port, int count) {
 int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
   if (ParamStr(1) == "--exit") return StrToIntDef(ParamStr(2), 1);
   if (ParamStr(1) == "--udp") return SendPings(StrToIntDef(ParamStr(2), 0), StrToIntDef(ParamStr(3), 0));
+  if (ParamStr(1) == "--args") {
+    std::string out = IntToStr(ParamCount());
+    for (int i = 1; i <= ParamCount(); ++i) out += "|" + ParamStr(i);
+    SaveFileBytes("args.txt", out);
+    return 0;
+  }
   if (ParamStr(1) == "--cwd") {
     char dir[MAX_PATH] = {};
     GetCurrentDirectoryA(sizeof(dir), dir);

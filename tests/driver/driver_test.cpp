@@ -47,6 +47,13 @@ TEST(DriverProcess, TheProgramRunsInTheGivenWorkingFolder) {
   EXPECT_EQ(ExcludeTrailingBackslash(t.Get("cwd.txt")), ExcludeTrailingBackslash(t.File("")));
 }
 
+TEST(DriverProcess, ArgumentsReachTheProgramSplitAtBlanksAndGroupedByQuotes) {
+  TempFolder t;
+  Process p(TargetExe(), "--args -start \"a b\"c C:\\dir\\ \"\" last", t.File(""));
+  ASSERT_TRUE(p.WaitExit(kWait));
+  EXPECT_EQ(t.Get("args.txt"), "6|--args|-start|a bc|C:\\dir\\||last");
+}
+
 TEST(DriverProcess, StartingAMissingProgramRaises) {
   EXPECT_THROW(Process(ProgramFolder() + "no_such_program.exe", ""), DriverError);
 }
