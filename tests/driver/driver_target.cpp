@@ -16,7 +16,7 @@
 
 namespace {
 
-enum { kPressMe = 101, kEdit = 102, kCombo = 103, kList = 104, kStatus = 105, kQuit = 106, kLabel = 107 };
+enum { kPressMe = 101, kEdit = 102, kCombo = 103, kList = 104, kStatus = 105, kQuit = 106, kLabel = 107, kDate = 108 };
 
 HWND g_status = nullptr;
 WNDPROC g_editProc = nullptr;
@@ -106,6 +106,7 @@ LRESULT CALLBACK MainProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
       AddRow(lv, 2, "row2", "");
       Child(w, "STATIC", "Label text", 0, 8, 100, 100, 16, kLabel);
       Child(w, "BUTTON", "Quit", BS_PUSHBUTTON, 8, 130, 100, 24, kQuit);
+      Child(w, DATETIMEPICK_CLASSA, "", DTS_SHORTDATEFORMAT, 170, 130, 120, 22, kDate);
       g_status = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, w,
                                  reinterpret_cast<HMENU>(kStatus), GetModuleHandleA(nullptr), nullptr);
       int parts[3] = {120, 260, -1};
@@ -179,7 +180,7 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
     MessageBoxA(nullptr, ParamStr(2).c_str(), "Target Box", MB_OK | MB_ICONINFORMATION);
     return 3;
   }
-  INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+  INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_DATE_CLASSES};
   InitCommonControlsEx(&icc);
   WNDCLASSA wc = {};
   wc.lpfnWndProc = MainProc;

@@ -102,6 +102,24 @@ TEST_F(DriverTarget, ReadsStatusPanelsAndListViewCellsAcrossProcesses) {
   EXPECT_EQ(ListViewSelectedIndex(lv), -1);
 }
 
+TEST_F(DriverTarget, APickersDateIsSetAndReadAcrossProcesses) {
+  HWND picker = FindChildById(window_, 108);
+  ASSERT_NE(picker, nullptr);
+  SYSTEMTIME st = {};
+  st.wYear = 2030;
+  st.wMonth = 2;
+  st.wDay = 1;
+  st.wHour = 7;
+  st.wMinute = 30;
+  SetDateTime(picker, st);
+  const SYSTEMTIME back = DateTimeOf(picker);
+  EXPECT_EQ(back.wYear, 2030);
+  EXPECT_EQ(back.wMonth, 2);
+  EXPECT_EQ(back.wDay, 1);
+  EXPECT_EQ(back.wHour, 7);
+  EXPECT_EQ(back.wMinute, 30);
+}
+
 TEST_F(DriverTarget, ComboSelectionIsReportedToTheOwnerLikeAUsersChoice) {
   HWND combo = FindChildById(window_, 103);
   ASSERT_NE(combo, nullptr);

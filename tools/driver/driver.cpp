@@ -240,6 +240,22 @@ int ListViewSelectedIndex(HWND listView) {
   return static_cast<int>(Send(listView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
+SYSTEMTIME DateTimeOf(HWND picker) {
+  RemoteBuffer remote(picker, sizeof(SYSTEMTIME));
+  if (Send(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(remote.Address())) != GDT_VALID)
+    throw DriverError("the picker holds no date");
+  SYSTEMTIME st = {};
+  remote.Read(0, &st, sizeof(st));
+  return st;
+}
+
+void SetDateTime(HWND picker, const SYSTEMTIME& value) {
+  RemoteBuffer remote(picker, sizeof(SYSTEMTIME));
+  remote.Write(0, &value, sizeof(value));
+  if (!Send(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(remote.Address())))
+    throw DriverError("the picker refused the date");
+}
+
 std::vector<std::string> ComboItems(HWND combo) {
   std::vector<std::string> items;
   const int n = static_cast<int>(Send(combo, CB_GETCOUNT, 0, 0));

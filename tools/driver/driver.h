@@ -77,6 +77,9 @@ int ListViewItemCount(HWND listView);
 int ListViewColumnCount(HWND listView);
 std::string ListViewItemText(HWND listView, int item, int subItem);
 int ListViewSelectedIndex(HWND listView);  // -1 when none
+// Date and time pickers: the value they show (no notification when set).
+SYSTEMTIME DateTimeOf(HWND picker);
+void SetDateTime(HWND picker, const SYSTEMTIME& value);
 std::vector<std::string> ComboItems(HWND combo);
 int ComboSelectedIndex(HWND combo);
 
