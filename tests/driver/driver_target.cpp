@@ -34,6 +34,17 @@ std::string WindowText(HWND w) {
 LRESULT CALLBACK EditProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_KEYDOWN && wp == VK_RETURN) {
     SetPanel(1, "enter:" + WindowText(w));
+    // "busy" stands for a program that blocks its thread, as a long echo request does.
+    // Named events let the test see the busy period without asking the busy thread.
+    if (WindowText(w) == "busy") {
+      HANDLE busy = CreateEventA(nullptr, TRUE, FALSE, "MbDriverTargetBusy");
+      HANDLE idle = CreateEventA(nullptr, TRUE, FALSE, "MbDriverTargetIdle");
+      SetEvent(busy);
+      Sleep(4000);
+      SetEvent(idle);
+      CloseHandle(busy);
+      CloseHandle(idle);
+    }
     return 0;
   }
   return CallWindowProcA(g_editProc, w, msg, wp, lp);

@@ -76,6 +76,25 @@ TEST_F(DriverTarget, FindsWindowsByClassAndTitleOfTheProcessOnly) {
   EXPECT_FALSE(NoTopWindowFor(process_->Id(), "", "Driver Target", 100));
 }
 
+TEST_F(DriverTarget, TitlesAreReadWhileTheProgramIsBusyAndTextsOfClosedWindowsAreEmpty) {
+  HWND label = FindChild(window_, "Static", "Label text");
+  ASSERT_NE(label, nullptr);
+  HANDLE busy = CreateEventA(nullptr, TRUE, FALSE, "MbDriverTargetBusy");
+  HANDLE idle = CreateEventA(nullptr, TRUE, FALSE, "MbDriverTargetIdle");
+  SetEditText(FindChildById(window_, 102), "busy");  // Enter then blocks the target's thread
+  PressEnter(FindChildById(window_, 102));
+  ASSERT_EQ(WaitForSingleObject(busy, kWait), WAIT_OBJECT_0);
+  EXPECT_EQ(FindTopWindow(process_->Id(), "", "Driver Target"), window_);
+  EXPECT_EQ(WaitForSingleObject(idle, 0), static_cast<DWORD>(WAIT_TIMEOUT));  // found while still busy
+  EXPECT_EQ(TextOf(label), "Label text");  // a message waits for the busy thread
+  EXPECT_EQ(WaitForSingleObject(idle, 0), WAIT_OBJECT_0);
+  CloseHandle(busy);
+  CloseHandle(idle);
+  PostClose(window_);
+  ASSERT_TRUE(process_->WaitExit(kWait));
+  EXPECT_EQ(TextOf(label), "");
+}
+
 TEST_F(DriverTarget, ReadsChildTextsByClassTextAndId) {
   HWND label = FindChild(window_, "Static", "Label text");
   ASSERT_NE(label, nullptr);

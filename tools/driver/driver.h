@@ -50,7 +50,8 @@ private:
 // --- finding windows ---
 // Top-level windows of the process (pid 0: of any process), in z-order.
 std::vector<HWND> TopWindows(DWORD pid, bool visibleOnly = true);
-// First top-level window matching class and title exactly ("" matches any); nullptr if none.
+// First top-level window matching class and title (TitleOf) exactly ("" matches any);
+// nullptr if none.
 HWND FindTopWindow(DWORD pid, const std::string& className, const std::string& title, bool visibleOnly = true);
 HWND WaitForTopWindow(DWORD pid, const std::string& className, const std::string& title, int timeoutMs,
                       bool visibleOnly = true);
@@ -64,7 +65,12 @@ HWND FindChild(HWND parent, const std::string& className, const std::string& tex
 HWND FindChildById(HWND parent, int id);
 
 std::string ClassOf(HWND w);
-std::string TextOf(HWND w);  // WM_GETTEXT, marshalled by the system
+// WM_GETTEXT, marshalled by the system: the current text of any control; "" once the
+// window is gone. Raises DriverError when the target does not answer within 10 s.
+std::string TextOf(HWND w);
+// The caption the system keeps for the window, read without a message: never blocks on a
+// busy program. Right for top-level windows; controls such as edits keep their own text.
+std::string TitleOf(HWND w);
 bool IsShown(HWND w);        // visible flag of the window itself
 bool IsEnabledWindow(HWND w);
 DWORD ProcessOf(HWND w);
