@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "base/sysutils.h"
+
 std::string TimerDatText(const std::string& mac, const std::string& host,
                          const std::string& date, const std::string& time) {
   return mac + "\r\n" + host + "\r\n" + date + "\r\n" + time + "\r\n";
@@ -36,14 +38,14 @@ void TConsoleCore::Startup(const std::vector<std::string>& args) {
   std::string lpro = ini.ReadString("settings", "lpro", "Custom");
   int chosen = -1;
   for (size_t i = 0; i < profileNames_.size() && chosen < 0; ++i)
-    if (SameTextAnsi(profileNames_[i], lpro)) chosen = static_cast<int>(i);
+    if (AnsiSameText(profileNames_[i], lpro)) chosen = static_cast<int>(i);
   view_.SelectProfile(chosen);
   ProfileChosen(chosen);
 
   Settings = ReadWakeSettings(ini);
   ApplyLanguage(ProgramDir + "lang\\" + ini.ReadString("settings", "lang", "eng.txt"));
   for (size_t k = 0; k < langNames_.size(); ++k) {
-    if (SameTextAnsi(langNames_[k], LangLines[llDisplayName])) {
+    if (AnsiSameText(langNames_[k], LangLines[llDisplayName])) {
       view_.SelectLanguage(static_cast<int>(k));
       break;
     }
@@ -68,7 +70,7 @@ void TConsoleCore::ApplyLanguage(const std::string& path) {
   if (!host_.ReadFile(path, bytes)) return;
   LangLines.Assign(SplitTextLines(bytes));
   for (const TLangTarget& t : LangTargets()) view_.SetLangText(t, LangLines[t.Line]);
-  host_.Profiles().WriteString("settings", "lang", ExtractFileNamePart(path));
+  host_.Profiles().WriteString("settings", "lang", ExtractFileName(path));
 }
 
 void TConsoleCore::LoadProfiles() {

@@ -1,5 +1,7 @@
 #include "console/lang.h"
 
+#include "base/strings.h"
+
 const std::vector<TLangTarget>& LangTargets() {
   using P = TLangProperty;
   static const std::vector<TLangTarget> targets = {
@@ -94,23 +96,9 @@ const std::vector<std::string>& BuiltinLangLines() {
 }
 
 std::vector<std::string> SplitTextLines(const std::string& bytes) {
-  std::vector<std::string> lines;
-  std::string line;
-  bool open = false;  // a line has started that no line end closed yet
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    char c = bytes[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(line);
-      line.clear();
-      open = false;
-      if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    } else {
-      line += c;
-      open = true;
-    }
-  }
-  if (open) lines.push_back(line);
-  return lines;
+  TStringList list;
+  list.SetText(bytes);
+  return {list.begin(), list.end()};
 }
 
 TLangLines::TLangLines() : lines_(BuiltinLangLines()) {}

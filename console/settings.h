@@ -35,8 +35,3 @@ std::vector<std::string> ReadProfileNames(IIniStore& ini);
 // appended. Returns the profile's index.
 int SaveProfile(IIniStore& ini, const std::string& name, const std::string& mac,
                 const std::string& host);
-
-// Letter case ignored the way the Windows-1252 code page folds it.
-bool SameTextAnsi(const std::string& a, const std::string& b);
-// The part after the last "\" or "/".
-std::string ExtractFileNamePart(const std::string& path);

@@ -10,15 +10,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-TEST(SplitTextLines, AcceptsEveryLineEndAndCountsAnUnendedLastLine) {
-  EXPECT_EQ(SplitTextLines("a\r\nb\nc\rd"), (Lines{"a", "b", "c", "d"}));
-  EXPECT_EQ(SplitTextLines("a\r\n"), (Lines{"a"}));
-  EXPECT_EQ(SplitTextLines("a\r\n\r\nb"), (Lines{"a", "", "b"}));
-  EXPECT_EQ(SplitTextLines("\n"), (Lines{""}));
-  EXPECT_EQ(SplitTextLines(""), Lines{});
-  EXPECT_EQ(SplitTextLines("a\n\rb"), (Lines{"a", "", "b"})) << "LF CR is two line ends";
-}
-
 TEST(LangLines, AlwaysHoldsEveryLineTheProgramReads) {
   TLangLines lang;
   EXPECT_EQ(lang.Count(), LangLineCount);

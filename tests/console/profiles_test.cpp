@@ -85,13 +85,4 @@ TEST(SaveProfile, ACountThatIsNotANumberStartsOver) {
   EXPECT_EQ(ini.values["profiles"]["profilemac0"], "m");
 }
 
-TEST(TextHelpers, CaseIsFoldedForAsciiAndWesternLetters) {
-  EXPECT_TRUE(SameTextAnsi("Custom", "cUSTOM"));
-  EXPECT_TRUE(SameTextAnsi("\xDC" "ber", "\xFC" "BER"));
-  EXPECT_FALSE(SameTextAnsi("\xF7", "\xD7"));
-  EXPECT_FALSE(SameTextAnsi("pc1", "pc10"));
-  EXPECT_EQ(ExtractFileNamePart("C:\\prog\\lang\\deu.txt"), "deu.txt");
-  EXPECT_EQ(ExtractFileNamePart("deu.txt"), "deu.txt");
-}
-
 }  // namespace
