@@ -23,7 +23,7 @@ class EFCreateError : public EStreamError { using EStreamError::EStreamError; };
 // An input/output failure of the run-time library; carries the operating system's code.
 class EInOutError : public Exception {
 public:
-  EInOutError(const std::string& message, int32_t errorCode) : Exception(message), ErrorCode(errorCode) {}
+  EInOutError(const std::string& message, int32_t errorCode = 0) : Exception(message), ErrorCode(errorCode) {}
   int32_t ErrorCode;
 };
 
