@@ -156,7 +156,7 @@ private:
   std::string hint_;
   bool showHint_ = false;
   TColor color_ = clBtnFace;
-  bool parentColor_ = false;
+  bool parentColor_ = true;
   TFont font_;
   bool parentFont_ = true;
   TCursor cursor_ = crDefault;
