@@ -550,3 +550,48 @@ TEST(Hints, ControlsThatShowHintsGetATipAndChangedTextsReachIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// What the console's profile box reports after the user types over a chosen entry: the platform's
+// own selection, which follows the typed text (no entry matches: nothing is selected).
+TEST(ComboBox, TypingTextThatMatchesNoEntryLeavesNothingSelected) {
+  FormsGuard guard;
+  TConsoleLikeForm* form = nullptr;
+  Application->CreateForm(form);
+  form->Show();
+  auto* combo = new TComboBox(form);
+  combo->SetParent(form);
+  combo->SetBounds(8, 50, 200, 21);
+  combo->Items()->Add("pc1");
+  combo->Items()->Add("pc2");
+  combo->SetItemIndex(1);
+  std::vector<int> seen;
+  combo->OnChange = [&](TObject* sender) { seen.push_back(static_cast<TComboBox*>(sender)->ItemIndex()); };
+  HWND edit = FindWindowExA(combo->Handle(), nullptr, "Edit", nullptr);
+  ASSERT_NE(edit, nullptr);
+  SendMessageA(edit, EM_SETSEL, 0, -1);
+  SendMessageA(edit, WM_CHAR, 'n', 0);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0], -1);
+  EXPECT_EQ(combo->Text(), "n");
+}
+
+TEST(Keyboard, TabMovesTheFocusToTheNextTabStopThroughTheMessageLoop) {
+  FormsGuard guard;
+  auto* form = new TForm(Application);
+  form->SetCaption("Tab form");
+  auto* e1 = new TEdit(form);
+  e1->SetParent(form);
+  auto* e2 = new TEdit(form);
+  e2->SetParent(form);
+  e2->SetTop(30);
+  form->Show();
+  e1->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == e1->Handle(); }));
+  PostMessageA(e1->Handle(), WM_KEYDOWN, VK_TAB, 0);
+  EXPECT_TRUE(PumpUntil([&] { return GetFocus() == e2->Handle(); }));
+  EXPECT_EQ(form->ActiveControl(), e2);
+}
+
+}  // namespace
