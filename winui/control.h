@@ -334,6 +334,10 @@ public:
   void Assign(const std::vector<std::string>& lines);
 };
 
+// Releases the device contexts that control canvases took outside painting. Called when the
+// message loop goes idle and whenever a control moves, so no canvas keeps a stale context.
+void FreeControlCanvasContexts();
+
 // The control object behind a window of this program (nullptr for other windows).
 TControl* FindControl(HWND window);
 // The form a control sits on (through its parents), or nullptr.

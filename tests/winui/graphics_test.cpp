@@ -222,9 +222,15 @@ TEST(Painting, ControlCanvasDrawsOnAWindowlessControlsPlaceOutsidePaint) {
   TControlCanvas canvas(form->SpeedButton1);
   canvas.Brush()->SetColor(clRed);
   canvas.FillRect(RECT{0, 0, 100, 100});  // clipped to the button's 40 x 20
-  canvas.FreeHandle();
   EXPECT_EQ(PixelAt(h, 5, 65), RGB(255, 0, 0));
   EXPECT_EQ(PixelAt(h, 45, 65), RGB(255, 255, 255));
+  // Moved, the same canvas draws at the new place (its old context was given up).
+  form->SpeedButton1->SetLeft(60);
+  PixelAt(h, 0, 0);  // the move's repaint first
+  canvas.Brush()->SetColor(clLime);
+  canvas.FillRect(RECT{0, 0, 100, 100});
+  EXPECT_EQ(PixelAt(h, 65, 65), RGB(0, 255, 0));
+  EXPECT_EQ(PixelAt(h, 105, 65), RGB(255, 255, 255));
 }
 
 }  // namespace
