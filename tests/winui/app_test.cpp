@@ -246,3 +246,35 @@ TEST(ExceptionBarrier, TheDefaultBoxIsAnErrorBoxTitledWithTheApplicationTitle) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Forms, AShownFormGivesTheFocusToItsFirstTabStopAndKeepsItsActiveControl) {
+  FormsGuard guard;
+  auto* form = new TForm(Application);
+  form->SetCaption("Focus form");
+  auto* label = new TLabel(form);
+  label->SetParent(form);
+  auto* box = new TGroupBox(form);
+  box->SetParent(form);
+  box->SetBounds(0, 0, 200, 100);
+  auto* inner = new TEdit(form);
+  inner->SetParent(box);
+  inner->SetTop(20);
+  auto* later = new TEdit(form);
+  later->SetParent(form);
+  later->SetTop(120);
+  form->Show();
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == inner->Handle(); }));
+  EXPECT_EQ(form->ActiveControl(), inner);
+  later->SetFocus();
+  // Another window takes the activation; coming back, the form's last focused control has it again.
+  auto* other = new TForm(Application);
+  other->SetCaption("Other form");
+  other->Show();
+  ASSERT_TRUE(PumpUntil([&] { return GetActiveWindow() == other->Handle(); }));
+  form->Show();
+  EXPECT_TRUE(PumpUntil([&] { return GetFocus() == later->Handle(); }));
+}
+
+}  // namespace

@@ -89,8 +89,23 @@ TEST(Jpeg, DamagedOrForeignBytesRaiseAnExceptionInsteadOfEndingTheProgram) {
   auto bytes = MakeJpeg(16, 16, RGB(0, 0, 0), RGB(255, 255, 255));
   std::vector<unsigned char> header(bytes.begin(), bytes.begin() + 20);  // cut inside the headers
   EXPECT_THROW(jpeg.LoadFromMemory(header.data(), header.size()), Exception);
-  // Still usable afterwards.
+  // A header claiming a giant picture is refused before pixel memory is taken.
+  std::vector<unsigned char> giant = bytes;
+  bool patched = false;
+  for (size_t i = 0; i + 8 < giant.size(); ++i) {
+    if (giant[i] == 0xFF && giant[i + 1] == 0xC0) {  // start of frame: height and width follow
+      giant[i + 5] = 0xEA, giant[i + 6] = 0x60;
+      giant[i + 7] = 0xEA, giant[i + 8] = 0x60;
+      patched = true;
+      break;
+    }
+  }
+  ASSERT_TRUE(patched);
+  EXPECT_THROW(jpeg.LoadFromMemory(giant.data(), giant.size()), Exception);
+  // Still usable afterwards, and a failed load keeps the picture it had.
   jpeg.LoadFromMemory(bytes.data(), bytes.size());
+  EXPECT_EQ(jpeg.Width(), 16);
+  EXPECT_THROW(jpeg.LoadFromMemory(text.data(), text.size()), Exception);
   EXPECT_EQ(jpeg.Width(), 16);
 }
 
