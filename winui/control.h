@@ -103,7 +103,8 @@ public:
 
   // The replaceable window procedure; it starts out as this control's own WndProc.
   TWndMethod WindowProc() const { return windowProc_; }
-  void SetWindowProc(const TWndMethod& proc) { windowProc_ = proc; }
+  // An empty method puts the control's own procedure back.
+  void SetWindowProc(const TWndMethod& proc) { windowProc_ = proc ? proc : OwnWindowProc(); }
   TWndMethod OwnWindowProc() { return TWndMethod::Of<&TControl::WndProc>(this); }
   // Sends a message through WindowProc and returns its result.
   LRESULT Perform(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
