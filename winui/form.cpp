@@ -12,6 +12,7 @@
 namespace {
 std::vector<TForm*> g_forms;
 TForm* g_activeForm = nullptr;
+bool g_destroyingForms = false;  // windows vanishing move the activation: no events then
 
 // Every control of a form, windowless ones included, depth first.
 void BroadcastAll(TWinControl* parent, UINT msg, WPARAM w, LPARAM l) {
@@ -37,6 +38,7 @@ TForm::TForm(TComponent* AOwner) : TWinControl(AOwner) {
 }
 
 TForm::~TForm() {
+  SetComponentStateFlag(csDestroying, true);
   g_forms.erase(std::remove(g_forms.begin(), g_forms.end(), this), g_forms.end());
   if (g_activeForm == this) g_activeForm = nullptr;
   canvas_.reset();
@@ -327,6 +329,7 @@ void TForm::WndProc(TMessage& m) {
     }
     case WM_ACTIVATE:
       DefaultHandler(m);
+      if (g_destroyingForms || (ComponentState() & csDestroying)) return;
       if (LOWORD(m.WParam) != WA_INACTIVE) {
         if (activeControl_ && activeControl_->HandleAllocated() && activeControl_->CanFocus())
           ::SetFocus(activeControl_->Handle());
@@ -335,7 +338,7 @@ void TForm::WndProc(TMessage& m) {
         if (g_activeForm != this) {
           TForm* old = g_activeForm;
           g_activeForm = this;
-          if (old && old->OnDeactivate) old->OnDeactivate(old);
+          if (old && old->OnDeactivate && !(old->ComponentState() & csDestroying)) old->OnDeactivate(old);
           if (OnActivate) OnActivate(this);
         }
       }
@@ -493,7 +496,9 @@ void TApplication::ShowException(const std::string& message) {
 }
 
 void TApplication::DestroyForms() {
+  g_destroyingForms = true;
   DestroyComponents();
+  g_destroyingForms = false;
   mainForm_ = nullptr;
   terminated_ = false;
   MSG msg;

@@ -278,3 +278,25 @@ TEST(Forms, AShownFormGivesTheFocusToItsFirstTabStopAndKeepsItsActiveControl) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Application, FreeingTheFormsRunsNoActivationHandlersOnHalfGoneForms) {
+  TFirstForm* first = nullptr;
+  TSecondForm* second = nullptr;
+  Application->CreateForm(first);
+  Application->CreateForm(second);
+  first->Show();
+  second->Show();
+  ASSERT_TRUE(PumpUntil([&] { return GetActiveWindow() == second->Handle(); }));
+  int events = 0;
+  first->OnActivate = [&](TObject*) { ++events; };
+  first->OnDeactivate = [&](TObject*) { ++events; };
+  second->OnDeactivate = [&](TObject*) { ++events; };
+  Application->DestroyForms();  // the second goes first and would hand the activation back
+  EXPECT_EQ(events, 0);
+  EXPECT_EQ(Application->ComponentCount(), 0);
+  EXPECT_EQ(Application->MainForm(), nullptr);
+}
+
+}  // namespace
