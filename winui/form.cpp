@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "base/exception.h"
+#include "winui/std_controls.h"
 
 namespace {
 std::vector<TForm*> g_forms;
@@ -283,6 +284,36 @@ TWinControl* FirstTabStop(TWinControl* parent) {
 
 void TForm::FocusFirstControl() {
   if (TWinControl* first = FirstTabStop(this)) ::SetFocus(first->Handle());
+}
+
+namespace {
+TButton* FindDefaultButton(TWinControl* parent) {
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    auto* w = dynamic_cast<TWinControl*>(parent->Controls(i));
+    if (!w || !w->Visible()) continue;
+    if (auto* b = dynamic_cast<TButton*>(w); b && b->Default() && b->Enabled()) return b;
+    if (TButton* inner = FindDefaultButton(w)) return inner;
+  }
+  return nullptr;
+}
+}  // namespace
+
+// Enter that the focused control left alone: a focused push button presses itself, otherwise
+// the form's default button is pressed. Controls that take Enter themselves (memos) keep it.
+bool TForm::DialogKey(WORD key, TWinControl* from) {
+  if (key != VK_RETURN) return false;
+  if (auto* button = dynamic_cast<TButton*>(from)) {
+    button->Click();
+    return true;
+  }
+  if (from->HandleAllocated() &&
+      (SendMessageA(from->Handle(), WM_GETDLGCODE, key, 0) & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)))
+    return false;
+  if (TButton* b = FindDefaultButton(this)) {
+    b->Click();
+    return true;
+  }
+  return false;
 }
 
 void TForm::RepaintNow() {

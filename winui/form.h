@@ -79,6 +79,7 @@ private:
   void PlaceOnScreen();
   void ApplyFrame();
   void FocusFirstControl();
+  bool DialogKey(WORD key, TWinControl* from);
   void FocusChanged(TWinControl* control);
   void UpdateHint(TControl* control);
   void RemoveHintTool(TControl* control);

@@ -595,3 +595,46 @@ TEST(Keyboard, TabMovesTheFocusToTheNextTabStopThroughTheMessageLoop) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Keyboard, EnterPressesTheDefaultButtonAfterTheFocusedControlLeftItAlone) {
+  FormsGuard guard;
+  auto* form = new TForm(Application);
+  form->SetCaption("Enter form");
+  auto* edit = new TEdit(form);
+  edit->SetParent(form);
+  auto* memo = new TMemo(form);
+  memo->SetParent(form);
+  memo->SetTop(30);
+  auto* other = new TButton(form);
+  other->SetParent(form);
+  other->SetTop(130);
+  auto* next = new TButton(form);
+  next->SetParent(form);
+  next->SetBounds(100, 130, 75, 25);
+  next->SetCaption("Weiter >>");
+  next->SetDefault(true);
+  int nextClicks = 0, otherClicks = 0, editKeys = 0;
+  next->OnClick = [&](TObject*) { ++nextClicks; };
+  other->OnClick = [&](TObject*) { ++otherClicks; };
+  edit->OnKeyDown = [&](TObject*, WORD&, TShiftState) { ++editKeys; };
+  form->Show();
+  SendMessageA(edit->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(editKeys, 1);  // the edit's handler first
+  EXPECT_EQ(nextClicks, 1);
+  edit->OnKeyDown = [](TObject*, WORD& key, TShiftState) { key = 0; };
+  SendMessageA(edit->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(nextClicks, 1);
+  SendMessageA(memo->Handle(), WM_KEYDOWN, VK_RETURN, 0);  // a memo takes Enter itself
+  EXPECT_EQ(nextClicks, 1);
+  SendMessageA(other->Handle(), WM_KEYDOWN, VK_RETURN, 0);  // a focused button presses itself
+  EXPECT_EQ(otherClicks, 1);
+  EXPECT_EQ(nextClicks, 1);
+  next->SetEnabled(false);
+  edit->OnKeyDown = nullptr;
+  SendMessageA(edit->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(nextClicks, 1);
+}
+
+}  // namespace
