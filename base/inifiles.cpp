@@ -32,10 +32,10 @@ std::vector<IniLine> ParseIni(const std::string& data) {
     const std::string text = Trim(data.substr(line.begin, line.end - line.begin));
     if (text.empty()) {
       line.kind = LineKind::Blank;
-    } else if (text[0] == '[') {
-      const size_t close = text.find(']');
+    } else if (text[0] == '[' && text.find(']') != std::string::npos) {
+      // Text after the "]" is ignored; a "[" line without "]" is no header at all.
       line.kind = LineKind::Section;
-      line.name = Trim(text.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+      line.name = Trim(text.substr(1, text.find(']') - 1));
     } else if (text[0] == ';') {
       line.kind = LineKind::Other;
     } else if (const size_t eq = text.find('='); eq != std::string::npos) {
@@ -60,7 +60,7 @@ struct SectionSpan {
 
 SectionSpan FindSection(const std::vector<IniLine>& lines, const std::string& section) {
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].kind == LineKind::Section && AnsiSameText(lines[i].name, section)) {
+    if (lines[i].kind == LineKind::Section && SameText(lines[i].name, section)) {
       size_t j = i + 1;
       while (j < lines.size() && lines[j].kind != LineKind::Section) ++j;
       return {i, j};
@@ -72,7 +72,7 @@ SectionSpan FindSection(const std::vector<IniLine>& lines, const std::string& se
 const IniLine* FindEntry(const std::vector<IniLine>& lines, const std::string& section, const std::string& ident) {
   const SectionSpan s = FindSection(lines, section);
   for (size_t i = s.header + 1; i < s.end; ++i)
-    if (lines[i].kind == LineKind::Entry && AnsiSameText(lines[i].name, Trim(ident))) return &lines[i];
+    if (lines[i].kind == LineKind::Entry && SameText(lines[i].name, Trim(ident))) return &lines[i];
   return nullptr;
 }
 

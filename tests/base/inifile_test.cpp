@@ -109,14 +109,26 @@ TEST(IniFile, AddedLinesUseTheLineBreakTheFileAlreadyHas) {
   EXPECT_EQ(t.Get("p.ini"), "[info]\ncount=1\nver1=2.0\n\n[new]\na=b\n");
 }
 
-TEST(IniFile, LinesBeforeAnySectionAndBrokenHeadersNeverMatch) {
+TEST(IniFile, LinesBeforeAnySectionAndUnclosedHeadersOpenNoSection) {
   TempFolder t;
-  t.Put("p.ini", "lpro=outside\r\n[settings\r\nlpro=inbroken\r\n[]\r\nx=1\r\n\x01\xff[junk]=\r\n");
+  t.Put("p.ini", "lpro=outside\r\n[profiles]\r\ncount=2\r\n[settings\r\nlpro=pc1\r\n[]\r\nx=1\r\n\x01\xff[junk]=\r\n");
   TIniFile ini(t.File("p.ini"));
   EXPECT_EQ(ini.ReadString("", "lpro", "d"), "d");
-  EXPECT_EQ(ini.ReadString("settings", "lpro", "d"), "inbroken");  // an unclosed header still opens it
+  EXPECT_EQ(ini.ReadString("settings", "lpro", "d"), "d");
+  EXPECT_EQ(ini.ReadString("profiles", "lpro", "d"), "pc1");  // the broken header is just a line
   EXPECT_EQ(ini.ReadString("", "x", "d"), "1");
-  EXPECT_EQ(ini.ReadSection("settings"), std::vector<std::string>{"lpro"});
+  EXPECT_EQ(ini.ReadSection("profiles"), (std::vector<std::string>{"count", "lpro"}));
+  ini.WriteString("settings", "lpro", "pc2");
+  EXPECT_EQ(ini.ReadString("settings", "lpro", "d"), "pc2");
+  EXPECT_EQ(ini.ReadString("profiles", "lpro", "d"), "pc1");
+}
+
+TEST(IniFile, NonAsciiLettersInNamesMustMatchExactly) {
+  TempFolder t;
+  t.Put("p.ini", "[\xC4nderung]\r\n\xFC" "ber=1\r\n");
+  TIniFile ini(t.File("p.ini"));
+  EXPECT_EQ(ini.ReadString("\xC4NDERUNG", "\xFC" "BER", "d"), "1");
+  EXPECT_EQ(ini.ReadString("\xE4nderung", "\xFC" "ber", "d"), "d");
 }
 
 TEST(IniFile, AFailedWriteRaisesAndLeavesNoFileBehind) {
