@@ -30,7 +30,6 @@ Tabout::Tabout(TComponent* owner) : TForm(owner) {
   FlatPanel1->SetColor(clBlack);
   FlatMemo1 = Place<TMemo>(this, this, "FlatMemo1", 8, 56, 233, 65);
   FlatMemo1->SetScrollBars(ssVertical);
-  FlatMemo1->SetReadOnly(true);
   FlatMemo1->SetText(TermsOfUse);
   FlatPanel2 = Place<TPanel>(this, this, "FlatPanel2", 0, 128, 249, 1);
   FlatPanel2->SetBevelOuter(bvNone);
