@@ -59,8 +59,9 @@ struct SectionSpan {
 };
 
 SectionSpan FindSection(const std::vector<IniLine>& lines, const std::string& section) {
+  const std::string wanted = Trim(section);
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].kind == LineKind::Section && SameText(lines[i].name, section)) {
+    if (lines[i].kind == LineKind::Section && SameText(lines[i].name, wanted)) {
       size_t j = i + 1;
       while (j < lines.size() && lines[j].kind != LineKind::Section) ++j;
       return {i, j};
@@ -132,7 +133,7 @@ void TIniFile::WriteString(const std::string& section, const std::string& ident,
     updated = data;
     if (!updated.empty() && updated.back() != '\n' && updated.back() != '\r') updated += br;
     if (!updated.empty()) updated += br;
-    updated += "[" + section + "]" + br + key + "=" + value + br;
+    updated += "[" + Trim(section) + "]" + br + key + "=" + value + br;
   }
   try {
     SaveFileBytes(fileName_, updated);

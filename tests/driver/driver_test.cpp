@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include "base/sysutils.h"
+#include "tests/base/temp_folder.h"
 #include "tools/driver/driver.h"
 #include "tools/driver/net.h"
 
@@ -37,6 +38,13 @@ TEST(DriverProcess, ReportsTheExitCodeOfAProgramThatEnds) {
   ASSERT_TRUE(p.WaitExit(kWait, &code));
   EXPECT_EQ(code, 42u);
   EXPECT_FALSE(p.Running());
+}
+
+TEST(DriverProcess, TheProgramRunsInTheGivenWorkingFolder) {
+  TempFolder t;
+  Process p(TargetExe(), "--cwd", t.File(""));
+  ASSERT_TRUE(p.WaitExit(kWait));
+  EXPECT_EQ(ExcludeTrailingBackslash(t.Get("cwd.txt")), ExcludeTrailingBackslash(t.File("")));
 }
 
 TEST(DriverProcess, StartingAMissingProgramRaises) {
@@ -126,6 +134,26 @@ TEST_F(DriverTarget, AClickThatOpensAModalBoxDoesNotBlockAndTheBoxCanBeAnswered)
   ASSERT_NE(box, nullptr);
   AnswerMessageBox(box, IDYES);
   EXPECT_TRUE(PanelBecomes(0, "yes"));
+}
+
+TEST_F(DriverTarget, WindowlessControlsAreListedAndClickedThroughTheirWindow) {
+  const std::vector<GraphicControlView> g = GraphicChildren(window_);
+  ASSERT_EQ(g.size(), 2u);
+  EXPECT_EQ(g[0].caption, "Paint me");
+  EXPECT_TRUE(g[0].visible && g[0].enabled);
+  EXPECT_EQ(g[1].caption, "Hidden");
+  EXPECT_FALSE(g[1].visible || g[1].enabled);
+  EXPECT_TRUE(GraphicChildren(FindChildById(window_, 106)).empty());  // a plain button holds none
+  EXPECT_EQ(FindGraphicOwner(window_, "Paint me"), window_);
+  EXPECT_EQ(FindGraphicOwner(window_, "Hidden"), nullptr);
+  EXPECT_THROW(ClickGraphic(window_, "Hidden"), DriverError);
+  ClickGraphic(window_, "Paint me");
+  EXPECT_TRUE(PanelBecomes(0, "graphic click"));
+}
+
+TEST_F(DriverTarget, AMouseClickArrivesAtTheGivenClientPoint) {
+  ClickAt(window_, 300, 150);
+  EXPECT_TRUE(PanelBecomes(0, "mouse at 300,150"));
 }
 
 TEST_F(DriverTarget, QuitButtonEndsTheProgramWithItsExitCode) {

@@ -93,8 +93,6 @@ Process::Process(const std::string& exe, const std::string& arguments, const std
   CloseHandle(pi.hThread);
   process_ = pi.hProcess;
   pid_ = pi.dwProcessId;
-  // A GUI program is ready for input once it waits for its first message.
-  WaitForInputIdle(process_, 10000);
 }
 
 Process::~Process() {
@@ -282,6 +280,50 @@ void SelectComboItem(HWND combo, int index) {
 }
 
 void PostClose(HWND window) { Post(window, WM_CLOSE, 0, 0); }
+
+std::vector<GraphicControlView> GraphicChildren(HWND window) {
+  static const UINT textMessage = RegisterWindowMessageA("MbGraphicText");
+  std::vector<GraphicControlView> found;
+  for (WPARAM i = 0;; ++i) {
+    const ATOM atom = static_cast<ATOM>(Send(window, textMessage, i, 0));
+    if (atom == 0) break;
+    char buf[256] = {};
+    GlobalGetAtomNameA(atom, buf, sizeof(buf));
+    GlobalDeleteAtom(atom);
+    const std::string s = buf;
+    GraphicControlView v;
+    v.visible = s.size() > 0 && s[0] == 'V';
+    v.enabled = s.size() > 1 && s[1] == 'E';
+    v.caption = s.size() > 3 ? s.substr(3) : std::string();
+    found.push_back(v);
+  }
+  return found;
+}
+
+HWND FindGraphicOwner(HWND top, const std::string& caption) {
+  std::vector<HWND> windows{top};
+  for (HWND w : Children(top)) windows.push_back(w);
+  for (HWND w : windows)
+    for (const GraphicControlView& v : GraphicChildren(w))
+      if (v.visible && v.enabled && v.caption == caption) return w;
+  return nullptr;
+}
+
+void ClickGraphic(HWND top, const std::string& caption) {
+  static const UINT clickMessage = RegisterWindowMessageA("MbGraphicClick");
+  HWND owner = FindGraphicOwner(top, caption);
+  if (!owner) throw DriverError("no visible, enabled windowless control \"" + caption + "\"");
+  const ATOM atom = GlobalAddAtomA(caption.c_str());
+  if (!atom) throw DriverError("no atom for \"" + caption + "\"");
+  Post(owner, clickMessage, 0, static_cast<LPARAM>(atom));
+}
+
+void ClickAt(HWND window, int x, int y) {
+  const LPARAM at = MAKELPARAM(x, y);
+  Post(window, WM_MOUSEMOVE, 0, at);
+  Post(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  Post(window, WM_LBUTTONUP, 0, at);
+}
 
 HWND WaitForMessageBox(DWORD pid, int timeoutMs) { return WaitForTopWindow(pid, "#32770", "", timeoutMs); }
 

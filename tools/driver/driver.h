@@ -87,6 +87,26 @@ void PressEnter(HWND control);                          // key down and up of Re
 void SelectComboItem(HWND combo, int index);
 void PostClose(HWND window);                            // WM_CLOSE, posted
 
+// --- windowless controls (labels, speed buttons) ---
+// Windows of the program's layer answer two registered messages about the windowless
+// controls they hold: "MbGraphicText" (WParam = index; returns a global atom with
+// "<V|-><E|->:<caption>", 0 past the end) and "MbGraphicClick" (LParam = an atom holding a
+// caption; clicks the first visible, enabled one). Other windows hold none.
+struct GraphicControlView {
+  std::string caption;
+  bool visible = false;
+  bool enabled = false;
+};
+std::vector<GraphicControlView> GraphicChildren(HWND window);
+// The window (top or one of its descendants) holding a visible, enabled windowless control
+// with this caption; nullptr if none.
+HWND FindGraphicOwner(HWND top, const std::string& caption);
+// Clicks it, posted like Click; raises DriverError when there is no such control. The
+// caption's atom stays behind, since the target reads it at some later time.
+void ClickGraphic(HWND top, const std::string& caption);
+// Left mouse button down and up at a point of the window's client area, posted.
+void ClickAt(HWND window, int x, int y);
+
 // --- message boxes ---
 struct MessageBoxView {
   HWND handle = nullptr;
