@@ -23,6 +23,12 @@ void TFlatMemo::HandleCreated() {
                SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void TFlatMemo::Loaded() {
+  TCustomMemo::Loaded();
+  if (Parent())
+    Perform(CM_PARENTCOLORCHANGED);
+}
+
 void TFlatMemo::SetParent(TWinControl* parent) {
   const bool moved = parent != Parent();
   TCustomMemo::SetParent(parent);

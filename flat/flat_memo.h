@@ -27,8 +27,10 @@ public:
   void SetUseAdvColors(bool on);
   bool MouseInControl() const { return mouseInControl_; }
 
-  // Placed from code (not from a layout), the memo hears about its new parent's colour at once.
+  // Placed from code, the memo hears about its new parent's colour at once; placed by a layout,
+  // once the layout has set all its properties (Loaded).
   void SetParent(TWinControl* parent) override;
+  void Loaded() override;
   void WndProc(TMessage& message) override;
 
 protected:

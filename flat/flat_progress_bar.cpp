@@ -102,6 +102,12 @@ void TFlatProgressBar::UpdateAdvColors() {
     colors_[1] = CalcAdvColor(Color(), colors_[1], advColorBorder_, true);
 }
 
+void TFlatProgressBar::Loaded() {
+  TGraphicControl::Loaded();
+  if (Parent())
+    Perform(CM_PARENTCOLORCHANGED);
+}
+
 void TFlatProgressBar::SetParent(TWinControl* parent) {
   const bool moved = parent != Parent();
   TGraphicControl::SetParent(parent);

@@ -39,8 +39,10 @@ public:
   TBiDiMode BiDiMode() const { return biDiMode_; }
   void SetBiDiMode(TBiDiMode mode);
 
-  // Placed from code (not from a layout), the bar hears about its new parent's colour at once.
+  // Placed from code, the bar hears about its new parent's colour at once; placed by a layout,
+  // once the layout has set all its properties (Loaded).
   void SetParent(TWinControl* parent) override;
+  void Loaded() override;
   void WndProc(TMessage& message) override;
 
 protected:

@@ -186,6 +186,21 @@ TEST_F(FlatMemoTest, ParentColourAfterColorFlatReplacesIt) {
   EXPECT_EQ(memo->ColorFlat(), clBtnHighlight);
 }
 
+TEST_F(FlatMemoTest, LayoutEndsWithTheParentColourOnlyWhereParentColorIsStoredTrue) {
+  form->BeginLoading();
+  auto* following = new TFlatMemo(form);  // stores nothing but ParentColor = True
+  following->SetParent(form);
+  following->SetParentColor(true);
+  auto* own = new TFlatMemo(form);  // stores ColorFlat and ParentColor = False
+  own->SetParent(form);
+  own->SetColorFlat(clWindow);
+  own->SetParentColor(false);
+  EXPECT_EQ(following->ColorFlat(), kFlat);  // nothing copied while the layout loads
+  form->EndLoading();
+  EXPECT_EQ(following->ColorFlat(), clBtnFace);
+  EXPECT_EQ(own->ColorFlat(), clWindow);
+}
+
 TEST_F(FlatMemoTest, AdvancedColoursComeFromTheParentColour) {
   form->SetColor(static_cast<TColor>(0xE1EAEB));
   auto* memo = new TFlatMemo(form);

@@ -8,42 +8,6 @@
 
 namespace {
 
-// DIB pixels are 0x00RRGGBB; compare them as COLORREF.
-COLORREF BitmapPixel(TBitmap& bmp, int x, int y) {
-  const uint32_t v = bmp.Bits()[y * bmp.Width() + x];
-  return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
-}
-
-TEST(DrawBevelFrame, RingsFollowThePolylineRuleOnARealDeviceContext) {
-  TBitmap bmp;
-  bmp.SetSize(12, 8);
-  TCanvas* c = bmp.Canvas();
-  c->Brush()->SetColor(clBlack);
-  c->FillRect(RECT{0, 0, 12, 8});
-  const RECT r{1, 1, 11, 7};
-  DrawBevelFrame(c, r, clBtnHighlight, clBtnShadow, 2);
-  GdiFlush();
-  const COLORREF hi = Rgb(clBtnHighlight), sh = Rgb(clBtnShadow), bg = 0;
-  ASSERT_NE(hi, sh);
-  // Outer ring on (1,1)-(10,6), inner ring on (2,2)-(9,5).
-  const char* expected[8] = {
-      "............",
-      ".HHHHHHHHHS.",
-      ".HHHHHHHHSS.",
-      ".HH......SS.",
-      ".HH......SS.",
-      ".HSSSSSSSSS.",
-      ".SSSSSSSSSS.",
-      "............",
-  };
-  for (int y = 0; y < 8; ++y)
-    for (int x = 0; x < 12; ++x) {
-      const char e = expected[y][x];
-      const COLORREF want = e == 'H' ? hi : e == 'S' ? sh : bg;
-      EXPECT_EQ(BitmapPixel(bmp, x, y), want) << x << "," << y;
-    }
-}
-
 class FlatPanelTest : public FormTest {
 protected:
   FlatPanelTest() : FormTest(clBtnFace) {}

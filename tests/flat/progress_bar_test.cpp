@@ -244,6 +244,14 @@ TEST_F(FlatProgressBarTest, AdvancedColoursDeriveTheBorderFromTheParentColour) {
   EXPECT_EQ(Snapshot(form->Handle()).At(10, 10), Rgb(bar->ColorBorder()));
   bar->SetAdvColorBorder(0);  // 0 keeps what the border holds
   EXPECT_EQ(bar->ColorBorder(), CalcAdvColor(clBtnFace, 0, 50, true));
+  // A changed system palette brings an own colour back to the parent's and derives again.
+  bar->SetAdvColorBorder(30);
+  bar->SetColor(clWindow);
+  EXPECT_FALSE(bar->ParentColor());
+  bar->Perform(CM_SYSCOLORCHANGE);
+  EXPECT_TRUE(bar->ParentColor());
+  EXPECT_EQ(bar->Color(), clBtnFace);
+  EXPECT_EQ(bar->ColorBorder(), CalcAdvColor(clBtnFace, 0, 30, true));
 }
 
 }  // namespace
