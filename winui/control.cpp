@@ -539,7 +539,7 @@ bool TWinControl::CanFocus() {
 }
 
 void TWinControl::SetFocus() {
-  if (TForm* f = GetParentForm(this); f && f != this) f->SetActiveControl(this);
+  // The form learns of it from WM_SETFOCUS.
   ::SetFocus(Handle());
 }
 

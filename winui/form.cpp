@@ -249,7 +249,7 @@ RECT TForm::ClientRect() {
 
 void TForm::SetActiveControl(TWinControl* control) {
   if (control && handle_ && visible_ && Active() && control->CanFocus()) {
-    control->SetFocus();
+    ::SetFocus(control->Handle());
     return;
   }
   activeControl_ = control;
