@@ -24,9 +24,8 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
   ComboBox3 = Place<TComboBox>(this, GroupBox1, "ComboBox3", 88, 24, 217, 21);
   ComboBox3->SetStyle(csDropDownList);
   ComboBox3->OnChange = [this](TObject* s) { ComboBox3Change(s); };
-  FlatPanel1 = Place<TPanel>(this, GroupBox1, "FlatPanel1", 8, 48, 297, 1);
+  FlatPanel1 = Place<TFlatPanel>(this, GroupBox1, "FlatPanel1", 8, 48, 297, 1);
   FlatPanel1->SetParentColor(true);
-  FlatPanel1->SetBevelOuter(bvLowered);
   Label1 = PlaceLabel(this, GroupBox1, "Label1", 8, 64, "MacAdresse:");
   Edit1 = Place<TEdit>(this, GroupBox1, "Edit1", 88, 64, 217, 21);
   Edit1->SetHint("Hier die MacAdresse des zu weckenden PCs ohne Bindestriche eingeben.");

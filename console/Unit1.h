@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "console/core.h"
+#include "flat/flat_panel.h"
 #include "winui/winui.h"
 
 class TForm1 : public TForm {
@@ -14,7 +15,7 @@ public:
   TGroupBox* GroupBox1;
   TLabel* Label3;
   TComboBox* ComboBox3;
-  TPanel* FlatPanel1;
+  TFlatPanel* FlatPanel1;
   TLabel* Label1;
   TEdit* Edit1;
   TLabel* Label2;

@@ -1,5 +1,7 @@
 // The about box: version history, readme, the update client, and the terms of use.
 #pragma once
+#include "flat/flat_memo.h"
+#include "flat/flat_panel.h"
 #include "winui/winui.h"
 
 class Tabout : public TForm {
@@ -10,9 +12,9 @@ public:
   TLabel* Label1;
   TLabel* Label2;
   TImage* Image2;
-  TPanel* FlatPanel1;
-  TMemo* FlatMemo1;
-  TPanel* FlatPanel2;
+  TFlatPanel* FlatPanel1;
+  TFlatMemo* FlatMemo1;
+  TFlatPanel* FlatPanel2;
   TLabel* Label4;
   TLabel* Label3;
   TImage* Image1;

@@ -45,7 +45,7 @@ bool SaveWindow(HWND window, const std::string& file) {
   return ok;
 }
 
-void ClickAt(HWND top, int x, int y) {
+void ClickPoint(HWND top, int x, int y) {
   HWND target = top;
   long best = -1;
   for (HWND c : Children(top)) {
@@ -86,20 +86,20 @@ int main(int argc, char** argv) {
     const DWORD pid = program.Id();
     Shot(pid, "", out + "console-splash.bmp", true);
     HWND console = Shot(pid, "Morrowbell 1.5", out + "console-main.bmp");
-    ClickAt(console, 330, 108);
+    ClickPoint(console, 330, 108);
     HWND editor = Shot(pid, "Profileditor", out + "console-profiles.bmp");
-    ClickAt(editor, 80, 186);
+    ClickPoint(editor, 80, 186);
     WaitUntil([&] { return IsShown(console); }, 20000);
-    ClickAt(console, 330, 44);
+    ClickPoint(console, 330, 44);
     HWND clock = Shot(pid, "Bitte Weckzeit eingeben", out + "console-timer.bmp");
-    ClickAt(clock, 60, 122);
+    ClickPoint(clock, 60, 122);
     WaitUntil([&] { return IsShown(console); }, 20000);
     // The about button sits in the last status panel.
     RECT bar;
     GetClientRect(console, &bar);
-    ClickAt(console, 520, bar.bottom - 10);
+    ClickPoint(console, 520, bar.bottom - 10);
     HWND about = Shot(pid, "Über...", out + "console-about.bmp");
-    ClickAt(about, 120, 200);
+    ClickPoint(about, 120, 200);
     WaitUntil([&] { return IsShown(console); }, 20000);
     PostClose(console);
     program.WaitExit(20000);
