@@ -1,0 +1,1040 @@
+// Controls and the one window procedure behind all of them. Each window we make belongs to a
+// class registered as a copy of a native class (or a plain class of our own) whose procedure is
+// LayerWindowProc: it finds the control object, sends the message through the object's
+// WindowProc property and catches every exception there.
+#include "winui/control.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <map>
+
+#include "base/exception.h"
+#include "winui/form.h"
+
+namespace {
+
+const char kControlProp[] = "MbControl";
+thread_local TWinControl* g_creating = nullptr;
+TControl* g_mouseControl = nullptr;  // the control under the mouse, for CM_MOUSEENTER/LEAVE
+std::map<std::string, WNDPROC> g_classProcs;  // our class name -> the native procedure behind it
+HWND g_parking = nullptr;
+
+UINT GraphicTextMessage() {
+  static const UINT id = RegisterWindowMessageA(kGraphicTextMessage);
+  return id;
+}
+UINT GraphicClickMessage() {
+  static const UINT id = RegisterWindowMessageA(kGraphicClickMessage);
+  return id;
+}
+
+// Windows of controls that have no parent yet live here, hidden.
+HWND ParkingWindow() {
+  if (!g_parking) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "MbParking";
+    RegisterClassExA(&wc);
+    g_parking = CreateWindowExA(WS_EX_TOOLWINDOW, "MbParking", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+  }
+  return g_parking;
+}
+
+WNDPROC RegisterLayerClass(const TCreateParams& p) {
+  auto it = g_classProcs.find(p.WinClassName);
+  if (it != g_classProcs.end()) return it->second;
+  HINSTANCE inst = GetModuleHandleA(nullptr);
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof(wc);
+  WNDPROC original = DefWindowProcA;
+  if (!p.BaseClassName.empty()) {
+    if (!GetClassInfoExA(nullptr, p.BaseClassName.c_str(), &wc) &&
+        !GetClassInfoExA(inst, p.BaseClassName.c_str(), &wc))
+      throw Exception("Window class " + p.BaseClassName + " not found");
+    original = wc.lpfnWndProc;
+    wc.cbSize = sizeof(wc);
+    wc.style &= ~static_cast<UINT>(CS_GLOBALCLASS);
+  } else {
+    wc.style = p.ClassStyle;
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hbrBackground = nullptr;
+  }
+  wc.lpfnWndProc = LayerWindowProc;
+  wc.hInstance = inst;
+  wc.lpszClassName = p.WinClassName.c_str();
+  if (!RegisterClassExA(&wc)) throw Exception("Cannot register window class " + p.WinClassName);
+  g_classProcs[p.WinClassName] = original;
+  return original;
+}
+
+LPCSTR CursorId(TCursor c) {
+  switch (c) {
+    case crCross: return reinterpret_cast<LPCSTR>(IDC_CROSS);
+    case crIBeam: return reinterpret_cast<LPCSTR>(IDC_IBEAM);
+    case crHourGlass: return reinterpret_cast<LPCSTR>(IDC_WAIT);
+    case crHandPoint: return reinterpret_cast<LPCSTR>(IDC_HAND);
+    default: return reinterpret_cast<LPCSTR>(IDC_ARROW);
+  }
+}
+
+bool IsMouseMessage(UINT msg) { return msg >= WM_MOUSEFIRST && msg <= WM_MBUTTONDBLCLK; }
+bool IsButtonDown(UINT msg) {
+  return msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN || msg == WM_LBUTTONDBLCLK ||
+         msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
+}
+bool IsButtonUp(UINT msg) { return msg == WM_LBUTTONUP || msg == WM_RBUTTONUP || msg == WM_MBUTTONUP; }
+
+}  // namespace
+
+// The procedure of every window class we register.
+LRESULT CALLBACK LayerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* control = static_cast<TWinControl*>(GetPropA(hwnd, kControlProp));
+  if (!control && g_creating) {
+    control = g_creating;
+    g_creating = nullptr;
+    control->handle_ = hwnd;
+    SetPropA(hwnd, kControlProp, control);
+  }
+  if (!control) {
+    char cls[256] = {0};
+    GetClassNameA(hwnd, cls, sizeof(cls));
+    auto it = g_classProcs.find(cls);
+    WNDPROC proc = it != g_classProcs.end() ? it->second : DefWindowProcA;
+    return CallWindowProcA(proc, hwnd, msg, wParam, lParam);
+  }
+  TMessage message{msg, wParam, lParam, 0};
+  try {
+    control->WindowProc()(message);
+  } catch (...) {
+    if (!control->SilentExceptions()) {
+      if (Application) Application->HandleException(control);
+    }
+  }
+  if (msg == WM_NCDESTROY) {
+    RemovePropA(hwnd, kControlProp);
+    if (control->handle_ == hwnd) control->handle_ = nullptr;
+  }
+  return message.Result;
+}
+
+TControl* FindControl(HWND window) {
+  if (!window) return nullptr;
+  return static_cast<TWinControl*>(GetPropA(window, kControlProp));
+}
+
+TForm* GetParentForm(TControl* control) {
+  while (control && control->Parent()) control = control->Parent();
+  return dynamic_cast<TForm*>(control);
+}
+
+TShiftState KeyboardShiftState() {
+  TShiftState s = 0;
+  if (GetKeyState(VK_SHIFT) < 0) s |= ssShift;
+  if (GetKeyState(VK_CONTROL) < 0) s |= ssCtrl;
+  if (GetKeyState(VK_MENU) < 0) s |= ssAlt;
+  return s;
+}
+
+TShiftState MouseShiftState(WPARAM keys) {
+  TShiftState s = 0;
+  if (keys & MK_SHIFT) s |= ssShift;
+  if (keys & MK_CONTROL) s |= ssCtrl;
+  if (keys & MK_LBUTTON) s |= ssLeft;
+  if (keys & MK_RBUTTON) s |= ssRight;
+  if (keys & MK_MBUTTON) s |= ssMiddle;
+  if (GetKeyState(VK_MENU) < 0) s |= ssAlt;
+  return s;
+}
+
+// ---- TControl
+
+TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {
+  windowProc_ = OwnWindowProc();
+  font_.OnChange = [this] { FontChanged(); };
+}
+
+TControl::~TControl() {
+  if (g_mouseControl == this) g_mouseControl = nullptr;
+  if (parent_) parent_->RemoveControl(this);
+  parent_ = nullptr;
+}
+
+void TControl::SetParent(TWinControl* parent) {
+  if (parent == parent_) return;
+  if (parent == this) throw Exception("A control cannot be its own parent");
+  TWinControl* old = parent_;
+  if (old) {
+    if (!dynamic_cast<TWinControl*>(this)) Invalidate();
+    old->RemoveControl(this);
+  }
+  parent_ = parent;
+  if (parent) parent->InsertControl(this);
+  if (auto* win = dynamic_cast<TWinControl*>(this)) {
+    if (win->HandleAllocated()) {
+      HWND newParent = parent ? parent->Handle() : ParkingWindow();
+      ::SetParent(win->handle_, newParent);
+      SetWindowPos(win->handle_, HWND_TOP, left_, top_, width_, height_, SWP_NOACTIVATE);
+      if (parent && GetParentForm(parent)) GetParentForm(parent)->UpdateHint(this);
+    } else if (parent && parent->HandleAllocated()) {
+      win->CreateWnd();
+    }
+  } else if (parent) {
+    Invalidate();
+    if (TForm* f = GetParentForm(parent); f && f->HandleAllocated()) f->UpdateHint(this);
+  }
+  if (parent) {
+    TMessage m{CM_PARENTCOLORCHANGED, 0, 0, 0};
+    ParentChanged(m);
+    m.Msg = CM_PARENTFONTCHANGED;
+    ParentChanged(m);
+  }
+}
+
+void TControl::SetBounds(int left, int top, int width, int height) {
+  const RECT old = BoundsRect();
+  SetBoundsFields(left, top, width, height);
+  if (parent_ && parent_->HandleAllocated()) {
+    InvalidateRect(parent_->handle_, &old, !opaque_);
+    Invalidate();
+  }
+  BoundsChanged();
+  if (parent_) {
+    if (TForm* f = GetParentForm(this); f && f->HandleAllocated()) f->UpdateHint(this);
+  }
+}
+
+RECT TControl::ClientRect() { return RECT{0, 0, width_, height_}; }
+void TControl::SetClientWidth(int w) { SetWidth(w); }
+void TControl::SetClientHeight(int h) { SetHeight(h); }
+
+POINT TControl::ClientToScreen(POINT p) {
+  if (auto* win = dynamic_cast<TWinControl*>(this)) {
+    ::ClientToScreen(win->Handle(), &p);
+    return p;
+  }
+  if (!parent_) return p;
+  return parent_->ClientToScreen(POINT{p.x + left_, p.y + top_});
+}
+
+POINT TControl::ScreenToClient(POINT p) {
+  if (auto* win = dynamic_cast<TWinControl*>(this)) {
+    ::ScreenToClient(win->Handle(), &p);
+    return p;
+  }
+  if (!parent_) return p;
+  POINT q = parent_->ScreenToClient(p);
+  return POINT{q.x - left_, q.y - top_};
+}
+
+void TControl::SetVisible(bool visible) {
+  if (visible == visible_) return;
+  visible_ = visible;
+  if (parent_ && parent_->HandleAllocated()) {
+    const RECT r = BoundsRect();
+    InvalidateRect(parent_->handle_, &r, TRUE);
+  }
+  Perform(CM_VISIBLECHANGED, visible ? 1 : 0);
+}
+
+bool TControl::Showing() {
+  if (auto* win = dynamic_cast<TWinControl*>(this))
+    return win->HandleAllocated() && IsWindowVisible(win->handle_);
+  return visible_ && parent_ && parent_->Showing();
+}
+
+void TControl::SetEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  Invalidate();
+  Perform(CM_ENABLEDCHANGED);
+}
+
+void TControl::SetText(const std::string& text) {
+  if (text == GetText()) return;
+  ApplyText(text);
+}
+
+void TControl::ApplyText(const std::string& text) {
+  text_ = text;
+  Perform(CM_TEXTCHANGED);
+  Invalidate();
+}
+
+void TControl::SetHint(const std::string& hint) {
+  hint_ = hint;
+  if (TForm* f = GetParentForm(this); f && f->HandleAllocated()) f->UpdateHint(this);
+}
+
+void TControl::SetShowHint(bool on) {
+  showHint_ = on;
+  if (TForm* f = GetParentForm(this); f && f->HandleAllocated()) f->UpdateHint(this);
+}
+
+void TControl::SetColor(TColor color) {
+  parentColor_ = false;
+  if (color == color_) return;
+  color_ = color;
+  Perform(CM_COLORCHANGED);
+}
+
+void TControl::SetParentColor(bool on) {
+  parentColor_ = on;
+  if (on && parent_) {
+    TMessage m{CM_PARENTCOLORCHANGED, 0, 0, 0};
+    ParentChanged(m);
+  }
+}
+
+void TControl::SetParentFont(bool on) {
+  parentFont_ = on;
+  if (on && parent_) {
+    TMessage m{CM_PARENTFONTCHANGED, 0, 0, 0};
+    ParentChanged(m);
+  }
+}
+
+void TControl::ParentChanged(TMessage& message) {
+  if (!parent_) return;
+  if (message.Msg == CM_PARENTCOLORCHANGED && parentColor_ && color_ != parent_->color_) {
+    color_ = parent_->color_;
+    Perform(CM_COLORCHANGED);
+    parentColor_ = true;  // following the parent keeps the flag
+  } else if (message.Msg == CM_PARENTFONTCHANGED && parentFont_) {
+    font_.OnChange = nullptr;
+    font_.Assign(parent_->font_);
+    font_.OnChange = [this] { FontChanged(); };
+    FontChanged();
+    parentFont_ = true;
+  }
+}
+
+void TControl::FontChanged() {
+  // Reached for fonts set on the control itself; ParentChanged restores the flag after copying.
+  parentFont_ = false;
+  Invalidate();
+  Perform(CM_FONTCHANGED);
+}
+
+void TControl::SetCursor(TCursor cursor) {
+  cursor_ = cursor;
+  Perform(CM_CURSORCHANGED);
+}
+
+LRESULT TControl::Perform(UINT msg, WPARAM wParam, LPARAM lParam) {
+  TMessage m{msg, wParam, lParam, 0};
+  if (!silentExceptions_) {
+    windowProc_(m);
+    return m.Result;
+  }
+  try {
+    windowProc_(m);
+  } catch (...) {
+    // This control drops what its handlers throw, on every path a message takes to it.
+  }
+  return m.Result;
+}
+
+void TControl::Invalidate() {
+  if (!parent_ || !parent_->HandleAllocated() || !visible_) return;
+  const RECT r = BoundsRect();
+  InvalidateRect(parent_->handle_, &r, !opaque_);
+}
+
+void TControl::Update() {
+  if (parent_ && parent_->HandleAllocated()) UpdateWindow(parent_->handle_);
+}
+
+void TControl::Repaint() {
+  Invalidate();
+  Update();
+}
+
+void TControl::Click() {
+  if (OnClick) OnClick(this);
+}
+
+void TControl::BringToFront() {
+  if (!parent_) return;
+  auto& list = parent_->controls_;
+  list.erase(std::find(list.begin(), list.end(), this));
+  list.push_back(this);
+  if (auto* win = dynamic_cast<TWinControl*>(this); win && win->HandleAllocated())
+    SetWindowPos(win->handle_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  else
+    Invalidate();
+}
+
+void TControl::DoMouse(TMessage& m) {
+  const int x = GET_X_LPARAM(m.LParam), y = GET_Y_LPARAM(m.LParam);
+  const TShiftState s = MouseShiftState(m.WParam);
+  switch (m.Msg) {
+    case WM_MOUSEMOVE:
+      if (OnMouseMove) OnMouseMove(this, s, x, y);
+      break;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      if (OnMouseDown) OnMouseDown(this, mbLeft, s | (m.Msg == WM_LBUTTONDBLCLK ? static_cast<unsigned>(ssDouble) : 0u), x, y);
+      if (m.Msg == WM_LBUTTONDBLCLK && OnDblClick) OnDblClick(this);
+      break;
+    case WM_RBUTTONDOWN:
+      if (OnMouseDown) OnMouseDown(this, mbRight, s, x, y);
+      break;
+    case WM_LBUTTONUP:
+      if (OnMouseUp) OnMouseUp(this, mbLeft, s, x, y);
+      break;
+    case WM_RBUTTONUP:
+      if (OnMouseUp) OnMouseUp(this, mbRight, s, x, y);
+      break;
+    default:
+      break;
+  }
+}
+
+void TControl::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case CM_PARENTCOLORCHANGED:
+    case CM_PARENTFONTCHANGED:
+      ParentChanged(m);
+      return;
+    case CM_COLORCHANGED:
+    case CM_FONTCHANGED:
+      Invalidate();
+      return;
+    default:
+      break;
+  }
+  if (IsMouseMessage(m.Msg)) DoMouse(m);
+  DefaultHandler(m);
+}
+
+void TControl::DefaultHandler(TMessage&) {}
+
+// ---- TWinControl
+
+TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
+
+TWinControl::~TWinControl() {
+  // Children go first: they are windows inside ours and objects that point at us.
+  while (!controls_.empty()) delete controls_.back();
+  DestroyHandle();
+}
+
+void TWinControl::DestroyHandle() {
+  if (handle_) {
+    HWND h = handle_;
+    DestroyWindow(h);  // WM_NCDESTROY clears handle_
+    handle_ = nullptr;
+  }
+}
+
+HWND TWinControl::Handle() {
+  if (!handle_) CreateWnd();
+  return handle_;
+}
+
+void TWinControl::CreateParams(TCreateParams& p) {
+  p.Caption = text_;
+  p.Style = WS_CHILD | WS_CLIPSIBLINGS;
+  if (visible_) p.Style |= WS_VISIBLE;
+  if (!enabled_) p.Style |= WS_DISABLED;
+  if (tabStop_) p.Style |= WS_TABSTOP;
+  p.X = Left();
+  p.Y = Top();
+  p.Width = Width();
+  p.Height = Height();
+  p.WndParent = Parent() ? Parent()->Handle() : ParkingWindow();
+}
+
+void TWinControl::CreateWnd() {
+  if (handle_) return;
+  TCreateParams p;
+  CreateParams(p);
+  if (p.WinClassName.empty()) p.WinClassName = p.BaseClassName.empty() ? "MbWindow" : "Mb" + p.BaseClassName;
+  if (handle_) return;  // CreateParams made the parent, which made us
+  defWndProc_ = RegisterLayerClass(p);
+  TWinControl* outer = g_creating;
+  g_creating = this;
+  HWND h = CreateWindowExA(p.ExStyle, p.WinClassName.c_str(), p.Caption.c_str(), p.Style, p.X, p.Y, p.Width, p.Height,
+                           p.WndParent, nullptr, GetModuleHandleA(nullptr), nullptr);
+  g_creating = outer;
+  if (!h) throw Exception("Error creating window (" + p.WinClassName + ")");
+  if (!handle_) {
+    handle_ = h;
+    SetPropA(h, kControlProp, this);
+  }
+  SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), FALSE);
+  HandleCreated();
+  for (TControl* c : controls_)
+    if (auto* w = dynamic_cast<TWinControl*>(c); w && !w->handle_) w->CreateWnd();
+  if (TForm* f = GetParentForm(this); f && f != this && f->HandleAllocated()) f->UpdateHint(this);
+}
+
+std::string TWinControl::GetText() {
+  if (!handle_) return text_;
+  const int n = GetWindowTextLengthA(handle_);
+  std::string s(static_cast<size_t>(n) + 1, '\0');
+  const int got = GetWindowTextA(handle_, s.data(), n + 1);
+  s.resize(static_cast<size_t>(std::max(got, 0)));
+  return s;
+}
+
+void TWinControl::ApplyText(const std::string& text) {
+  text_ = text;
+  if (handle_)
+    SetWindowTextA(handle_, text.c_str());  // CM_TEXTCHANGED follows from WM_SETTEXT
+  else
+    Perform(CM_TEXTCHANGED);
+}
+
+void TWinControl::FontChanged() {
+  if (handle_) {
+    SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), TRUE);
+  }
+  TControl::FontChanged();
+  TMessage m{CM_PARENTFONTCHANGED, 0, 0, 0};
+  Broadcast(m);
+}
+
+TControl* TWinControl::Controls(int index) const {
+  if (index < 0 || index >= ControlCount()) throw Exception("List index out of bounds (" + std::to_string(index) + ")");
+  return controls_[static_cast<size_t>(index)];
+}
+
+void TWinControl::InsertControl(TControl* control) { controls_.push_back(control); }
+
+void TWinControl::RemoveControl(TControl* control) {
+  auto it = std::find(controls_.begin(), controls_.end(), control);
+  if (it != controls_.end()) controls_.erase(it);
+  if (captured_ == control) {
+    captured_ = nullptr;
+    if (GetCapture() == handle_) ReleaseCapture();
+  }
+  if (TForm* f = GetParentForm(this)) {
+    f->RemoveHintTool(control);
+    if (f->activeControl_ == control) f->activeControl_ = nullptr;
+  }
+}
+
+TControl* TWinControl::ControlAtPos(POINT p, bool allowDisabled, bool windowlessOnly) {
+  for (size_t i = controls_.size(); i-- > 0;) {
+    TControl* c = controls_[i];
+    if (windowlessOnly && dynamic_cast<TWinControl*>(c)) continue;
+    if (!c->visible_ || (!c->enabled_ && !allowDisabled)) continue;
+    const RECT r = c->BoundsRect();
+    if (PtInRect(&r, p)) return c;
+  }
+  return nullptr;
+}
+
+bool TWinControl::Focused() { return handle_ && GetFocus() == handle_; }
+
+bool TWinControl::CanFocus() {
+  for (TControl* c = this; c; c = c->Parent())
+    if (!c->visible_ || !c->enabled_) return false;
+  return true;
+}
+
+void TWinControl::SetFocus() {
+  if (TForm* f = GetParentForm(this); f && f != this) f->SetActiveControl(this);
+  ::SetFocus(Handle());
+}
+
+void TWinControl::SetTabStop(bool on) {
+  tabStop_ = on;
+  if (handle_) {
+    LONG_PTR style = GetWindowLongPtrA(handle_, GWL_STYLE);
+    style = on ? (style | WS_TABSTOP) : (style & ~static_cast<LONG_PTR>(WS_TABSTOP));
+    SetWindowLongPtrA(handle_, GWL_STYLE, style);
+  }
+}
+
+void TWinControl::SetCtl3D(bool on) {
+  parentCtl3D_ = false;
+  if (on == ctl3D_) return;
+  ctl3D_ = on;
+  if (handle_) UpdateFrameStyle();
+  Perform(CM_CTL3DCHANGED);
+  for (TControl* c : controls_) {
+    auto* w = dynamic_cast<TWinControl*>(c);
+    if (w && w->parentCtl3D_) {
+      w->ctl3D_ = on;
+      if (w->handle_) w->UpdateFrameStyle();
+      w->Perform(CM_PARENTCTL3DCHANGED);
+    }
+  }
+}
+
+void TWinControl::SetParentCtl3D(bool on) {
+  parentCtl3D_ = on;
+  if (on && Parent() && Parent()->ctl3D_ != ctl3D_) {
+    ctl3D_ = Parent()->ctl3D_;
+    if (handle_) UpdateFrameStyle();
+    Perform(CM_PARENTCTL3DCHANGED);
+  }
+}
+
+void TWinControl::SetBounds(int left, int top, int width, int height) {
+  SetBoundsFields(left, top, width, height);
+  if (handle_) SetWindowPos(handle_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  BoundsChanged();
+  if (TForm* f = GetParentForm(this); f && f != this && f->HandleAllocated()) f->UpdateHint(this);
+}
+
+RECT TWinControl::ClientRect() {
+  RECT r{0, 0, Width(), Height()};
+  if (handle_) GetClientRect(handle_, &r);
+  return r;
+}
+
+void TWinControl::SetVisible(bool visible) {
+  if (visible == visible_) return;
+  visible_ = visible;
+  if (handle_) ShowWindow(handle_, visible ? SW_SHOWNA : SW_HIDE);
+  Perform(CM_VISIBLECHANGED, visible ? 1 : 0);
+}
+
+void TWinControl::SetEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  if (handle_) EnableWindow(handle_, enabled ? TRUE : FALSE);
+  Perform(CM_ENABLEDCHANGED);
+}
+
+void TWinControl::SetColor(TColor color) {
+  TControl::SetColor(color);
+  background_.SetColor(color);
+}
+
+HBRUSH TWinControl::BackgroundBrush() {
+  if (background_.Color() != Color()) background_.SetColor(Color());
+  return background_.Handle();
+}
+
+void TWinControl::Invalidate() { Perform(CM_INVALIDATE); }
+
+void TWinControl::Update() {
+  if (handle_) UpdateWindow(handle_);
+}
+
+void TWinControl::Broadcast(TMessage& message) {
+  for (size_t i = 0; i < controls_.size(); ++i) {
+    TMessage copy = message;
+    controls_[i]->WindowProc()(copy);
+  }
+}
+
+void TWinControl::PaintControls(HDC dc) {
+  for (size_t i = 0; i < controls_.size(); ++i) {
+    TControl* c = controls_[i];
+    if (dynamic_cast<TWinControl*>(c) || !c->visible_) continue;
+    RECT r = c->BoundsRect();
+    if (!RectVisible(dc, &r)) continue;
+    const int saved = SaveDC(dc);
+    OffsetViewportOrgEx(dc, c->left_, c->top_, nullptr);
+    IntersectClipRect(dc, 0, 0, c->width_, c->height_);
+    c->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+    RestoreDC(dc, saved);
+  }
+}
+
+void TWinControl::NotifyFocus() {
+  if (TForm* f = GetParentForm(this); f && f != this) f->FocusChanged(this);
+}
+
+bool TWinControl::DoKeyDown(WORD& key, TShiftState shift) {
+  if (OnKeyDown) OnKeyDown(this, key, shift);
+  return key == 0;
+}
+
+void TWinControl::TrackMouse(TControl* target) {
+  if (target == g_mouseControl) return;
+  TControl* old = g_mouseControl;
+  g_mouseControl = target;
+  if (old) old->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(old));
+  if (target && g_mouseControl == target) target->Perform(CM_MOUSEENTER, 0, reinterpret_cast<LPARAM>(target));
+  if (handle_) {
+    TRACKMOUSEEVENT t{};
+    t.cbSize = sizeof(t);
+    t.dwFlags = TME_LEAVE;
+    t.hwndTrack = handle_;
+    TrackMouseEvent(&t);
+  }
+}
+
+// Mouse messages over a windowless child go to that child (and to the one that got the button
+// press until it is released); true when a child took the message.
+bool TWinControl::ForwardMouse(TMessage& m) {
+  const POINT p{GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam)};
+  TControl* under = ControlAtPos(p, false, true);
+  if (m.Msg == WM_MOUSEMOVE) TrackMouse(under ? under : this);
+  TControl* target = captured_ ? captured_ : under;
+  if (!target) return false;
+  if (IsButtonDown(m.Msg)) {
+    captured_ = target;
+    SetCapture(handle_);
+  }
+  const bool up = IsButtonUp(m.Msg);
+  const LPARAM local = MAKELPARAM(static_cast<short>(p.x - target->left_), static_cast<short>(p.y - target->top_));
+  target->Perform(m.Msg, m.WParam, local);
+  if (up && captured_) {
+    captured_ = nullptr;
+    if (GetCapture() == handle_) ReleaseCapture();
+  }
+  return true;
+}
+
+// Notifications about a child window go back to that child's control.
+bool TWinControl::ReflectNotify(TMessage& m) {
+  HWND child = nullptr;
+  switch (m.Msg) {
+    case WM_COMMAND:
+      child = reinterpret_cast<HWND>(m.LParam);
+      break;
+    case WM_NOTIFY:
+      child = reinterpret_cast<NMHDR*>(m.LParam)->hwndFrom;
+      break;
+    case WM_DRAWITEM:
+      child = reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam)->hwndItem;
+      break;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
+      child = reinterpret_cast<HWND>(m.LParam);
+      break;
+    default:
+      return false;
+  }
+  if (!child || child == handle_) return false;
+  TControl* target = FindControl(child);
+  if (!target) return false;
+  m.Result = target->Perform(CN_BASE + m.Msg, m.WParam, m.LParam);
+  return true;
+}
+
+void TWinControl::WndProc(TMessage& m) {
+  if (IsMouseMessage(m.Msg) && handle_) {
+    if (m.Msg == WM_MOUSEMOVE || captured_ || IsButtonDown(m.Msg) || IsButtonUp(m.Msg)) {
+      if (ForwardMouse(m)) return;
+    }
+  }
+  if (m.Msg == GraphicTextMessage() && m.Msg != 0) {
+    int index = static_cast<int>(m.WParam);
+    for (TControl* c : controls_) {
+      if (dynamic_cast<TWinControl*>(c)) continue;
+      if (index-- == 0) {
+        std::string s = std::string(c->visible_ ? "V" : "-") + (c->enabled_ ? "E" : "-") + ":" + c->GetText();
+        if (s.size() > 255) s.resize(255);
+        m.Result = GlobalAddAtomA(s.c_str());
+        return;
+      }
+    }
+    m.Result = 0;
+    return;
+  }
+  if (m.Msg == GraphicClickMessage() && m.Msg != 0) {
+    char name[256] = {0};
+    GlobalGetAtomNameA(static_cast<ATOM>(m.LParam), name, sizeof(name));
+    m.Result = 0;
+    for (TControl* c : controls_) {
+      if (dynamic_cast<TWinControl*>(c) || !c->visible_ || !c->enabled_) continue;
+      if (c->GetText() == name) {
+        m.Result = 1;
+        c->Click();
+        return;
+      }
+    }
+    return;
+  }
+  switch (m.Msg) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_DRAWITEM:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
+      if (ReflectNotify(m)) return;
+      break;
+    case CN_CTLCOLOREDIT:
+    case CN_CTLCOLORLISTBOX:
+    case CN_CTLCOLORBTN:
+    case CN_CTLCOLORSTATIC: {
+      HDC dc = reinterpret_cast<HDC>(m.WParam);
+      SetTextColor(dc, ColorToRGB(Font()->Color()));
+      SetBkColor(dc, ColorToRGB(Color()));
+      m.Result = reinterpret_cast<LRESULT>(BackgroundBrush());
+      return;
+    }
+    case WM_PAINT: {
+      bool graphic = false;
+      for (TControl* c : controls_) graphic = graphic || (!dynamic_cast<TWinControl*>(c) && c->visible_);
+      if (!graphic) break;
+      if (m.WParam) {
+        DefaultHandler(m);
+        PaintControls(reinterpret_cast<HDC>(m.WParam));
+      } else {
+        // Let the native control paint into our context, then add the windowless children.
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(handle_, &ps);
+        m.WParam = reinterpret_cast<WPARAM>(dc);
+        DefaultHandler(m);
+        PaintControls(dc);
+        m.WParam = 0;
+        EndPaint(handle_, &ps);
+      }
+      return;
+    }
+    case WM_SETCURSOR:
+      if (LOWORD(m.LParam) == HTCLIENT && reinterpret_cast<HWND>(m.WParam) == handle_) {
+        POINT p;
+        GetCursorPos(&p);
+        ::ScreenToClient(handle_, &p);
+        TControl* c = ControlAtPos(p, false, true);
+        if (!c) c = this;
+        if (c->Cursor() != crDefault) {
+          ::SetCursor(LoadCursorA(nullptr, CursorId(c->Cursor())));
+          m.Result = TRUE;
+          return;
+        }
+      }
+      break;
+    case WM_MOUSELEAVE:
+      if (g_mouseControl == this || (g_mouseControl && g_mouseControl->Parent() == this &&
+                                     !dynamic_cast<TWinControl*>(g_mouseControl))) {
+        TControl* old = g_mouseControl;
+        g_mouseControl = nullptr;
+        old->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(old));
+      }
+      break;
+    case WM_CAPTURECHANGED:
+      if (captured_ && reinterpret_cast<HWND>(m.LParam) != handle_) captured_ = nullptr;
+      break;
+    case WM_SETFOCUS:
+      DefaultHandler(m);
+      NotifyFocus();
+      return;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+      WORD key = static_cast<WORD>(m.WParam);
+      if (DoKeyDown(key, KeyboardShiftState())) return;
+      m.WParam = key;
+      break;
+    }
+    case WM_KEYUP: {
+      WORD key = static_cast<WORD>(m.WParam);
+      if (OnKeyUp) OnKeyUp(this, key, KeyboardShiftState());
+      if (key == 0) return;
+      m.WParam = key;
+      break;
+    }
+    case WM_CHAR: {
+      char key = static_cast<char>(m.WParam);
+      if (OnKeyPress) OnKeyPress(this, key);
+      if (key == 0) return;
+      m.WParam = static_cast<unsigned char>(key);
+      break;
+    }
+    case WM_SETTEXT:
+      DefaultHandler(m);
+      Perform(CM_TEXTCHANGED);
+      return;
+    case WM_WINDOWPOSCHANGED: {
+      DefaultHandler(m);
+      RECT r;
+      GetWindowRect(handle_, &r);
+      if (HWND parent = GetParent(handle_); parent && (GetWindowLongPtrA(handle_, GWL_STYLE) & WS_CHILD))
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+      SetBoundsFields(r.left, r.top, r.right - r.left, r.bottom - r.top);
+      return;
+    }
+    case WM_SYSCOLORCHANGE: {
+      TMessage sys{CM_SYSCOLORCHANGE, 0, 0, 0};
+      Broadcast(sys);
+      break;
+    }
+    case CM_SYSCOLORCHANGE:
+      Broadcast(m);
+      return;
+    case CM_INVALIDATE:
+      if (handle_) InvalidateRect(handle_, nullptr, !Opaque());
+      return;
+    case CM_COLORCHANGED: {
+      background_.SetColor(Color());
+      if (handle_) InvalidateRect(handle_, nullptr, TRUE);
+      TMessage pc{CM_PARENTCOLORCHANGED, 0, 0, 0};
+      Broadcast(pc);
+      return;
+    }
+    case CM_PARENTCOLORCHANGED:
+      ParentChanged(m);
+      return;
+    case CM_PARENTFONTCHANGED:
+      ParentChanged(m);
+      return;
+    case CM_FONTCHANGED:
+      return;
+    case CM_ENTER:
+      if (OnEnter) OnEnter(this);
+      return;
+    case CM_EXIT:
+      if (OnExit) OnExit(this);
+      return;
+    default:
+      break;
+  }
+  if (IsMouseMessage(m.Msg)) DoMouse(m);
+  DefaultHandler(m);
+}
+
+void TWinControl::DefaultHandler(TMessage& m) {
+  if (m.Msg >= CM_BASE) return;  // our own messages never reach user32
+  if (!handle_) return;
+  m.Result = CallWindowProcA(defWndProc_ ? defWndProc_ : DefWindowProcA, handle_, m.Msg, m.WParam, m.LParam);
+}
+
+// ---- TGraphicControl, TCustomControl, TControlCanvas
+
+TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner) {
+  canvas_ = std::make_unique<TControlCanvas>(this);
+}
+
+TGraphicControl::~TGraphicControl() = default;
+
+void TGraphicControl::WndProc(TMessage& m) {
+  if (m.Msg == WM_PAINT && m.WParam) {
+    auto* canvas = static_cast<TControlCanvas*>(canvas_.get());
+    canvas->FreeHandle();
+    canvas->Font()->Assign(*Font());
+    canvas->Brush()->SetColor(Color());
+    canvas->SetHandle(reinterpret_cast<HDC>(m.WParam));
+    try {
+      Paint();
+    } catch (...) {
+      canvas->SetHandle(nullptr);
+      throw;
+    }
+    canvas->SetHandle(nullptr);
+    return;
+  }
+  TControl::WndProc(m);
+}
+
+TCustomControl::TCustomControl(TComponent* AOwner) : TWinControl(AOwner) {
+  canvas_ = std::make_unique<TControlCanvas>(this);
+}
+
+TCustomControl::~TCustomControl() = default;
+
+void TCustomControl::WndProc(TMessage& m) {
+  switch (m.Msg) {
+    case WM_ERASEBKGND: {
+      RECT r;
+      GetClientRect(Handle(), &r);
+      FillRect(reinterpret_cast<HDC>(m.WParam), &r, BackgroundBrush());
+      m.Result = 1;
+      return;
+    }
+    case WM_PAINT: {
+      auto* canvas = static_cast<TControlCanvas*>(canvas_.get());
+      PAINTSTRUCT ps{};
+      HDC dc = m.WParam ? reinterpret_cast<HDC>(m.WParam) : BeginPaint(Handle(), &ps);
+      canvas->FreeHandle();
+      canvas->Font()->Assign(*Font());
+      canvas->Brush()->SetColor(Color());
+      canvas->SetHandle(dc);
+      try {
+        Paint();
+        canvas->SetHandle(nullptr);
+        PaintControls(dc);
+      } catch (...) {
+        canvas->SetHandle(nullptr);
+        if (!m.WParam) EndPaint(Handle(), &ps);
+        throw;
+      }
+      if (!m.WParam) EndPaint(Handle(), &ps);
+      return;
+    }
+    default:
+      TWinControl::WndProc(m);
+  }
+}
+
+TControlCanvas::~TControlCanvas() { FreeHandle(); }
+
+void TControlCanvas::SetControl(TControl* control) {
+  FreeHandle();
+  control_ = control;
+}
+
+void TControlCanvas::CreateHandle() {
+  if (!control_) return;
+  if (auto* win = dynamic_cast<TWinControl*>(control_)) {
+    window_ = win->Handle();
+    dc_ = GetDC(window_);
+    SetOwnedHandle(dc_);
+    return;
+  }
+  TWinControl* parent = control_->Parent();
+  if (!parent) return;
+  window_ = parent->Handle();
+  dc_ = GetDC(window_);
+  SetViewportOrgEx(dc_, control_->Left(), control_->Top(), nullptr);
+  IntersectClipRect(dc_, 0, 0, control_->Width(), control_->Height());
+  SetOwnedHandle(dc_);
+}
+
+void TControlCanvas::FreeHandle() {
+  if (!dc_) return;
+  DeselectTools();
+  SetHandle(nullptr);
+  ReleaseDC(window_, dc_);
+  dc_ = nullptr;
+  window_ = nullptr;
+}
+
+// ---- TControlStrings
+
+int TControlStrings::IndexOf(const std::string& s) {
+  const int n = Count();
+  for (int i = 0; i < n; ++i) {
+    const std::string item = Get(i);
+    if (CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, item.c_str(), static_cast<int>(item.size()), s.c_str(),
+                       static_cast<int>(s.size())) == CSTR_EQUAL)
+      return i;
+  }
+  return -1;
+}
+
+std::string TControlStrings::Text() {
+  std::string out;
+  const int n = Count();
+  for (int i = 0; i < n; ++i) out += Get(i) + "\r\n";
+  return out;
+}
+
+void TControlStrings::SetText(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string cur;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r' || c == '\n') {
+      lines.push_back(cur);
+      cur.clear();
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      cur += c;
+    }
+  }
+  if (!cur.empty()) lines.push_back(cur);
+  Assign(lines);
+}
+
+void TControlStrings::Assign(const std::vector<std::string>& lines) {
+  Clear();
+  for (const auto& l : lines) Add(l);
+}
