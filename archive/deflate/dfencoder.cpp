@@ -49,7 +49,6 @@ TArDfInputWindow::TArDfInputWindow(TStream* source, bool crc32, bool deflate64, 
       source_(source),
       total_(progressTotal),
       crc32_(crc32),
-      deflate64_(deflate64),
       mask_(windowSize - 1),
       windowSize_(windowSize) {
   bufSize_ = windowSize + kSlideSpan + longest_;

@@ -76,7 +76,6 @@ private:
   int64_t sourceStart_;
   int32_t total_;
   bool crc32_;
-  bool deflate64_;
   int64_t mask_;
   int32_t windowSize_;
 };
@@ -122,7 +121,7 @@ private:
   int32_t matchCount_ = 0;
   int32_t litCounts_[286];
   int32_t literalCount_ = 0;
-  TArLogger* logger_;
+  [[maybe_unused]] TArLogger* logger_;  // kept, not written to
   TArDfInputWindow* window_;
   int64_t startOffset_ = 0;
   int32_t covered_ = 0;
