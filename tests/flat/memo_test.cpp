@@ -118,6 +118,33 @@ TEST_F(FlatMemoTest, HoverLightsTheMemoOnlyWhileNoFlatMemoHoldsTheFocus) {
   ExpectIdle(b);
 }
 
+TEST_F(FlatMemoTest, TheRealMousePointerLightsAndLeavesTheMemo) {
+  TFlatMemo* memo = NewMemo(10, 10);
+  auto* edit = new TEdit(form);
+  edit->SetParent(form);
+  edit->SetBounds(10, 200, 100, 21);
+  ::SetFocus(edit->Handle());
+  POINT outside{300, 250}, inside{60, 50};
+  ClientToScreen(form->Handle(), &outside);
+  ClientToScreen(form->Handle(), &inside);
+  SetCursorPos(outside.x, outside.y);
+  Pump();
+  SetCursorPos(inside.x, inside.y);
+  for (int i = 0; i < 50 && !memo->MouseInControl(); ++i) {
+    Pump();
+    Sleep(10);
+  }
+  ASSERT_TRUE(memo->MouseInControl());
+  ExpectHot(memo);
+  SetCursorPos(outside.x, outside.y);
+  for (int i = 0; i < 50 && memo->MouseInControl(); ++i) {
+    Pump();
+    Sleep(10);
+  }
+  EXPECT_FALSE(memo->MouseInControl());
+  ExpectIdle(memo);
+}
+
 TEST_F(FlatMemoTest, MouseEnterIsIgnoredWhileTheProgramIsInTheBackground) {
   TFlatMemo* memo = NewMemo(10, 10);
   // Another thread's window takes the activation away from this thread, and keeps it while
