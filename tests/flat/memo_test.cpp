@@ -82,8 +82,12 @@ TEST_F(FlatMemoTest, NewMemoReservesAThreePixelFrameInsteadOfTheStandardBorder) 
 
 TEST_F(FlatMemoTest, FrameIsIdleUntilTheMemoTakesTheFocus) {
   TFlatMemo* memo = NewMemo(10, 10);
-  TFlatMemo* other = NewMemo(210, 10);
+  TFlatMemo* other = NewMemo(210, 10);  // read-only, as both programs show their memos
+  other->SetReadOnly(true);
+  other->Lines()->SetText("read only");
+  Pump();
   ExpectIdle(memo);
+  ExpectIdle(other);
   ::SetFocus(memo->Handle());
   Pump();
   ExpectHot(memo);
