@@ -351,6 +351,13 @@ LRESULT CALLBACK ApplicationWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
 }  // namespace
 
 TApplication::TApplication() : TComponent(nullptr) {
+  // Until a title is set, the program's file name without extension names it.
+  char path[MAX_PATH] = {0};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string name = path;
+  name = name.substr(name.find_last_of("\\/") + 1);
+  if (const size_t dot = name.find_last_of('.'); dot != std::string::npos) name.resize(dot);
+  title_ = name;
   INITCOMMONCONTROLSEX icc{};
   icc.dwSize = sizeof(icc);
   icc.dwICC = ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_ANIMATE_CLASS | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES;
@@ -391,7 +398,13 @@ void TApplication::ReleaseForm(TForm* form) { PostMessageA(Handle(), kReleaseFor
 
 void TApplication::Run() {
   running_ = true;
-  if (mainForm_ && !terminated_) mainForm_->Show();
+  if (mainForm_ && !terminated_) {
+    try {
+      mainForm_->Show();
+    } catch (...) {
+      HandleException(mainForm_);
+    }
+  }
   while (!terminated_) HandleMessage();
   running_ = false;
 }
@@ -426,7 +439,10 @@ void TApplication::ProcessMessages() {
 
 void TApplication::HandleMessage() {
   MSG msg;
-  if (!ProcessMessage(msg)) WaitMessage();
+  if (!ProcessMessage(msg)) {
+    FreeControlCanvasContexts();
+    WaitMessage();
+  }
 }
 
 void TApplication::Terminate() {

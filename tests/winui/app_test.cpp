@@ -204,6 +204,8 @@ TEST(ExceptionBarrier, SilentControlsDropHandlerExceptionsWithoutABox) {
 
 TEST(ExceptionBarrier, TheDefaultBoxIsAnErrorBoxTitledWithTheApplicationTitle) {
   FormsGuard guard;
+  EXPECT_EQ(Application->Title(), "winui_test");  // the program's name until one is set
+  const std::string before = Application->Title();
   Application->SetTitle("Layer Test");
   TFirstForm* first = nullptr;
   Application->CreateForm(first);
@@ -240,7 +242,7 @@ TEST(ExceptionBarrier, TheDefaultBoxIsAnErrorBoxTitledWithTheApplicationTitle) {
   EXPECT_EQ(text, "Something failed");
   first->Button1->OnClick = nullptr;
   EXPECT_TRUE(IsWindow(first->Handle()));
-  Application->SetTitle("");
+  Application->SetTitle(before);
 }
 
 }  // namespace
