@@ -16,7 +16,7 @@ protected:
   FlatMemoTest() : FormTest(clBtnFace) {}
   void SetUp() override {
     FormTest::SetUp();
-    // The looks must be told apart: the memo's own idle colour against two system colours.
+    // The looks must be told apart: the memo's own idle colour and the system colours used.
     ASSERT_NE(Rgb(kFlat), Rgb(clWindow));
     ASSERT_NE(Rgb(kFlat), Rgb(clBtnShadow));
     ASSERT_NE(Rgb(kFlat), Rgb(clBtnFace));
@@ -59,7 +59,6 @@ protected:
     EXPECT_EQ(l.ring2, Rgb(clWindow));
     EXPECT_EQ(l.text, Rgb(clWindow));
   }
-
 };
 
 TEST_F(FlatMemoTest, NewMemoReservesAThreePixelFrameInsteadOfTheStandardBorder) {
