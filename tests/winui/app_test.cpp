@@ -202,6 +202,14 @@ TEST(ExceptionBarrier, SilentControlsDropHandlerExceptionsWithoutABox) {
   EXPECT_TRUE(catcher.messages.empty());
 }
 
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM out) {
+  char cls[32] = {0};
+  GetClassNameA(child, cls, sizeof(cls));
+  if (lstrcmpiA(cls, "Static") == 0 && GetWindowTextLengthA(child) > 0)
+    GetWindowTextA(child, reinterpret_cast<char*>(out), 256);
+  return TRUE;
+}
+
 TEST(ExceptionBarrier, TheDefaultBoxIsAnErrorBoxTitledWithTheApplicationTitle) {
   FormsGuard guard;
   EXPECT_EQ(Application->Title(), "winui_test");  // the program's name until one is set
@@ -218,16 +226,7 @@ TEST(ExceptionBarrier, TheDefaultBoxIsAnErrorBoxTitledWithTheApplicationTitle) {
       HWND box = FindWindowA("#32770", "Layer Test");
       if (box) {
         char buf[256] = {0};
-        EnumChildWindows(
-            box,
-            [](HWND child, LPARAM out) -> BOOL {
-              char cls[32] = {0};
-              GetClassNameA(child, cls, sizeof(cls));
-              if (lstrcmpiA(cls, "Static") == 0 && GetWindowTextLengthA(child) > 0)
-                GetWindowTextA(child, reinterpret_cast<char*>(out), 256);
-              return TRUE;
-            },
-            reinterpret_cast<LPARAM>(buf));
+        EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(buf));
         text = buf;
         seen = true;
         PostMessageA(box, WM_COMMAND, IDOK, 0);
