@@ -504,13 +504,14 @@ void TApplication::Terminate() {
 }
 
 void TApplication::HandleException(TObject* Sender) {
-  std::string text;
-  try {
-    throw;
-  } catch (const std::exception& e) {
-    text = e.what();
-  } catch (...) {
-    text = "Unknown exception";
+  std::string text = "Unknown exception";
+  if (std::exception_ptr current = std::current_exception()) {  // outside a catch: nothing to rethrow
+    try {
+      std::rethrow_exception(current);
+    } catch (const std::exception& e) {
+      text = e.what();
+    } catch (...) {
+    }
   }
   try {
     if (OnException)

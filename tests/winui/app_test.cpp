@@ -299,3 +299,27 @@ TEST(Application, FreeingTheFormsRunsNoActivationHandlersOnHalfGoneForms) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ExceptionBarrier, HandleExceptionOutsideACatchReportsInsteadOfEndingTheProgram) {
+  ExceptionCatcher catcher;
+  Application->HandleException(Application);
+  ASSERT_EQ(catcher.messages.size(), 1u);
+  EXPECT_EQ(catcher.messages[0], "Unknown exception");
+  // A box replacement that throws itself is contained too.
+  int calls = 0;
+  Application->OnException = [&](TObject*, const std::string& message) {
+    ++calls;
+    EXPECT_EQ(message, "first");
+    throw Exception("box failed");
+  };
+  try {
+    throw Exception("first");
+  } catch (...) {
+    Application->HandleException(Application);
+  }
+  EXPECT_EQ(calls, 1);
+}
+
+}  // namespace
