@@ -248,7 +248,7 @@ TEST(ExceptionBarrier, TheDefaultBoxIsAnErrorBoxTitledWithTheApplicationTitle) {
 
 namespace {
 
-TEST(Forms, AShownFormGivesTheFocusToItsFirstTabStopAndKeepsItsActiveControl) {
+TEST(Forms, AFormComingBackToTheFrontGivesTheFocusBackToItsLastControl) {
   FormsGuard guard;
   auto* form = new TForm(Application);
   form->SetCaption("Focus form");
@@ -264,9 +264,11 @@ TEST(Forms, AShownFormGivesTheFocusToItsFirstTabStopAndKeepsItsActiveControl) {
   later->SetParent(form);
   later->SetTop(120);
   form->Show();
+  inner->SetFocus();
   ASSERT_TRUE(PumpUntil([&] { return GetFocus() == inner->Handle(); }));
   EXPECT_EQ(form->ActiveControl(), inner);
   later->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return form->ActiveControl() == later; }));
   // Another window takes the activation; coming back, the form's last focused control has it again.
   auto* other = new TForm(Application);
   other->SetCaption("Other form");
