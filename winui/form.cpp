@@ -270,23 +270,6 @@ void TForm::FocusChanged(TWinControl* control) {
 }
 
 namespace {
-// The first control in tab order (creation order, depth first) that can take the focus.
-TWinControl* FirstTabStop(TWinControl* parent) {
-  for (int i = 0; i < parent->ControlCount(); ++i) {
-    auto* w = dynamic_cast<TWinControl*>(parent->Controls(i));
-    if (!w || !w->Visible() || !w->Enabled()) continue;
-    if (w->TabStop() && w->HandleAllocated()) return w;
-    if (TWinControl* inner = FirstTabStop(w)) return inner;
-  }
-  return nullptr;
-}
-}  // namespace
-
-void TForm::FocusFirstControl() {
-  if (TWinControl* first = FirstTabStop(this)) ::SetFocus(first->Handle());
-}
-
-namespace {
 TButton* FindDefaultButton(TWinControl* parent) {
   for (int i = 0; i < parent->ControlCount(); ++i) {
     auto* w = dynamic_cast<TWinControl*>(parent->Controls(i));
@@ -364,8 +347,6 @@ void TForm::WndProc(TMessage& m) {
       if (LOWORD(m.WParam) != WA_INACTIVE) {
         if (activeControl_ && activeControl_->HandleAllocated() && activeControl_->CanFocus())
           ::SetFocus(activeControl_->Handle());
-        else
-          FocusFirstControl();
         if (g_activeForm != this) {
           TForm* old = g_activeForm;
           g_activeForm = this;
@@ -504,13 +485,14 @@ void TApplication::Terminate() {
 }
 
 void TApplication::HandleException(TObject* Sender) {
-  std::string text;
-  try {
-    throw;
-  } catch (const std::exception& e) {
-    text = e.what();
-  } catch (...) {
-    text = "Unknown exception";
+  std::string text = "Unknown exception";
+  if (std::exception_ptr current = std::current_exception()) {  // outside a catch: nothing to rethrow
+    try {
+      std::rethrow_exception(current);
+    } catch (const std::exception& e) {
+      text = e.what();
+    } catch (...) {
+    }
   }
   try {
     if (OnException)

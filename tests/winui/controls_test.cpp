@@ -493,24 +493,25 @@ TEST(Components, OwnersFreeWhatTheyOwnAndTellTheOthers) {
 
 namespace {
 
+struct TooltipSearch {
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK MatchTooltip(HWND w, LPARAM p) {
+  auto* s = reinterpret_cast<TooltipSearch*>(p);
+  char cls[64] = {0};
+  GetClassNameA(w, cls, sizeof(cls));
+  if (lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0 && GetWindow(w, GW_OWNER) == s->owner) {
+    s->found = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 HWND FindTooltipOf(HWND owner) {
-  struct Search {
-    HWND owner;
-    HWND found;
-  } s{owner, nullptr};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND w, LPARAM p) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(p);
-        char cls[64] = {0};
-        GetClassNameA(w, cls, sizeof(cls));
-        if (lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0 && GetWindow(w, GW_OWNER) == s->owner) {
-          s->found = w;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&s));
+  TooltipSearch s{owner, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), MatchTooltip, reinterpret_cast<LPARAM>(&s));
   return s.found;
 }
 
