@@ -42,5 +42,5 @@ private:
   std::mt19937 rng_;
   const std::vector<std::string> sections_{"s", "S", "settings", "info", "Info", "t"};
   const std::vector<std::string> keys_{"k", "K", "lpro", "count", "path1", "my key"};
-  const std::vector<std::string> values_{"", "v", "a b", "\"q\"", "'x'", "\"half", "12", "a=b", "C:\\x\\y.exe"};
+  const std::vector<std::string> values_{"", "v", "a b", "\"q\"", "'x'", "\"half", "12", "a=b", "C:\\x\\y.exe", "\x01x"};
 };

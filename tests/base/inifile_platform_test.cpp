@@ -62,6 +62,10 @@ const ReadCase kReadCases[] = {
     {"empty key name", "[s]\r\n=v\r\n", "s", ""},
     {"tab inside the header", "[\ts\t]\r\nk=v\r\n", "s", "k"},
     {"comment line with a section name", "[s]\r\n;[t]\r\nk=v\r\n", "s", "k"},
+    {"control characters are no blanks", "[s]\r\nk=\x01v\x01\r\n", "s", "k"},
+    {"no-break space is no blank", "[s]\r\nk=\xA0v\xA0\r\n", "s", "k"},
+    {"vertical tab and form feed are blanks", "[s]\r\nk=\x0Bv\x0C\r\n", "s", "k"},
+    {"control character before a key", "[s]\r\n\x01k=v\r\n", "s", "k"},
     {"integer text", "[settings]\r\nwakeupport= 4000 \r\n", "settings", "wakeupport"},
     {"empty file", "", "s", "k"},
 };

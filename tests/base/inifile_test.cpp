@@ -60,6 +60,9 @@ TEST(IniFile, NamesAndValuesAreTrimmedAndMatchingQuotesDropped) {
   EXPECT_EQ(ini.ReadString("info", "q3", "d"), "\"unmatched'");
   EXPECT_EQ(ini.ReadString("info", "q4", "d"), "\"");
   EXPECT_EQ(ini.ReadString("info", "eq", "d"), "a=b");
+  t.Put("c.ini", "[s]\r\nk=\x01v\x01\r\n\x01j=w\r\n");
+  EXPECT_EQ(TIniFile(t.File("c.ini")).ReadString("s", "k", "d"), "\x01v\x01");  // control characters stay
+  EXPECT_EQ(TIniFile(t.File("c.ini")).ReadString("s", "j", "d"), "d");
 }
 
 TEST(IniFile, IntegersAreDecimalAndAnythingElseGivesTheDefault) {

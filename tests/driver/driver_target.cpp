@@ -5,6 +5,7 @@
 //   driver_target.exe --udp PORT N    sends N datagrams "ping <i>" to 127.0.0.1:PORT, ends
 //   driver_target.exe --box TEXT      shows an information box with TEXT, then ends with 3
 //   driver_target.exe --cwd           writes its current folder into cwd.txt there, ends
+//   driver_target.exe --args ...      writes ParamCount and every ParamStr into args.txt, ends
 #include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -15,7 +16,7 @@
 
 namespace {
 
-enum { kPressMe = 101, kEdit = 102, kCombo = 103, kList = 104, kStatus = 105, kQuit = 106, kLabel = 107 };
+enum { kPressMe = 101, kEdit = 102, kCombo = 103, kList = 104, kStatus = 105, kQuit = 106, kLabel = 107, kDate = 108 };
 
 HWND g_status = nullptr;
 WNDPROC g_editProc = nullptr;
@@ -33,6 +34,17 @@ std::string WindowText(HWND w) {
 LRESULT CALLBACK EditProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_KEYDOWN && wp == VK_RETURN) {
     SetPanel(1, "enter:" + WindowText(w));
+    // "busy" stands for a program that blocks its thread, as a long echo request does.
+    // Named events let the test see the busy period without asking the busy thread.
+    if (WindowText(w) == "busy") {
+      HANDLE busy = CreateEventA(nullptr, TRUE, FALSE, "MbDriverTargetBusy");
+      HANDLE idle = CreateEventA(nullptr, TRUE, FALSE, "MbDriverTargetIdle");
+      SetEvent(busy);
+      Sleep(4000);
+      SetEvent(idle);
+      CloseHandle(busy);
+      CloseHandle(idle);
+    }
     return 0;
   }
   return CallWindowProcA(g_editProc, w, msg, wp, lp);
@@ -105,6 +117,7 @@ LRESULT CALLBACK MainProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
       AddRow(lv, 2, "row2", "");
       Child(w, "STATIC", "Label text", 0, 8, 100, 100, 16, kLabel);
       Child(w, "BUTTON", "Quit", BS_PUSHBUTTON, 8, 130, 100, 24, kQuit);
+      Child(w, DATETIMEPICK_CLASSA, "", DTS_SHORTDATEFORMAT, 170, 130, 120, 22, kDate);
       g_status = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, w,
                                  reinterpret_cast<HMENU>(kStatus), GetModuleHandleA(nullptr), nullptr);
       int parts[3] = {120, 260, -1};
@@ -159,6 +172,12 @@ int SendPings(int port, int count) {
 int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
   if (ParamStr(1) == "--exit") return StrToIntDef(ParamStr(2), 1);
   if (ParamStr(1) == "--udp") return SendPings(StrToIntDef(ParamStr(2), 0), StrToIntDef(ParamStr(3), 0));
+  if (ParamStr(1) == "--args") {
+    std::string out = IntToStr(ParamCount());
+    for (int i = 1; i <= ParamCount(); ++i) out += "|" + ParamStr(i);
+    SaveFileBytes("args.txt", out);
+    return 0;
+  }
   if (ParamStr(1) == "--cwd") {
     char dir[MAX_PATH] = {};
     GetCurrentDirectoryA(sizeof(dir), dir);
@@ -172,7 +191,7 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
     MessageBoxA(nullptr, ParamStr(2).c_str(), "Target Box", MB_OK | MB_ICONINFORMATION);
     return 3;
   }
-  INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+  INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_DATE_CLASSES};
   InitCommonControlsEx(&icc);
   WNDCLASSA wc = {};
   wc.lpfnWndProc = MainProc;

@@ -1,0 +1,23 @@
+// The transport of the Windows builds: one request through WinInet, with the internet handle
+// opened with the preconfigured proxy settings, so a configured proxy is honoured.
+#pragma once
+#include "download/fetch_work.h"
+
+class TWinInetTransport : public IHttpTransport {
+public:
+  TWinInetTransport() = default;
+  ~TWinInetTransport() override;
+  TWinInetTransport(const TWinInetTransport&) = delete;
+  TWinInetTransport& operator=(const TWinInetTransport&) = delete;
+
+  bool Send(const THttpRequest& request) override;
+  bool QueryStatus(uint32_t& code) override;
+  bool QueryContentLength(std::string& text) override;
+  bool Read(void* buffer, uint32_t size, uint32_t& read) override;
+  void Close() override;
+
+private:
+  void* internet_ = nullptr;  // HINTERNET, kept out of the header
+  void* connection_ = nullptr;
+  void* request_ = nullptr;
+};

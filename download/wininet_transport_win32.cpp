@@ -1,0 +1,53 @@
+#include "download/wininet_transport.h"
+#include <windows.h>
+#include <wininet.h>
+
+TWinInetTransport::~TWinInetTransport() { Close(); }
+
+bool TWinInetTransport::Send(const THttpRequest& r) {
+  internet_ = InternetOpenA(r.HasAgent ? r.Agent.c_str() : nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
+                            nullptr, 0);
+  if (!internet_) return false;
+  connection_ = InternetConnectA(internet_, r.Host.c_str(), r.Port, r.UserName.c_str(), r.Password.c_str(),
+                                 INTERNET_SERVICE_HTTP, 0, 0);
+  if (!connection_) return false;
+  const char* accept[] = {r.Accept.c_str(), nullptr};
+  request_ = HttpOpenRequestA(connection_, r.Verb.c_str(), r.Path.c_str(), r.Version.c_str(), r.Referer.c_str(),
+                              accept, r.Reload ? INTERNET_FLAG_RELOAD : 0, 0);
+  if (!request_) return false;
+  if (r.Headers.empty()) return HttpSendRequestA(request_, nullptr, 0, nullptr, 0) != FALSE;
+  return HttpSendRequestA(request_, r.Headers.c_str(), static_cast<DWORD>(r.Headers.size()),
+                          const_cast<char*>(r.Body.data()), static_cast<DWORD>(r.Body.size())) != FALSE;
+}
+
+bool TWinInetTransport::QueryStatus(uint32_t& code) {
+  DWORD value = 0;
+  DWORD length = sizeof(value);
+  if (!HttpQueryInfoA(request_, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &value, &length, nullptr))
+    return false;
+  code = value;
+  return true;
+}
+
+bool TWinInetTransport::QueryContentLength(std::string& text) {
+  char buffer[1024];
+  DWORD length = sizeof(buffer);
+  DWORD index = 0;
+  if (!HttpQueryInfoA(request_, HTTP_QUERY_CONTENT_LENGTH, buffer, &length, &index)) return false;
+  text.assign(buffer, length < sizeof(buffer) ? length : sizeof(buffer));
+  return true;
+}
+
+bool TWinInetTransport::Read(void* buffer, uint32_t size, uint32_t& read) {
+  DWORD n = 0;
+  const BOOL ok = InternetReadFile(request_, buffer, size, &n);
+  read = n;
+  return ok != FALSE;
+}
+
+void TWinInetTransport::Close() {
+  for (void** h : {&request_, &connection_, &internet_}) {
+    if (*h) InternetCloseHandle(*h);
+    *h = nullptr;
+  }
+}
