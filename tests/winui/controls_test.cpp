@@ -490,3 +490,152 @@ TEST(Components, OwnersFreeWhatTheyOwnAndTellTheOthers) {
 }
 
 }  // namespace
+
+namespace {
+
+struct TooltipSearch {
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK MatchTooltip(HWND w, LPARAM p) {
+  auto* s = reinterpret_cast<TooltipSearch*>(p);
+  char cls[64] = {0};
+  GetClassNameA(w, cls, sizeof(cls));
+  if (lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0 && GetWindow(w, GW_OWNER) == s->owner) {
+    s->found = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND FindTooltipOf(HWND owner) {
+  TooltipSearch s{owner, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), MatchTooltip, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+std::string ToolText(HWND tip, HWND window, UINT_PTR id, bool isWindow) {
+  char buf[256] = {0};
+  TTTOOLINFOA ti{};
+  ti.cbSize = TTTOOLINFOA_V2_SIZE;
+  ti.hwnd = window;
+  ti.uId = id;
+  ti.uFlags = isWindow ? TTF_IDISHWND : 0;
+  ti.lpszText = buf;
+  SendMessageA(tip, TTM_GETTEXTA, sizeof(buf), reinterpret_cast<LPARAM>(&ti));
+  return buf;
+}
+
+TEST(Hints, ControlsThatShowHintsGetATipAndChangedTextsReachIt) {
+  FormsGuard guard;
+  TConsoleLikeForm* form = nullptr;
+  Application->CreateForm(form);
+  form->Edit2->SetHint("Hier die IP-Adresse eingeben.");
+  form->Edit2->SetShowHint(true);
+  form->SpeedButton9->SetHint("Computernamen aufl\xf6sen.");
+  form->SpeedButton9->SetShowHint(true);
+  form->SpeedButton2->SetHint("not shown");  // ShowHint stays off
+  HWND tip = FindTooltipOf(form->Handle());
+  ASSERT_NE(tip, nullptr);
+  EXPECT_EQ(SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0), 2);
+  EXPECT_EQ(ToolText(tip, form->Handle(), reinterpret_cast<UINT_PTR>(form->Edit2->Handle()), true),
+            "Hier die IP-Adresse eingeben.");
+  EXPECT_EQ(ToolText(tip, form->GroupBox1->Handle(), reinterpret_cast<UINT_PTR>(form->SpeedButton9), false),
+            "Computernamen aufl\xf6sen.");
+  form->SpeedButton9->SetHint("Resolve host name.");
+  EXPECT_EQ(ToolText(tip, form->GroupBox1->Handle(), reinterpret_cast<UINT_PTR>(form->SpeedButton9), false),
+            "Resolve host name.");
+  delete form->SpeedButton9;
+  EXPECT_EQ(SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// What the console's profile box reports after the user types over a chosen entry: the platform's
+// own selection, which follows the typed text (no entry matches: nothing is selected).
+TEST(ComboBox, TypingTextThatMatchesNoEntryLeavesNothingSelected) {
+  FormsGuard guard;
+  TConsoleLikeForm* form = nullptr;
+  Application->CreateForm(form);
+  form->Show();
+  auto* combo = new TComboBox(form);
+  combo->SetParent(form);
+  combo->SetBounds(8, 50, 200, 21);
+  combo->Items()->Add("pc1");
+  combo->Items()->Add("pc2");
+  combo->SetItemIndex(1);
+  std::vector<int> seen;
+  combo->OnChange = [&](TObject* sender) { seen.push_back(static_cast<TComboBox*>(sender)->ItemIndex()); };
+  HWND edit = FindWindowExA(combo->Handle(), nullptr, "Edit", nullptr);
+  ASSERT_NE(edit, nullptr);
+  SendMessageA(edit, EM_SETSEL, 0, -1);
+  SendMessageA(edit, WM_CHAR, 'n', 0);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0], -1);
+  EXPECT_EQ(combo->Text(), "n");
+}
+
+TEST(Keyboard, TabMovesTheFocusToTheNextTabStopThroughTheMessageLoop) {
+  FormsGuard guard;
+  auto* form = new TForm(Application);
+  form->SetCaption("Tab form");
+  auto* e1 = new TEdit(form);
+  e1->SetParent(form);
+  auto* e2 = new TEdit(form);
+  e2->SetParent(form);
+  e2->SetTop(30);
+  form->Show();
+  e1->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == e1->Handle(); }));
+  PostMessageA(e1->Handle(), WM_KEYDOWN, VK_TAB, 0);
+  EXPECT_TRUE(PumpUntil([&] { return GetFocus() == e2->Handle(); }));
+  EXPECT_EQ(form->ActiveControl(), e2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Keyboard, EnterPressesTheDefaultButtonAfterTheFocusedControlLeftItAlone) {
+  FormsGuard guard;
+  auto* form = new TForm(Application);
+  form->SetCaption("Enter form");
+  auto* edit = new TEdit(form);
+  edit->SetParent(form);
+  auto* memo = new TMemo(form);
+  memo->SetParent(form);
+  memo->SetTop(30);
+  auto* other = new TButton(form);
+  other->SetParent(form);
+  other->SetTop(130);
+  auto* next = new TButton(form);
+  next->SetParent(form);
+  next->SetBounds(100, 130, 75, 25);
+  next->SetCaption("Weiter >>");
+  next->SetDefault(true);
+  int nextClicks = 0, otherClicks = 0, editKeys = 0;
+  next->OnClick = [&](TObject*) { ++nextClicks; };
+  other->OnClick = [&](TObject*) { ++otherClicks; };
+  edit->OnKeyDown = [&](TObject*, WORD&, TShiftState) { ++editKeys; };
+  form->Show();
+  SendMessageA(edit->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(editKeys, 1);  // the edit's handler first
+  EXPECT_EQ(nextClicks, 1);
+  edit->OnKeyDown = [](TObject*, WORD& key, TShiftState) { key = 0; };
+  SendMessageA(edit->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(nextClicks, 1);
+  SendMessageA(memo->Handle(), WM_KEYDOWN, VK_RETURN, 0);  // a memo takes Enter itself
+  EXPECT_EQ(nextClicks, 1);
+  SendMessageA(other->Handle(), WM_KEYDOWN, VK_RETURN, 0);  // a focused button presses itself
+  EXPECT_EQ(otherClicks, 1);
+  EXPECT_EQ(nextClicks, 1);
+  next->SetEnabled(false);
+  edit->OnKeyDown = nullptr;
+  SendMessageA(edit->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(nextClicks, 1);
+}
+
+}  // namespace

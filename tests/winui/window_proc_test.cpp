@@ -172,6 +172,32 @@ TEST(WindowProc, WindowlessControlsGetTheirMessagesThroughTheProperty) {
   EXPECT_TRUE(rb.Saw(CM_TEXTCHANGED));
 }
 
+TEST(WindowProc, Ctl3DChangesTheEditFrameInPlaceAndTellsTheProcedure) {
+  Recorder rec;
+  FormsGuard guard;
+  TProcForm* form = nullptr;
+  Application->CreateForm(form);
+  rec.Attach(form->Edit1);
+  HWND before = form->Edit1->Handle();
+  EXPECT_NE(GetWindowLongPtrA(before, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
+  form->Edit1->SetCtl3D(false);
+  EXPECT_EQ(form->Edit1->Handle(), before);  // same window: whoever sits in front stays there
+  EXPECT_EQ(GetWindowLongPtrA(before, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
+  EXPECT_NE(GetWindowLongPtrA(before, GWL_STYLE) & WS_BORDER, 0);
+  EXPECT_TRUE(rec.Saw(CM_CTL3DCHANGED));
+  form->Edit1->SetBorderStyle(bsNone);
+  EXPECT_EQ(GetWindowLongPtrA(before, GWL_STYLE) & WS_BORDER, 0);
+  // Children that follow their parent's Ctl3D hear of it.
+  Recorder rec2;
+  rec2.Attach(form->Edit2);
+  form->SetCtl3D(false);
+  EXPECT_TRUE(rec2.Saw(CM_PARENTCTL3DCHANGED));
+  EXPECT_FALSE(form->Edit2->Ctl3D());
+  form->Edit2->SetWindowProc(rec2.saved);
+  form->Edit1->SetWindowProc(TWndMethod());  // empty: back to its own
+  EXPECT_EQ(form->Edit1->WindowProc(), form->Edit1->OwnWindowProc());
+}
+
 TEST(WindowProc, ParentColourReachesChildrenThatFollowIt) {
   Recorder rl;
   FormsGuard guard;
