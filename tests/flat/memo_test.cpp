@@ -16,7 +16,7 @@ protected:
   FlatMemoTest() : FormTest(clBtnFace) {}
   void SetUp() override {
     FormTest::SetUp();
-    // The looks must be told apart: the memo's own idle colour against two system colours.
+    // The looks must be told apart: the memo's own idle colour and the system colours used.
     ASSERT_NE(Rgb(kFlat), Rgb(clWindow));
     ASSERT_NE(Rgb(kFlat), Rgb(clBtnShadow));
     ASSERT_NE(Rgb(kFlat), Rgb(clBtnFace));
@@ -59,7 +59,6 @@ protected:
     EXPECT_EQ(l.ring2, Rgb(clWindow));
     EXPECT_EQ(l.text, Rgb(clWindow));
   }
-
 };
 
 TEST_F(FlatMemoTest, NewMemoReservesAThreePixelFrameInsteadOfTheStandardBorder) {
@@ -82,8 +81,12 @@ TEST_F(FlatMemoTest, NewMemoReservesAThreePixelFrameInsteadOfTheStandardBorder) 
 
 TEST_F(FlatMemoTest, FrameIsIdleUntilTheMemoTakesTheFocus) {
   TFlatMemo* memo = NewMemo(10, 10);
-  TFlatMemo* other = NewMemo(210, 10);
+  TFlatMemo* other = NewMemo(210, 10);  // read-only, as both programs show their memos
+  other->SetReadOnly(true);
+  other->Lines()->SetText("read only");
+  Pump();
   ExpectIdle(memo);
+  ExpectIdle(other);
   ::SetFocus(memo->Handle());
   Pump();
   ExpectHot(memo);
@@ -116,6 +119,33 @@ TEST_F(FlatMemoTest, HoverLightsTheMemoOnlyWhileNoFlatMemoHoldsTheFocus) {
   Pump();
   EXPECT_FALSE(b->MouseInControl());
   ExpectIdle(b);
+}
+
+TEST_F(FlatMemoTest, TheRealMousePointerLightsAndLeavesTheMemo) {
+  TFlatMemo* memo = NewMemo(10, 10);
+  auto* edit = new TEdit(form);
+  edit->SetParent(form);
+  edit->SetBounds(10, 200, 100, 21);
+  ::SetFocus(edit->Handle());
+  POINT outside{300, 250}, inside{60, 50};
+  ClientToScreen(form->Handle(), &outside);
+  ClientToScreen(form->Handle(), &inside);
+  SetCursorPos(outside.x, outside.y);
+  Pump();
+  SetCursorPos(inside.x, inside.y);
+  for (int i = 0; i < 50 && !memo->MouseInControl(); ++i) {
+    Pump();
+    Sleep(10);
+  }
+  ASSERT_TRUE(memo->MouseInControl());
+  ExpectHot(memo);
+  SetCursorPos(outside.x, outside.y);
+  for (int i = 0; i < 50 && memo->MouseInControl(); ++i) {
+    Pump();
+    Sleep(10);
+  }
+  EXPECT_FALSE(memo->MouseInControl());
+  ExpectIdle(memo);
 }
 
 TEST_F(FlatMemoTest, MouseEnterIsIgnoredWhileTheProgramIsInTheBackground) {
