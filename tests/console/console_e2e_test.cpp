@@ -273,6 +273,15 @@ TEST_F(Console, AShortLanguageFileStillReachesTheConsole) {
   EXPECT_TRUE(FindTopWindow(program->Id(), "", BuiltinLangLines()[27], false));
 }
 
+TEST_F(Console, AProfilesFileThatCannotBeWrittenStillReachesTheConsole) {
+  // A folder in the file's place: it reads as empty, and every write fails.
+  ASSERT_TRUE(CreateDirectoryA((dir + "profiles.ini").c_str(), nullptr));
+  HWND console = StartConsole();
+  EXPECT_TRUE(console);
+  EXPECT_TRUE(DirectoryExists(dir + "profiles.ini"));
+  RemoveDirectoryA((dir + "profiles.ini").c_str());
+}
+
 TEST_F(Console, ExitButtonAsksLine49AndEndsOnlyOnYes) {
   HWND console = StartConsole();
   ASSERT_TRUE(console);
