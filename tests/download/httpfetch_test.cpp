@@ -140,6 +140,20 @@ TEST_F(HTTPFetchComponent, APostCarriesItsBodyAndTheFormHeader) {
   EXPECT_EQ(r.find("Larkspan"), std::string::npos) << "an empty agent sends no agent text: " << r;
 }
 
+TEST_F(HTTPFetchComponent, AConfiguredProxyIsHonoured) {
+  // WinInet reads the preconfigured proxy once per process, so this runs in a process of its
+  // own whose http_proxy names the test server; the server answers a proxy's request too.
+  if (testserver::Env("http_proxy").empty()) GTEST_SKIP() << "runs with MB_TEST_VIA_PROXY=1";
+  fetch.URL = "http://update.quillmoor.invalid/body/1026?id=proxied";
+  fetch.DownloadToFile();
+  ASSERT_TRUE(PumpUntil([&] { return !fetch.Busy(); }));
+  EXPECT_EQ(rec.events.back(), "done-file");
+  EXPECT_EQ(ReadWholeFile(target), PatternBody(1026));
+  const auto requests = testserver::Requests("id=proxied");
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_NE(requests[0].find(R"("target": "http://update.quillmoor.invalid)"), std::string::npos) << requests[0];
+}
+
 TEST_F(HTTPFetchComponent, WithoutContentLengthBinaryDataDecidesWhetherTheBodyIsStored) {
   WriteWholeFile(target, "old contents");
   fetch.BinaryData = true;
