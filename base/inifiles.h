@@ -3,7 +3,8 @@
 // call and every write goes to disk at once; nothing is cached between calls.
 //
 // Rules: "[name]" starts a section, "key=value" is an entry; section and key names are
-// compared without regard to letter case and only the first section of a name counts;
+// compared without regard to ASCII letter case (other letters must match exactly) and
+// only the first section of a name counts;
 // names and values are trimmed of blanks, and a value enclosed in matching single or
 // double quotes loses them on reading. Lines that are neither (comments, garbage) are
 // kept untouched by writes and never match a key. A missing file reads as empty.

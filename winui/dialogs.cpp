@@ -11,9 +11,10 @@ std::string& TitleStore() {
 
 int Box(const std::string& text, const std::string& caption, UINT flags) {
   const std::string title = caption.empty() ? DialogTitle() : caption;
-  // Owned by the active window of this thread so the box stays above it and disables it.
+  // Owned by the active window of this thread so the box stays above it and disables it;
+  // with none, task-modal disables every window of the thread instead.
   HWND owner = GetActiveWindow();
-  return MessageBoxA(owner, DialogText(text).c_str(), title.c_str(), flags | MB_APPLMODAL | MB_SETFOREGROUND);
+  return MessageBoxA(owner, text.c_str(), title.c_str(), flags | MB_TASKMODAL | MB_SETFOREGROUND);
 }
 
 }  // namespace
@@ -25,23 +26,6 @@ std::string DialogTitle() {
   const std::string name = ExtractFileName(ProgramFileName());
   const std::string ext = ExtractFileExt(name);
   return name.substr(0, name.size() - ext.size());
-}
-
-std::string DialogText(const std::string& text) {
-  std::string r;
-  r.reserve(text.size() + 8);
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\r') {
-      r += "\r\n";
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else if (c == '\n') {
-      r += "\r\n";
-    } else {
-      r += c;
-    }
-  }
-  return r;
 }
 
 void ShowInformation(const std::string& text, const std::string& caption) {

@@ -1,6 +1,7 @@
 // The programs' message boxes: information (OK), confirmation (Yes/No) and error (OK).
-// They are modal to the calling thread's windows. A lone CR in the text is a line break,
-// as the programs write their multi-line messages that way.
+// They are modal to the calling thread's active window. The programs break their lines with
+// a lone CR; the platform's box breaks there as at CR LF, so texts are passed unchanged
+// (and a test driver reads back exactly the program's text).
 #pragma once
 #include <string>
 
@@ -13,6 +14,3 @@ void ShowInformation(const std::string& text, const std::string& caption = std::
 // True when the answer was Yes.
 bool AskConfirmation(const std::string& text, const std::string& caption = std::string());
 void ShowError(const std::string& text, const std::string& caption = std::string());
-
-// The text as it is handed to the platform: every lone CR and lone LF becomes CR LF.
-std::string DialogText(const std::string& text);

@@ -1,0 +1,132 @@
+// Bit streams over byte streams, least significant bit first.
+//
+// The reader keeps a 64-bit bit buffer in front of a 16 KiB byte buffer and takes bytes
+// from the byte buffer only as whole 32-bit words, counted from the start of the data or
+// from the end of the last byte-wise read. This is what fixes every observable detail:
+// when the stream is read (and so which progress values are reported), how many zero
+// bytes stand in after the end of the data (the last word is completed with zeros, the
+// filler), where reading fails for lack of data, and where the source is left when the
+// reader gives back its read-ahead. The bit buffer is larger than one word only so that
+// the decoder's fast loop can take a whole symbol without checks; GiveBack and
+// ReadBuffer account for the extra word.
+#pragma once
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include "archive/deflate/dfbase.h"
+
+class TArDfInBitStream {
+public:
+  static constexpr int32_t BufferSize = 16384;
+
+  // No progress is reported unless the hook is assigned and the total is above 0.
+  TArDfInBitStream(TStream* stream, int32_t progressTotal, const TArProgressHook& hook);
+  TArDfInBitStream(const TArDfInBitStream&) = delete;
+  TArDfInBitStream& operator=(const TArDfInBitStream&) = delete;
+
+  uint32_t ReadBit();
+  uint32_t ReadBits(int32_t count);  // 1..16
+  // Missing bits after the end of the data read as zeros; the end is reported only when
+  // they are discarded.
+  uint32_t PeekBits(int32_t count);  // 1..32
+  void DiscardBits(int32_t count);   // 1..32, at most the last peek
+  void AlignToByte() { Drop(bitCount_ & 7); }
+  void ReadBuffer(void* buffer, int32_t count);
+  // Positions the stream just behind the last byte of which any bit was consumed.
+  void GiveBack();
+  int32_t FillerCount() const { return filler_; }
+
+  // --- for the decoder's loops -----------------------------------------------------
+  // The next bits, at least `count` (<= 32) of them valid or zero after the end of data.
+  uint64_t Bits() const { return bitBuf_; }
+  int32_t BitCount() const { return bitCount_; }
+  // Makes at least `count` (<= 32) bits available, refilling the byte buffer when the
+  // word load needs it; false when the data ends first.
+  bool Need(int32_t count) {
+    while (bitCount_ < count) {
+      if (end_ - ptr_ < 4 && !Refill()) return false;
+      LoadWord();
+    }
+    return true;
+  }
+  // Loads a word when the bit buffer has room and the byte buffer holds one; never
+  // touches the source.
+  void Top() {
+    if (bitCount_ <= 32 && end_ - ptr_ >= 4) LoadWord();
+  }
+  // Bytes buffered and not yet moved to the bit buffer.
+  ptrdiff_t Unread() const { return end_ - ptr_; }
+  void Drop(int32_t count) {
+    bitBuf_ >>= count;
+    bitCount_ -= count;
+  }
+
+private:
+  friend class TArDfInflater;
+  void LoadWord() {
+    uint32_t w;
+    std::memcpy(&w, ptr_, 4);
+    if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
+    ptr_ += 4;
+    bitBuf_ |= static_cast<uint64_t>(w) << bitCount_;
+    bitCount_ += 32;
+  }
+  bool Refill();
+  bool FillBuffer();
+  [[noreturn]] static void NoMoreData(const char* where);
+
+  uint64_t bitBuf_ = 0;
+  int32_t bitCount_ = 0;
+  uint8_t* end_;
+  std::unique_ptr<uint8_t[]> raw_;  // 8 bytes of room in front for words given back
+  uint8_t* ptr_;
+  int64_t bytesRead_ = 0;
+  int32_t filler_ = 0;
+  TArProgressHook hook_;
+  int32_t peekCount_ = 0;
+  TStream* stream_;
+  int32_t total_ = 0;
+  bool ended_ = false;
+};
+
+class TArDfOutBitStream {
+public:
+  static constexpr int32_t BufferSize = 16384;
+
+  explicit TArDfOutBitStream(TStream* stream);
+  TArDfOutBitStream(const TArDfOutBitStream&) = delete;
+  TArDfOutBitStream& operator=(const TArDfOutBitStream&) = delete;
+
+  void WriteBits(uint32_t bits, int32_t count);  // 1..16, checked
+  void AlignToByte();
+  void WriteBuffer(const void* buffer, int32_t count);
+  // Writes the last partial byte and everything buffered: how the last bits of a
+  // stream reach the destination.
+  void Finish();
+
+  // Unchecked: up to 32 bits that have no bit set at or above `count`.
+  void Put(uint32_t bits, int32_t count) {
+    acc_ |= static_cast<uint64_t>(bits) << used_;
+    used_ += count;
+    if (used_ >= 32) {
+      if (end_ - ptr_ < 4) EmptyBuffer();
+      uint32_t w = static_cast<uint32_t>(acc_);
+      if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
+      std::memcpy(ptr_, &w, 4);
+      ptr_ += 4;
+      acc_ >>= 32;
+      used_ -= 32;
+    }
+  }
+
+private:
+  void EmptyBuffer();
+
+  uint64_t acc_ = 0;
+  int32_t used_ = 0;
+  uint8_t* end_;
+  std::unique_ptr<uint8_t[]> buffer_;
+  uint8_t* ptr_;
+  TStream* stream_;
+};

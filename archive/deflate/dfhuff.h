@@ -1,0 +1,92 @@
+// Canonical Huffman codes given by code lengths alone, in both directions: a one-level
+// decode table indexed by the next LookupBitLength bits of the stream, and a table of
+// bit-reversed codes for writing least significant bit first. Also the engine's fixed
+// tables (length and distance bases and extra bits, the code-length order), the two
+// trees of the fixed code and the translator from match lengths and distances to
+// symbols.
+//
+// Entry format of both tables: bits 0..15 the symbol (decode) or the reversed code
+// (encode), bits 16..23 the code length, bits 24..31 the extra bits after the code.
+// Decode entries that no code reaches, and encode entries of unused symbols, are
+// 0xFFFFFFFF.
+#pragma once
+#include <cstdint>
+#include <vector>
+#include "archive/deflate/dfbase.h"
+
+enum TArDfTreeUsage : uint8_t { tuEncode = 0, tuDecode = 1, tuBoth = 2 };
+
+constexpr uint32_t ArDfUnassigned = 0xFFFFFFFFu;
+
+class TArDfDecodeHuffmanTree {
+public:
+  TArDfDecodeHuffmanTree(int32_t alphabetSize, TArDfTreeUsage usage, int32_t codeLenLimit);
+
+  // Lengths lengths[start .. start + count - 1] give symbols 0 .. count - 1; symbols from
+  // firstExtraSymbol on take their extra bits from extraBits[symbol - firstExtraSymbol].
+  // Over-subscribed and incomplete sets are accepted: later codes overwrite earlier ones
+  // and unreached entries stay unassigned. Building again replaces the code.
+  void Build(const uint8_t* lengths, int32_t start, int32_t count, const uint8_t* extraBits,
+             int32_t firstExtraSymbol);
+  uint32_t Decode(uint32_t bits) const;
+  uint32_t Encode(int32_t symbol) const;
+  int32_t LookupBitLength() const { return lookupBitLength_; }
+  int32_t AlphabetSize() const { return alphabetSize_; }
+
+  const uint32_t* DecodeTable() const { return decode_.data(); }
+  const uint32_t* EncodeTable() const { return encode_.data(); }
+
+private:
+  int32_t alphabetSize_;
+  std::vector<uint32_t> decode_;
+  int32_t codeLenLimit_;
+  std::vector<uint32_t> encode_;
+  uint32_t mask_ = 0;
+  int32_t lookupBitLength_ = 0;
+  TArDfTreeUsage usage_;
+};
+
+// Fixed tables.
+extern const uint8_t ArDfLengthExtraBits[31];   // symbols 257..287
+extern const uint16_t ArDfLengthBase[29];       // symbols 257..285 (285: deflate's 258)
+constexpr uint16_t ArDfLength64Base285 = 3;     // symbol 285 in deflate64
+extern const uint8_t ArDfDistanceExtraBits[32];
+extern const uint32_t ArDfDistanceBase[32];
+extern const uint8_t ArDfCodeLengthOrder[19];
+
+// The trees of the fixed code, built once on first use and shared read-only.
+const TArDfDecodeHuffmanTree& ArDfStaticLiteralTree();
+const TArDfDecodeHuffmanTree& ArDfStaticDistanceTree();
+
+class TArDfTranslator {
+public:
+  TArDfTranslator();
+  // 3..65536; 285 for every length from 258.
+  int32_t TranslateLength(int32_t length) const {
+    ArDfCheck(length >= 3 && length <= 65536, "TArDfTranslator.Translate: length should be 3..65536", "ArDfXlat");
+    return length >= 258 ? 285 : 257 + lengthSymbols_[length - 3];
+  }
+  // 1..65536.
+  int32_t TranslateDistance(int32_t distance) const {
+    ArDfCheck(distance >= 1 && distance <= 65536, "TArDfTranslator.Translate: distance should be 1..65536",
+              "ArDfXlat");
+    if (distance <= 256) return shortSymbols_[distance - 1];
+    if (distance <= 32768) return mediumSymbols_[(distance - 1) / 128 - 2];
+    return longSymbols_[(distance - 1) / 16384 - 2];
+  }
+  // Unchecked forms for the encoder's loops (length 3..258, distance 1..65536).
+  int32_t LengthSymbol(int32_t length) const { return 257 + lengthSymbols_[length - 3]; }
+  int32_t DistanceSymbol(int32_t distance) const {
+    return distance <= 256 ? shortSymbols_[distance - 1]
+           : distance <= 32768 ? mediumSymbols_[(distance - 1) / 128 - 2]
+                               : longSymbols_[(distance - 1) / 16384 - 2];
+  }
+
+private:
+  uint8_t lengthSymbols_[256];
+  uint8_t longSymbols_[2];
+  uint8_t mediumSymbols_[256];
+  uint8_t shortSymbols_[256];
+};
+
+const TArDfTranslator& ArDfTranslator();

@@ -1,0 +1,59 @@
+// Decompression of raw deflate and deflate64 streams.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include "archive/deflate/dfbase.h"
+
+// Where the inflater puts every decoded byte: a linear buffer (not a ring) that keeps
+// the history back-references copy from and passes the bytes on in slices of 32 KiB
+// once the write point is reached, running the checksum over what it passes on.
+// Back-references always find their source contiguous below the current position.
+class TArDfOutputWindow {
+public:
+  static constexpr int32_t SlideCount = 32768;
+
+  // A limit of 0 or less means none; a limit above the write point acts as the write
+  // point. The logger is kept, not written to.
+  TArDfOutputWindow(TStream* dest, bool deflate64, bool crc32, int32_t outputLimit, bool testOnly,
+                    TArLogger* logger);
+  TArDfOutputWindow(const TArDfOutputWindow&) = delete;
+  TArDfOutputWindow& operator=(const TArDfOutputWindow&) = delete;
+
+  void PutLiteral(uint8_t value) {
+    *cur_++ = value;
+    if (cur_ >= stop_) AfterWrite();
+  }
+  void CopyMatch(int32_t length, int32_t distance);
+  // Stored data: passes the output limit.
+  void PutBytes(const void* buffer, int32_t count);
+  int64_t OutputPosition();
+  // Flushes, then returns the checksum (CRC-32 inverted, Adler-32 as is).
+  uint32_t FinishChecksum();
+  // Passes on whatever is buffered; how the bytes of a run that ended early still
+  // reach the destination.
+  void Flush();
+  int32_t BufferedCount() const { return static_cast<int32_t>(cur_ - buffer_.get()); }
+
+private:
+  friend class TArDfInflater;
+  void AfterWrite();  // output limit test, then slides
+  void PassOn(bool flush);
+
+  std::unique_ptr<uint8_t[]> buffer_;
+  uint32_t checksum_;
+  uint8_t* cur_;
+  TArLogger* logger_;
+  int32_t outputLimit_;
+  TStream* dest_;
+  int64_t counted_ = 0;
+  bool testOnly_;
+  bool crc32_;
+  uint8_t* writePoint_;
+  uint8_t* stop_;  // the nearer of the write point and the output limit
+};
+
+// Inflates the stream at the source's position into the destination and returns the
+// checksum of the bytes produced (CRC-32 unless OptAdler32); 0 when the output limit or
+// a progress hook's abort cut the run short. The source is left just behind the last
+// byte consumed. With a helper, also reports CompressedCount and UncompressedCount.
+uint32_t Inflate(TStream* source, TStream* dest, TArDeflateHelper* helper = nullptr);

@@ -1,0 +1,91 @@
+#include "archive/typedetect.h"
+#include <cstring>
+#include "archive/arerrors.h"
+#include "archive/arutils.h"
+#include "archive/zipfind.h"
+#include "base/filestream.h"
+
+namespace {
+
+constexpr int32_t kTarRecord = 345;
+constexpr int32_t kTarChecksumAt = 148;
+constexpr int32_t kTarMagicAt = 257;
+
+uint32_t OctalField(const uint8_t* p, int width) {
+  int i = 0;
+  while (i < width && p[i] == ' ') ++i;
+  uint32_t v = 0;
+  for (; i < width && p[i] >= '0' && p[i] <= '7'; ++i) v = v * 8 + static_cast<uint32_t>(p[i] - '0');
+  return v;
+}
+
+std::string UpperExtension(const std::string& fileName) {
+  const std::string name = ExtractFileName(fileName);
+  const size_t dot = name.rfind('.');
+  std::string ext = dot == std::string::npos ? std::string() : name.substr(dot);
+  for (char& c : ext)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return ext;
+}
+
+}  // namespace
+
+// A tar header proves itself by its checksum (over the 345 bytes the format keeps, or
+// over the whole block as other writers count it) or by one of the two old magics.
+ArchiveTypeCode ProbeTarStream(TStream& stream) {
+  const int64_t pos = stream.Position();
+  uint8_t block[512] = {};
+  const int32_t n = stream.Read(block, 512);
+  stream.SetPosition(pos);
+  if (n < kTarRecord) return atUnknown;
+  const uint32_t stored = OctalField(block + kTarChecksumAt, 8);
+  uint32_t sum = 0, whole = 0;
+  for (int i = 0; i < 512; ++i) {
+    const uint32_t b = i >= kTarChecksumAt && i < kTarChecksumAt + 8 ? ' ' : block[i];
+    if (i < kTarRecord) sum += b;
+    whole += b;
+  }
+  if (stored == sum || (n == 512 && stored == whole)) return atTar;
+  const char* magic = reinterpret_cast<const char*>(block + kTarMagicAt);
+  if (std::strncmp(magic, "ustar  ", 8) == 0 || std::strncmp(magic, "GNUtar ", 8) == 0) return atTar;
+  return atUnknown;
+}
+
+ArchiveTypeCode ProbeGzipStream(TStream& stream) {
+  const int64_t pos = stream.Position();
+  uint8_t head[3] = {};
+  stream.SetPosition(0);
+  const int32_t n = stream.Read(head, 3);
+  stream.SetPosition(pos);
+  if (n < 3 || head[0] != 0x1F || head[1] != 0x8B || head[2] != 8) return atUnknown;
+  return atGzip;
+}
+
+// No cabinet support is built in: a file is a cabinet when it carries the cabinet
+// signature, and anything else is refused as the cabinet library refuses it.
+ArchiveTypeCode ProbeCabinetFile(const std::string& fileName) {
+  TFileStream f(fileName, fmOpenRead | fmShareDenyNone);
+  uint8_t sig[4] = {};
+  if (f.Read(sig, 4) == 4 && std::memcmp(sig, "MSCF", 4) == 0) return atCabinet;
+  throw EArInvalidCabFile();
+}
+
+ArchiveTypeCode DetectArchiveType(const std::string& fileName) {
+  const std::string ext = UpperExtension(fileName);
+  const int64_t size = os::FileExists(fileName) && !os::DirectoryExists(fileName) ? GetFileSize64(fileName) : -1;
+  if (size > 0) {
+    if (ext == ".CAB") return ProbeCabinetFile(fileName);
+    TFileStream f(fileName, fmOpenRead | fmShareDenyNone);
+    if (ext == ".EXE") return ProbeSelfExtractingZip(f);
+    if (ext == ".ZIP") return ProbeZipFile(f);
+    if (ext == ".TAR") return ProbeTarStream(f);
+    if (ext == ".GZ" || ext == ".TGZ") return ProbeGzipStream(f);
+    return atUnknown;
+  }
+  if (ext == ".ZIP") return atZip;
+  if (ext == ".TAR") return atTar;
+  if (ext == ".GZ") return atGzip;
+  if (ext == ".TGZ") return atGzippedTar;
+  if (ext == ".CAB") return atCabinet;
+  return atUnknown;
+}

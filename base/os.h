@@ -1,0 +1,89 @@
+// The thin operating-system layer under the portable libraries: files, folders,
+// attributes, temporary names, volumes and code pages. Paths use "\" as separator on
+// every platform; the POSIX backend turns them into "/" at the system call and treats a
+// leading "\" as the file system's root. Nothing here raises: failures come back as
+// values, and LastError() gives the system's code of the last one.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace os {
+
+// File attribute bits as the archive formats store them.
+enum : uint32_t {
+  faReadOnly = 0x01, faHidden = 0x02, faSysFile = 0x04, faVolumeID = 0x08,
+  faDirectory = 0x10, faArchive = 0x20, faNormal = 0x80,
+};
+constexpr uint32_t kNoAttributes = 0xFFFFFFFF;
+
+// Whether a path that starts with a single "\" is complete on this platform (the
+// POSIX root) rather than relative to the current drive.
+#ifdef _WIN32
+constexpr bool kRootedPathIsAbsolute = false;
+#else
+constexpr bool kRootedPathIsAbsolute = true;
+#endif
+
+uint32_t LastError();
+
+uint32_t GetAttributes(const std::string& path);  // kNoAttributes when missing
+bool SetAttributes(const std::string& path, uint32_t attributes);
+bool FileExists(const std::string& path);          // any entry, folder or file
+bool DirectoryExists(const std::string& path);
+bool MakeDirectory(const std::string& path);
+bool RemoveFolder(const std::string& path);
+bool EraseFile(const std::string& path);
+// Renames, replacing an existing target file.
+bool RenameFile(const std::string& from, const std::string& to);
+// Creates an empty file that did not exist; false when it existed or failed.
+bool CreateNewFile(const std::string& path);
+
+struct FindEntry {
+  std::string Name;
+  std::string ShortName;  // the 8.3 name where the file system has one, else Name
+  uint32_t Attributes = 0;
+  int64_t Size = 0;
+  bool IsLink = false;    // a symbolic link or junction; never followed by recursive walks
+};
+// Entries of one folder, without "." and "..". Empty when the folder is missing.
+std::vector<FindEntry> ListDirectory(const std::string& folder);
+
+std::string TempDirectory();     // ends with "\"
+std::string CurrentDirectory();
+std::string ProgramFolder();     // folder of the running program, without a trailing "\"
+std::string FullPath(const std::string& path);
+
+// Free bytes available to the caller on the volume holding path; -1 when unknown.
+int64_t FreeBytes(const std::string& path);
+enum TDriveType { dtUnknown = 0, dtNoRootDir = 1, dtRemovable = 2, dtFixed = 3, dtRemote = 4, dtCDRom = 5, dtRamDisk = 6 };
+TDriveType DriveType(const std::string& root);
+// 0 or the system's error code.
+uint32_t WriteVolumeLabel(const std::string& root, const std::string& label);
+
+// Code pages of names: identity where the platform has only one.
+bool FileApisAreAnsi();
+std::string OemToAnsi(const std::string& s);
+std::string AnsiToOem(const std::string& s);
+std::string UpperCase(const std::string& s);
+
+// Current local date and time in the user's short date and long time format.
+std::string LocalDateTimeText();
+
+// Open files. Access: 0 read, 1 write, 2 read and write. Share bits as in the stream
+// modes (0x10 exclusive, 0x20 deny write, 0x30 deny read, 0x40 deny none; 0 = deny none).
+using FileHandle = intptr_t;
+constexpr FileHandle kInvalidHandle = -1;
+FileHandle OpenFile(const std::string& path, int access, int share);
+FileHandle CreateAlways(const std::string& path, int share);  // truncates, read and write
+int32_t ReadFile(FileHandle h, void* buffer, int32_t count);   // -1 on failure
+int32_t WriteFile(FileHandle h, const void* buffer, int32_t count);
+int64_t SeekFile(FileHandle h, int64_t offset, int origin);     // -1 on failure
+bool TruncateFile(FileHandle h);                                 // at the current position
+void CloseFile(FileHandle h);
+// Last-modification time as a local DOS date-time (date high, time low); 0xFFFFFFFF
+// when it cannot be told or lies outside 1980..2107.
+uint32_t FileDosDateTime(FileHandle h);
+bool SetFileDosDateTime(FileHandle h, uint32_t dosDateTime);
+
+}  // namespace os

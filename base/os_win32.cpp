@@ -1,0 +1,207 @@
+// Win32 backend of the OS layer, on the ANSI functions the programs use throughout.
+#include <windows.h>
+#include "base/os.h"
+
+namespace os {
+namespace {
+
+DWORD ShareFlags(int share) {
+  switch (share & 0x70) {
+    case 0x10: return 0;
+    case 0x20: return FILE_SHARE_READ;
+    case 0x30: return FILE_SHARE_WRITE;
+    default: return FILE_SHARE_READ | FILE_SHARE_WRITE;
+  }
+}
+
+FileHandle FromHandle(HANDLE h) {
+  return h == INVALID_HANDLE_VALUE ? kInvalidHandle : reinterpret_cast<FileHandle>(h);
+}
+HANDLE ToHandle(FileHandle h) { return reinterpret_cast<HANDLE>(h); }
+
+}  // namespace
+
+uint32_t LastError() { return ::GetLastError(); }
+
+uint32_t GetAttributes(const std::string& path) {
+  const DWORD a = ::GetFileAttributesA(path.c_str());
+  return a == INVALID_FILE_ATTRIBUTES ? kNoAttributes : a;
+}
+
+bool SetAttributes(const std::string& path, uint32_t attributes) {
+  return ::SetFileAttributesA(path.c_str(), attributes) != 0;
+}
+
+bool FileExists(const std::string& path) { return GetAttributes(path) != kNoAttributes; }
+
+bool DirectoryExists(const std::string& path) {
+  const uint32_t a = GetAttributes(path);
+  return a != kNoAttributes && (a & faDirectory);
+}
+
+bool MakeDirectory(const std::string& path) { return ::CreateDirectoryA(path.c_str(), nullptr) != 0; }
+bool RemoveFolder(const std::string& path) { return ::RemoveDirectoryA(path.c_str()) != 0; }
+bool EraseFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+bool RenameFile(const std::string& from, const std::string& to) {
+  return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool CreateNewFile(const std::string& path) {
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(h);
+  return true;
+}
+
+std::vector<FindEntry> ListDirectory(const std::string& folder) {
+  std::vector<FindEntry> out;
+  std::string mask = folder;
+  if (!mask.empty() && mask.back() != '\\' && mask.back() != ':') mask += '\\';
+  mask += "*";
+  WIN32_FIND_DATAA fd;
+  HANDLE h = ::FindFirstFileA(mask.c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return out;
+  do {
+    const std::string name = fd.cFileName;
+    if (name == "." || name == "..") continue;
+    FindEntry e;
+    e.Name = name;
+    e.ShortName = fd.cAlternateFileName[0] ? fd.cAlternateFileName : fd.cFileName;
+    e.Attributes = fd.dwFileAttributes;
+    e.Size = (static_cast<int64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
+    e.IsLink = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    out.push_back(e);
+  } while (::FindNextFileA(h, &fd));
+  ::FindClose(h);
+  return out;
+}
+
+std::string TempDirectory() {
+  char buf[MAX_PATH + 1];
+  const DWORD n = ::GetTempPathA(sizeof buf, buf);
+  std::string d = (n > 0 && n < sizeof buf) ? std::string(buf, n) : std::string("C:\\");
+  if (d.back() != '\\') d += '\\';
+  return d;
+}
+
+std::string CurrentDirectory() {
+  char buf[MAX_PATH + 1];
+  const DWORD n = ::GetCurrentDirectoryA(sizeof buf, buf);
+  return (n > 0 && n < sizeof buf) ? std::string(buf, n) : std::string();
+}
+
+std::string ProgramFolder() {
+  char buf[MAX_PATH + 1];
+  const DWORD n = ::GetModuleFileNameA(nullptr, buf, sizeof buf);
+  std::string p(buf, n < sizeof buf ? n : 0);
+  const size_t s = p.find_last_of('\\');
+  if (s == std::string::npos) return p;
+  return (s == 2 && p[1] == ':') ? p.substr(0, 3) : p.substr(0, s);
+}
+
+std::string FullPath(const std::string& path) {
+  char buf[MAX_PATH * 4];
+  char* part = nullptr;
+  const DWORD n = ::GetFullPathNameA(path.c_str(), sizeof buf, buf, &part);
+  return (n > 0 && n < sizeof buf) ? std::string(buf, n) : path;
+}
+
+int64_t FreeBytes(const std::string& path) {
+  ULARGE_INTEGER avail, total, free;
+  if (::GetDiskFreeSpaceExA(path.c_str(), &avail, &total, &free)) return static_cast<int64_t>(avail.QuadPart);
+  // A file that does not exist yet: measure its folder.
+  std::string p = FullPath(path);
+  const size_t s = p.find_last_of('\\');
+  if (s != std::string::npos && s + 1 < p.size()) {
+    p.resize(s + 1);
+    if (::GetDiskFreeSpaceExA(p.c_str(), &avail, &total, &free)) return static_cast<int64_t>(avail.QuadPart);
+  }
+  return -1;
+}
+
+TDriveType DriveType(const std::string& root) { return static_cast<TDriveType>(::GetDriveTypeA(root.c_str())); }
+
+uint32_t WriteVolumeLabel(const std::string& root, const std::string& label) {
+  return ::SetVolumeLabelA(root.c_str(), label.c_str()) ? 0 : ::GetLastError();
+}
+
+bool FileApisAreAnsi() { return ::AreFileApisANSI() != 0; }
+
+std::string OemToAnsi(const std::string& s) {
+  std::string r = s;
+  if (!r.empty()) ::OemToCharBuffA(s.data(), &r[0], static_cast<DWORD>(r.size()));
+  return r;
+}
+
+std::string AnsiToOem(const std::string& s) {
+  std::string r = s;
+  if (!r.empty()) ::CharToOemBuffA(s.data(), &r[0], static_cast<DWORD>(r.size()));
+  return r;
+}
+
+std::string UpperCase(const std::string& s) {
+  std::string r = s;
+  if (!r.empty()) ::CharUpperBuffA(&r[0], static_cast<DWORD>(r.size()));
+  return r;
+}
+
+std::string LocalDateTimeText() {
+  char date[80], time[80];
+  if (!::GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, date, sizeof date)) date[0] = 0;
+  if (!::GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, time, sizeof time)) time[0] = 0;
+  return std::string(date) + " " + time;
+}
+
+FileHandle OpenFile(const std::string& path, int access, int share) {
+  const DWORD acc = access == 1 ? GENERIC_WRITE : access == 2 ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_READ;
+  return FromHandle(::CreateFileA(path.c_str(), acc, ShareFlags(share), nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+FileHandle CreateAlways(const std::string& path, int share) {
+  return FromHandle(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, ShareFlags(share), nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+int32_t ReadFile(FileHandle h, void* buffer, int32_t count) {
+  DWORD n = 0;
+  if (!::ReadFile(ToHandle(h), buffer, static_cast<DWORD>(count), &n, nullptr)) return -1;
+  return static_cast<int32_t>(n);
+}
+
+int32_t WriteFile(FileHandle h, const void* buffer, int32_t count) {
+  DWORD n = 0;
+  if (!::WriteFile(ToHandle(h), buffer, static_cast<DWORD>(count), &n, nullptr)) return -1;
+  return static_cast<int32_t>(n);
+}
+
+int64_t SeekFile(FileHandle h, int64_t offset, int origin) {
+  LARGE_INTEGER d, r;
+  d.QuadPart = offset;
+  const DWORD method = origin == 1 ? FILE_CURRENT : origin == 2 ? FILE_END : FILE_BEGIN;
+  if (!::SetFilePointerEx(ToHandle(h), d, &r, method)) return -1;
+  return r.QuadPart;
+}
+
+bool TruncateFile(FileHandle h) { return ::SetEndOfFile(ToHandle(h)) != 0; }
+
+void CloseFile(FileHandle h) {
+  if (h != kInvalidHandle) ::CloseHandle(ToHandle(h));
+}
+
+uint32_t FileDosDateTime(FileHandle h) {
+  FILETIME ft, local;
+  WORD date = 0, time = 0;
+  if (!::GetFileTime(ToHandle(h), nullptr, nullptr, &ft) || !::FileTimeToLocalFileTime(&ft, &local) ||
+      !::FileTimeToDosDateTime(&local, &date, &time))
+    return 0xFFFFFFFF;
+  return (static_cast<uint32_t>(date) << 16) | time;
+}
+
+bool SetFileDosDateTime(FileHandle h, uint32_t dosDateTime) {
+  FILETIME local, ft;
+  return ::DosDateTimeToFileTime(static_cast<WORD>(dosDateTime >> 16), static_cast<WORD>(dosDateTime), &local) &&
+         ::LocalFileTimeToFileTime(&local, &ft) && ::SetFileTime(ToHandle(h), nullptr, nullptr, &ft);
+}
+
+}  // namespace os

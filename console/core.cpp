@@ -1,0 +1,175 @@
+#include "console/core.h"
+
+#include <utility>
+
+#include "base/sysutils.h"
+
+std::string TimerDatText(const std::string& mac, const std::string& host,
+                         const std::string& date, const std::string& time) {
+  return mac + "\r\n" + host + "\r\n" + date + "\r\n" + time + "\r\n";
+}
+
+TConsoleCore::TConsoleCore(IConsoleHost& host, IConsoleView& view, std::string programDir)
+    : ProgramDir(std::move(programDir)), host_(host), view_(view),
+      wake_(host.Udp(), host.Pinger(), view) {}
+
+void TConsoleCore::Startup(const std::vector<std::string>& args) {
+  // Activation can repeat while the splash is up; the start-up belongs to the first.
+  if (started_) return;
+  started_ = true;
+  LangLines = TLangLines();
+  view_.DockStatusControls();
+
+  LangFiles.clear();
+  langNames_.clear();
+  for (const std::string& name : host_.FindFiles(ProgramDir + "lang\\*.txt")) {
+    std::string path = ProgramDir + "lang\\" + name;
+    std::string bytes;
+    std::vector<std::string> lines;
+    if (host_.ReadFile(path, bytes)) lines = SplitTextLines(bytes);
+    // A file without a first line is still a language; it shows under its file name.
+    langNames_.push_back(lines.empty() ? name : lines[0]);
+    view_.AddLanguage(langNames_.back());
+    LangFiles.push_back(path);
+  }
+
+  if (profileNames_.empty()) LoadProfiles();
+  IIniStore& ini = host_.Profiles();
+  std::string lpro = ini.ReadString("settings", "lpro", "Custom");
+  int chosen = -1;
+  for (size_t i = 0; i < profileNames_.size() && chosen < 0; ++i)
+    if (AnsiSameText(profileNames_[i], lpro)) chosen = static_cast<int>(i);
+  view_.SelectProfile(chosen);
+  ProfileChosen(chosen);
+
+  Settings = ReadWakeSettings(ini);
+  ApplyLanguage(ProgramDir + "lang\\" + ini.ReadString("settings", "lang", "eng.txt"));
+  for (size_t k = 0; k < langNames_.size(); ++k) {
+    if (AnsiSameText(langNames_[k], LangLines[llDisplayName])) {
+      view_.SelectLanguage(static_cast<int>(k));
+      break;
+    }
+  }
+
+  const std::string first = args.empty() ? std::string() : args[0];
+  auto arg = [&](size_t i) { return i < args.size() ? args[i] : std::string(); };
+  if (first == "-start") {
+    wake_.SendWakeUp(arg(1), arg(2), false, Settings, LangLines, AbortWake);
+    view_.CloseSplash();
+  } else if (first == "-startat") {
+    WriteTimerDat(arg(1), arg(2), arg(3), arg(4));
+  } else if (first == "-nowait") {
+    view_.SetSplashInterval(1);
+  }
+  view_.StartSplashTimer();
+}
+
+void TConsoleCore::ApplyLanguage(const std::string& path) {
+  std::string bytes;
+  // A file that cannot be read leaves the current texts and the stored choice alone.
+  if (!host_.ReadFile(path, bytes)) return;
+  LangLines.Assign(SplitTextLines(bytes));
+  for (const TLangTarget& t : LangTargets()) view_.SetLangText(t, LangLines[t.Line]);
+  host_.Profiles().WriteString("settings", "lang", ExtractFileName(path));
+}
+
+void TConsoleCore::LoadProfiles() {
+  profileNames_ = ReadProfileNames(host_.Profiles());
+  view_.SetProfileNames(profileNames_);
+}
+
+void TConsoleCore::ProfileChosen(int index) {
+  IIniStore& ini = host_.Profiles();
+  view_.SetMacHost(ini.ReadString("profiles", ProfileKey("profilemac", index), ""),
+                   ini.ReadString("profiles", ProfileKey("profilesub", index), ""));
+  bool valid = index >= 0 && index < static_cast<int>(profileNames_.size());
+  ini.WriteString("settings", "lpro", valid ? profileNames_[static_cast<size_t>(index)] : "");
+}
+
+void TConsoleCore::LanguageChosen(int index) {
+  if (index >= 0 && index < static_cast<int>(LangFiles.size()))
+    ApplyLanguage(LangFiles[static_cast<size_t>(index)]);
+}
+
+void TConsoleCore::ExitClicked() {
+  if (view_.Confirm(LangLines[llExitQuestion])) view_.CloseSplash();
+}
+
+void TConsoleCore::WakeClicked() {
+  std::string host = view_.HostText();
+  wake_.SendWakeUp(view_.MacText(), host, WakeButtonWaits(host), Settings, LangLines, AbortWake);
+}
+
+void TConsoleCore::ResolveClicked() {
+  std::string text = view_.HostText();
+  view_.SetHostText(LangLines[llResolving]);
+  if (!host_.SocketsStartup()) {
+    view_.SetHostText("");
+    return;
+  }
+  // The look-up takes at most 255 characters; a longer text is no host name and is not
+  // cut down to one.
+  std::string address;
+  if (text.size() <= MaxHostNameLength) address = host_.LookupHost(text);
+  host_.SocketsCleanup();
+  if (address.empty()) {
+    view_.SetHostText(text);
+    view_.ErrorBox(LangLines[llResolveFailed]);
+  } else {
+    view_.SetHostText(address);
+  }
+}
+
+void TConsoleCore::EditorChosen(const std::string& text, int index) {
+  IIniStore& ini = host_.Profiles();
+  view_.SetEditorFields(text, ini.ReadString("profiles", ProfileKey("profilemac", index), ""),
+                        ini.ReadString("profiles", ProfileKey("profilesub", index), ""));
+}
+
+void TConsoleCore::EditorSave(const std::string& name, const std::string& mac,
+                              const std::string& host) {
+  SaveProfile(host_.Profiles(), name, mac, host);
+  view_.InfoBox(LangLines[llSavedBeforeName] + name + LangLines[llSavedAfterName]);
+  LoadProfiles();
+}
+
+void TConsoleCore::WriteTimerDat(const std::string& mac, const std::string& host,
+                                 const std::string& date, const std::string& time) {
+  host_.WriteFile(ProgramDir + "timer.dat", TimerDatText(mac, host, date, time));
+  host_.ShellOpen(ProgramDir + "timer.exe");
+}
+
+void TConsoleCore::ArmTimer(const std::string& mac, const std::string& host,
+                            const std::string& date, const std::string& time) {
+  WriteTimerDat(mac, host, date, time);
+}
+
+std::string TConsoleCore::ReadShutdownToolDir() {
+  if (!host_.RegKeyExists(ShutdownToolKey)) return "no";
+  return host_.RegReadString(ShutdownToolKey, "userdir");
+}
+
+void TConsoleCore::ShutdownClicked() {
+  std::string dir = ReadShutdownToolDir();
+  if (dir != "no")
+    host_.ShellOpen(dir + "\\shutdown.exe");
+  else
+    view_.InfoBox(LangLines[llShutdownMissing1] + "\r" + LangLines[llShutdownMissing2] + "\r" +
+                  LangLines[llShutdownMissing3]);
+}
+
+std::string TConsoleCore::ReadProgramFilesDir() {
+  return host_.RegReadString(CurrentVersionKey, "ProgramFilesDir");
+}
+
+void TConsoleCore::UpdateClientClicked() {
+  const char* client = "\\Quillmoor\\Skyvane\\skyvane.exe";
+  if (host_.FileExists(ReadProgramFilesDir() + client))
+    host_.ShellOpen(ReadProgramFilesDir() + client);
+  else
+    view_.InfoBox(LangLines[llUpdaterMissing]);
+}
+
+void TConsoleCore::OpenHistory() { host_.ShellOpen(ProgramDir + "doc\\history.txt"); }
+void TConsoleCore::OpenReadme() { host_.ShellOpen(ProgramDir + "doc\\" + LangLines[llReadmeFile]); }
+void TConsoleCore::OpenHelp() { host_.ShellOpen(ProgramDir + "doc\\" + LangLines[llHelpFile]); }

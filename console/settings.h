@@ -1,0 +1,37 @@
+// The console's settings and profiles file profiles.ini: sections [settings] and [profiles].
+// Every key is read with its default and written at once; nothing is ever deleted.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One INI file, read with a default for every key and written one key at a time.
+class IIniStore {
+public:
+  virtual ~IIniStore() = default;
+  virtual std::string ReadString(const std::string& section, const std::string& key,
+                                 const std::string& def) = 0;
+  virtual void WriteString(const std::string& section, const std::string& key,
+                           const std::string& value) = 0;
+};
+
+// An integer key: a text that is not a decimal number (blanks around it allowed) reads as
+// the default, and so does a number outside 32 bits.
+int32_t ReadIniInteger(IIniStore& ini, const std::string& section, const std::string& key,
+                       int32_t def);
+
+struct TWakeSettings {
+  int32_t WakePort = 2050;
+  int32_t WakeTimes = 1;  // at least 1
+  int32_t WakeWait = 50;  // not bounded here; the wake-up refuses a negative pause
+};
+TWakeSettings ReadWakeSettings(IIniStore& ini);
+
+// Profile keys: the key name and the profile index in decimal ("profilemac0").
+std::string ProfileKey(const char* name, int index);
+std::vector<std::string> ReadProfileNames(IIniStore& ini);
+// Stores a profile: the first stored profile whose name equals the name exactly (letter
+// case included) gets the new MAC and host texts; with no such profile a new one is
+// appended. Returns the profile's index.
+int SaveProfile(IIniStore& ini, const std::string& name, const std::string& mac,
+                const std::string& host);
