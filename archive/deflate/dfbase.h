@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include "archive/arerrors.h"  // EArAbortProgress, raised by progress hooks
 #include "base/exception.h"
 #include "base/stream.h"
 
@@ -25,7 +26,7 @@ using TArProgressHook = std::function<void(int32_t percent)>;
 
 // Failed contract checks: programming errors, never bad input. The message is the
 // check's text followed by the unit name in brackets.
-class EArDfAssertionFailed : public Exception { using Exception::Exception; };
+using EArDfAssertionFailed = EAssertionFailed;
 [[noreturn]] void ArDfAssertFailed(const char* text, const char* unit);
 inline void ArDfCheck(bool ok, const char* text, const char* unit) {
   if (!ok) ArDfAssertFailed(text, unit);
@@ -51,7 +52,6 @@ class EArPartSizedInflate : public Exception {
 public:
   EArPartSizedInflate() : Exception("") {}
 };
-class EArAbortProgress : public Exception { using Exception::Exception; };
 
 class TArDeflateHelper {
 public:

@@ -52,7 +52,7 @@ private:
   void Insert(int64_t pos) {
     hash_ = ((hash_ << 5) ^ buf_[pos + 2 - base_]) & 0x3FFF;
     chain_[static_cast<size_t>(pos & mask_)] = head_[hash_];
-    head_[hash_] = static_cast<int64_t>(pos);
+    head_[hash_] = static_cast<uint32_t>(pos);
   }
   void Slide();
   void ReadMore();
@@ -63,8 +63,10 @@ private:
   int64_t bufSize_;
   int64_t advanced_ = 0;     // for progress
   int32_t chainLimit_;
-  std::vector<int64_t> chain_;
-  std::vector<int64_t> head_;
+  // Positions modulo 2^32 (0xFFFFFFFF before the first insert); a candidate is taken by
+  // its distance, which must lie within the history and grow along the walk.
+  std::vector<uint32_t> chain_;
+  std::vector<uint32_t> head_;
   uint32_t hash_ = 0;
   uint32_t checksum_;
   int64_t cur_ = 0;          // next byte to encode

@@ -185,11 +185,9 @@ void TArDfInflater::DynamicBlock() {
 void TArDfInflater::ReadLitDistCodeLengths(int32_t count) {
   std::memset(lengths_, 0, sizeof lengths_);
   const int32_t lookup = codeLenTree_.LookupBitLength();
-  const uint32_t* table = codeLenTree_.DecodeTable();
-  const uint32_t mask = (1u << lookup) - 1;
   for (int32_t n = 0; n < count;) {
     const uint64_t bits = Peek(lookup + 7);
-    const uint32_t entry = table[bits & mask];
+    const uint32_t entry = codeLenTree_.Lookup(bits);
     const uint32_t symbol = entry & 0xFFFF;
     const int32_t length = static_cast<int32_t>((entry >> 16) & 0xFF);
     if (symbol > 18) Fail("decoded a symbol not between 0 and 18 {ReadLitDistCodeLengths}");
@@ -221,10 +219,6 @@ void TArDfInflater::ReadLitDistCodeLengths(int32_t count) {
 }
 
 void TArDfInflater::DecodeData(const TArDfDecodeHuffmanTree& litTree, const TArDfDecodeHuffmanTree& distTree) {
-  const uint32_t* const litTable = litTree.DecodeTable();
-  const uint32_t* const distTable = distTree.DecodeTable();
-  const uint32_t litMask = (1u << litTree.LookupBitLength()) - 1;
-  const uint32_t distMask = (1u << distTree.LookupBitLength()) - 1;
   const int32_t litPeek = litTree.LookupBitLength() + (deflate64_ ? 16 : 5);
   const int32_t distPeek = distTree.LookupBitLength() + 14;
   const uint32_t maxDistSymbol = deflate64_ ? 31 : 29;
@@ -261,7 +255,7 @@ void TArDfInflater::DecodeData(const TArDfDecodeHuffmanTree& litTree, const TArD
       };
       while (ie - ip >= 8) {
         if (bc <= 32) load();
-        uint32_t entry = litTable[bb & litMask];
+        uint32_t entry = litTree.Lookup(bb);
         uint32_t symbol = entry & 0xFFFF;
         int32_t codeLen = static_cast<int32_t>((entry >> 16) & 0xFF);
         if (symbol < 256) {
@@ -275,7 +269,7 @@ void TArDfInflater::DecodeData(const TArDfDecodeHuffmanTree& litTree, const TArD
           bc -= codeLen;
           // A second literal without going round the loop when the bits are there.
           if (bc < 15) continue;
-          entry = litTable[bb & litMask];
+          entry = litTree.Lookup(bb);
           symbol = entry & 0xFFFF;
           codeLen = static_cast<int32_t>((entry >> 16) & 0xFF);
           if (symbol >= 256 || codeLen > bc) continue;
@@ -311,7 +305,7 @@ void TArDfInflater::DecodeData(const TArDfDecodeHuffmanTree& litTree, const TArD
           bc -= codeLen + extra;
         }
         if (bc <= 32) load();
-        entry = distTable[bb & distMask];
+        entry = distTree.Lookup(bb);
         symbol = entry & 0xFFFF;
         if (symbol > maxDistSymbol) {
           sync();
@@ -355,7 +349,7 @@ void TArDfInflater::DecodeData(const TArDfDecodeHuffmanTree& litTree, const TArD
 
     // Careful path: one symbol, peeking the widths the format allows for.
     uint64_t bits = Peek(litPeek);
-    uint32_t entry = litTable[bits & litMask];
+    uint32_t entry = litTree.Lookup(bits);
     uint32_t symbol = entry & 0xFFFF;
     int32_t codeLen = static_cast<int32_t>((entry >> 16) & 0xFF);
     if (symbol < 256) {
@@ -378,7 +372,7 @@ void TArDfInflater::DecodeData(const TArDfDecodeHuffmanTree& litTree, const TArD
       Discard(codeLen + extra);
     }
     bits = Peek(distPeek);
-    entry = distTable[bits & distMask];
+    entry = distTree.Lookup(bits);
     symbol = entry & 0xFFFF;
     if (symbol > maxDistSymbol) {
       if (!deflate64_) Fail("decoded an invalid distance symbol: greater than 29 [DecodeData]");
