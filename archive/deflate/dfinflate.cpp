@@ -16,6 +16,7 @@
 namespace {
 constexpr const char* kUnit = "ArDfDec";
 constexpr int32_t kSlack = 16;  // word-wise match copies may run this far past the end
+constexpr size_t kExtraRoom = 512 * 1024;  // output between two moves of the unwritten bytes
 
 [[noreturn]] void Fail(const char* cause) { throw EArInternalInflateError(cause); }
 }  // namespace
@@ -26,38 +27,40 @@ constexpr int32_t kSlack = 16;  // word-wise match copies may run this far past 
 TArDfOutputWindow::TArDfOutputWindow(TStream* dest, bool deflate64, bool crc32, int32_t outputLimit, bool testOnly,
                                      TArLogger* logger)
     : checksum_(crc32 ? 0xFFFFFFFFu : 1u), logger_(logger), dest_(dest), testOnly_(testOnly), crc32_(crc32) {
-  const int32_t writePoint = deflate64 ? 98304 : 65536;
-  const int32_t room = deflate64 ? 65538 : 258;
-  buffer_.reset(new uint8_t[static_cast<size_t>(writePoint + room + kSlack)]);
-  cur_ = buffer_.get();
-  writePoint_ = cur_ + writePoint;
-  outputLimit_ = outputLimit <= 0 ? 0 : std::min(outputLimit, writePoint);
-  stop_ = outputLimit_ > 0 ? cur_ + outputLimit_ : writePoint_;
+  writePoint_ = deflate64 ? 98304 : 65536;
+  room_ = deflate64 ? 65538 : 258;
+  const size_t size = static_cast<size_t>(writePoint_ + room_ + kSlack) + kExtraRoom;
+  buffer_.reset(new uint8_t[size]);
+  start_ = cur_ = buffer_.get();
+  end_ = buffer_.get() + size;
+  outputLimit_ = outputLimit <= 0 ? 0 : std::min(outputLimit, writePoint_);
+  stop_ = start_ + (outputLimit_ > 0 ? outputLimit_ : writePoint_);
 }
 
 void TArDfOutputWindow::AfterWrite() {
-  if (outputLimit_ > 0 && cur_ - buffer_.get() >= outputLimit_) throw EArPartSizedInflate();
-  // A deflate64 match can carry the position more than one slide past the write point.
-  while (cur_ >= writePoint_) PassOn(false);
+  if (outputLimit_ > 0 && cur_ - start_ >= outputLimit_) throw EArPartSizedInflate();
+  // A deflate64 match can carry the position more than one slice past the write point.
+  while (cur_ - start_ >= writePoint_) PassOn(false);
 }
 
 void TArDfOutputWindow::PassOn(bool flush) {
-  uint8_t* const start = buffer_.get();
-  const int32_t count = flush ? static_cast<int32_t>(cur_ - start) : SlideCount;
-  if (crc32_) UpdateCrc32(checksum_, start, count);
-  else UpdateAdler32(checksum_, start, count);
+  const int32_t count = flush ? static_cast<int32_t>(cur_ - start_) : SlideCount;
+  if (crc32_) UpdateCrc32(checksum_, start_, count);
+  else UpdateAdler32(checksum_, start_, count);
   if (testOnly_) counted_ += count;
-  else dest_->WriteBuffer(start, count);
-  if (flush) {
-    cur_ = start;
-  } else {
-    std::memmove(start, start + SlideCount, static_cast<size_t>(cur_ - start - SlideCount));
-    cur_ -= SlideCount;
+  else dest_->WriteBuffer(start_, count);
+  start_ += count;
+  if (flush || end_ - start_ < writePoint_ + room_ + kSlack) {
+    const ptrdiff_t keep = cur_ - start_;
+    std::memmove(buffer_.get(), start_, static_cast<size_t>(keep));
+    start_ = buffer_.get();
+    cur_ = start_ + keep;
   }
+  stop_ = start_ + (outputLimit_ > 0 ? outputLimit_ : writePoint_);
 }
 
 void TArDfOutputWindow::CopyMatch(int32_t length, int32_t distance) {
-  if (distance > cur_ - buffer_.get()) Fail("distance is farther back than the output so far [CopyMatch]");
+  if (distance > cur_ - start_) Fail("distance is farther back than the output so far [CopyMatch]");
   uint8_t* d = cur_;
   const uint8_t* s = cur_ - distance;
   if (distance >= 8) {
@@ -80,8 +83,8 @@ void TArDfOutputWindow::CopyMatch(int32_t length, int32_t distance) {
 void TArDfOutputWindow::PutBytes(const void* buffer, int32_t count) {
   const auto* src = static_cast<const uint8_t*>(buffer);
   while (count > 0) {
-    if (cur_ >= writePoint_) PassOn(false);
-    const int32_t n = static_cast<int32_t>(std::min<ptrdiff_t>(count, writePoint_ - cur_));
+    if (cur_ - start_ >= writePoint_) PassOn(false);
+    const int32_t n = static_cast<int32_t>(std::min<ptrdiff_t>(count, start_ + writePoint_ - cur_));
     std::memcpy(cur_, src, static_cast<size_t>(n));
     cur_ += n;
     src += n;
@@ -90,11 +93,11 @@ void TArDfOutputWindow::PutBytes(const void* buffer, int32_t count) {
 }
 
 int64_t TArDfOutputWindow::OutputPosition() {
-  return (testOnly_ ? counted_ : dest_->Seek(0, soFromCurrent)) + (cur_ - buffer_.get());
+  return (testOnly_ ? counted_ : dest_->Seek(0, soFromCurrent)) + (cur_ - start_);
 }
 
 void TArDfOutputWindow::Flush() {
-  if (cur_ != buffer_.get()) PassOn(true);
+  if (cur_ != start_) PassOn(true);
 }
 
 uint32_t TArDfOutputWindow::FinishChecksum() {
@@ -222,7 +225,6 @@ void TArDfInflater::DecodeData(const TArDfDecodeHuffmanTree& litTree, const TArD
   const int32_t litPeek = litTree.LookupBitLength() + (deflate64_ ? 16 : 5);
   const int32_t distPeek = distTree.LookupBitLength() + 14;
   const uint32_t maxDistSymbol = deflate64_ ? 31 : 29;
-  const uint8_t* const outStart = out_.buffer_.get();
 
   for (;;) {
     // Fast loop: the state lives in locals and goes back to the reader and the window
@@ -233,7 +235,8 @@ void TArDfInflater::DecodeData(const TArDfDecodeHuffmanTree& litTree, const TArD
       const uint8_t* ip = in_.ptr_;
       const uint8_t* const ie = in_.end_;
       uint8_t* op = out_.cur_;
-      const uint8_t* const stop = out_.stop_;
+      const uint8_t* stop = out_.stop_;
+      const uint8_t* outStart = out_.start_;
       auto load = [&] {
         uint32_t w;
         std::memcpy(&w, ip, 4);
@@ -252,6 +255,8 @@ void TArDfInflater::DecodeData(const TArDfDecodeHuffmanTree& litTree, const TArD
         bb = in_.bitBuf_;
         bc = in_.bitCount_;
         op = out_.cur_;
+        stop = out_.stop_;
+        outStart = out_.start_;
       };
       while (ie - ip >= 8) {
         if (bc <= 32) load();
