@@ -51,7 +51,9 @@ TArDfInputWindow::TArDfInputWindow(TStream* source, bool crc32, bool deflate64, 
       crc32_(crc32),
       mask_(windowSize - 1),
       windowSize_(windowSize) {
-  bufSize_ = windowSize + kSlideSpan + longest_;
+  // The first fill is as large as the history and one slide need; the buffer grows to
+  // its full size when the input turns out to be longer.
+  bufSize_ = windowSize + 16384 + longest_;
   buffer_.reset(new uint8_t[static_cast<size_t>(bufSize_ + kPad)]);
   std::memset(buffer_.get(), 0, static_cast<size_t>(bufSize_ + kPad));
   buf_ = buffer_.get();
@@ -80,22 +82,25 @@ void TArDfInputWindow::ReadMore() {
 void TArDfInputWindow::Slide() {
   const int64_t keepFrom = std::max(base_, cur_ - windowSize_);
   const int64_t shift = keepFrom - base_;
-  if (shift > 0) {
+  const int64_t fullSize = windowSize_ + kSlideSpan + longest_;
+  if (bufSize_ < fullSize) {
+    std::unique_ptr<uint8_t[]> larger(new uint8_t[static_cast<size_t>(fullSize + kPad)]);
+    std::memset(larger.get(), 0, static_cast<size_t>(fullSize + kPad));
+    std::memcpy(larger.get(), buf_ + shift, static_cast<size_t>(end_ - keepFrom));
+    buffer_ = std::move(larger);
+    buf_ = buffer_.get();
+    bufSize_ = fullSize;
+    base_ = keepFrom;
+  } else if (shift > 0) {
     std::memmove(buf_, buf_ + shift, static_cast<size_t>(end_ - keepFrom));
     base_ = keepFrom;
   }
   ReadMore();
 }
 
-void TArDfInputWindow::Step(int32_t count) {
-  cur_ += count;
-  if (hook_ && total_ > 0) {
-    const int64_t before = advanced_;
-    advanced_ += count;
-    if ((advanced_ & 4095) == 0 && advanced_ != before) hook_(ArDfPercent(advanced_, total_));
-  }
-  // Keep at least the longest match ahead while the source has more.
-  if (moreInput_ && end_ - cur_ < longest_ + 8) Slide();
+void TArDfInputWindow::Progress(int32_t count) {
+  advanced_ += count;
+  if ((advanced_ & 4095) == 0) hook_(ArDfPercent(advanced_, total_));
 }
 
 void TArDfInputWindow::Advance(int32_t count, int32_t insertCount) {

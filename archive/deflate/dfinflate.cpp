@@ -29,7 +29,8 @@ TArDfOutputWindow::TArDfOutputWindow(TStream* dest, bool deflate64, bool crc32, 
     : checksum_(crc32 ? 0xFFFFFFFFu : 1u), logger_(logger), dest_(dest), testOnly_(testOnly), crc32_(crc32) {
   writePoint_ = deflate64 ? 98304 : 65536;
   room_ = deflate64 ? 65538 : 258;
-  const size_t size = static_cast<size_t>(writePoint_ + room_ + kSlack) + kExtraRoom;
+  // Small outputs never slide: the larger buffer comes with the first slice passed on.
+  const size_t size = static_cast<size_t>(writePoint_ + room_ + kSlack);
   buffer_.reset(new uint8_t[size]);
   start_ = cur_ = buffer_.get();
   end_ = buffer_.get() + size;
@@ -52,7 +53,15 @@ void TArDfOutputWindow::PassOn(bool flush) {
   start_ += count;
   if (flush || end_ - start_ < writePoint_ + room_ + kSlack) {
     const ptrdiff_t keep = cur_ - start_;
-    std::memmove(buffer_.get(), start_, static_cast<size_t>(keep));
+    const size_t big = static_cast<size_t>(writePoint_ + room_ + kSlack) + kExtraRoom;
+    if (!flush && static_cast<size_t>(end_ - buffer_.get()) < big) {
+      std::unique_ptr<uint8_t[]> larger(new uint8_t[big]);
+      std::memcpy(larger.get(), start_, static_cast<size_t>(keep));
+      buffer_ = std::move(larger);
+      end_ = buffer_.get() + big;
+    } else {
+      std::memmove(buffer_.get(), start_, static_cast<size_t>(keep));
+    }
     start_ = buffer_.get();
     cur_ = start_ + keep;
   }
