@@ -344,3 +344,31 @@ TEST(Deflate, ALogFileRecordsTheRunAndInflateLogsTheCauseOfAFailure) {
             "Internal exception raised: starting new block, but invalid block type [Inflate]\r\n");
   std::remove(path.c_str());
 }
+
+TEST(Deflate, ABlockThatEndsWhileAMatchIsPendingStoresTheRightBytesNext) {
+  // Bytes without any repeated three-byte sequence, except: at 32767 a three-byte match
+  // that a four-byte match at 32768 replaces. The literal for 32767 is the block's
+  // 32768th token, so the block ends while the longer match is pending, and both blocks
+  // are stored (the bytes do not compress).
+  std::mt19937 rng(21);
+  const size_t p = 32767, size = 60000;
+  Bytes in;
+  std::vector<bool> seen(1 << 24);
+  auto key = [&](size_t i) { return (in[i] << 16) | (in[i + 1] << 8) | in[i + 2]; };
+  while (in.size() < size) {
+    in.push_back(static_cast<uint8_t>(rng()));
+    if (in.size() >= 3) {
+      if (seen[static_cast<size_t>(key(in.size() - 3))]) in.pop_back();
+      else seen[static_cast<size_t>(key(in.size() - 3))] = true;
+    }
+  }
+  // X Y Z at 30000 (then 0xEE), Y Z W V at 31000 (then 0xEF), X Y Z W V at p.
+  const uint8_t x = 0x11, y = 0x22, z = 0x33, w = 0x44, v = 0x55;
+  const uint8_t first[] = {x, y, z, 0xEE}, second[] = {y, z, w, v, 0xEF}, both[] = {x, y, z, w, v};
+  std::copy(std::begin(first), std::end(first), in.begin() + 30000);
+  std::copy(std::begin(second), std::end(second), in.begin() + 31000);
+  std::copy(std::begin(both), std::end(both), in.begin() + static_cast<long>(p));
+  const Bytes packed = Pack(in);
+  EXPECT_EQ(packed[0] & 7, 0) << "the first block is stored";
+  EXPECT_TRUE(Unpack(packed) == in);
+}
