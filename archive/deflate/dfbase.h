@@ -8,7 +8,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include "archive/arerrors.h"  // EArAbortProgress, raised by progress hooks
 #include "base/exception.h"
 #include "base/stream.h"
 
@@ -52,6 +51,8 @@ class EArPartSizedInflate : public Exception {
 public:
   EArPartSizedInflate() : Exception("") {}
 };
+// A progress hook that wants to stop; it carries its raiser's text and no code.
+class EArAbortProgress : public Exception { using Exception::Exception; };
 
 class TArDeflateHelper {
 public:
