@@ -320,7 +320,17 @@ uint32_t InflateItem(TArZipArchive& archive, TArZipItem& item, TStream* output, 
   call.Deflate64 = item.MethodByte() == kDeflate64;
   call.TestOnly = dynamic_cast<TArBitBucketStream*>(output) != nullptr;
   call.CheckValue = checkValue;
-  call.Progress = [&archive](int32_t percent) { archive.ReportInflateProgress(percent); };
+  // The engine ends quietly when its progress hook stops it; the user's stop must still
+  // end the whole walk, so it is taken up again here.
+  bool stopped = false;
+  call.Progress = [&archive, &stopped](int32_t percent) {
+    try {
+      archive.ReportInflateProgress(percent);
+    } catch (const EArAbortProgress&) {
+      stopped = true;
+      throw;
+    }
+  };
   TArZipInflateResult r;
   if (!item.GetEncrypted()) {
     r = ZipInflate(call);
@@ -338,6 +348,7 @@ uint32_t InflateItem(TArZipArchive& archive, TArZipItem& item, TStream* output, 
       if (abort) throw EArUserAbort();
     }
   }
+  if (stopped) throw EArUserAbort();
   if (r.Produced != item.GetUnpackedSize()) gInflateSizeWrong = true;
   return r.Crc;
 }
