@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "base/exception.h"
+#include "winui/dialogs.h"
 #include "winui/std_controls.h"
 
 namespace {
@@ -420,6 +421,7 @@ HWND TApplication::Handle() {
 void TApplication::SetTitle(const std::string& title) {
   title_ = title;
   if (handle_) SetWindowTextA(handle_, title.c_str());
+  SetDialogTitle(title);  // message boxes without a caption carry the program's title
 }
 
 void TApplication::FormCreated(TForm* form) {
