@@ -138,7 +138,9 @@ bool TArDfInputWindow::FindLongestMatch(int32_t targetLength, TArDfMatch& match,
     if (d > reach || d <= lastDistance) break;
     const uint8_t* const p = s - d;
     const uint32_t next = chain_[cand & static_cast<uint32_t>(mask_)];
-    if (Load16(p) == head && Load16(p + best - 1) == tail) {
+    // The bytes around the best length so far tell candidates apart sooner than the
+    // first two, which the shared hash makes likely to match anyway.
+    if (Load16(p + best - 1) == tail && Load16(p) == head) {
       const int32_t len = 2 + MatchLength(p + 2, s + 2, avail - 2);
       if (len > best) {
         best = len;
