@@ -5,6 +5,16 @@
 
 namespace {
 
+// Only white space counts as blank here; other control characters belong to the text.
+bool IsIniSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+std::string IniTrim(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && IsIniSpace(s[b])) ++b;
+  while (e > b && IsIniSpace(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
 enum class LineKind { Blank, Section, Entry, Other };
 
 struct IniLine {
@@ -29,19 +39,19 @@ std::vector<IniLine> ParseIni(const std::string& data) {
     if (end < n && data[end] == '\r') ++end;
     if (end < n && data[end] == '\n') ++end;
     line.next = end;
-    const std::string text = Trim(data.substr(line.begin, line.end - line.begin));
+    const std::string text = IniTrim(data.substr(line.begin, line.end - line.begin));
     if (text.empty()) {
       line.kind = LineKind::Blank;
     } else if (text[0] == '[' && text.find(']') != std::string::npos) {
       // Text after the "]" is ignored; a "[" line without "]" is no header at all.
       line.kind = LineKind::Section;
-      line.name = Trim(text.substr(1, text.find(']') - 1));
+      line.name = IniTrim(text.substr(1, text.find(']') - 1));
     } else if (text[0] == ';') {
       line.kind = LineKind::Other;
     } else if (const size_t eq = text.find('='); eq != std::string::npos) {
       line.kind = LineKind::Entry;
-      line.name = Trim(text.substr(0, eq));
-      line.value = Trim(text.substr(eq + 1));
+      line.name = IniTrim(text.substr(0, eq));
+      line.value = IniTrim(text.substr(eq + 1));
     } else {
       line.kind = LineKind::Other;
     }
@@ -59,8 +69,9 @@ struct SectionSpan {
 };
 
 SectionSpan FindSection(const std::vector<IniLine>& lines, const std::string& section) {
+  const std::string wanted = IniTrim(section);
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].kind == LineKind::Section && SameText(lines[i].name, section)) {
+    if (lines[i].kind == LineKind::Section && SameText(lines[i].name, wanted)) {
       size_t j = i + 1;
       while (j < lines.size() && lines[j].kind != LineKind::Section) ++j;
       return {i, j};
@@ -72,7 +83,7 @@ SectionSpan FindSection(const std::vector<IniLine>& lines, const std::string& se
 const IniLine* FindEntry(const std::vector<IniLine>& lines, const std::string& section, const std::string& ident) {
   const SectionSpan s = FindSection(lines, section);
   for (size_t i = s.header + 1; i < s.end; ++i)
-    if (lines[i].kind == LineKind::Entry && SameText(lines[i].name, Trim(ident))) return &lines[i];
+    if (lines[i].kind == LineKind::Entry && SameText(lines[i].name, IniTrim(ident))) return &lines[i];
   return nullptr;
 }
 
@@ -113,7 +124,7 @@ void TIniFile::WriteString(const std::string& section, const std::string& ident,
   std::string data = LoadOrEmpty(fileName_);
   const std::vector<IniLine> lines = ParseIni(data);
   const std::string br = LineBreakOf(data);
-  const std::string key = Trim(ident);
+  const std::string key = IniTrim(ident);
   const SectionSpan s = FindSection(lines, section);
   std::string updated;
   if (const IniLine* e = FindEntry(lines, section, key)) {
@@ -132,7 +143,7 @@ void TIniFile::WriteString(const std::string& section, const std::string& ident,
     updated = data;
     if (!updated.empty() && updated.back() != '\n' && updated.back() != '\r') updated += br;
     if (!updated.empty()) updated += br;
-    updated += "[" + section + "]" + br + key + "=" + value + br;
+    updated += "[" + IniTrim(section) + "]" + br + key + "=" + value + br;
   }
   try {
     SaveFileBytes(fileName_, updated);

@@ -48,6 +48,9 @@ bool MatchesFileMask(const std::string& name, const std::string& mask);
 bool FileExists(const std::string& fileName);       // an existing file, not a folder
 bool DirectoryExists(const std::string& dirName);
 bool DeleteFile(const std::string& fileName);       // false when it could not be deleted
+// Where <windows.h> is included after this header its DeleteFile macro renames calls to
+// DeleteFileA; this overload takes those that pass a std::string.
+inline bool DeleteFileA(const std::string& fileName) { return DeleteFile(fileName); }
 // Names (without folder) of the entries matching the mask in its folder, in the order the
 // file system returns them; "." and ".." are left out. Missing folder: empty.
 std::vector<std::string> FindFiles(const std::string& mask);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -71,8 +72,15 @@ bool LoadFileBytes(const std::string& fileName, std::string& data) {
 
 void SaveFileBytes(const std::string& fileName, const std::string& data) {
   const std::string target = ToNative(fileName);
-  std::string temp = target + ".~" + std::to_string(getpid());
-  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+  // A name no other writer uses; a leftover of an earlier crash is skipped, never reused.
+  static std::atomic<unsigned> counter{0};
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = target + ".~" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0 && errno != EEXIST) break;
+  }
   if (fd < 0) throw EInOutError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
   size_t done = 0;
   bool ok = true;

@@ -1,5 +1,6 @@
 // Win32 half of the file and command-line helpers (ANSI API).
 #include <windows.h>
+#include <atomic>
 #include "base/sysutils.h"
 #include "base/sysutils_platform.h"
 
@@ -60,8 +61,16 @@ bool LoadFileBytes(const std::string& fileName, std::string& data) {
 }
 
 void SaveFileBytes(const std::string& fileName, const std::string& data) {
-  const std::string temp = fileName + ".~" + IntToStr(GetCurrentProcessId()) + "-" + IntToStr(GetCurrentThreadId());
-  HANDLE h = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // A name no other writer uses; a leftover of an earlier crash is skipped, never reused.
+  static std::atomic<unsigned> counter{0};
+  std::string temp;
+  HANDLE h = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 100 && h == INVALID_HANDLE_VALUE; ++attempt) {
+    temp = fileName + ".~" + IntToStr(GetCurrentProcessId()) + "-" + IntToStr(counter++);
+    h = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+      break;
+  }
   if (h == INVALID_HANDLE_VALUE) throw EInOutError("Cannot create file \"" + fileName + "\". " + LastErrorText());
   bool ok = true;
   size_t done = 0;

@@ -11,9 +11,10 @@ std::string& TitleStore() {
 
 int Box(const std::string& text, const std::string& caption, UINT flags) {
   const std::string title = caption.empty() ? DialogTitle() : caption;
-  // Owned by the active window of this thread so the box stays above it and disables it.
+  // Owned by the active window of this thread so the box stays above it and disables it;
+  // with none, task-modal disables every window of the thread instead.
   HWND owner = GetActiveWindow();
-  return MessageBoxA(owner, text.c_str(), title.c_str(), flags | MB_APPLMODAL | MB_SETFOREGROUND);
+  return MessageBoxA(owner, text.c_str(), title.c_str(), flags | MB_TASKMODAL | MB_SETFOREGROUND);
 }
 
 }  // namespace

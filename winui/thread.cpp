@@ -65,7 +65,7 @@ void TThread::Synchronize(const TThreadMethod& method) {
 }
 
 TThread::TThread(bool createSuspended) {
-  if (!createSuspended) Start();
+  if (!createSuspended) throw std::invalid_argument("TThread: start the thread with Start()");
 }
 
 TThread::~TThread() {
@@ -81,6 +81,7 @@ TThread::~TThread() {
 void TThread::Start() {
   if (started_) return;
   started_ = true;
+  hadTerminateHandler_ = static_cast<bool>(OnTerminate);
   unsigned id = 0;
   handle_ = reinterpret_cast<void*>(_beginthreadex(nullptr, 0, &TThread::ThreadProc, this, 0, &id));
   if (!handle_) {
@@ -99,9 +100,11 @@ unsigned __stdcall TThread::ThreadProc(void* self) {
   }
   const bool freeIt = t->FreeOnTerminate;
   const int result = t->ReturnValue;
-  if (t->OnTerminate) {
+  if (t->hadTerminateHandler_) {
     try {
-      Synchronize([t] { t->OnTerminate(t); });
+      Synchronize([t] {
+        if (t->OnTerminate) t->OnTerminate(t);
+      });
     } catch (...) {
       // A failing end handler must not keep the thread alive; the object has no caller to tell.
     }

@@ -16,11 +16,15 @@ public:
   using TThreadMethod = std::function<void()>;
   using TTerminateEvent = std::function<void(TThread* Sender)>;
 
-  // createSuspended: the thread waits for Start; otherwise it starts at once. A derived
-  // class whose constructor must finish first creates it suspended.
+  // The thread runs only after Start: a constructor cannot start it, since Execute belongs to
+  // a derived class that is not built yet. createSuspended is there for code written
+  // against the class library's signature and must be true (false raises invalid_argument).
+  TThread() = default;
   explicit TThread(bool createSuspended);
   // A running thread is told to terminate and waited for (unless it is the calling thread,
-  // which happens when FreeOnTerminate deletes it at its end).
+  // which happens when FreeOnTerminate deletes it at its end). Execute is a member of the
+  // derived class, so a derived class whose Execute uses its own fields terminates and
+  // waits in its own destructor.
   virtual ~TThread();
   TThread(const TThread&) = delete;
   TThread& operator=(const TThread&) = delete;
@@ -39,6 +43,8 @@ public:
 
   // Read when Execute has returned: the object deletes itself after OnTerminate.
   std::atomic<bool> FreeOnTerminate{false};
+  // Set before Start; it runs on the main thread, which may also clear it meanwhile
+  // (a handler cleared while the thread runs is not called).
   TTerminateEvent OnTerminate;
   int ReturnValue = 0;
 
@@ -56,5 +62,6 @@ private:
   std::atomic<bool> terminated_{false};
   std::atomic<bool> finished_{false};
   bool started_ = false;
+  bool hadTerminateHandler_ = false;  // OnTerminate was set at Start; the worker reads only this
   std::exception_ptr fatal_;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include "base/inifiles.h"
+#include "tests/base/ini_random.h"
 #include "tests/base/temp_folder.h"
 
 namespace {
@@ -56,6 +57,15 @@ const ReadCase kReadCases[] = {
     {"non-ASCII names match exactly", "[\xC4]\r\n\xFC=1\r\n", "\xC4", "\xFC"},
     {"non-ASCII value bytes", "[a]\r\nk=\xFC\r\n", "a", "k"},
     {"bracket starting a key", "[a]\r\n]x=1\r\n", "a", "]x"},
+    {"garbage line read as a key", "[s]\r\ngarbage\r\nk=v\r\n", "s", "garbage"},
+    {"blanks around the asked names", "[s]\r\nk=v\r\n", " s ", " k "},
+    {"empty key name", "[s]\r\n=v\r\n", "s", ""},
+    {"tab inside the header", "[\ts\t]\r\nk=v\r\n", "s", "k"},
+    {"comment line with a section name", "[s]\r\n;[t]\r\nk=v\r\n", "s", "k"},
+    {"control characters are no blanks", "[s]\r\nk=\x01v\x01\r\n", "s", "k"},
+    {"no-break space is no blank", "[s]\r\nk=\xA0v\xA0\r\n", "s", "k"},
+    {"vertical tab and form feed are blanks", "[s]\r\nk=\x0Bv\x0C\r\n", "s", "k"},
+    {"control character before a key", "[s]\r\n\x01k=v\r\n", "s", "k"},
     {"integer text", "[settings]\r\nwakeupport= 4000 \r\n", "settings", "wakeupport"},
     {"empty file", "", "s", "k"},
 };
@@ -128,3 +138,56 @@ TEST_P(IniWriteAgainstPlatform, AfterTheSameWriteBothReadersAgreeOnEveryKey) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, IniWriteAgainstPlatform, ::testing::ValuesIn(kWriteCases));
+
+namespace {
+
+std::vector<std::string> PlatformKeys(const std::string& file, const std::string& section) {
+  char buf[8192] = {};
+  const DWORD n = GetPrivateProfileStringA(section.c_str(), nullptr, "", buf, sizeof(buf), file.c_str());
+  std::vector<std::string> keys;
+  for (DWORD i = 0; i < n; i += static_cast<DWORD>(std::string(buf + i).size()) + 1) keys.push_back(buf + i);
+  return keys;
+}
+
+}  // namespace
+
+TEST(IniAgainstPlatformKeys, ASectionListsTheSameKeysAsTheProfileFunctions) {
+  TempFolder t;
+  const char* files[] = {
+      "[info]\r\ncount=2\r\npath1=a\r\n\r\nname1 = b\r\ngarbage\r\n[other]\r\nx=1\r\n",
+      "[info]\r\n;comment\r\ncount=2\r\n[INFO]\r\nlate=1\r\n",
+      "[info]\r\n",
+  };
+  int n = 0;
+  for (const char* content : files) {
+    const std::string name = "k" + std::to_string(n++) + ".ini";
+    t.Put(name, content);
+    EXPECT_EQ(TIniFile(t.File(name)).ReadSection("info"), PlatformKeys(t.File(name), "info")) << content;
+  }
+}
+
+TEST(IniAgainstPlatformRandom, RandomFilesReadTheSameAndStayInAgreementAfterWrites) {
+  TempFolder t;
+  RandomIni gen(1502);
+  for (int round = 0; round < 150; ++round) {
+    const std::string content = gen.File();
+    const std::string ours = "o" + std::to_string(round) + ".ini";
+    const std::string theirs = "p" + std::to_string(round) + ".ini";
+    t.Put(ours, content);
+    t.Put(theirs, content);
+    TIniFile ini(t.File(ours));
+    for (int q = 0; q < 6; ++q) {
+      const std::string s = gen.Section(), k = gen.Key();
+      ASSERT_EQ(ini.ReadString(s, k, kDefault), PlatformRead(t.File(theirs), s, k)) << content << "|" << s << "/" << k;
+    }
+    const std::string ws = gen.Section(), wk = gen.Key(), wv = gen.Value();
+    ini.WriteString(ws, wk, wv);
+    WritePrivateProfileStringA(ws.c_str(), wk.c_str(), wv.c_str(), t.File(theirs).c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, t.File(theirs).c_str());
+    for (int q = 0; q < 6; ++q) {
+      const std::string s = q == 0 ? ws : gen.Section(), k = q == 0 ? wk : gen.Key();
+      ASSERT_EQ(ini.ReadString(s, k, kDefault), PlatformRead(t.File(theirs), s, k))
+          << content << "| after " << ws << "/" << wk << "=" << wv << " | " << s << "/" << k;
+    }
+  }
+}

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 #include "base/inifiles.h"
+#include "base/strings.h"
+#include "base/sysutils.h"
+#include "tests/base/ini_random.h"
 #include "tests/base/temp_folder.h"
 
 TEST(IniFile, MissingFileReadsAsDefaultsAndIsNotCreatedByReading) {
@@ -51,11 +54,15 @@ TEST(IniFile, NamesAndValuesAreTrimmedAndMatchingQuotesDropped) {
         "eq=a=b\r\n");
   TIniFile ini(t.File("p.ini"));
   EXPECT_EQ(ini.ReadString("info", "name1", "d"), "Tool One");
+  EXPECT_EQ(ini.ReadString(" info ", " name1 ", "d"), "Tool One");
   EXPECT_EQ(ini.ReadString("info", "q1", "d"), "quoted value");
   EXPECT_EQ(ini.ReadString("info", "q2", "d"), "single");
   EXPECT_EQ(ini.ReadString("info", "q3", "d"), "\"unmatched'");
   EXPECT_EQ(ini.ReadString("info", "q4", "d"), "\"");
   EXPECT_EQ(ini.ReadString("info", "eq", "d"), "a=b");
+  t.Put("c.ini", "[s]\r\nk=\x01v\x01\r\n\x01j=w\r\n");
+  EXPECT_EQ(TIniFile(t.File("c.ini")).ReadString("s", "k", "d"), "\x01v\x01");  // control characters stay
+  EXPECT_EQ(TIniFile(t.File("c.ini")).ReadString("s", "j", "d"), "d");
 }
 
 TEST(IniFile, IntegersAreDecimalAndAnythingElseGivesTheDefault) {
@@ -145,4 +152,45 @@ TEST(IniFile, AFileWrittenByOthersWithoutFinalLineBreakGetsOneBeforeTheNewKey) {
   ini.WriteString("info", "ver1", "1.1");
   EXPECT_EQ(t.Get("progs.kvr"), "[info]\r\ncount=1\r\npath1=C:\\T\\tool.exe\r\nver1=1.1\r\n");
   EXPECT_EQ(ini.ReadString("info", "path1", ""), "C:\\T\\tool.exe");
+}
+
+TEST(IniFile, OnAnyFileAWriteChangesExactlyTheWrittenKey) {
+  TempFolder t;
+  RandomIni gen(2050);
+  const std::vector<std::string> sections{"s", "settings", "info", "t", "none"};
+  const std::vector<std::string> keys{"k", "lpro", "count", "path1", "my key", "none"};
+  for (int round = 0; round < 300; ++round) {
+    const std::string content = gen.File();
+    t.Put("r.ini", content);
+    TIniFile ini(t.File("r.ini"));
+    std::vector<std::string> before;
+    for (const std::string& s : sections)
+      for (const std::string& k : keys) before.push_back(ini.ReadString(s, k, "<d>"));
+    const std::string ws = gen.Section(), wk = gen.Key(), wv = gen.Value();
+    ini.WriteString(ws, wk, wv);
+    const std::string expected = (wv.size() >= 2 && (wv[0] == '"' || wv[0] == '\'') && wv.back() == wv[0])
+                                     ? wv.substr(1, wv.size() - 2) : wv;
+    ASSERT_EQ(ini.ReadString(ws, wk, "<d>"), expected) << content;
+    size_t i = 0;
+    for (const std::string& s : sections)
+      for (const std::string& k : keys) {
+        const bool written = SameText(s, ws) && SameText(k, wk);
+        if (!written) {
+          EXPECT_EQ(ini.ReadString(s, k, "<d>"), before[i]) << content << " / " << s << "/" << k;
+        }
+        ++i;
+      }
+    // Every line of the old file is still there, in order, but for at most the written one.
+    TStringList oldLines, newLines;
+    oldLines.SetText(content);
+    newLines.SetText(t.Get("r.ini"));
+    int missing = 0, j = 0;
+    for (const std::string& line : oldLines) {
+      int k = j;
+      while (k < newLines.Count() && newLines[k] != line) ++k;
+      if (k == newLines.Count()) ++missing;
+      else j = k + 1;
+    }
+    EXPECT_LE(missing, 1) << content;
+  }
 }

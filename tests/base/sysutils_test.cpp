@@ -2,6 +2,13 @@
 #include <algorithm>
 #include "base/sysutils.h"
 #include "tests/base/temp_folder.h"
+#ifdef _WIN32
+#include <process.h>
+static long ThisProcessId() { return _getpid(); }
+#else
+#include <unistd.h>
+static long ThisProcessId() { return getpid(); }
+#endif
 
 TEST(StrToInt, AcceptsBlanksSignAndDecimalDigitsWithin32Bits) {
   EXPECT_EQ(StrToInt("42"), 42);
@@ -141,6 +148,18 @@ TEST(Files, SaveReplacesTheWholeFileAndLeavesNoTemporaryBehind) {
   EXPECT_EQ(back, bytes);
   EXPECT_FALSE(LoadFileBytes(t.File("none.bin"), back));
   EXPECT_EQ(back, bytes);
+}
+
+TEST(Files, SaveStepsOverTemporaryNamesThatAreTakenAndLeavesThemAlone) {
+  TempFolder t;
+  // Leftovers with the names this process would use next (a crash of an earlier process
+  // with the same id): they must be skipped, not reused or removed.
+  const std::string prefix = "f.txt.~" + std::to_string(ThisProcessId()) + "-";
+  for (int i = 0; i < 80; ++i) std::filesystem::create_directory(t.Native(prefix + std::to_string(i)));
+  SaveFileBytes(t.File("f.txt"), "one");
+  SaveFileBytes(t.File("f.txt"), "two");
+  EXPECT_EQ(t.Get("f.txt"), "two");
+  EXPECT_EQ(t.EntryCount(), 81u);
 }
 
 TEST(Files, SaveIntoAMissingFolderRaisesAndCreatesNothing) {

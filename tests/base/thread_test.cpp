@@ -27,7 +27,7 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
 class LambdaThread : public TThread {
 public:
   explicit LambdaThread(std::function<void(LambdaThread&)> body, std::atomic<bool>* destroyed = nullptr)
-      : TThread(true), body_(std::move(body)), destroyed_(destroyed) {}
+      : body_(std::move(body)), destroyed_(destroyed) {}
   ~LambdaThread() override {
     if (destroyed_) *destroyed_ = true;
   }
@@ -161,6 +161,20 @@ TEST(Thread, SynchronizeIsServedInsideAModalMessageBoxLoop) {
   MessageBoxA(nullptr, "waiting for the worker", "Sync test", MB_OK);
   t.WaitFor();
   EXPECT_TRUE(boxWasOpen);
+}
+
+TEST(Thread, AHandlerClearedWhileTheThreadRunsIsNotCalled) {
+  std::atomic<bool> release{false};
+  bool called = false;
+  LambdaThread t([&](LambdaThread&) {
+    while (!release) Sleep(5);
+  });
+  t.OnTerminate = [&](TThread*) { called = true; };
+  t.Start();
+  t.OnTerminate = nullptr;
+  release = true;
+  t.WaitFor();
+  EXPECT_FALSE(called);
 }
 
 TEST(Thread, ACreatedSuspendedThreadRunsOnlyAfterStart) {

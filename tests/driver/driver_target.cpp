@@ -4,16 +4,19 @@
 //   driver_target.exe --exit N        ends at once with exit code N
 //   driver_target.exe --udp PORT N    sends N datagrams "ping <i>" to 127.0.0.1:PORT, ends
 //   driver_target.exe --box TEXT      shows an information box with TEXT, then ends with 3
+//   driver_target.exe --cwd           writes its current folder into cwd.txt there, ends
+//   driver_target.exe --args ...      writes ParamCount and every ParamStr into args.txt, ends
 #include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include "base/sysutils.h"
 
 namespace {
 
-enum { kPressMe = 101, kEdit = 102, kCombo = 103, kList = 104, kStatus = 105, kQuit = 106, kLabel = 107 };
+enum { kPressMe = 101, kEdit = 102, kCombo = 103, kList = 104, kStatus = 105, kQuit = 106, kLabel = 107, kDate = 108 };
 
 HWND g_status = nullptr;
 WNDPROC g_editProc = nullptr;
@@ -31,6 +34,17 @@ std::string WindowText(HWND w) {
 LRESULT CALLBACK EditProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_KEYDOWN && wp == VK_RETURN) {
     SetPanel(1, "enter:" + WindowText(w));
+    // "busy" stands for a program that blocks its thread, as a long echo request does.
+    // Named events let the test see the busy period without asking the busy thread.
+    if (WindowText(w) == "busy") {
+      HANDLE busy = CreateEventA(nullptr, TRUE, FALSE, "MbDriverTargetBusy");
+      HANDLE idle = CreateEventA(nullptr, TRUE, FALSE, "MbDriverTargetIdle");
+      SetEvent(busy);
+      Sleep(4000);
+      SetEvent(idle);
+      CloseHandle(busy);
+      CloseHandle(idle);
+    }
     return 0;
   }
   return CallWindowProcA(g_editProc, w, msg, wp, lp);
@@ -60,8 +74,33 @@ HWND Child(HWND parent, const char* cls, const char* text, DWORD style, int x, i
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
 }
 
+// Two windowless controls as the program's layer reports them: one to click, one hidden.
+LRESULT GraphicMessages(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+  static const UINT textMessage = RegisterWindowMessageA("MbGraphicText");
+  static const UINT clickMessage = RegisterWindowMessageA("MbGraphicClick");
+  handled = msg == textMessage || msg == clickMessage;
+  if (msg == textMessage) {
+    const char* items[] = {"VE:Paint me", "--:Hidden"};
+    return wp < 2 ? GlobalAddAtomA(items[wp]) : 0;
+  }
+  if (msg == clickMessage) {
+    char name[256] = {};
+    GlobalGetAtomNameA(static_cast<ATOM>(lp), name, sizeof(name));
+    if (std::string(name) != "Paint me") return 0;
+    SetPanel(0, "graphic click");
+    return 1;
+  }
+  return 0;
+}
+
 LRESULT CALLBACK MainProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  bool handled = false;
+  const LRESULT graphic = GraphicMessages(msg, wp, lp, handled);
+  if (handled) return graphic;
   switch (msg) {
+    case WM_LBUTTONUP:
+      SetPanel(0, "mouse at " + std::to_string(LOWORD(lp)) + "," + std::to_string(HIWORD(lp)));
+      return 0;
     case WM_CREATE: {
       Child(w, "BUTTON", "Press me", BS_PUSHBUTTON, 8, 8, 100, 24, kPressMe);
       HWND edit = Child(w, "EDIT", "", WS_BORDER | ES_AUTOHSCROLL, 8, 40, 150, 22, kEdit);
@@ -78,6 +117,7 @@ LRESULT CALLBACK MainProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
       AddRow(lv, 2, "row2", "");
       Child(w, "STATIC", "Label text", 0, 8, 100, 100, 16, kLabel);
       Child(w, "BUTTON", "Quit", BS_PUSHBUTTON, 8, 130, 100, 24, kQuit);
+      Child(w, DATETIMEPICK_CLASSA, "", DTS_SHORTDATEFORMAT, 170, 130, 120, 22, kDate);
       g_status = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, w,
                                  reinterpret_cast<HMENU>(kStatus), GetModuleHandleA(nullptr), nullptr);
       int parts[3] = {120, 260, -1};
@@ -132,11 +172,26 @@ int SendPings(int port, int count) {
 int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
   if (ParamStr(1) == "--exit") return StrToIntDef(ParamStr(2), 1);
   if (ParamStr(1) == "--udp") return SendPings(StrToIntDef(ParamStr(2), 0), StrToIntDef(ParamStr(3), 0));
+  if (ParamStr(1) == "--args") {
+    std::string out = IntToStr(ParamCount());
+    for (int i = 1; i <= ParamCount(); ++i) out += "|" + ParamStr(i);
+    SaveFileBytes("args.txt", out);
+    return 0;
+  }
+  if (ParamStr(1) == "--cwd") {
+    char dir[MAX_PATH] = {};
+    GetCurrentDirectoryA(sizeof(dir), dir);
+    HANDLE f = CreateFileA("cwd.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD put = 0;
+    WriteFile(f, dir, static_cast<DWORD>(strlen(dir)), &put, nullptr);
+    CloseHandle(f);
+    return 0;
+  }
   if (ParamStr(1) == "--box") {
     MessageBoxA(nullptr, ParamStr(2).c_str(), "Target Box", MB_OK | MB_ICONINFORMATION);
     return 3;
   }
-  INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+  INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_DATE_CLASSES};
   InitCommonControlsEx(&icc);
   WNDCLASSA wc = {};
   wc.lpfnWndProc = MainProc;

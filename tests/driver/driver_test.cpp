@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include "base/sysutils.h"
+#include "tests/base/temp_folder.h"
 #include "tools/driver/driver.h"
 #include "tools/driver/net.h"
 
@@ -39,6 +40,20 @@ TEST(DriverProcess, ReportsTheExitCodeOfAProgramThatEnds) {
   EXPECT_FALSE(p.Running());
 }
 
+TEST(DriverProcess, TheProgramRunsInTheGivenWorkingFolder) {
+  TempFolder t;
+  Process p(TargetExe(), "--cwd", t.File(""));
+  ASSERT_TRUE(p.WaitExit(kWait));
+  EXPECT_EQ(ExcludeTrailingBackslash(t.Get("cwd.txt")), ExcludeTrailingBackslash(t.File("")));
+}
+
+TEST(DriverProcess, ArgumentsReachTheProgramSplitAtBlanksAndGroupedByQuotes) {
+  TempFolder t;
+  Process p(TargetExe(), "--args -start \"a b\"c C:\\dir\\ \"\" last", t.File(""));
+  ASSERT_TRUE(p.WaitExit(kWait));
+  EXPECT_EQ(t.Get("args.txt"), "6|--args|-start|a bc|C:\\dir\\||last");
+}
+
 TEST(DriverProcess, StartingAMissingProgramRaises) {
   EXPECT_THROW(Process(ProgramFolder() + "no_such_program.exe", ""), DriverError);
 }
@@ -59,6 +74,25 @@ TEST_F(DriverTarget, FindsWindowsByClassAndTitleOfTheProcessOnly) {
   EXPECT_EQ(FindTopWindow(process_->Id() + 4, "MbDriverTarget", ""), nullptr);
   EXPECT_TRUE(NoTopWindowFor(process_->Id(), "", "Never there", 100));
   EXPECT_FALSE(NoTopWindowFor(process_->Id(), "", "Driver Target", 100));
+}
+
+TEST_F(DriverTarget, TitlesAreReadWhileTheProgramIsBusyAndTextsOfClosedWindowsAreEmpty) {
+  HWND label = FindChild(window_, "Static", "Label text");
+  ASSERT_NE(label, nullptr);
+  HANDLE busy = CreateEventA(nullptr, TRUE, FALSE, "MbDriverTargetBusy");
+  HANDLE idle = CreateEventA(nullptr, TRUE, FALSE, "MbDriverTargetIdle");
+  SetEditText(FindChildById(window_, 102), "busy");  // Enter then blocks the target's thread
+  PressEnter(FindChildById(window_, 102));
+  ASSERT_EQ(WaitForSingleObject(busy, kWait), WAIT_OBJECT_0);
+  EXPECT_EQ(FindTopWindow(process_->Id(), "", "Driver Target"), window_);
+  EXPECT_EQ(WaitForSingleObject(idle, 0), static_cast<DWORD>(WAIT_TIMEOUT));  // found while still busy
+  EXPECT_EQ(TextOf(label), "Label text");  // a message waits for the busy thread
+  EXPECT_EQ(WaitForSingleObject(idle, 0), WAIT_OBJECT_0);
+  CloseHandle(busy);
+  CloseHandle(idle);
+  PostClose(window_);
+  ASSERT_TRUE(process_->WaitExit(kWait));
+  EXPECT_EQ(TextOf(label), "");
 }
 
 TEST_F(DriverTarget, ReadsChildTextsByClassTextAndId) {
@@ -85,6 +119,24 @@ TEST_F(DriverTarget, ReadsStatusPanelsAndListViewCellsAcrossProcesses) {
   EXPECT_EQ(ListViewItemText(lv, 1, 1), "\xDC" "ber");
   EXPECT_EQ(ListViewItemText(lv, 2, 1), "");
   EXPECT_EQ(ListViewSelectedIndex(lv), -1);
+}
+
+TEST_F(DriverTarget, APickersDateIsSetAndReadAcrossProcesses) {
+  HWND picker = FindChildById(window_, 108);
+  ASSERT_NE(picker, nullptr);
+  SYSTEMTIME st = {};
+  st.wYear = 2030;
+  st.wMonth = 2;
+  st.wDay = 1;
+  st.wHour = 7;
+  st.wMinute = 30;
+  SetDateTime(picker, st);
+  const SYSTEMTIME back = DateTimeOf(picker);
+  EXPECT_EQ(back.wYear, 2030);
+  EXPECT_EQ(back.wMonth, 2);
+  EXPECT_EQ(back.wDay, 1);
+  EXPECT_EQ(back.wHour, 7);
+  EXPECT_EQ(back.wMinute, 30);
 }
 
 TEST_F(DriverTarget, ComboSelectionIsReportedToTheOwnerLikeAUsersChoice) {
@@ -123,6 +175,34 @@ TEST_F(DriverTarget, AClickThatOpensAModalBoxDoesNotBlockAndTheBoxCanBeAnswered)
 
   Click(FindChild(window_, "Button", "Press me"));
   box = WaitForMessageBox(process_->Id(), kWait);
+  ASSERT_NE(box, nullptr);
+  AnswerMessageBox(box, IDYES);
+  EXPECT_TRUE(PanelBecomes(0, "yes"));
+}
+
+TEST_F(DriverTarget, WindowlessControlsAreListedAndClickedThroughTheirWindow) {
+  const std::vector<GraphicControlView> g = GraphicChildren(window_);
+  ASSERT_EQ(g.size(), 2u);
+  EXPECT_EQ(g[0].caption, "Paint me");
+  EXPECT_TRUE(g[0].visible && g[0].enabled);
+  EXPECT_EQ(g[1].caption, "Hidden");
+  EXPECT_FALSE(g[1].visible || g[1].enabled);
+  EXPECT_TRUE(GraphicChildren(FindChildById(window_, 106)).empty());  // a plain button holds none
+  EXPECT_EQ(FindGraphicOwner(window_, "Paint me"), window_);
+  EXPECT_EQ(FindGraphicOwner(window_, "Hidden"), nullptr);
+  EXPECT_THROW(ClickGraphic(window_, "Hidden"), DriverError);
+  ClickGraphic(window_, "Paint me");
+  EXPECT_TRUE(PanelBecomes(0, "graphic click"));
+}
+
+TEST_F(DriverTarget, AMouseClickGoesToTheWindowUnderThePointInItsOwnCoordinates) {
+  EXPECT_EQ(WindowAt(window_, 300, 150), window_);
+  ClickAt(window_, 300, 150);
+  EXPECT_TRUE(PanelBecomes(0, "mouse at 300,150"));
+  HWND button = FindChild(window_, "Button", "Press me");
+  EXPECT_EQ(WindowAt(window_, 50, 20), button);
+  ClickAt(window_, 50, 20);
+  HWND box = WaitForMessageBox(process_->Id(), kWait);
   ASSERT_NE(box, nullptr);
   AnswerMessageBox(box, IDYES);
   EXPECT_TRUE(PanelBecomes(0, "yes"));

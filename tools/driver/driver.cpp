@@ -7,11 +7,13 @@ namespace mbdriver {
 
 namespace {
 
-const UINT kSendTimeoutMs = 5000;
+// Long enough for a program that blocks its thread for a while (an echo request may take
+// 5 s); the system's own "hung" test would give up on such a program too early.
+const UINT kSendTimeoutMs = 10000;
 
 LRESULT Send(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutA(w, msg, wp, lp, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
+  if (!SendMessageTimeoutA(w, msg, wp, lp, SMTO_NORMAL, kSendTimeoutMs, &result))
     throw DriverError("window " + std::to_string(reinterpret_cast<uintptr_t>(w)) + " did not answer message " +
                       std::to_string(msg));
   return static_cast<LRESULT>(result);
@@ -93,8 +95,6 @@ Process::Process(const std::string& exe, const std::string& arguments, const std
   CloseHandle(pi.hThread);
   process_ = pi.hProcess;
   pid_ = pi.dwProcessId;
-  // A GUI program is ready for input once it waits for its first message.
-  WaitForInputIdle(process_, 10000);
 }
 
 Process::~Process() {
@@ -158,7 +158,7 @@ std::vector<HWND> TopWindows(DWORD pid, bool visibleOnly) {
 
 HWND FindTopWindow(DWORD pid, const std::string& className, const std::string& title, bool visibleOnly) {
   for (HWND w : TopWindows(pid, visibleOnly))
-    if ((className.empty() || ClassOf(w) == className) && (title.empty() || TextOf(w) == title)) return w;
+    if ((className.empty() || ClassOf(w) == className) && (title.empty() || TitleOf(w) == title)) return w;
   return nullptr;
 }
 
@@ -199,10 +199,21 @@ std::string ClassOf(HWND w) {
 }
 
 std::string TextOf(HWND w) {
-  const LRESULT len = Send(w, WM_GETTEXTLENGTH, 0, 0);
-  std::vector<char> buf(static_cast<size_t>(len) + 2, '\0');
-  Send(w, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()));
-  return std::string(buf.data());
+  try {
+    const LRESULT len = Send(w, WM_GETTEXTLENGTH, 0, 0);
+    std::vector<char> buf(static_cast<size_t>(len) + 2, '\0');
+    Send(w, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()));
+    return std::string(buf.data());
+  } catch (const DriverError&) {
+    if (!IsWindow(w)) return std::string();  // closed while we asked
+    throw;
+  }
+}
+
+std::string TitleOf(HWND w) {
+  char buf[512] = {};
+  GetWindowTextA(w, buf, sizeof(buf));
+  return buf;
 }
 
 bool IsShown(HWND w) { return (GetWindowLongPtrA(w, GWL_STYLE) & WS_VISIBLE) != 0; }
@@ -242,6 +253,22 @@ int ListViewSelectedIndex(HWND listView) {
   return static_cast<int>(Send(listView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
+SYSTEMTIME DateTimeOf(HWND picker) {
+  RemoteBuffer remote(picker, sizeof(SYSTEMTIME));
+  if (Send(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(remote.Address())) != GDT_VALID)
+    throw DriverError("the picker holds no date");
+  SYSTEMTIME st = {};
+  remote.Read(0, &st, sizeof(st));
+  return st;
+}
+
+void SetDateTime(HWND picker, const SYSTEMTIME& value) {
+  RemoteBuffer remote(picker, sizeof(SYSTEMTIME));
+  remote.Write(0, &value, sizeof(value));
+  if (!Send(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(remote.Address())))
+    throw DriverError("the picker refused the date");
+}
+
 std::vector<std::string> ComboItems(HWND combo) {
   std::vector<std::string> items;
   const int n = static_cast<int>(Send(combo, CB_GETCOUNT, 0, 0));
@@ -253,7 +280,7 @@ std::vector<std::string> ComboItems(HWND combo) {
     std::vector<wchar_t> wide(static_cast<size_t>(len) + 2, L'\0');
     DWORD_PTR ignored = 0;
     if (!SendMessageTimeoutW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(wide.data()),
-                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored))
+                             SMTO_NORMAL, kSendTimeoutMs, &ignored))
       throw DriverError("combo box does not answer");
     std::vector<char> buf(wide.size() * 2 + 2, '\0');
     WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, buf.data(), static_cast<int>(buf.size()) - 1, nullptr, nullptr);
@@ -283,12 +310,70 @@ void SelectComboItem(HWND combo, int index) {
 
 void PostClose(HWND window) { Post(window, WM_CLOSE, 0, 0); }
 
+std::vector<GraphicControlView> GraphicChildren(HWND window) {
+  static const UINT textMessage = RegisterWindowMessageA("MbGraphicText");
+  std::vector<GraphicControlView> found;
+  for (WPARAM i = 0;; ++i) {
+    const ATOM atom = static_cast<ATOM>(Send(window, textMessage, i, 0));
+    if (atom == 0) break;
+    char buf[256] = {};
+    GlobalGetAtomNameA(atom, buf, sizeof(buf));
+    GlobalDeleteAtom(atom);
+    const std::string s = buf;
+    GraphicControlView v;
+    v.visible = s.size() > 0 && s[0] == 'V';
+    v.enabled = s.size() > 1 && s[1] == 'E';
+    v.caption = s.size() > 3 ? s.substr(3) : std::string();
+    found.push_back(v);
+  }
+  return found;
+}
+
+HWND FindGraphicOwner(HWND top, const std::string& caption) {
+  std::vector<HWND> windows{top};
+  for (HWND w : Children(top)) windows.push_back(w);
+  for (HWND w : windows)
+    for (const GraphicControlView& v : GraphicChildren(w))
+      if (v.visible && v.enabled && v.caption == caption) return w;
+  return nullptr;
+}
+
+void ClickGraphic(HWND top, const std::string& caption) {
+  static const UINT clickMessage = RegisterWindowMessageA("MbGraphicClick");
+  HWND owner = FindGraphicOwner(top, caption);
+  if (!owner) throw DriverError("no visible, enabled windowless control \"" + caption + "\"");
+  const ATOM atom = GlobalAddAtomA(caption.c_str());
+  if (!atom) throw DriverError("no atom for \"" + caption + "\"");
+  Post(owner, clickMessage, 0, static_cast<LPARAM>(atom));
+}
+
+HWND WindowAt(HWND top, int x, int y) {
+  HWND w = top;
+  POINT p{x, y};
+  for (;;) {
+    HWND child = ChildWindowFromPointEx(w, p, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+    if (!child || child == w) return w;
+    MapWindowPoints(w, child, &p, 1);
+    w = child;
+  }
+}
+
+void ClickAt(HWND top, int x, int y) {
+  HWND target = WindowAt(top, x, y);
+  POINT p{x, y};
+  MapWindowPoints(top, target, &p, 1);
+  const LPARAM at = MAKELPARAM(p.x, p.y);
+  Post(target, WM_MOUSEMOVE, 0, at);
+  Post(target, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  Post(target, WM_LBUTTONUP, 0, at);
+}
+
 HWND WaitForMessageBox(DWORD pid, int timeoutMs) { return WaitForTopWindow(pid, "#32770", "", timeoutMs); }
 
 MessageBoxView ReadMessageBox(HWND box) {
   MessageBoxView v;
   v.handle = box;
-  v.title = TextOf(box);
+  v.title = TitleOf(box);
   // The text sits in a static control with the id 0xFFFF; the icon's static has no text.
   if (HWND text = GetDlgItem(box, 0xFFFF)) v.text = TextOf(text);
   for (HWND w : Children(box)) {

@@ -50,7 +50,8 @@ private:
 // --- finding windows ---
 // Top-level windows of the process (pid 0: of any process), in z-order.
 std::vector<HWND> TopWindows(DWORD pid, bool visibleOnly = true);
-// First top-level window matching class and title exactly ("" matches any); nullptr if none.
+// First top-level window matching class and title (TitleOf) exactly ("" matches any);
+// nullptr if none.
 HWND FindTopWindow(DWORD pid, const std::string& className, const std::string& title, bool visibleOnly = true);
 HWND WaitForTopWindow(DWORD pid, const std::string& className, const std::string& title, int timeoutMs,
                       bool visibleOnly = true);
@@ -64,18 +65,27 @@ HWND FindChild(HWND parent, const std::string& className, const std::string& tex
 HWND FindChildById(HWND parent, int id);
 
 std::string ClassOf(HWND w);
-std::string TextOf(HWND w);  // WM_GETTEXT, marshalled by the system
+// WM_GETTEXT, marshalled by the system: the current text of any control; "" once the
+// window is gone. Raises DriverError when the target does not answer within 10 s.
+std::string TextOf(HWND w);
+// The caption the system keeps for the window, read without a message: never blocks on a
+// busy program. Right for top-level windows; controls such as edits keep their own text.
+std::string TitleOf(HWND w);
 bool IsShown(HWND w);        // visible flag of the window itself
 bool IsEnabledWindow(HWND w);
 DWORD ProcessOf(HWND w);
 
 // --- reading controls ---
 int StatusPanelCount(HWND statusBar);
+// The panel's text as stored; a centred panel's text starts with a tab.
 std::string StatusPanelText(HWND statusBar, int panel);
 int ListViewItemCount(HWND listView);
 int ListViewColumnCount(HWND listView);
 std::string ListViewItemText(HWND listView, int item, int subItem);
 int ListViewSelectedIndex(HWND listView);  // -1 when none
+// Date and time pickers: the value they show (no notification when set).
+SYSTEMTIME DateTimeOf(HWND picker);
+void SetDateTime(HWND picker, const SYSTEMTIME& value);
 std::vector<std::string> ComboItems(HWND combo);
 int ComboSelectedIndex(HWND combo);
 
@@ -86,6 +96,30 @@ void PressEnter(HWND control);                          // key down and up of Re
 // Selects the entry and tells the owner as a user's choice would (CBN_SELCHANGE).
 void SelectComboItem(HWND combo, int index);
 void PostClose(HWND window);                            // WM_CLOSE, posted
+
+// --- windowless controls (labels, speed buttons) ---
+// Windows of the program's layer answer two registered messages about the windowless
+// controls they hold: "MbGraphicText" (WParam = index; returns a global atom with
+// "<V|-><E|->:<caption>", 0 past the end) and "MbGraphicClick" (LParam = an atom holding a
+// caption; clicks the first visible, enabled one). Other windows hold none.
+struct GraphicControlView {
+  std::string caption;
+  bool visible = false;
+  bool enabled = false;
+};
+std::vector<GraphicControlView> GraphicChildren(HWND window);
+// The window (top or one of its descendants) holding a visible, enabled windowless control
+// with this caption; nullptr if none.
+HWND FindGraphicOwner(HWND top, const std::string& caption);
+// Clicks it, posted like Click; raises DriverError when there is no such control. The
+// caption's atom stays behind, since the target reads it at some later time.
+void ClickGraphic(HWND top, const std::string& caption);
+// The deepest visible window under a point of top's client area (top itself if no child).
+HWND WindowAt(HWND top, int x, int y);
+// A user's left click at a point of top's client area: mouse move, button down and up are
+// posted to the window under the point, in its own client coordinates, so windowless
+// controls get it through their parent as from a real mouse.
+void ClickAt(HWND top, int x, int y);
 
 // --- message boxes ---
 struct MessageBoxView {
