@@ -19,6 +19,7 @@ thread_local TWinControl* g_creating = nullptr;
 TControl* g_mouseControl = nullptr;  // the control under the mouse, for CM_MOUSEENTER/LEAVE
 std::map<std::string, WNDPROC> g_classProcs;  // our class name -> the native procedure behind it
 HWND g_parking = nullptr;
+std::vector<TControlCanvas*> g_liveCanvases;  // canvases holding a context from GetDC
 
 UINT GraphicTextMessage() {
   static const UINT id = RegisterWindowMessageA(kGraphicTextMessage);
@@ -166,6 +167,7 @@ TControl::~TControl() {
 void TControl::SetParent(TWinControl* parent) {
   if (parent == parent_) return;
   if (parent == this) throw Exception("A control cannot be its own parent");
+  FreeControlCanvasContexts();
   TWinControl* old = parent_;
   if (old) {
     if (!dynamic_cast<TWinControl*>(this)) Invalidate();
@@ -195,6 +197,7 @@ void TControl::SetParent(TWinControl* parent) {
 }
 
 void TControl::SetBounds(int left, int top, int width, int height) {
+  FreeControlCanvasContexts();
   const RECT old = BoundsRect();
   SetBoundsFields(left, top, width, height);
   if (parent_ && parent_->HandleAllocated()) {
@@ -539,7 +542,7 @@ bool TWinControl::CanFocus() {
 }
 
 void TWinControl::SetFocus() {
-  if (TForm* f = GetParentForm(this); f && f != this) f->SetActiveControl(this);
+  // The form learns of it from WM_SETFOCUS.
   ::SetFocus(Handle());
 }
 
@@ -971,8 +974,13 @@ void TControlCanvas::SetControl(TControl* control) {
   control_ = control;
 }
 
+void FreeControlCanvasContexts() {
+  while (!g_liveCanvases.empty()) g_liveCanvases.back()->FreeHandle();
+}
+
 void TControlCanvas::CreateHandle() {
   if (!control_) return;
+  g_liveCanvases.push_back(this);
   if (auto* win = dynamic_cast<TWinControl*>(control_)) {
     window_ = win->Handle();
     dc_ = GetDC(window_);
@@ -980,7 +988,10 @@ void TControlCanvas::CreateHandle() {
     return;
   }
   TWinControl* parent = control_->Parent();
-  if (!parent) return;
+  if (!parent) {
+    g_liveCanvases.pop_back();
+    return;
+  }
   window_ = parent->Handle();
   dc_ = GetDC(window_);
   SetViewportOrgEx(dc_, control_->Left(), control_->Top(), nullptr);
@@ -989,6 +1000,7 @@ void TControlCanvas::CreateHandle() {
 }
 
 void TControlCanvas::FreeHandle() {
+  g_liveCanvases.erase(std::remove(g_liveCanvases.begin(), g_liveCanvases.end(), this), g_liveCanvases.end());
   if (!dc_) return;
   DeselectTools();
   SetHandle(nullptr);

@@ -103,7 +103,8 @@ public:
 
   // The replaceable window procedure; it starts out as this control's own WndProc.
   TWndMethod WindowProc() const { return windowProc_; }
-  void SetWindowProc(const TWndMethod& proc) { windowProc_ = proc; }
+  // An empty method puts the control's own procedure back.
+  void SetWindowProc(const TWndMethod& proc) { windowProc_ = proc ? proc : OwnWindowProc(); }
   TWndMethod OwnWindowProc() { return TWndMethod::Of<&TControl::WndProc>(this); }
   // Sends a message through WindowProc and returns its result.
   LRESULT Perform(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
@@ -156,7 +157,7 @@ private:
   std::string hint_;
   bool showHint_ = false;
   TColor color_ = clBtnFace;
-  bool parentColor_ = false;
+  bool parentColor_ = true;
   TFont font_;
   bool parentFont_ = true;
   TCursor cursor_ = crDefault;
@@ -333,6 +334,10 @@ public:
   void SetText(const std::string& text);  // splits at CR LF, LF or CR
   void Assign(const std::vector<std::string>& lines);
 };
+
+// Releases the device contexts that control canvases took outside painting. Called when the
+// message loop goes idle and whenever a control moves, so no canvas keeps a stale context.
+void FreeControlCanvasContexts();
 
 // The control object behind a window of this program (nullptr for other windows).
 TControl* FindControl(HWND window);

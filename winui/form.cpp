@@ -12,6 +12,7 @@
 namespace {
 std::vector<TForm*> g_forms;
 TForm* g_activeForm = nullptr;
+bool g_destroyingForms = false;  // windows vanishing move the activation: no events then
 
 // Every control of a form, windowless ones included, depth first.
 void BroadcastAll(TWinControl* parent, UINT msg, WPARAM w, LPARAM l) {
@@ -37,6 +38,7 @@ TForm::TForm(TComponent* AOwner) : TWinControl(AOwner) {
 }
 
 TForm::~TForm() {
+  SetComponentStateFlag(csDestroying, true);
   g_forms.erase(std::remove(g_forms.begin(), g_forms.end(), this), g_forms.end());
   if (g_activeForm == this) g_activeForm = nullptr;
   canvas_.reset();
@@ -249,7 +251,7 @@ RECT TForm::ClientRect() {
 
 void TForm::SetActiveControl(TWinControl* control) {
   if (control && handle_ && visible_ && Active() && control->CanFocus()) {
-    control->SetFocus();
+    ::SetFocus(control->Handle());
     return;
   }
   activeControl_ = control;
@@ -264,6 +266,23 @@ void TForm::FocusChanged(TWinControl* control) {
   control->Perform(CM_ENTER);
   Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(control));
   BroadcastAll(this, CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(control));
+}
+
+namespace {
+// The first control in tab order (creation order, depth first) that can take the focus.
+TWinControl* FirstTabStop(TWinControl* parent) {
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    auto* w = dynamic_cast<TWinControl*>(parent->Controls(i));
+    if (!w || !w->Visible() || !w->Enabled()) continue;
+    if (w->TabStop() && w->HandleAllocated()) return w;
+    if (TWinControl* inner = FirstTabStop(w)) return inner;
+  }
+  return nullptr;
+}
+}  // namespace
+
+void TForm::FocusFirstControl() {
+  if (TWinControl* first = FirstTabStop(this)) ::SetFocus(first->Handle());
 }
 
 void TForm::RepaintNow() {
@@ -310,13 +329,16 @@ void TForm::WndProc(TMessage& m) {
     }
     case WM_ACTIVATE:
       DefaultHandler(m);
+      if (g_destroyingForms || (ComponentState() & csDestroying)) return;
       if (LOWORD(m.WParam) != WA_INACTIVE) {
         if (activeControl_ && activeControl_->HandleAllocated() && activeControl_->CanFocus())
           ::SetFocus(activeControl_->Handle());
+        else
+          FocusFirstControl();
         if (g_activeForm != this) {
           TForm* old = g_activeForm;
           g_activeForm = this;
-          if (old && old->OnDeactivate) old->OnDeactivate(old);
+          if (old && old->OnDeactivate && !(old->ComponentState() & csDestroying)) old->OnDeactivate(old);
           if (OnActivate) OnActivate(this);
         }
       }
@@ -351,6 +373,13 @@ LRESULT CALLBACK ApplicationWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
 }  // namespace
 
 TApplication::TApplication() : TComponent(nullptr) {
+  // Until a title is set, the program's file name without extension names it.
+  char path[MAX_PATH] = {0};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string name = path;
+  name = name.substr(name.find_last_of("\\/") + 1);
+  if (const size_t dot = name.find_last_of('.'); dot != std::string::npos) name.resize(dot);
+  title_ = name;
   INITCOMMONCONTROLSEX icc{};
   icc.dwSize = sizeof(icc);
   icc.dwICC = ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_ANIMATE_CLASS | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES;
@@ -391,7 +420,13 @@ void TApplication::ReleaseForm(TForm* form) { PostMessageA(Handle(), kReleaseFor
 
 void TApplication::Run() {
   running_ = true;
-  if (mainForm_ && !terminated_) mainForm_->Show();
+  if (mainForm_ && !terminated_) {
+    try {
+      mainForm_->Show();
+    } catch (...) {
+      HandleException(mainForm_);
+    }
+  }
   while (!terminated_) HandleMessage();
   running_ = false;
 }
@@ -426,7 +461,10 @@ void TApplication::ProcessMessages() {
 
 void TApplication::HandleMessage() {
   MSG msg;
-  if (!ProcessMessage(msg)) WaitMessage();
+  if (!ProcessMessage(msg)) {
+    FreeControlCanvasContexts();
+    WaitMessage();
+  }
 }
 
 void TApplication::Terminate() {
@@ -458,7 +496,9 @@ void TApplication::ShowException(const std::string& message) {
 }
 
 void TApplication::DestroyForms() {
+  g_destroyingForms = true;
   DestroyComponents();
+  g_destroyingForms = false;
   mainForm_ = nullptr;
   terminated_ = false;
   MSG msg;

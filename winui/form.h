@@ -78,6 +78,7 @@ private:
   friend class TControl;
   void PlaceOnScreen();
   void ApplyFrame();
+  void FocusFirstControl();
   void FocusChanged(TWinControl* control);
   void UpdateHint(TControl* control);
   void RemoveHintTool(TControl* control);
@@ -92,6 +93,9 @@ private:
   int clientW_ = -1, clientH_ = -1;  // a client size asked for, kept across frame changes
   std::map<TControl*, std::pair<HWND, UINT_PTR>> hintTools_;
 };
+
+// Forms have one class here; the general name tests "is it a form of any kind".
+using TCustomForm = TForm;
 
 // What the application's exception box is given; tests replace the box through OnException.
 using TExceptionEvent = std::function<void(TObject* Sender, const std::string& Message)>;

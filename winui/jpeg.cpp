@@ -16,6 +16,10 @@ extern "C" {
 
 namespace {
 
+// Pictures larger than this are refused before any pixel memory is taken: a damaged or hostile
+// header must not make us allocate gigabytes (or overflow the size on 32-bit builds).
+constexpr uint64_t kMaxPixels = 64ull * 1024 * 1024;
+
 struct ErrorManager {
   jpeg_error_mgr pub;
   jmp_buf jump;
@@ -50,6 +54,11 @@ bool Decode(const unsigned char* data, unsigned long size, std::vector<uint32_t>
   jpeg_read_header(&cinfo, TRUE);
   cinfo.out_color_space = JCS_RGB;
   jpeg_start_decompress(&cinfo);
+  if (static_cast<uint64_t>(cinfo.output_width) * cinfo.output_height > kMaxPixels) {
+    jpeg_destroy_decompress(&cinfo);
+    std::snprintf(message, JMSG_LENGTH_MAX, "picture too large (%ux%u)", cinfo.output_width, cinfo.output_height);
+    return false;
+  }
   width = static_cast<int>(cinfo.output_width);
   height = static_cast<int>(cinfo.output_height);
   pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));

@@ -496,7 +496,8 @@ void TButton::SetDefault(bool on) {
 
 void TButton::WndProc(TMessage& m) {
   if (m.Msg == CN_COMMAND) {
-    if (HIWORD(m.WParam) == BN_CLICKED) Click();
+    // Some platforms let BM_CLICK through to a disabled button; a user could not click it.
+    if (HIWORD(m.WParam) == BN_CLICKED && Enabled()) Click();
     return;
   }
   TWinControl::WndProc(m);

@@ -204,6 +204,8 @@ TEST(ExceptionBarrier, SilentControlsDropHandlerExceptionsWithoutABox) {
 
 TEST(ExceptionBarrier, TheDefaultBoxIsAnErrorBoxTitledWithTheApplicationTitle) {
   FormsGuard guard;
+  EXPECT_EQ(Application->Title(), "winui_test");  // the program's name until one is set
+  const std::string before = Application->Title();
   Application->SetTitle("Layer Test");
   TFirstForm* first = nullptr;
   Application->CreateForm(first);
@@ -240,7 +242,61 @@ TEST(ExceptionBarrier, TheDefaultBoxIsAnErrorBoxTitledWithTheApplicationTitle) {
   EXPECT_EQ(text, "Something failed");
   first->Button1->OnClick = nullptr;
   EXPECT_TRUE(IsWindow(first->Handle()));
-  Application->SetTitle("");
+  Application->SetTitle(before);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Forms, AShownFormGivesTheFocusToItsFirstTabStopAndKeepsItsActiveControl) {
+  FormsGuard guard;
+  auto* form = new TForm(Application);
+  form->SetCaption("Focus form");
+  auto* label = new TLabel(form);
+  label->SetParent(form);
+  auto* box = new TGroupBox(form);
+  box->SetParent(form);
+  box->SetBounds(0, 0, 200, 100);
+  auto* inner = new TEdit(form);
+  inner->SetParent(box);
+  inner->SetTop(20);
+  auto* later = new TEdit(form);
+  later->SetParent(form);
+  later->SetTop(120);
+  form->Show();
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == inner->Handle(); }));
+  EXPECT_EQ(form->ActiveControl(), inner);
+  later->SetFocus();
+  // Another window takes the activation; coming back, the form's last focused control has it again.
+  auto* other = new TForm(Application);
+  other->SetCaption("Other form");
+  other->Show();
+  ASSERT_TRUE(PumpUntil([&] { return GetActiveWindow() == other->Handle(); }));
+  form->Show();
+  EXPECT_TRUE(PumpUntil([&] { return GetFocus() == later->Handle(); }));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Application, FreeingTheFormsRunsNoActivationHandlersOnHalfGoneForms) {
+  TFirstForm* first = nullptr;
+  TSecondForm* second = nullptr;
+  Application->CreateForm(first);
+  Application->CreateForm(second);
+  first->Show();
+  second->Show();
+  ASSERT_TRUE(PumpUntil([&] { return GetActiveWindow() == second->Handle(); }));
+  int events = 0;
+  first->OnActivate = [&](TObject*) { ++events; };
+  first->OnDeactivate = [&](TObject*) { ++events; };
+  second->OnDeactivate = [&](TObject*) { ++events; };
+  Application->DestroyForms();  // the second goes first and would hand the activation back
+  EXPECT_EQ(events, 0);
+  EXPECT_EQ(Application->ComponentCount(), 0);
+  EXPECT_EQ(Application->MainForm(), nullptr);
 }
 
 }  // namespace
