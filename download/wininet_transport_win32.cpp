@@ -2,12 +2,26 @@
 #include <windows.h>
 #include <wininet.h>
 
+namespace {
+const DWORD FetchTimeoutMs = 30000;
+
+void SetTimeouts(HINTERNET handle) {
+  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+    DWORD ms = FetchTimeoutMs;
+    InternetSetOptionA(handle, option, &ms, sizeof(ms));
+  }
+}
+}
+
 TWinInetTransport::~TWinInetTransport() { Close(); }
 
 bool TWinInetTransport::Send(const THttpRequest& r) {
   internet_ = InternetOpenA(r.HasAgent ? r.Agent.c_str() : nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
                             nullptr, 0);
   if (!internet_) return false;
+  // A server that accepts and then stays silent must end in a failure, not hold the worker for
+  // good; not every WinInet bounds its waits by default.
+  SetTimeouts(internet_);
   connection_ = InternetConnectA(internet_, r.Host.c_str(), r.Port, r.UserName.c_str(), r.Password.c_str(),
                                  INTERNET_SERVICE_HTTP, 0, 0);
   if (!connection_) return false;
@@ -15,6 +29,7 @@ bool TWinInetTransport::Send(const THttpRequest& r) {
   request_ = HttpOpenRequestA(connection_, r.Verb.c_str(), r.Path.c_str(), r.Version.c_str(), r.Referer.c_str(),
                               accept, r.Reload ? INTERNET_FLAG_RELOAD : 0, 0);
   if (!request_) return false;
+  SetTimeouts(request_);
   if (r.Headers.empty()) return HttpSendRequestA(request_, nullptr, 0, nullptr, 0) != FALSE;
   return HttpSendRequestA(request_, r.Headers.c_str(), static_cast<DWORD>(r.Headers.size()),
                           const_cast<char*>(r.Body.data()), static_cast<DWORD>(r.Body.size())) != FALSE;

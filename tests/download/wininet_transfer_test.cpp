@@ -20,7 +20,7 @@ protected:
   void Get(const std::string& path) {
     fetch.URL = testserver::Url(path);
     fetch.DownloadToFile();
-    ASSERT_TRUE(main.ServeUntil([&] { return !fetch.Busy(); }, std::chrono::seconds(120)));
+    ASSERT_TRUE(main.ServeUntil([&] { return !fetch.Busy(); }, std::chrono::seconds(40)));
   }
 
   TTestMainThread main;
@@ -87,7 +87,7 @@ TEST_F(WinInetTransfer, AnErrorStatusFailsAndLeavesTheTargetAlone) {
 TEST_F(WinInetTransfer, ARefusedConnectionFails) {
   fetch.URL = "http://127.0.0.1:" + testserver::DeadPort() + "/body/10";
   fetch.DownloadToFile();
-  ASSERT_TRUE(main.ServeUntil([&] { return !fetch.Busy(); }, std::chrono::seconds(120)));
+  ASSERT_TRUE(main.ServeUntil([&] { return !fetch.Busy(); }, std::chrono::seconds(40)));
   EXPECT_EQ(log.events, std::vector<std::string>{"error"});
   EXPECT_FALSE(ReadWholeFile(target));
 }
@@ -147,6 +147,23 @@ TEST_F(WinInetTransfer, BrokenRepliesEndInAnError) {
     Get(path);
     EXPECT_EQ(log.events, std::vector<std::string>{"error"}) << path;
   }
+}
+
+TEST_F(WinInetTransfer, ASilentServerEndsInAnErrorWithinTheTimeOut) {
+  // Silent before the reply, and silent in the middle of the body; both at once.
+  TTestFetch second(main, WinInet());
+  TEventLog secondLog;
+  secondLog.Attach(second, main);
+  second.FileName = dir.File("second.bin");
+  second.URL = testserver::Url("/body/5000?chunk=1000&delay=0&hold=300000&id=hold");
+  fetch.URL = testserver::Url("/stall?ms=300000&id=stall");
+  const auto started = std::chrono::steady_clock::now();
+  fetch.DownloadToFile();
+  second.DownloadToFile();
+  ASSERT_TRUE(main.ServeUntil([&] { return !fetch.Busy() && !second.Busy(); }, std::chrono::seconds(100)));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));
+  EXPECT_EQ(log.events, std::vector<std::string>{"error"});
+  EXPECT_EQ(secondLog.events, std::vector<std::string>{"error"});
 }
 
 }  // namespace
