@@ -52,14 +52,20 @@ void TArArchive::ExtractByMasks(const std::string& fileMasks, const std::string&
   // The folder is taken as OEM text once; converting the converted value again would
   // name another folder.
   if (!baseConverted_ && os::FileApisAreAnsi()) {
-    SetBaseDirectory(os::OemToAnsi(baseDirectory_.substr(0, 260)));
+    SetBaseDirectory(os::OemTextToAnsi(baseDirectory_.substr(0, 260)));
     baseConverted_ = true;
   }
   CheckUsable();
   if (Count() == 0) return;
+  // Queued changes are written before the walk: a save between items would drop
+  // deleted items and move the later ones under the walk's feet.
+  for (int32_t i = 0; i < Count(); ++i)
+    if (Items->Get(i)->PendingAction != aaNone) {
+      Save();
+      break;
+    }
   const int32_t n = Count();
   bool abort = false;
-  // A save inside an item can drop deleted items, so the count is checked every time.
   for (int32_t i = 0; i < n && i < Count(); ++i) {
     TArArchiveItem* item = Items->Get(i);
     if (item->MatchesMaskList(fileMasks) && !item->MatchesMaskList(exclusionMasks)) ExtractItemAt(i);

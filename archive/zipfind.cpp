@@ -35,7 +35,7 @@ int64_t FindEndRecord(TStream& stream) {
   if (size >= kZipEndRecordSize) {
     stream.SetPosition(size - kZipEndRecordSize);
     stream.ReadBuffer(rec, kZipEndRecordSize);
-    if (GetU32(rec) == kZipEndSignature && GetU16(rec + 20) == 0) {
+    if (GetU32(rec) == kZipEndRecordSignature && GetU16(rec + 20) == 0) {
       stream.SetPosition(size - kZipEndRecordSize);
       keeper.Keep();
       return size - kZipEndRecordSize;
@@ -55,7 +55,7 @@ int64_t FindEndRecord(TStream& stream) {
     window.resize(static_cast<size_t>(windowSize));
     const int32_t n = stream.Read(window.data(), windowSize);
     for (int32_t p = n - kZipEndRecordSize; p >= 0; --p) {
-      if (GetU32(&window[static_cast<size_t>(p)]) != kZipEndSignature) continue;
+      if (GetU32(&window[static_cast<size_t>(p)]) != kZipEndRecordSignature) continue;
       // A hit whose comment would run past the end is a stray signature (in a comment,
       // say); the search goes on below it rather than giving the archive up.
       const int64_t after = size - (start + p + kZipEndRecordSize);
@@ -76,11 +76,11 @@ uint8_t ProbeZipFile(TStream& stream) {
   TPositionKeeper keeper(stream);
   uint8_t head[4] = {0, 0, 0, 0};
   stream.SetPosition(0);
-  if (stream.Read(head, 4) == 4 && (GetU32(head) == kZipSpanMarker || GetU32(head) == kZipSingleSpanMarker)) return 2;
+  if (stream.Read(head, 4) == 4 && (GetU32(head) == kZipSpanningMarker || GetU32(head) == kZipSingleSpanMarker)) return 2;
   const int64_t end = FindEndRecord(stream);
   if (end < 0) return 0;
   uint8_t sig[4];
-  return stream.Read(sig, 4) == 4 && GetU32(sig) == kZipEndSignature ? 1 : 0;
+  return stream.Read(sig, 4) == 4 && GetU32(sig) == kZipEndRecordSignature ? 1 : 0;
 }
 
 uint8_t ProbeSelfExtractingZip(TStream& stream) {

@@ -2,14 +2,9 @@
 // content probes that archive-type detection uses.
 #pragma once
 #include <cstdint>
+#include "archive/ziprecords.h"
 #include "base/stream.h"
 
-// Signatures of the zip records, as read little-endian.
-enum : uint32_t {
-  kZipLocalSignature = 0x04034B50, kZipCentralSignature = 0x02014B50, kZipEndSignature = 0x06054B50,
-  kZipSpanMarker = 0x08074B50, kZipSingleSpanMarker = 0x30304B50, kZip64LocatorSignature = 0x07064B50,
-};
-constexpr int32_t kZipEndRecordSize = 22;
 // The end record with the longest comment possible: no search reaches further back.
 constexpr int64_t kZipEndSearchSpan = kZipEndRecordSize + 65535;
 

@@ -63,8 +63,8 @@ uint32_t WriteVolumeLabel(const std::string& root, const std::string& label);
 
 // Code pages of names: identity where the platform has only one.
 bool FileApisAreAnsi();
-std::string OemToAnsi(const std::string& s);
-std::string AnsiToOem(const std::string& s);
+std::string OemTextToAnsi(const std::string& s);
+std::string AnsiTextToOem(const std::string& s);
 std::string UpperCase(const std::string& s);
 
 // Current local date and time in the user's short date and long time format.

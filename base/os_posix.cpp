@@ -174,8 +174,8 @@ TDriveType DriveType(const std::string&) { return dtFixed; }
 uint32_t WriteVolumeLabel(const std::string&, const std::string&) { return ENOTSUP; }
 
 bool FileApisAreAnsi() { return true; }
-std::string OemToAnsi(const std::string& s) { return s; }
-std::string AnsiToOem(const std::string& s) { return s; }
+std::string OemTextToAnsi(const std::string& s) { return s; }
+std::string AnsiTextToOem(const std::string& s) { return s; }
 
 std::string UpperCase(const std::string& s) {
   std::string u = s;

@@ -127,13 +127,13 @@ uint32_t WriteVolumeLabel(const std::string& root, const std::string& label) {
 
 bool FileApisAreAnsi() { return ::AreFileApisANSI() != 0; }
 
-std::string OemToAnsi(const std::string& s) {
+std::string OemTextToAnsi(const std::string& s) {
   std::string r = s;
   if (!r.empty()) ::OemToCharBuffA(s.data(), &r[0], static_cast<DWORD>(r.size()));
   return r;
 }
 
-std::string AnsiToOem(const std::string& s) {
+std::string AnsiTextToOem(const std::string& s) {
   std::string r = s;
   if (!r.empty()) ::CharToOemBuffA(s.data(), &r[0], static_cast<DWORD>(r.size()));
   return r;

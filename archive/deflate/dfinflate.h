@@ -42,7 +42,7 @@ private:
   std::unique_ptr<uint8_t[]> buffer_;
   uint32_t checksum_;
   uint8_t* cur_;
-  TArLogger* logger_;
+  [[maybe_unused]] TArLogger* logger_;  // kept, not written to
   int32_t outputLimit_;
   TStream* dest_;
   int64_t counted_ = 0;
