@@ -11,7 +11,7 @@ TArPromptFunction ArZipPrompt = ArPlatformPrompt;
 std::string TArZipItem::GetStoredName() const {
   if (!CentralHeader.NameBytes) return std::string();
   std::string raw(reinterpret_cast<const char*>(CentralHeader.NameBytes.get()));
-  return os::FileApisAreAnsi() ? os::OemToAnsi(raw) : raw;
+  return os::FileApisAreAnsi() ? os::OemTextToAnsi(raw) : raw;
 }
 
 void TArZipItem::SetStoredName(const std::string& v) {
