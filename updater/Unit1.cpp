@@ -58,9 +58,9 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
   Image1->SetStretch(true);
   Animate1 = Place<TAnimate>(this, this, "Animate1", 8, 132, 120, 48);
   Label16 = PlaceLabel(this, this, "Label16", 8, 188, "Verbunden:");
-  Label18 = PlaceLabel(this, this, "Label18", 72, 188, "");
+  Label18 = PlaceLabel(this, this, "Label18", 84, 188, "");
   Label17 = PlaceLabel(this, this, "Label17", 8, 206, "Art:");
-  Label19 = PlaceLabel(this, this, "Label19", 72, 206, "");
+  Label19 = PlaceLabel(this, this, "Label19", 84, 206, "");
 
   Label1 = PlaceLabel(this, this, "Label1", 136, 8, "Willkommen bei Skyvane");
   Label1->Font()->SetStyle(fsBold | fsUnderline);
@@ -81,11 +81,11 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
 
   GroupBox4 = PlacePage(this, this, "GroupBox4", "Bitte warten, es wird nach Updates gesucht...");
   Label3 = PlaceLabel(this, GroupBox4, "Label3", 8, 18, "Status:");
-  FlatMemo1 = Place<TFlatMemo>(this, GroupBox4, "FlatMemo1", 8, 34, 273, 145);
+  FlatMemo1 = Place<TFlatMemo>(this, GroupBox4, "FlatMemo1", 8, 34, 273, 137);
   FlatMemo1->SetParentColor(false);
   FlatMemo1->SetReadOnly(true);
   FlatMemo1->SetScrollBars(ssVertical);
-  Label21 = PlaceLabel(this, GroupBox4, "Label21", 8, 190, "Es werden KEINE persönlichen Daten übertragen.");
+  Label21 = PlaceText(this, GroupBox4, "Label21", 8, 176, 273, 34, "Es werden KEINE persönlichen Daten übertragen.");
   Label21->Font()->SetColor(clRed);
   Label21->Font()->SetStyle(fsBold);
 
@@ -97,11 +97,11 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
 
   GroupBox6 = PlacePage(this, this, "GroupBox6", "Download...");
   Label4 = PlaceLabel(this, GroupBox6, "Label4", 8, 24, "Aktueller Download:");
-  Label6 = PlaceLabel(this, GroupBox6, "Label6", 120, 24, "");
+  Label6 = PlaceLabel(this, GroupBox6, "Label6", 136, 24, "");
   Label5 = PlaceLabel(this, GroupBox6, "Label5", 8, 48, "Downloadnummer:");
-  Label7 = PlaceLabel(this, GroupBox6, "Label7", 120, 48, "");
+  Label7 = PlaceLabel(this, GroupBox6, "Label7", 136, 48, "");
   Label8 = PlaceLabel(this, GroupBox6, "Label8", 8, 72, "Status:");
-  Label9 = PlaceLabel(this, GroupBox6, "Label9", 120, 72, "");
+  Label9 = PlaceLabel(this, GroupBox6, "Label9", 136, 72, "");
   FlatProgressBar1 = new TFlatProgressBar(this);
   FlatProgressBar1->SetParent(GroupBox6);
   FlatProgressBar1->SetName("FlatProgressBar1");
@@ -113,11 +113,11 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
 
   GroupBox7 = PlacePage(this, this, "GroupBox7", "Installation der Updates...");
   Label10 = PlaceLabel(this, GroupBox7, "Label10", 8, 24, "Aktuelles Update:");
-  Label13 = PlaceLabel(this, GroupBox7, "Label13", 112, 24, "");
+  Label13 = PlaceLabel(this, GroupBox7, "Label13", 128, 24, "");
   Label11 = PlaceLabel(this, GroupBox7, "Label11", 8, 48, "Updatenummer:");
-  Label14 = PlaceLabel(this, GroupBox7, "Label14", 112, 48, "");
+  Label14 = PlaceLabel(this, GroupBox7, "Label14", 128, 48, "");
   Label12 = PlaceLabel(this, GroupBox7, "Label12", 8, 72, "Status:");
-  Label15 = PlaceLabel(this, GroupBox7, "Label15", 112, 72, "");
+  Label15 = PlaceLabel(this, GroupBox7, "Label15", 128, 72, "");
   FlatProgressBar2 = new TFlatProgressBar(this);
   FlatProgressBar2->SetParent(GroupBox7);
   FlatProgressBar2->SetName("FlatProgressBar2");

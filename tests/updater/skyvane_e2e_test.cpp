@@ -60,7 +60,8 @@ public:
     app_ = base_ + "Quill moor\\Skyvane\\";
     MakeDirs(app_ + "data");
     CopyTo(Host(MB_SKYVANE_EXE), app_ + "skyvane.exe");
-    CopyTo(Host(MB_SOURCE_DIR) + "\\updater\\data\\help.htm", app_ + "data\\help.htm");
+    for (const char* media : {"help.htm"})
+      CopyTo(Host(MB_SOURCE_DIR) + "\\updater\\data\\" + media, app_ + "data\\" + media);
     SaveFileBytes(app_ + "ver.kvr", "[self]\r\nver=1.2.0\r\n");
   }
   ~Client() {
@@ -162,7 +163,8 @@ void Shot(HWND window, const std::string& name) {
   if (dir.empty() || !window) return;
   Sleep(300);  // let the page finish painting
   RECT r;
-  GetWindowRect(window, &r);
+  GetClientRect(window, &r);
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
   int w = r.right - r.left, h = r.bottom - r.top;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
@@ -214,6 +216,8 @@ TEST_F(SkyvaneE2E, NormalRunInstallsBothProgramsSilentlyAndRecordsTheirVersions)
                "\r\nmodus=2\r\n");
   Wizard w(c);
   ASSERT_NE(w.Window(), nullptr);
+  // Found while the client answers: during the installation it is busy.
+  HWND installPage = w.Control("Installation der Updates...");
   Shot(w.Window(), "skyvane-step0");
   w.Press("Weiter >>");
   ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 2; }, kWait));
@@ -228,7 +232,7 @@ TEST_F(SkyvaneE2E, NormalRunInstallsBothProgramsSilentlyAndRecordsTheirVersions)
   EXPECT_EQ(RowText(w.ListView(1), 1, 1), "3.1");
   EXPECT_EQ(RowText(w.ListView(1), 1, 2), "3.2");
   w.Press("Weiter >>");
-  if (WaitUntil([&] { return w.Shown("Installation der Updates..."); }, kWait)) Shot(w.Window(), "skyvane-step5");
+  if (WaitUntil([&] { return installPage && IsWindowVisible(installPage); }, kWait)) Shot(w.Window(), "skyvane-step5");
   ASSERT_TRUE(WaitUntil([&] { return w.Control("Fertig.") != nullptr; }, 60000));
   Shot(w.Window(), "skyvane-step6");
   HWND summary = w.ListView(2);
@@ -258,10 +262,11 @@ TEST_F(SkyvaneE2E, NormalRunInstallsBothProgramsSilentlyAndRecordsTheirVersions)
 
 TEST_F(SkyvaneE2E, ZipUpdatesUnpackAndBrokenOnesFailWithoutRecordingTheirVersion) {
   Client c("zips");
-  c.AddProgram("tool.exe", "Tool", "1.0");
-  c.AddProgram("lib.exe", "Lib", "1.0");
+  // Broken archives first: the updates after a failure are still installed.
   c.AddProgram("crc.exe", "Crc", "1.0");
+  c.AddProgram("tool.exe", "Tool", "1.0");
   c.AddProgram("trav.exe", "Trav", "1.0");
+  c.AddProgram("lib.exe", "Lib", "1.0");
   c.Serve("tool_update.zip", ReadAll(Fixture("update_infozip.zip")));
   c.Serve("lib_update.zip", ReadAll(Fixture("update_deflate64.zip")));
   c.Serve("crc_update.zip", ReadAll(Fixture("bad_crc.zip")));
@@ -283,10 +288,10 @@ TEST_F(SkyvaneE2E, ZipUpdatesUnpackAndBrokenOnesFailWithoutRecordingTheirVersion
   ASSERT_TRUE(WaitUntil([&] { return w.Control("Fertig.") != nullptr; }, 60000));
   HWND summary = w.ListView(2);
   ASSERT_EQ(ListViewItemCount(summary), 4);
-  EXPECT_EQ(RowText(summary, 0, 1), "Erfolgreich");
+  EXPECT_EQ(RowText(summary, 0, 1), "Fehler!");
   EXPECT_EQ(RowText(summary, 1, 1), "Erfolgreich");
   EXPECT_EQ(RowText(summary, 2, 1), "Fehler!");
-  EXPECT_EQ(RowText(summary, 3, 1), "Fehler!");
+  EXPECT_EQ(RowText(summary, 3, 1), "Erfolgreich");
 
   for (const char* p : {"Tool", "Lib"}) {
     std::string dir = c.ProgramDir(p);
@@ -296,16 +301,29 @@ TEST_F(SkyvaneE2E, ZipUpdatesUnpackAndBrokenOnesFailWithoutRecordingTheirVersion
   }
   EXPECT_FALSE(FileExists(c.App() + "tool_update.zip"));
   EXPECT_FALSE(FileExists(c.App() + "lib_update.zip"));
-  EXPECT_EQ(c.Version(1), "2.0");
+  EXPECT_EQ(c.Version(1), "1.0");
   EXPECT_EQ(c.Version(2), "2.0");
   EXPECT_EQ(c.Version(3), "1.0");
-  EXPECT_EQ(c.Version(4), "1.0");
+  EXPECT_EQ(c.Version(4), "2.0");
   EXPECT_EQ(ReadAll(c.ProgramDir("Crc") + "crc.exe"), crcOld);
   EXPECT_TRUE(FileExists(c.ProgramDir("Trav") + "good.txt"));
   EXPECT_FALSE(FileExists(c.ProgramDir("Trav") + "..\\evil.txt"));
   EXPECT_FALSE(FileExists(c.ProgramDir("Trav") + "..\\..\\evil2.txt"));
   w.Press("Fertig.");
   EXPECT_TRUE(w.Proc().WaitExit(kWait));
+}
+
+TEST_F(SkyvaneE2E, RunningProgramsAreNamedInAWarningAndTheWizardGoesOn) {
+  Client c("running");
+  c.AddProgram("tool.exe", "Tool", "1.0");
+  c.AddProgram("other.exe", "Other", "1.0");
+  Process tool(c.ProgramDir("Tool") + "tool.exe", "-sleep");
+  Wizard w(c);
+  ASSERT_NE(w.Window(), nullptr);
+  w.Press("Weiter >>");
+  EXPECT_EQ(w.AcknowledgeBox(), "Bitte beenden sie folgende Programme, bevor sie mit Skyvane fortfahren:\r\rTool");
+  EXPECT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 2; }, kWait));
+  tool.Kill();
 }
 
 TEST_F(SkyvaneE2E, SelfUpdateHandsOverToSelfExeAndNewverRecordsTheVersion) {
