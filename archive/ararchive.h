@@ -10,6 +10,7 @@
 #include "archive/arerrors.h"
 #include "archive/aritems.h"
 #include "archive/arutils.h"
+#include "archive/deflate/dfbase.h"  // EArAbortProgress, raised by engines and the model alike
 #include "archive/spanstream.h"
 #include "base/filestream.h"
 #include "base/stream.h"

@@ -143,10 +143,6 @@ public:
   explicit EArBBSWriteTooManyBytes(int32_t count) : TArFormattedLeafException({count}) {}
 };
 
-// A progress hook that wants to stop. Outside the coded family on purpose: it carries
-// its raiser's text and no code. The deflate engine raises and catches it too.
-class EArAbortProgress : public Exception { using Exception::Exception; };
-
 // Where a failure came from, as the item-failure hook receives it.
 enum TArErrorClass : uint8_t {
   ecArchiveError = 0,  // EArException family, with its ErrorCode

@@ -1,8 +1,10 @@
 #include "archive/typedetect.h"
+#include <algorithm>
 #include <cstring>
 #include "archive/arerrors.h"
 #include "archive/arutils.h"
 #include "archive/zipfind.h"
+#include "archive/zipinflate.h"
 #include "base/filestream.h"
 
 namespace {
@@ -51,14 +53,44 @@ ArchiveTypeCode ProbeTarStream(TStream& stream) {
   return atUnknown;
 }
 
+// A gzip member whose first 512 unpacked bytes are a tar header holds a tar archive.
 ArchiveTypeCode ProbeGzipStream(TStream& stream) {
   const int64_t pos = stream.Position();
-  uint8_t head[3] = {};
+  struct TRestore {
+    TStream& s;
+    int64_t p;
+    ~TRestore() {
+      try {
+        s.SetPosition(p);
+      } catch (...) {
+      }
+    }
+  } restore{stream, pos};
+  uint8_t head[10] = {};
   stream.SetPosition(0);
-  const int32_t n = stream.Read(head, 3);
-  stream.SetPosition(pos);
-  if (n < 3 || head[0] != 0x1F || head[1] != 0x8B || head[2] != 8) return atUnknown;
-  return atGzip;
+  if (stream.Read(head, 10) < 3 || head[0] != 0x1F || head[1] != 0x8B || head[2] != 8) return atUnknown;
+  const uint8_t flags = head[3];
+  if (flags & 0x04) {  // extra field
+    uint8_t len[2] = {};
+    stream.Read(len, 2);
+    stream.Seek(len[0] | len[1] << 8, soFromCurrent);
+  }
+  for (uint8_t bit : {0x08, 0x10}) {  // name, comment: zero-terminated
+    if (!(flags & bit)) continue;
+    uint8_t c = 1;
+    while (stream.Read(&c, 1) == 1 && c != 0) {
+    }
+  }
+  if (flags & 0x02) stream.Seek(2, soFromCurrent);  // header CRC
+  TMemoryStream head512;
+  TArZipInflateCall call;
+  call.Source = &stream;
+  call.Output = &head512;
+  call.PackedSize = static_cast<uint32_t>(std::max<int64_t>(0, stream.Size() - stream.Position()));
+  call.UnpackedSize = 512;
+  ZipInflate(call);
+  head512.SetPosition(0);
+  return ProbeTarStream(head512) == atTar ? atGzippedTar : atGzip;
 }
 
 // No cabinet support is built in: a file is a cabinet when it carries the cabinet

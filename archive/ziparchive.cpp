@@ -237,12 +237,14 @@ void TArZipArchive::RequestImage(void* sender, int32_t imageNumber, std::string&
   }
 }
 
-void TArZipArchive::ReplaceStream(const std::string& name, TArMediaKind kind) {
+// A span stream counts the pieces from the one it was opened on; the pieces it asks for
+// when a read runs on are numbered from there.
+void TArZipArchive::ReplaceStream(const std::string& name, TArMediaKind kind, int32_t piece) {
   if (OwnsStream) delete Stream;
   Stream = nullptr;
   auto stream = std::make_unique<TArSpanStream>(name, SpanThreshold, kind, fmOpenRead);
-  stream->OnRequestImage = [this](void* sender, int32_t number, std::string& n, bool& abort) {
-    RequestImage(sender, number, n, abort);
+  stream->OnRequestImage = [this, piece](void* sender, int32_t number, std::string& n, bool& abort) {
+    RequestImage(sender, number + piece, n, abort);
   };
   stream->OnProgress = [this](uint8_t progress, bool& abort) { ReportSaveProgress(progress, abort); };
   Stream = stream.release();
@@ -259,7 +261,7 @@ void TArZipArchive::RequestDiskOrImage(int32_t d) {
       RequestDiskNumber(static_cast<uint8_t>(d + 1), abort);
       if (abort) throw EArUserAbort();
     }
-    ReplaceStream(name, mkRemovableDisks);
+    ReplaceStream(name, mkRemovableDisks, d >= 0 ? d : 0);
     if (DiskInUse == 0xFFFF && FindEndRecordInStream() < 0) {
       RequestLastDisk(abort);
       if (abort) throw EArUserAbort();
@@ -270,7 +272,7 @@ void TArZipArchive::RequestDiskOrImage(int32_t d) {
   if (OnRequestImage) {
     OnRequestImage(this, d, name, abort);
     if (abort) throw EArUserAbort();
-    ReplaceStream(name, mkImageFiles);
+    ReplaceStream(name, mkImageFiles, d >= 0 ? d : 0);
     return;
   }
   if (d < 0) {
@@ -281,7 +283,7 @@ void TArZipArchive::RequestDiskOrImage(int32_t d) {
       name = ArchiveName;
       MakeSpanImageName(name, i);
       if (!os::FileExists(name)) throw EArFileNotFound();
-      ReplaceStream(name, mkImageFiles);
+      ReplaceStream(name, mkImageFiles, i);
       if (FindEndRecordInStream() >= 0) {
         DiskInUse = 0xFFFF;
         return;
@@ -293,5 +295,5 @@ void TArZipArchive::RequestDiskOrImage(int32_t d) {
   }
   if (d > 0) MakeSpanImageName(name, static_cast<uint16_t>(d));
   if (!os::FileExists(name)) throw EArFileNotFound();
-  ReplaceStream(name, mkImageFiles);
+  ReplaceStream(name, mkImageFiles, d);
 }

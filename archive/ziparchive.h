@@ -118,5 +118,5 @@ public:
   TArRequestDiskEvent OnRequestBlankDisk;
 
 private:
-  void ReplaceStream(const std::string& name, TArMediaKind kind);
+  void ReplaceStream(const std::string& name, TArMediaKind kind, int32_t piece);
 };

@@ -1,6 +1,7 @@
 #include "archive/zipcrypt.h"
 #include <cstring>
 #include <random>
+#include "archive/arerrors.h"
 #include "archive/deflate/dfbase.h"
 
 namespace {
@@ -93,3 +94,41 @@ int32_t TArDfEncryptStream::Write(const void* buffer, int32_t count) {
 }
 
 int32_t TArDfEncryptStream::Read(void*, int32_t) { Misuse("TArDfEncryptStream.Read: the stream is write-only"); }
+
+TArZDecoder::TArZDecoder(const std::string& password, bool checkTopByteOnly, uint32_t checkValue, TStream* inner)
+    : Password(password), checkValue_(checkValue), checkTopByteOnly_(checkTopByteOnly), inner_(inner) {}
+
+bool TArZDecoder::TryHeader(int64_t headerPosition) {
+  keys_.Seed(Password);
+  inner_->Seek(headerPosition, soFromBeginning);
+  int32_t got = 0;
+  while (got < ArZipCryptHeaderSize) {
+    const int32_t n = inner_->Read(header_ + got, ArZipCryptHeaderSize - got);
+    if (n <= 0) return false;  // a short header proves nothing
+    got += n;
+  }
+  for (uint8_t& b : header_) b = keys_.DecryptByte(b);
+  return header_[11] == static_cast<uint8_t>(checkValue_ >> 24) &&
+         (checkTopByteOnly_ || header_[10] == static_cast<uint8_t>(checkValue_ >> 16));
+}
+
+bool TArZDecoder::CheckPassword() {
+  if (Retries == 0) throw EArZipInvalidPassword();
+  const int64_t headerPosition = inner_->Seek(0, soFromCurrent);
+  // Try, then ask and try again: every answer the hook gives is tried.
+  for (int32_t attempt = 0;; ++attempt) {
+    if (TryHeader(headerPosition)) return true;
+    if (attempt >= Retries) throw EArZipInvalidPassword();
+    AskForPassword(Password);
+  }
+}
+
+void TArZDecoder::DecodeBuffer(void* buffer, int32_t count) {
+  auto* p = static_cast<uint8_t*>(buffer);
+  for (int32_t i = 0; i < count; ++i) p[i] = keys_.DecryptByte(p[i]);
+}
+
+void TArZDecoder::AskForPassword(std::string& password) {
+  if (!OnNeedPassword) throw EArZipInvalidPassword();
+  OnNeedPassword(*this, password);
+}

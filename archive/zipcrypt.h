@@ -4,6 +4,7 @@
 // the encrypting stream the deflater.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 #include "base/stream.h"
@@ -88,5 +89,35 @@ public:
 private:
   std::vector<uint8_t> work_;
   TArZipEncryptEngine engine_;
+  TStream* inner_;
+};
+
+// Decryption for the legacy zip methods, with its own password retries: after a wrong
+// password it asks for another (through the hook) and tries again, up to Retries times.
+class TArZDecoder {
+public:
+  using TNeedPasswordHook = std::function<void(TArZDecoder& sender, std::string& password)>;
+
+  TArZDecoder(const std::string& password, bool checkTopByteOnly, uint32_t checkValue, TStream* inner);
+  virtual ~TArZDecoder() = default;
+  // True once a password proves the header; otherwise EArZipInvalidPassword. Afterwards
+  // the inner stream stands just behind the header.
+  bool CheckPassword();
+  // Decrypts in place, continuing from the header.
+  void DecodeBuffer(void* buffer, int32_t count);
+  // Replaces the password through the hook; without one, EArZipInvalidPassword.
+  virtual void AskForPassword(std::string& password);
+
+  TNeedPasswordHook OnNeedPassword;
+  std::string Password;
+  uint8_t Retries = 3;
+
+private:
+  bool TryHeader(int64_t headerPosition);
+
+  TArZipKeys keys_;
+  uint8_t header_[ArZipCryptHeaderSize] = {};
+  uint32_t checkValue_;
+  bool checkTopByteOnly_;
   TStream* inner_;
 };

@@ -1,6 +1,5 @@
-// The zip side's call into the inflater, kept in a unit of its own: the deflate engine
-// and the archive model each declare an exception of the same name, so no unit may see
-// both. The item's data is read through a window of its compressed size, and no more
+// The zip side's call into the inflater: the options, the password and the bounds of one
+// item in one record. The item's data is read through a window of its compressed size, and no more
 // than its declared size reaches the output.
 #pragma once
 #include <cstdint>

@@ -6,13 +6,14 @@
 std::string IntToStr(int64_t value) { return std::to_string(value); }
 
 bool TryStrToInt(const std::string& text, int32_t& value) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  size_t i = 0, end = text.size();
+  while (i < end && (text[i] == ' ' || text[i] == '\t')) ++i;
+  while (end > i && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
   bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i == text.size()) return false;
+  if (i < end && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == end) return false;
   int64_t v = 0;
-  for (; i < text.size(); ++i) {
+  for (; i < end; ++i) {
     const char c = text[i];
     if (c < '0' || c > '9') return false;
     v = v * 10 + (c - '0');

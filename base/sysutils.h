@@ -16,8 +16,8 @@
 
 // --- numbers ---
 std::string IntToStr(int64_t value);
-// Optional blanks, an optional sign and decimal digits that fit 32 bits; anything else is
-// not a number (StrToInt raises EConvertError, StrToIntDef returns the default).
+// An optional sign and decimal digits that fit 32 bits, with blanks or tabs around them;
+// anything else is not a number (StrToInt raises EConvertError, StrToIntDef returns the default).
 bool TryStrToInt(const std::string& text, int32_t& value);
 int32_t StrToInt(const std::string& text);
 int32_t StrToIntDef(const std::string& text, int32_t defaultValue);

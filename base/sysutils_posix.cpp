@@ -81,7 +81,10 @@ void SaveFileBytes(const std::string& fileName, const std::string& data) {
     fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
     if (fd < 0 && errno != EEXIST) break;
   }
-  if (fd < 0) throw EInOutError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
+  if (fd < 0) {
+    const int e = errno;
+    throw EInOutError("Cannot create file \"" + fileName + "\". " + std::strerror(e), e);
+  }
   size_t done = 0;
   bool ok = true;
   while (ok && done < data.size()) {
@@ -96,7 +99,7 @@ void SaveFileBytes(const std::string& fileName, const std::string& data) {
   if (!ok) {
     const int e = err ? err : errno;
     unlink(temp.c_str());
-    throw EInOutError("Cannot write file \"" + fileName + "\". " + std::strerror(e));
+    throw EInOutError("Cannot write file \"" + fileName + "\". " + std::strerror(e), e);
   }
 }
 

@@ -6,8 +6,7 @@
 
 namespace {
 
-std::string LastErrorText() {
-  const DWORD code = GetLastError();
+std::string ErrorText(DWORD code) {
   char buf[512] = {};
   if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buf,
                       sizeof(buf), nullptr))
@@ -71,7 +70,10 @@ void SaveFileBytes(const std::string& fileName, const std::string& data) {
     if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
       break;
   }
-  if (h == INVALID_HANDLE_VALUE) throw EInOutError("Cannot create file \"" + fileName + "\". " + LastErrorText());
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    throw EInOutError("Cannot create file \"" + fileName + "\". " + ErrorText(code), static_cast<int32_t>(code));
+  }
   bool ok = true;
   size_t done = 0;
   while (ok && done < data.size()) {
@@ -84,9 +86,9 @@ void SaveFileBytes(const std::string& fileName, const std::string& data) {
   if (ok && !MoveFileExA(temp.c_str(), fileName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     ok = false;
   if (!ok) {
-    const std::string why = LastErrorText();
+    const DWORD code = GetLastError();
     DeleteFileA(temp.c_str());
-    throw EInOutError("Cannot write file \"" + fileName + "\". " + why);
+    throw EInOutError("Cannot write file \"" + fileName + "\". " + ErrorText(code), static_cast<int32_t>(code));
   }
 }
 

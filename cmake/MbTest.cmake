@@ -1,6 +1,6 @@
 # mb_add_gtest(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>]
 #              [WINDOWS_ONLY | NATIVE_ONLY] [SERIAL] [TIMEOUT <s>])
-# SERIAL: the program drives windows on the shared desktop, so no other SERIAL test runs beside it.
+# SERIAL: the program drives windows on the shared desktop (all Windows test programs run one at a time).
 # One test program. Natively each test case is its own ctest test; under Wine the whole
 # program is one ctest test (discovery would start Wine once per case).
 include(GoogleTest)
@@ -23,9 +23,9 @@ function(mb_add_gtest name)
   if(MB_WINDOWS)
     add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
     set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "windows;${T_LABELS}")
-    if(T_SERIAL)
-      set_tests_properties(${name} PROPERTIES RESOURCE_LOCK desktop)
-    endif()
+    # Under Wine every program shares one desktop and one focus: windows of one test
+    # program can take the activation another one checks, so they run one at a time.
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK desktop)
   else()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "native;${T_LABELS}")
   endif()

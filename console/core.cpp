@@ -40,10 +40,18 @@ void TConsoleCore::Startup(const std::vector<std::string>& args) {
   for (size_t i = 0; i < profileNames_.size() && chosen < 0; ++i)
     if (AnsiSameText(profileNames_[i], lpro)) chosen = static_cast<int>(i);
   view_.SelectProfile(chosen);
-  ProfileChosen(chosen);
+  // A profiles.ini that cannot be written (a read-only program folder) must not keep the
+  // console from starting: the choices then just are not remembered.
+  try {
+    ProfileChosen(chosen);
+  } catch (const std::exception&) {
+  }
 
   Settings = ReadWakeSettings(ini);
-  ApplyLanguage(ProgramDir + "lang\\" + ini.ReadString("settings", "lang", "eng.txt"));
+  try {
+    ApplyLanguage(ProgramDir + "lang\\" + ini.ReadString("settings", "lang", "eng.txt"));
+  } catch (const std::exception&) {
+  }
   for (size_t k = 0; k < langNames_.size(); ++k) {
     if (AnsiSameText(langNames_[k], LangLines[llDisplayName])) {
       view_.SelectLanguage(static_cast<int>(k));
@@ -135,8 +143,9 @@ void TConsoleCore::EditorSave(const std::string& name, const std::string& mac,
 
 void TConsoleCore::WriteTimerDat(const std::string& mac, const std::string& host,
                                  const std::string& date, const std::string& time) {
-  host_.WriteFile(ProgramDir + "timer.dat", TimerDatText(mac, host, date, time));
-  host_.ShellOpen(ProgramDir + "timer.exe");
+  // Without a new timer.dat, timer.exe would arm whatever an earlier run left there.
+  if (host_.WriteFile(ProgramDir + "timer.dat", TimerDatText(mac, host, date, time)))
+    host_.ShellOpen(ProgramDir + "timer.exe");
 }
 
 void TConsoleCore::ArmTimer(const std::string& mac, const std::string& host,

@@ -15,8 +15,8 @@ public:
                            const std::string& value) = 0;
 };
 
-// An integer key: a text that is not a decimal number (blanks around it allowed) reads as
-// the default, and so does a number outside 32 bits.
+// An integer key: a text that is not a decimal number reads as the default, and so does a
+// number outside 32 bits.
 int32_t ReadIniInteger(IIniStore& ini, const std::string& section, const std::string& key,
                        int32_t def);
 

@@ -1,6 +1,7 @@
 // The transport of the Windows builds: one request through WinInet, with the internet handle
 // opened with the preconfigured proxy settings, so a configured proxy is honoured.
 #pragma once
+#include <vector>
 #include "download/fetch_work.h"
 
 class TWinInetTransport : public IHttpTransport {
@@ -20,4 +21,6 @@ private:
   void* internet_ = nullptr;  // HINTERNET, kept out of the header
   void* connection_ = nullptr;
   void* request_ = nullptr;
+  std::vector<char> ahead_;  // body bytes read but not yet handed out
+  size_t aheadPos_ = 0, aheadLen_ = 0;
 };

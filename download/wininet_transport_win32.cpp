@@ -1,5 +1,7 @@
 #include "download/wininet_transport.h"
 #include <windows.h>
+#include <algorithm>
+#include <cstring>
 #include <wininet.h>
 
 namespace {
@@ -53,11 +55,27 @@ bool TWinInetTransport::QueryContentLength(std::string& text) {
   return true;
 }
 
+// Hands the body out in the caller's small chunks from larger reads: each WinInet read is
+// costly, and asking only for what has arrived keeps a slow server's chunks flowing at once.
 bool TWinInetTransport::Read(void* buffer, uint32_t size, uint32_t& read) {
-  DWORD n = 0;
-  const BOOL ok = InternetReadFile(request_, buffer, size, &n);
-  read = n;
-  return ok != FALSE;
+  read = 0;
+  if (ahead_.empty()) ahead_.resize(64 * 1024);
+  if (aheadPos_ == aheadLen_) {
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(request_, &available, 0, 0)) return false;
+    if (available == 0) return true;  // the end of the body
+    const DWORD want = available < ahead_.size() ? available : static_cast<DWORD>(ahead_.size());
+    DWORD n = 0;
+    if (!InternetReadFile(request_, ahead_.data(), want, &n)) return false;
+    aheadPos_ = 0;
+    aheadLen_ = n;
+    if (n == 0) return true;
+  }
+  const size_t n = std::min<size_t>(size, aheadLen_ - aheadPos_);
+  std::memcpy(buffer, ahead_.data() + aheadPos_, n);
+  aheadPos_ += n;
+  read = static_cast<uint32_t>(n);
+  return true;
 }
 
 void TWinInetTransport::Close() {

@@ -826,6 +826,10 @@ void TWinControl::WndProc(TMessage& m) {
       WORD key = static_cast<WORD>(m.WParam);
       if (DoKeyDown(key, KeyboardShiftState())) return;
       m.WParam = key;
+      if (m.Msg == WM_KEYDOWN && key == VK_RETURN) {
+        TForm* f = GetParentForm(this);
+        if (f && f != this && f->DialogKey(key, this)) return;
+      }
       break;
     }
     case WM_KEYUP: {

@@ -8,6 +8,8 @@
 #include <algorithm>
 
 #include "base/exception.h"
+#include "winui/dialogs.h"
+#include "winui/std_controls.h"
 
 namespace {
 std::vector<TForm*> g_forms;
@@ -269,20 +271,33 @@ void TForm::FocusChanged(TWinControl* control) {
 }
 
 namespace {
-// The first control in tab order (creation order, depth first) that can take the focus.
-TWinControl* FirstTabStop(TWinControl* parent) {
+TButton* FindDefaultButton(TWinControl* parent) {
   for (int i = 0; i < parent->ControlCount(); ++i) {
     auto* w = dynamic_cast<TWinControl*>(parent->Controls(i));
-    if (!w || !w->Visible() || !w->Enabled()) continue;
-    if (w->TabStop() && w->HandleAllocated()) return w;
-    if (TWinControl* inner = FirstTabStop(w)) return inner;
+    if (!w || !w->Visible()) continue;
+    if (auto* b = dynamic_cast<TButton*>(w); b && b->Default() && b->Enabled()) return b;
+    if (TButton* inner = FindDefaultButton(w)) return inner;
   }
   return nullptr;
 }
 }  // namespace
 
-void TForm::FocusFirstControl() {
-  if (TWinControl* first = FirstTabStop(this)) ::SetFocus(first->Handle());
+// Enter that the focused control left alone: a focused push button presses itself, otherwise
+// the form's default button is pressed. Controls that take Enter themselves (memos) keep it.
+bool TForm::DialogKey(WORD key, TWinControl* from) {
+  if (key != VK_RETURN) return false;
+  if (auto* button = dynamic_cast<TButton*>(from)) {
+    button->Click();
+    return true;
+  }
+  if (from->HandleAllocated() &&
+      (SendMessageA(from->Handle(), WM_GETDLGCODE, key, 0) & (DLGC_WANTALLKEYS | DLGC_WANTMESSAGE)))
+    return false;
+  if (TButton* b = FindDefaultButton(this)) {
+    b->Click();
+    return true;
+  }
+  return false;
 }
 
 void TForm::RepaintNow() {
@@ -333,8 +348,6 @@ void TForm::WndProc(TMessage& m) {
       if (LOWORD(m.WParam) != WA_INACTIVE) {
         if (activeControl_ && activeControl_->HandleAllocated() && activeControl_->CanFocus())
           ::SetFocus(activeControl_->Handle());
-        else
-          FocusFirstControl();
         if (g_activeForm != this) {
           TForm* old = g_activeForm;
           g_activeForm = this;
@@ -408,6 +421,7 @@ HWND TApplication::Handle() {
 void TApplication::SetTitle(const std::string& title) {
   title_ = title;
   if (handle_) SetWindowTextA(handle_, title.c_str());
+  SetDialogTitle(title);  // message boxes without a caption carry the program's title
 }
 
 void TApplication::FormCreated(TForm* form) {
@@ -473,13 +487,14 @@ void TApplication::Terminate() {
 }
 
 void TApplication::HandleException(TObject* Sender) {
-  std::string text;
-  try {
-    throw;
-  } catch (const std::exception& e) {
-    text = e.what();
-  } catch (...) {
-    text = "Unknown exception";
+  std::string text = "Unknown exception";
+  if (std::exception_ptr current = std::current_exception()) {  // outside a catch: nothing to rethrow
+    try {
+      std::rethrow_exception(current);
+    } catch (const std::exception& e) {
+      text = e.what();
+    } catch (...) {
+    }
   }
   try {
     if (OnException)

@@ -78,7 +78,7 @@ private:
   friend class TControl;
   void PlaceOnScreen();
   void ApplyFrame();
-  void FocusFirstControl();
+  bool DialogKey(WORD key, TWinControl* from);
   void FocusChanged(TWinControl* control);
   void UpdateHint(TControl* control);
   void RemoveHintTool(TControl* control);

@@ -173,7 +173,7 @@ void* TArNodeManager::AllocNode() {
 
 namespace {
 struct TCrcTables {
-  uint32_t t[8][256];
+  uint32_t t[16][256];
   constexpr TCrcTables() : t() {
     for (uint32_t i = 0; i < 256; ++i) {
       uint32_t c = i;
@@ -181,7 +181,7 @@ struct TCrcTables {
       t[0][i] = c;
     }
     for (uint32_t i = 0; i < 256; ++i)
-      for (int s = 1; s < 8; ++s) t[s][i] = (t[s - 1][i] >> 8) ^ t[0][t[s - 1][i] & 0xFF];
+      for (int s = 1; s < 16; ++s) t[s][i] = (t[s - 1][i] >> 8) ^ t[0][t[s - 1][i] & 0xFF];
   }
 };
 constexpr TCrcTables kCrc;
@@ -203,19 +203,20 @@ void UpdateCrc32(uint32_t& value, const void* buffer, int32_t count) {
   const auto* p = static_cast<const uint8_t*>(buffer);
   uint32_t c = value;
   size_t n = count > 0 ? static_cast<size_t>(count) : 0;
-  while (n >= 8) {
-    uint32_t lo, hi;
-    std::memcpy(&lo, p, 4);
-    std::memcpy(&hi, p + 4, 4);
-    if constexpr (std::endian::native == std::endian::big) {
-      lo = __builtin_bswap32(lo);
-      hi = __builtin_bswap32(hi);
-    }
-    lo ^= c;
-    c = kCrc.t[7][lo & 0xFF] ^ kCrc.t[6][(lo >> 8) & 0xFF] ^ kCrc.t[5][(lo >> 16) & 0xFF] ^ kCrc.t[4][lo >> 24] ^
-        kCrc.t[3][hi & 0xFF] ^ kCrc.t[2][(hi >> 8) & 0xFF] ^ kCrc.t[1][(hi >> 16) & 0xFF] ^ kCrc.t[0][hi >> 24];
-    p += 8;
-    n -= 8;
+  // Sixteen bytes per step over sixteen tables; the same value as the one-table step.
+  while (n >= 16) {
+    uint32_t w[4];
+    std::memcpy(w, p, 16);
+    if constexpr (std::endian::native == std::endian::big)
+      for (auto& x : w) x = __builtin_bswap32(x);
+    w[0] ^= c;
+    c = kCrc.t[15][w[0] & 0xFF] ^ kCrc.t[14][(w[0] >> 8) & 0xFF] ^ kCrc.t[13][(w[0] >> 16) & 0xFF] ^
+        kCrc.t[12][w[0] >> 24] ^ kCrc.t[11][w[1] & 0xFF] ^ kCrc.t[10][(w[1] >> 8) & 0xFF] ^
+        kCrc.t[9][(w[1] >> 16) & 0xFF] ^ kCrc.t[8][w[1] >> 24] ^ kCrc.t[7][w[2] & 0xFF] ^
+        kCrc.t[6][(w[2] >> 8) & 0xFF] ^ kCrc.t[5][(w[2] >> 16) & 0xFF] ^ kCrc.t[4][w[2] >> 24] ^
+        kCrc.t[3][w[3] & 0xFF] ^ kCrc.t[2][(w[3] >> 8) & 0xFF] ^ kCrc.t[1][(w[3] >> 16) & 0xFF] ^ kCrc.t[0][w[3] >> 24];
+    p += 16;
+    n -= 16;
   }
   while (n--) c = kCrc.t[0][(c ^ *p++) & 0xFF] ^ (c >> 8);
   value = c;

@@ -25,7 +25,7 @@ using TArProgressHook = std::function<void(int32_t percent)>;
 
 // Failed contract checks: programming errors, never bad input. The message is the
 // check's text followed by the unit name in brackets.
-class EArDfAssertionFailed : public Exception { using Exception::Exception; };
+using EArDfAssertionFailed = EAssertionFailed;
 [[noreturn]] void ArDfAssertFailed(const char* text, const char* unit);
 inline void ArDfCheck(bool ok, const char* text, const char* unit) {
   if (!ok) ArDfAssertFailed(text, unit);
@@ -51,6 +51,7 @@ class EArPartSizedInflate : public Exception {
 public:
   EArPartSizedInflate() : Exception("") {}
 };
+// A progress hook that wants to stop; it carries its raiser's text and no code.
 class EArAbortProgress : public Exception { using Exception::Exception; };
 
 class TArDeflateHelper {

@@ -51,12 +51,14 @@ TArDfInputWindow::TArDfInputWindow(TStream* source, bool crc32, bool deflate64, 
       crc32_(crc32),
       mask_(windowSize - 1),
       windowSize_(windowSize) {
-  bufSize_ = windowSize + kSlideSpan + longest_;
+  // The first fill is as large as the history and one slide need; the buffer grows to
+  // its full size when the input turns out to be longer.
+  bufSize_ = windowSize + 16384 + longest_;
   buffer_.reset(new uint8_t[static_cast<size_t>(bufSize_ + kPad)]);
   std::memset(buffer_.get(), 0, static_cast<size_t>(bufSize_ + kPad));
   buf_ = buffer_.get();
-  chain_.assign(static_cast<size_t>(windowSize), -1);
-  head_.assign(16384, -1);
+  chain_.assign(static_cast<size_t>(windowSize), 0xFFFFFFFFu);
+  head_.assign(16384, 0xFFFFFFFFu);
   sourceStart_ = source->Seek(0, soFromCurrent);
   ReadMore();
   if (end_ >= 2) hash_ = ((static_cast<uint32_t>(buf_[0]) << 5) ^ buf_[1]) & 0x3FFF;
@@ -80,22 +82,25 @@ void TArDfInputWindow::ReadMore() {
 void TArDfInputWindow::Slide() {
   const int64_t keepFrom = std::max(base_, cur_ - windowSize_);
   const int64_t shift = keepFrom - base_;
-  if (shift > 0) {
+  const int64_t fullSize = windowSize_ + kSlideSpan + longest_;
+  if (bufSize_ < fullSize) {
+    std::unique_ptr<uint8_t[]> larger(new uint8_t[static_cast<size_t>(fullSize + kPad)]);
+    std::memset(larger.get(), 0, static_cast<size_t>(fullSize + kPad));
+    std::memcpy(larger.get(), buf_ + shift, static_cast<size_t>(end_ - keepFrom));
+    buffer_ = std::move(larger);
+    buf_ = buffer_.get();
+    bufSize_ = fullSize;
+    base_ = keepFrom;
+  } else if (shift > 0) {
     std::memmove(buf_, buf_ + shift, static_cast<size_t>(end_ - keepFrom));
     base_ = keepFrom;
   }
   ReadMore();
 }
 
-void TArDfInputWindow::Step(int32_t count) {
-  cur_ += count;
-  if (hook_ && total_ > 0) {
-    const int64_t before = advanced_;
-    advanced_ += count;
-    if ((advanced_ & 4095) == 0 && advanced_ != before) hook_(ArDfPercent(advanced_, total_));
-  }
-  // Keep at least the longest match ahead while the source has more.
-  if (moreInput_ && end_ - cur_ < longest_ + 8) Slide();
+void TArDfInputWindow::Progress(int32_t count) {
+  advanced_ += count;
+  if ((advanced_ & 4095) == 0) hook_(ArDfPercent(advanced_, total_));
 }
 
 void TArDfInputWindow::Advance(int32_t count, int32_t insertCount) {
@@ -118,28 +123,33 @@ bool TArDfInputWindow::FindLongestMatch(int32_t targetLength, TArDfMatch& match,
   else if (prevLength > avail) return false;
   else best = prevLength;
   int32_t budget = best >= target ? chainLimit_ / 4 : chainLimit_;
-  const int64_t windowStart = std::max<int64_t>(0, cur_ - windowSize_);
-  int64_t cand = chain_[static_cast<size_t>(cur_ & mask_)];
-  int64_t newer = cur_;
+  // Candidates lie at most the history size back and never before the stream's start;
+  // each must be older than the one before, since a slot reused by a newer position
+  // would lead back into candidates already seen.
+  const uint32_t reach = static_cast<uint32_t>(std::min<int64_t>(cur_, windowSize_));
+  const uint32_t here = static_cast<uint32_t>(cur_);
+  uint32_t cand = chain_[static_cast<size_t>(cur_ & mask_)];
+  uint32_t lastDistance = 0;
   int32_t distance = 0;
   const uint16_t head = Load16(s);
   uint16_t tail = Load16(s + best - 1);
-  // Each candidate must be older than the one before: a slot reused by a newer
-  // position would lead back into candidates already seen.
-  while (cand >= windowStart && cand < newer && budget > 0) {
-    const uint8_t* const p = buf_ + (cand - base_);
+  while (budget > 0) {
+    const uint32_t d = here - cand;
+    if (d > reach || d <= lastDistance) break;
+    const uint8_t* const p = s - d;
+    const uint32_t next = chain_[cand & static_cast<uint32_t>(mask_)];
     if (Load16(p) == head && Load16(p + best - 1) == tail) {
       const int32_t len = 2 + MatchLength(p + 2, s + 2, avail - 2);
       if (len > best) {
         best = len;
-        distance = static_cast<int32_t>(cur_ - cand);
+        distance = static_cast<int32_t>(d);
         if (best >= target) break;
         tail = Load16(s + best - 1);
       }
     }
     --budget;
-    newer = cand;
-    cand = chain_[static_cast<size_t>(cand & mask_)];
+    lastDistance = d;
+    cand = next;
   }
   if (best < 3 || best <= prevLength) return false;
   match.Length = best;

@@ -28,7 +28,10 @@ public:
   TArDfInputWindow(const TArDfInputWindow&) = delete;
   TArDfInputWindow& operator=(const TArDfInputWindow&) = delete;
 
-  void SetProgressHook(const TArProgressHook& hook) { hook_ = hook; }
+  void SetProgressHook(const TArProgressHook& hook) {
+    hook_ = hook;
+    reporting_ = hook_ && total_ > 0;
+  }
   void SetChainLimit(int32_t limit) { chainLimit_ = limit; }
 
   // Inserts the current position and searches the chain for a match of at least 3 that
@@ -48,11 +51,17 @@ public:
   uint8_t ByteAt(int64_t offset) const { return buf_[offset - base_]; }
 
 private:
-  void Step(int32_t count);
+  void Step(int32_t count) {
+    cur_ += count;
+    if (reporting_) Progress(count);
+    // Keep at least the longest match ahead while the source has more.
+    if (moreInput_ && end_ - cur_ < longest_ + 8) Slide();
+  }
+  void Progress(int32_t count);
   void Insert(int64_t pos) {
     hash_ = ((hash_ << 5) ^ buf_[pos + 2 - base_]) & 0x3FFF;
     chain_[static_cast<size_t>(pos & mask_)] = head_[hash_];
-    head_[hash_] = static_cast<int64_t>(pos);
+    head_[hash_] = static_cast<uint32_t>(pos);
   }
   void Slide();
   void ReadMore();
@@ -63,8 +72,10 @@ private:
   int64_t bufSize_;
   int64_t advanced_ = 0;     // for progress
   int32_t chainLimit_;
-  std::vector<int64_t> chain_;
-  std::vector<int64_t> head_;
+  // Positions modulo 2^32 (0xFFFFFFFF before the first insert); a candidate is taken by
+  // its distance, which must lie within the history and grow along the walk.
+  std::vector<uint32_t> chain_;
+  std::vector<uint32_t> head_;
   uint32_t hash_ = 0;
   uint32_t checksum_;
   int64_t cur_ = 0;          // next byte to encode
@@ -72,6 +83,7 @@ private:
   int32_t longest_;
   bool moreInput_ = true;
   TArProgressHook hook_;
+  bool reporting_ = false;
   TStream* source_;
   int64_t sourceStart_;
   int32_t total_;

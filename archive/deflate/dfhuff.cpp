@@ -1,4 +1,5 @@
 #include "archive/deflate/dfhuff.h"
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -50,10 +51,13 @@ void TArDfDecodeHuffmanTree::Build(const uint8_t* lengths, int32_t start, int32_
     if (len[i] > longest) longest = len[i];
   }
   lookupBitLength_ = longest;
-  const uint32_t size = 1u << longest;
+  rootBits_ = std::min(longest, RootBits);
+  rootMask_ = (1u << rootBits_) - 1;
+  const int32_t subBits = longest - rootBits_;
+  const uint32_t subSize = 1u << subBits;
   if (usage_ != tuEncode) {
-    decode_.assign(size, ArDfUnassigned);
-    mask_ = ~(size - 1);
+    decode_.assign(size_t(1) << rootBits_, ArDfUnassigned);
+    mask_ = ~((1u << longest) - 1);
   }
   uint32_t nextCode[16] = {};
   blCount[0] = 0;
@@ -74,17 +78,38 @@ void TArDfDecodeHuffmanTree::Build(const uint8_t* lengths, int32_t start, int32_
     const uint32_t extra = i >= firstExtraSymbol ? extraBits[i - firstExtraSymbol] : 0;
     const uint32_t info = (static_cast<uint32_t>(l) << 16) | (extra << 24);
     if (usage_ != tuDecode) encode_[static_cast<size_t>(i)] = reversed | info;
-    if (usage_ != tuEncode) {
-      const uint32_t entry = static_cast<uint32_t>(i) | info;
-      for (uint32_t j = reversed; j < size; j += 1u << l) decode_[j] = entry;
+    if (usage_ == tuEncode) continue;
+    const uint32_t entry = static_cast<uint32_t>(i) | info;
+    if (l <= rootBits_) {
+      // Every pattern that starts with this code, second-level tables included.
+      for (uint32_t j = reversed; j <= rootMask_; j += 1u << l) {
+        uint32_t& slot = decode_[j];
+        if ((slot & ArDfSubTableFlag) && (slot & 0xFFFF) != 0xFFFF) {
+          std::fill_n(decode_.begin() + (slot & 0xFFFF), subSize, entry);
+        } else {
+          slot = entry;
+        }
+      }
+      continue;
     }
+    const uint32_t root = reversed & rootMask_;
+    uint32_t slot = decode_[root];
+    if (!(slot & ArDfSubTableFlag) || (slot & 0xFFFF) == 0xFFFF) {
+      // A new second-level table inherits what the root entry held for its patterns.
+      const uint32_t offset = static_cast<uint32_t>(decode_.size());
+      decode_.resize(decode_.size() + subSize, slot);
+      slot = ArDfSubTableFlag | (static_cast<uint32_t>(subBits) << 16) | offset;
+      decode_[root] = slot;
+    }
+    uint32_t* sub = decode_.data() + (slot & 0xFFFF);
+    for (uint32_t j = reversed >> rootBits_; j < subSize; j += 1u << (l - rootBits_)) sub[j] = entry;
   }
 }
 
 uint32_t TArDfDecodeHuffmanTree::Decode(uint32_t bits) const {
   ArDfCheck((bits & mask_) == 0,
             "TArDfDecodeHuffmanTree.Decode: trying to decode too many bits, use LookupBitLength property", kUnit);
-  return decode_[bits];
+  return Lookup(bits);
 }
 
 uint32_t TArDfDecodeHuffmanTree::Encode(int32_t symbol) const {

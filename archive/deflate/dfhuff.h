@@ -9,6 +9,13 @@
 // (encode), bits 16..23 the code length, bits 24..31 the extra bits after the code.
 // Decode entries that no code reaches, and encode entries of unused symbols, are
 // 0xFFFFFFFF.
+//
+// The decode table is kept in two levels so that it stays small and cheap to build: a
+// root indexed by the first RootBits bits, whose entries for longer codes point to a
+// second-level table indexed by the following bits (bit 22 set, symbol field = offset
+// of that table, low six bits of the length field = its index width). A lookup through
+// both levels gives for every bit pattern exactly the entry a one-level table of
+// 2^LookupBitLength entries would hold.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -17,6 +24,7 @@
 enum TArDfTreeUsage : uint8_t { tuEncode = 0, tuDecode = 1, tuBoth = 2 };
 
 constexpr uint32_t ArDfUnassigned = 0xFFFFFFFFu;
+constexpr uint32_t ArDfSubTableFlag = 0x400000u;
 
 class TArDfDecodeHuffmanTree {
 public:
@@ -29,6 +37,14 @@ public:
   void Build(const uint8_t* lengths, int32_t start, int32_t count, const uint8_t* extraBits,
              int32_t firstExtraSymbol);
   uint32_t Decode(uint32_t bits) const;
+  // Decode without the width check: the low LookupBitLength bits of `bits` count.
+  uint32_t Lookup(uint64_t bits) const {
+    uint32_t e = decode_[bits & rootMask_];
+    if ((e & ArDfSubTableFlag) && (e & 0xFFFF) != 0xFFFF)
+      e = decode_[(e & 0xFFFF) + ((bits >> rootBits_) & ((1u << ((e >> 16) & 0x3F)) - 1))];
+    return e;
+  }
+  static constexpr int32_t RootBits = 10;
   uint32_t Encode(int32_t symbol) const;
   int32_t LookupBitLength() const { return lookupBitLength_; }
   int32_t AlphabetSize() const { return alphabetSize_; }
@@ -43,6 +59,8 @@ private:
   std::vector<uint32_t> encode_;
   uint32_t mask_ = 0;
   int32_t lookupBitLength_ = 0;
+  int32_t rootBits_ = 0;
+  uint32_t rootMask_ = 0;
   TArDfTreeUsage usage_;
 };
 

@@ -16,6 +16,7 @@
 namespace {
 constexpr const char* kUnit = "ArDfDec";
 constexpr int32_t kSlack = 16;  // word-wise match copies may run this far past the end
+constexpr size_t kExtraRoom = 512 * 1024;  // output between two moves of the unwritten bytes
 
 [[noreturn]] void Fail(const char* cause) { throw EArInternalInflateError(cause); }
 }  // namespace
@@ -26,38 +27,49 @@ constexpr int32_t kSlack = 16;  // word-wise match copies may run this far past 
 TArDfOutputWindow::TArDfOutputWindow(TStream* dest, bool deflate64, bool crc32, int32_t outputLimit, bool testOnly,
                                      TArLogger* logger)
     : checksum_(crc32 ? 0xFFFFFFFFu : 1u), logger_(logger), dest_(dest), testOnly_(testOnly), crc32_(crc32) {
-  const int32_t writePoint = deflate64 ? 98304 : 65536;
-  const int32_t room = deflate64 ? 65538 : 258;
-  buffer_.reset(new uint8_t[static_cast<size_t>(writePoint + room + kSlack)]);
-  cur_ = buffer_.get();
-  writePoint_ = cur_ + writePoint;
-  outputLimit_ = outputLimit <= 0 ? 0 : std::min(outputLimit, writePoint);
-  stop_ = outputLimit_ > 0 ? cur_ + outputLimit_ : writePoint_;
+  writePoint_ = deflate64 ? 98304 : 65536;
+  room_ = deflate64 ? 65538 : 258;
+  // Small outputs never slide: the larger buffer comes with the first slice passed on.
+  const size_t size = static_cast<size_t>(writePoint_ + room_ + kSlack);
+  buffer_.reset(new uint8_t[size]);
+  start_ = cur_ = buffer_.get();
+  end_ = buffer_.get() + size;
+  outputLimit_ = outputLimit <= 0 ? 0 : std::min(outputLimit, writePoint_);
+  stop_ = start_ + (outputLimit_ > 0 ? outputLimit_ : writePoint_);
 }
 
 void TArDfOutputWindow::AfterWrite() {
-  if (outputLimit_ > 0 && cur_ - buffer_.get() >= outputLimit_) throw EArPartSizedInflate();
-  // A deflate64 match can carry the position more than one slide past the write point.
-  while (cur_ >= writePoint_) PassOn(false);
+  if (outputLimit_ > 0 && cur_ - start_ >= outputLimit_) throw EArPartSizedInflate();
+  // A deflate64 match can carry the position more than one slice past the write point.
+  while (cur_ - start_ >= writePoint_) PassOn(false);
 }
 
 void TArDfOutputWindow::PassOn(bool flush) {
-  uint8_t* const start = buffer_.get();
-  const int32_t count = flush ? static_cast<int32_t>(cur_ - start) : SlideCount;
-  if (crc32_) UpdateCrc32(checksum_, start, count);
-  else UpdateAdler32(checksum_, start, count);
+  const int32_t count = flush ? static_cast<int32_t>(cur_ - start_) : SlideCount;
+  if (crc32_) UpdateCrc32(checksum_, start_, count);
+  else UpdateAdler32(checksum_, start_, count);
   if (testOnly_) counted_ += count;
-  else dest_->WriteBuffer(start, count);
-  if (flush) {
-    cur_ = start;
-  } else {
-    std::memmove(start, start + SlideCount, static_cast<size_t>(cur_ - start - SlideCount));
-    cur_ -= SlideCount;
+  else dest_->WriteBuffer(start_, count);
+  start_ += count;
+  if (flush || end_ - start_ < writePoint_ + room_ + kSlack) {
+    const ptrdiff_t keep = cur_ - start_;
+    const size_t big = static_cast<size_t>(writePoint_ + room_ + kSlack) + kExtraRoom;
+    if (!flush && static_cast<size_t>(end_ - buffer_.get()) < big) {
+      std::unique_ptr<uint8_t[]> larger(new uint8_t[big]);
+      std::memcpy(larger.get(), start_, static_cast<size_t>(keep));
+      buffer_ = std::move(larger);
+      end_ = buffer_.get() + big;
+    } else {
+      std::memmove(buffer_.get(), start_, static_cast<size_t>(keep));
+    }
+    start_ = buffer_.get();
+    cur_ = start_ + keep;
   }
+  stop_ = start_ + (outputLimit_ > 0 ? outputLimit_ : writePoint_);
 }
 
 void TArDfOutputWindow::CopyMatch(int32_t length, int32_t distance) {
-  if (distance > cur_ - buffer_.get()) Fail("distance is farther back than the output so far [CopyMatch]");
+  if (distance > cur_ - start_) Fail("distance is farther back than the output so far [CopyMatch]");
   uint8_t* d = cur_;
   const uint8_t* s = cur_ - distance;
   if (distance >= 8) {
@@ -80,8 +92,8 @@ void TArDfOutputWindow::CopyMatch(int32_t length, int32_t distance) {
 void TArDfOutputWindow::PutBytes(const void* buffer, int32_t count) {
   const auto* src = static_cast<const uint8_t*>(buffer);
   while (count > 0) {
-    if (cur_ >= writePoint_) PassOn(false);
-    const int32_t n = static_cast<int32_t>(std::min<ptrdiff_t>(count, writePoint_ - cur_));
+    if (cur_ - start_ >= writePoint_) PassOn(false);
+    const int32_t n = static_cast<int32_t>(std::min<ptrdiff_t>(count, start_ + writePoint_ - cur_));
     std::memcpy(cur_, src, static_cast<size_t>(n));
     cur_ += n;
     src += n;
@@ -90,11 +102,11 @@ void TArDfOutputWindow::PutBytes(const void* buffer, int32_t count) {
 }
 
 int64_t TArDfOutputWindow::OutputPosition() {
-  return (testOnly_ ? counted_ : dest_->Seek(0, soFromCurrent)) + (cur_ - buffer_.get());
+  return (testOnly_ ? counted_ : dest_->Seek(0, soFromCurrent)) + (cur_ - start_);
 }
 
 void TArDfOutputWindow::Flush() {
-  if (cur_ != buffer_.get()) PassOn(true);
+  if (cur_ != start_) PassOn(true);
 }
 
 uint32_t TArDfOutputWindow::FinishChecksum() {
@@ -185,11 +197,9 @@ void TArDfInflater::DynamicBlock() {
 void TArDfInflater::ReadLitDistCodeLengths(int32_t count) {
   std::memset(lengths_, 0, sizeof lengths_);
   const int32_t lookup = codeLenTree_.LookupBitLength();
-  const uint32_t* table = codeLenTree_.DecodeTable();
-  const uint32_t mask = (1u << lookup) - 1;
   for (int32_t n = 0; n < count;) {
     const uint64_t bits = Peek(lookup + 7);
-    const uint32_t entry = table[bits & mask];
+    const uint32_t entry = codeLenTree_.Lookup(bits);
     const uint32_t symbol = entry & 0xFFFF;
     const int32_t length = static_cast<int32_t>((entry >> 16) & 0xFF);
     if (symbol > 18) Fail("decoded a symbol not between 0 and 18 {ReadLitDistCodeLengths}");
@@ -221,14 +231,9 @@ void TArDfInflater::ReadLitDistCodeLengths(int32_t count) {
 }
 
 void TArDfInflater::DecodeData(const TArDfDecodeHuffmanTree& litTree, const TArDfDecodeHuffmanTree& distTree) {
-  const uint32_t* const litTable = litTree.DecodeTable();
-  const uint32_t* const distTable = distTree.DecodeTable();
-  const uint32_t litMask = (1u << litTree.LookupBitLength()) - 1;
-  const uint32_t distMask = (1u << distTree.LookupBitLength()) - 1;
   const int32_t litPeek = litTree.LookupBitLength() + (deflate64_ ? 16 : 5);
   const int32_t distPeek = distTree.LookupBitLength() + 14;
   const uint32_t maxDistSymbol = deflate64_ ? 31 : 29;
-  const uint8_t* const outStart = out_.buffer_.get();
 
   for (;;) {
     // Fast loop: the state lives in locals and goes back to the reader and the window
@@ -239,7 +244,8 @@ void TArDfInflater::DecodeData(const TArDfDecodeHuffmanTree& litTree, const TArD
       const uint8_t* ip = in_.ptr_;
       const uint8_t* const ie = in_.end_;
       uint8_t* op = out_.cur_;
-      const uint8_t* const stop = out_.stop_;
+      const uint8_t* stop = out_.stop_;
+      const uint8_t* outStart = out_.start_;
       auto load = [&] {
         uint32_t w;
         std::memcpy(&w, ip, 4);
@@ -258,10 +264,12 @@ void TArDfInflater::DecodeData(const TArDfDecodeHuffmanTree& litTree, const TArD
         bb = in_.bitBuf_;
         bc = in_.bitCount_;
         op = out_.cur_;
+        stop = out_.stop_;
+        outStart = out_.start_;
       };
       while (ie - ip >= 8) {
         if (bc <= 32) load();
-        uint32_t entry = litTable[bb & litMask];
+        uint32_t entry = litTree.Lookup(bb);
         uint32_t symbol = entry & 0xFFFF;
         int32_t codeLen = static_cast<int32_t>((entry >> 16) & 0xFF);
         if (symbol < 256) {
@@ -275,7 +283,7 @@ void TArDfInflater::DecodeData(const TArDfDecodeHuffmanTree& litTree, const TArD
           bc -= codeLen;
           // A second literal without going round the loop when the bits are there.
           if (bc < 15) continue;
-          entry = litTable[bb & litMask];
+          entry = litTree.Lookup(bb);
           symbol = entry & 0xFFFF;
           codeLen = static_cast<int32_t>((entry >> 16) & 0xFF);
           if (symbol >= 256 || codeLen > bc) continue;
@@ -311,7 +319,7 @@ void TArDfInflater::DecodeData(const TArDfDecodeHuffmanTree& litTree, const TArD
           bc -= codeLen + extra;
         }
         if (bc <= 32) load();
-        entry = distTable[bb & distMask];
+        entry = distTree.Lookup(bb);
         symbol = entry & 0xFFFF;
         if (symbol > maxDistSymbol) {
           sync();
@@ -355,7 +363,7 @@ void TArDfInflater::DecodeData(const TArDfDecodeHuffmanTree& litTree, const TArD
 
     // Careful path: one symbol, peeking the widths the format allows for.
     uint64_t bits = Peek(litPeek);
-    uint32_t entry = litTable[bits & litMask];
+    uint32_t entry = litTree.Lookup(bits);
     uint32_t symbol = entry & 0xFFFF;
     int32_t codeLen = static_cast<int32_t>((entry >> 16) & 0xFF);
     if (symbol < 256) {
@@ -378,7 +386,7 @@ void TArDfInflater::DecodeData(const TArDfDecodeHuffmanTree& litTree, const TArD
       Discard(codeLen + extra);
     }
     bits = Peek(distPeek);
-    entry = distTable[bits & distMask];
+    entry = distTree.Lookup(bits);
     symbol = entry & 0xFFFF;
     if (symbol > maxDistSymbol) {
       if (!deflate64_) Fail("decoded an invalid distance symbol: greater than 29 [DecodeData]");

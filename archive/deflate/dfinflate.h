@@ -6,8 +6,11 @@
 
 // Where the inflater puts every decoded byte: a linear buffer (not a ring) that keeps
 // the history back-references copy from and passes the bytes on in slices of 32 KiB
-// once the write point is reached, running the checksum over what it passes on.
-// Back-references always find their source contiguous below the current position.
+// once the write point is reached (64 KiB, 96 KiB in deflate64, not yet passed on),
+// running the checksum over what it passes on. Back-references always find their
+// source contiguous below the current position. The buffer is larger than the write
+// point needs, so the bytes not yet passed on move to its front only once in a while
+// instead of after every slice.
 class TArDfOutputWindow {
 public:
   static constexpr int32_t SlideCount = 32768;
@@ -32,7 +35,7 @@ public:
   // Passes on whatever is buffered; how the bytes of a run that ended early still
   // reach the destination.
   void Flush();
-  int32_t BufferedCount() const { return static_cast<int32_t>(cur_ - buffer_.get()); }
+  int32_t BufferedCount() const { return static_cast<int32_t>(cur_ - start_); }
 
 private:
   friend class TArDfInflater;
@@ -40,6 +43,8 @@ private:
   void PassOn(bool flush);
 
   std::unique_ptr<uint8_t[]> buffer_;
+  uint8_t* start_;  // the first byte not yet passed on
+  uint8_t* end_;
   uint32_t checksum_;
   uint8_t* cur_;
   [[maybe_unused]] TArLogger* logger_;  // kept, not written to
@@ -48,7 +53,8 @@ private:
   int64_t counted_ = 0;
   bool testOnly_;
   bool crc32_;
-  uint8_t* writePoint_;
+  int32_t writePoint_;
+  int32_t room_;
   uint8_t* stop_;  // the nearer of the write point and the output limit
 };
 

@@ -65,5 +65,5 @@ for mode in ("curl", "progress", "noprogress"):
     print("| %s | %.1f | %.1f | %d |" % (names[mode], statistics.median(v), max(v), len(v)))
 c = statistics.median(by["curl"])
 for mode in ("progress", "noprogress"):
-    print("ratio %s / curl (median): %.2f" % (names[mode], statistics.median(by[mode]) / c))
+    print("ratio %s / curl (median): %.3f" % (names[mode], statistics.median(by[mode]) / c))
 PY

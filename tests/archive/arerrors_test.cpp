@@ -6,6 +6,7 @@
 #include <set>
 #include <sstream>
 #include "archive/arerrors.h"
+#include "archive/deflate/dfbase.h"
 
 namespace {
 
@@ -307,6 +308,7 @@ TEST(ClassifyException, MapsEachKindToItsClassAndCode) {
   ExpectClass(ClassifyRaised(EFOpenError("o")), ecFileOpenError, 0, "open");
   ExpectClass(ClassifyRaised(Exception("plain")), ecOther, 0, "plain");
   ExpectClass(ClassifyRaised(EArAbortProgress("Process aborted by user")), ecOther, 0, "abort progress");
+  ExpectClass(ClassifyRaised(EArInflateError("bad block")), ecOther, 0, "engine error carries no code");
   ExpectClass(ClassifyRaised(EAssertionFailed("broken")), ecOther, 0, "assertion");
   ExpectClass(ClassifyRaised(EStreamError("seek")), ecOther, 0, "stream error");
   ExpectClass(ClassifyRaised(std::bad_alloc()), ecOther, 0, "bad_alloc");

@@ -6,6 +6,9 @@
 #include "archive/arerrors.h"
 #include "archive/arutils.h"
 #include "tests/archive/artestutil.h"
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -248,6 +251,21 @@ TEST(Folders, FindMatchingFilesFiltersByMaskAndRecurses) {
   EXPECT_EQ(GetFileSize64(t / "sub\\deeper\\d.txt"), 4);
   EXPECT_EQ(GetFileSize64(t / "nothing.txt"), -1);
 }
+
+#ifndef _WIN32
+TEST(Folders, RecursiveSearchDoesNotFollowALinkBackUpTheTree) {
+  artest::TempFolder t;
+  CreateDirectoryPath(t / "a\\b");
+  artest::WriteFile(t / "a\\b\\f.txt", "x");
+  std::string target = t.Path(), link = t / "a\\b\\loop";
+  ToForwardSlashes(target);
+  ToForwardSlashes(link);
+  ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+  std::vector<std::string> found;
+  FindMatchingFiles(t / "*.txt", os::faArchive, found, true);
+  EXPECT_EQ(found, std::vector<std::string>{t / "a\\b\\f.txt"});
+}
+#endif
 
 TEST(Folders, GetShortPathNeedsEveryLevelToExist) {
   artest::TempFolder t;

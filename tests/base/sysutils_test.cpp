@@ -13,13 +13,14 @@ static long ThisProcessId() { return getpid(); }
 TEST(StrToInt, AcceptsBlanksSignAndDecimalDigitsWithin32Bits) {
   EXPECT_EQ(StrToInt("42"), 42);
   EXPECT_EQ(StrToInt("  -17"), -17);
+  EXPECT_EQ(StrToInt("\t-3 \t"), -3);
   EXPECT_EQ(StrToInt("+8"), 8);
   EXPECT_EQ(StrToInt("2147483647"), 2147483647);
   EXPECT_EQ(StrToInt("-2147483648"), INT32_MIN);
 }
 
 TEST(StrToInt, TextThatIsNotANumberRaisesOrGivesTheDefault) {
-  for (const char* bad : {"", " ", "-", "12abc", "abc", "1 2", "12 ", "0x10", "2147483648", "-2147483649",
+  for (const char* bad : {"", " ", "-", "12abc", "abc", "1 2", "- 1", "12\n", "0x10", "2147483648", "-2147483649",
                           "99999999999999999999"}) {
     EXPECT_THROW(StrToInt(bad), EConvertError) << bad;
     EXPECT_EQ(StrToIntDef(bad, -5), -5) << bad;
@@ -164,6 +165,11 @@ TEST(Files, SaveStepsOverTemporaryNamesThatAreTakenAndLeavesThemAlone) {
 
 TEST(Files, SaveIntoAMissingFolderRaisesAndCreatesNothing) {
   TempFolder t;
-  EXPECT_THROW(SaveFileBytes(t.File("no\\such\\f.txt"), "x"), EInOutError);
+  try {
+    SaveFileBytes(t.File("no\\such\\f.txt"), "x");
+    ADD_FAILURE() << "no exception";
+  } catch (const EInOutError& e) {
+    EXPECT_NE(e.ErrorCode, 0);  // the system's reason travels with it
+  }
   EXPECT_EQ(t.EntryCount(), 0u);
 }

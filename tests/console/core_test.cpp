@@ -89,6 +89,16 @@ TEST(Startup, AMissingOrShortLanguageFileStillReachesTheConsole) {
   }
 }
 
+TEST(Startup, AProfilesFileThatCannotBeWrittenStillReachesTheConsole) {
+  CoreRig r;
+  r.AddLanguage("eng.txt", LangFile("English", 59));
+  r.host.ini.readOnly = true;
+  r.core.Startup({"-nowait"});
+  EXPECT_EQ(r.view.texts["Form1.GroupBox1"], "English3");
+  EXPECT_EQ(r.view.interval, 1);
+  EXPECT_EQ(r.view.log.back(), "timer");
+}
+
 TEST(LanguageChoice, EntriesWithTheSameNameEachApplyTheirOwnFile) {
   CoreRig r;
   r.AddLanguage("a.txt", "Same\r\nra\r\nha\r\nA3\r\n");
@@ -208,6 +218,15 @@ TEST(TimedWake, TimerDatHoldsFourCrLfLinesAndTimerExeIsStarted) {
   r.core.ArmTimer("AABBCCDDEEFF", "pc1", "12/9/2026", "7:30:00 AM");
   EXPECT_EQ(r.host.files[Dir + "timer.dat"], "AABBCCDDEEFF\r\npc1\r\n12/9/2026\r\n7:30:00 AM\r\n");
   EXPECT_EQ(r.host.opened, std::vector<std::string>{Dir + "timer.exe"});
+}
+
+TEST(TimedWake, TimerIsNotStartedWhenTimerDatCannotBeWritten) {
+  CoreRig r;
+  r.host.writeFails = true;
+  r.core.ArmTimer("AABBCCDDEEFF", "pc1", "d", "t");
+  r.core.Startup({"-startat", "AABBCCDDEEFF", "pc1", "d", "t"});
+  EXPECT_TRUE(r.host.opened.empty());
+  EXPECT_EQ(r.view.log.back(), "timer");
 }
 
 TEST(OutsidePrograms, ShutdownToolComesFromItsUninstallKey) {

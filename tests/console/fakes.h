@@ -19,11 +19,13 @@ public:
   }
   void WriteString(const std::string& section, const std::string& key,
                    const std::string& value) override {
+    if (readOnly) throw std::runtime_error("profiles.ini cannot be written");
     values[section][key] = value;
     writes.push_back(section + "/" + key + "=" + value);
   }
   std::map<std::string, std::map<std::string, std::string>> values;
   std::vector<std::string> writes;
+  bool readOnly = false;
 };
 
 class FakeUdp : public IUdpSender {
@@ -119,6 +121,7 @@ public:
     return true;
   }
   bool WriteFile(const std::string& path, const std::string& bytes) override {
+    if (writeFails) return false;
     files[path] = bytes;
     return true;
   }
@@ -148,5 +151,6 @@ public:
   std::map<std::string, std::string> files, addresses;
   std::map<std::string, std::map<std::string, std::string>> registry;
   bool socketsWork = true;
+  bool writeFails = false;
   int cleanups = 0;
 };

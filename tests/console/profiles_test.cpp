@@ -11,7 +11,7 @@ TEST(IniInteger, OnlyDecimalNumbersCountTheRestReadsAsTheDefault) {
     return ReadIniInteger(ini, "s", "k", 77);
   };
   EXPECT_EQ(read("40950"), 40950);
-  EXPECT_EQ(read(" -3 "), -3);
+  EXPECT_EQ(read(" -3"), -3);
   EXPECT_EQ(read("+8"), 8);
   EXPECT_EQ(read("20x"), 77);
   EXPECT_EQ(read("0x10"), 77);

@@ -1,7 +1,9 @@
 // Deflate: block kinds, presets, checksums and counts, failures, and round trips through
 // our Inflate.
 #include <gtest/gtest.h>
+#include <cstdio>
 #include "archive/deflate/dfdeflate.h"
+#include "archive/deflate/dfhuff.h"
 #include "archive/deflate/dfinflate.h"
 #include "tests/deflate/support.h"
 
@@ -241,4 +243,132 @@ TEST(Deflate, APasswordEncryptsAndOnlyThatPasswordDecrypts) {
     }
   }
   EXPECT_GT(refused, 0);
+}
+
+namespace {
+// Reads a stream made of fixed-code blocks and lists its matches; false when a block of
+// another kind appears.
+struct FixedStreamReader {
+  const Bytes& s;
+  size_t bit = 0;
+  explicit FixedStreamReader(const Bytes& stream) : s(stream) {}
+  uint32_t Bits(int n) {
+    uint32_t v = 0;
+    for (int i = 0; i < n; ++i, ++bit) v |= static_cast<uint32_t>((s[bit / 8] >> (bit % 8)) & 1) << i;
+    return v;
+  }
+  uint32_t Code(int n) {  // most significant bit first
+    uint32_t v = 0;
+    for (int i = 0; i < n; ++i, ++bit) v = (v << 1) | ((s[bit / 8] >> (bit % 8)) & 1);
+    return v;
+  }
+  int Symbol() {
+    uint32_t c = Code(7);
+    if (c <= 23) return 256 + static_cast<int>(c);
+    c = (c << 1) | Code(1);
+    if (c >= 0x30 && c <= 0xBF) return static_cast<int>(c - 0x30);
+    if (c >= 0xC0 && c <= 0xC7) return 280 + static_cast<int>(c - 0xC0);
+    c = (c << 1) | Code(1);
+    return 144 + static_cast<int>(c - 0x190);
+  }
+  bool Read(std::vector<std::pair<int, int>>& matches, Bytes& out) {
+    bool final = false;
+    while (!final) {
+      final = Bits(1) != 0;
+      if (Bits(2) != 1) return false;
+      for (int sym; (sym = Symbol()) != 256;) {
+        if (sym < 256) {
+          out.push_back(static_cast<uint8_t>(sym));
+          continue;
+        }
+        const int length = ArDfLengthBase[sym - 257] + static_cast<int>(Bits(sym == 285 ? 0 : ArDfLengthExtraBits[sym - 257]));
+        const int d = static_cast<int>(Code(5));
+        const int distance = static_cast<int>(ArDfDistanceBase[d] + Bits(ArDfDistanceExtraBits[d]));
+        matches.emplace_back(length, distance);
+        for (int i = 0; i < length; ++i) out.push_back(out[out.size() - static_cast<size_t>(distance)]);
+      }
+    }
+    return true;
+  }
+};
+}  // namespace
+
+TEST(Deflate, AThreeByteMatchFartherBackThan4096IsNeverWritten) {
+  for (int gap : {3990, 5000}) {
+    Bytes in = {'Q', 'Z', 'X'};
+    const Bytes filler = MakeRandom(static_cast<size_t>(gap) + 3000, 9);
+    for (int i = 0; i < gap; ++i) in.push_back(static_cast<uint8_t>(0x80 | filler[static_cast<size_t>(i)]));
+    in.insert(in.end(), {'Q', 'Z', 'X', '!'});
+    const Bytes packed = Pack(in, WithOptions(0x02 | OptLazyMatch));
+    std::vector<std::pair<int, int>> matches;
+    Bytes out;
+    ASSERT_TRUE(FixedStreamReader(packed).Read(matches, out)) << "every block uses the fixed codes";
+    ASSERT_TRUE(out == in);
+    bool farThree = false, qzx = false;
+    for (const auto& [length, distance] : matches) {
+      if (length == 3 && distance > 4096) farThree = true;
+      if (distance == gap + 3) qzx = true;
+    }
+    EXPECT_FALSE(farThree) << gap;
+    EXPECT_EQ(qzx, gap + 3 <= 4096) << "the repeat is matched only while it is near enough";
+  }
+}
+
+TEST(Deflate, EveryBlockOfALongInputUsesTheFixedCodesWhenOnlyTheyAreAllowed) {
+  const Bytes in = MakeText(400000);
+  std::vector<std::pair<int, int>> matches;
+  Bytes out;
+  ASSERT_TRUE(FixedStreamReader(Pack(in, WithOptions(0x02 | OptLazyMatch))).Read(matches, out));
+  EXPECT_TRUE(out == in);
+  EXPECT_GT(matches.size(), 1000u);
+}
+
+TEST(Deflate, ALogFileRecordsTheRunAndInflateLogsTheCauseOfAFailure) {
+  const std::string path = ::testing::TempDir() + "dfengine.log";
+  TArDeflateHelper h;
+  h.LogPath = path;
+  const Bytes packed = Pack(MakeText(1000), h);
+  auto read = [&] {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::string text;
+    for (int c; f && (c = std::fgetc(f)) != EOF;) text.push_back(static_cast<char>(c));
+    if (f) std::fclose(f);
+    return text;
+  };
+  EXPECT_EQ(read(), "DEFLATING STREAM...\r\nNeed to recompile the app with UseLogging turned on\r\n");
+  const Bytes broken = {0x07};  // a block of type 3
+  TMemoryStream src = MemOf(broken), dst;
+  EXPECT_THROW(Inflate(&src, &dst, &h), EArInflateError);
+  EXPECT_EQ(read(),
+            "INFLATING STREAM...\r\nNeed to recompile the app with UseLogging turned on\r\n"
+            "Internal exception raised: starting new block, but invalid block type [Inflate]\r\n");
+  std::remove(path.c_str());
+}
+
+TEST(Deflate, ABlockThatEndsWhileAMatchIsPendingStoresTheRightBytesNext) {
+  // Bytes without any repeated three-byte sequence, except: at 32767 a three-byte match
+  // that a four-byte match at 32768 replaces. The literal for 32767 is the block's
+  // 32768th token, so the block ends while the longer match is pending, and both blocks
+  // are stored (the bytes do not compress).
+  std::mt19937 rng(21);
+  const size_t p = 32767, size = 60000;
+  Bytes in;
+  std::vector<bool> seen(1 << 24);
+  auto key = [&](size_t i) { return (in[i] << 16) | (in[i + 1] << 8) | in[i + 2]; };
+  while (in.size() < size) {
+    in.push_back(static_cast<uint8_t>(rng()));
+    if (in.size() >= 3) {
+      if (seen[static_cast<size_t>(key(in.size() - 3))]) in.pop_back();
+      else seen[static_cast<size_t>(key(in.size() - 3))] = true;
+    }
+  }
+  // X Y Z at 30000 (then 0xEE), Y Z W V at 31000 (then 0xEF), X Y Z W V at p.
+  const uint8_t x = 0x11, y = 0x22, z = 0x33, w = 0x44, v = 0x55;
+  const uint8_t first[] = {x, y, z, 0xEE}, second[] = {y, z, w, v, 0xEF}, both[] = {x, y, z, w, v};
+  std::copy(std::begin(first), std::end(first), in.begin() + 30000);
+  std::copy(std::begin(second), std::end(second), in.begin() + 31000);
+  std::copy(std::begin(both), std::end(both), in.begin() + static_cast<long>(p));
+  const Bytes packed = Pack(in);
+  EXPECT_EQ(packed[0] & 7, 0) << "the first block is stored";
+  EXPECT_TRUE(Unpack(packed) == in);
 }

@@ -100,3 +100,37 @@ TEST(Translator, EveryLengthAndDistanceMapsToTheSymbolWithTheLargestBaseNotAbove
   EXPECT_THROW(x.TranslateDistance(0), EArDfAssertionFailed);
   EXPECT_THROW(x.TranslateDistance(65537), EArDfAssertionFailed);
 }
+
+TEST(HuffmanTree, LookupsAgreeWithAPlainTableForAnyLengthsEvenBrokenOnes) {
+  // The plain table: every code written at all its indices, later codes over earlier.
+  std::mt19937 rng(12);
+  for (int round = 0; round < 400; ++round) {
+    const int n = 2 + static_cast<int>(rng() % 285);
+    std::vector<uint8_t> lengths(static_cast<size_t>(n));
+    const int maxLen = 1 + static_cast<int>(rng() % 15);
+    for (auto& l : lengths) l = rng() % 3 == 0 ? 0 : static_cast<uint8_t>(1 + rng() % maxLen);
+    int longest = 0, count[16] = {};
+    for (uint8_t l : lengths) {
+      longest = std::max<int>(longest, l);
+      ++count[l];
+    }
+    std::vector<uint32_t> plain(size_t(1) << longest, ArDfUnassigned);
+    uint32_t next[16] = {}, code = 0;
+    count[0] = 0;
+    for (int b = 1; b <= 15; ++b) next[b] = code = (code + static_cast<uint32_t>(count[b - 1])) << 1;
+    for (int s = 0; s < n; ++s) {
+      const int l = lengths[static_cast<size_t>(s)];
+      if (!l) continue;
+      const uint32_t c = next[l]++ & ((1u << l) - 1);
+      uint32_t r = 0;
+      for (int i = 0; i < l; ++i) r |= ((c >> i) & 1) << (l - 1 - i);
+      for (uint32_t j = r; j < plain.size(); j += 1u << l)
+        plain[j] = static_cast<uint32_t>(s) | (static_cast<uint32_t>(l) << 16) |
+                   (static_cast<uint32_t>(s >= 257 ? ArDfLengthExtraBits[s - 257] : 0) << 24);
+    }
+    TArDfDecodeHuffmanTree t(286, tuDecode, 15);
+    t.Build(lengths.data(), 0, n, ArDfLengthExtraBits, 257);
+    ASSERT_EQ(t.LookupBitLength(), longest);
+    for (uint32_t i = 0; i < plain.size(); ++i) ASSERT_EQ(t.Decode(i), plain[i]) << round << " " << i;
+  }
+}

@@ -1,6 +1,7 @@
 // Traditional zip encryption: headers, the cipher both ways, and misuse.
 #include <gtest/gtest.h>
 #include "archive/deflate/dfbase.h"
+#include "archive/arerrors.h"
 #include "archive/zipcrypt.h"
 #include "tests/deflate/support.h"
 
@@ -109,4 +110,84 @@ TEST(ZipCrypt, MisuseIsRefusedWithItsMessage) {
   EXPECT_EQ(MessageOf([&] { ds.Write(&c, 1); }), "TArDfDecryptStream.Write: the stream is read-only");
   TArDfEncryptStream es(&s, "pw", 0);
   EXPECT_EQ(MessageOf([&] { es.Read(&c, 1); }), "TArDfEncryptStream.Read: the stream is write-only");
+}
+
+namespace {
+// An encrypted item's bytes whose header proves `check`, behind a few bytes of prefix.
+TMemoryStream ItemAfterPrefix(const std::string& password, uint32_t check, const Bytes& plain) {
+  TMemoryStream s;
+  s.WriteBuffer("PREFIX", 6);
+  TArDfEncryptStream enc(&s, password, check);
+  enc.WriteBuffer(plain.data(), static_cast<int32_t>(plain.size()));
+  s.SetPosition(6);
+  return s;
+}
+}  // namespace
+
+TEST(ZDecoder, TheRightPasswordDecryptsFromBehindTheHeader) {
+  const Bytes plain = MakeText(5000);
+  TMemoryStream s = ItemAfterPrefix("legacy", 0xCAFE1234, plain);
+  TArZDecoder dec("legacy", false, 0xCAFE1234, &s);
+  EXPECT_TRUE(dec.CheckPassword());
+  EXPECT_EQ(s.Position(), 18);
+  Bytes data(plain.size());
+  s.ReadBuffer(data.data(), static_cast<int32_t>(data.size()));
+  dec.DecodeBuffer(data.data(), static_cast<int32_t>(data.size()));
+  EXPECT_TRUE(data == plain);
+}
+
+TEST(ZDecoder, WithoutTheTopByteFlagBothCheckBytesMustMatch) {
+  const Bytes plain = MakeText(100);
+  // The header proves 0xCAFE....; a check value that differs only in bits 16..23 passes
+  // the top-byte test and fails the full one.
+  TMemoryStream a = ItemAfterPrefix("pw", 0xCAFE0000, plain);
+  TArZDecoder topOnly("pw", true, 0xCA000000, &a);
+  EXPECT_TRUE(topOnly.CheckPassword());
+  TMemoryStream b = ItemAfterPrefix("pw", 0xCAFE0000, plain);
+  TArZDecoder both("pw", false, 0xCA000000, &b);
+  both.Retries = 1;
+  EXPECT_THROW(both.CheckPassword(), EArZipInvalidPassword);
+}
+
+TEST(ZDecoder, WrongPasswordsAskTheHookEachTimeAndEndInTheInvalidPasswordError) {
+  const Bytes plain = MakeText(100);
+  TMemoryStream s = ItemAfterPrefix("right", 0x11223344, plain);
+  TArZDecoder dec("wrong", false, 0x11223344, &s);
+  std::vector<std::string> asked;
+  dec.OnNeedPassword = [&](TArZDecoder&, std::string& pw) {
+    asked.push_back(pw);
+    pw = "still wrong " + std::to_string(asked.size());
+  };
+  try {
+    dec.CheckPassword();
+    FAIL();
+  } catch (const EArZipInvalidPassword& e) {
+    EXPECT_EQ(e.ErrorCode, 4);
+    EXPECT_STREQ(e.what(), "Cannot extract file - invalid password");
+  }
+  EXPECT_EQ(asked.size(), 3u);
+  // The hook's answer is tried: a right one on the second question succeeds.
+  TMemoryStream t = ItemAfterPrefix("right", 0x11223344, plain);
+  TArZDecoder again("wrong", false, 0x11223344, &t);
+  int calls = 0;
+  again.OnNeedPassword = [&](TArZDecoder&, std::string& pw) { pw = ++calls == 2 ? "right" : "nope"; };
+  EXPECT_TRUE(again.CheckPassword());
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(t.Position(), 18);
+}
+
+TEST(ZDecoder, NoRetriesOrNoHookMeanNoSecondChance) {
+  TMemoryStream s = ItemAfterPrefix("right", 1u << 24, MakeText(10));
+  TArZDecoder none("right", true, 1u << 24, &s);
+  none.Retries = 0;
+  EXPECT_THROW(none.CheckPassword(), EArZipInvalidPassword);
+  EXPECT_EQ(s.Position(), 6) << "nothing was read";
+  TArZDecoder noHook("wrong", false, 1u << 24, &s);
+  EXPECT_THROW(noHook.CheckPassword(), EArZipInvalidPassword);
+  TMemoryStream shortStream;
+  shortStream.WriteBuffer("abc", 3);
+  shortStream.SetPosition(0);
+  TArZDecoder cut("x", true, 0, &shortStream);
+  cut.Retries = 1;
+  EXPECT_THROW(cut.CheckPassword(), EArZipInvalidPassword) << "a header cut short is a failed attempt";
 }

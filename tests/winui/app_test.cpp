@@ -202,6 +202,14 @@ TEST(ExceptionBarrier, SilentControlsDropHandlerExceptionsWithoutABox) {
   EXPECT_TRUE(catcher.messages.empty());
 }
 
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM out) {
+  char cls[32] = {0};
+  GetClassNameA(child, cls, sizeof(cls));
+  if (lstrcmpiA(cls, "Static") == 0 && GetWindowTextLengthA(child) > 0)
+    GetWindowTextA(child, reinterpret_cast<char*>(out), 256);
+  return TRUE;
+}
+
 TEST(ExceptionBarrier, TheDefaultBoxIsAnErrorBoxTitledWithTheApplicationTitle) {
   FormsGuard guard;
   EXPECT_EQ(Application->Title(), "winui_test");  // the program's name until one is set
@@ -218,16 +226,7 @@ TEST(ExceptionBarrier, TheDefaultBoxIsAnErrorBoxTitledWithTheApplicationTitle) {
       HWND box = FindWindowA("#32770", "Layer Test");
       if (box) {
         char buf[256] = {0};
-        EnumChildWindows(
-            box,
-            [](HWND child, LPARAM out) -> BOOL {
-              char cls[32] = {0};
-              GetClassNameA(child, cls, sizeof(cls));
-              if (lstrcmpiA(cls, "Static") == 0 && GetWindowTextLengthA(child) > 0)
-                GetWindowTextA(child, reinterpret_cast<char*>(out), 256);
-              return TRUE;
-            },
-            reinterpret_cast<LPARAM>(buf));
+        EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(buf));
         text = buf;
         seen = true;
         PostMessageA(box, WM_COMMAND, IDOK, 0);
@@ -249,7 +248,7 @@ TEST(ExceptionBarrier, TheDefaultBoxIsAnErrorBoxTitledWithTheApplicationTitle) {
 
 namespace {
 
-TEST(Forms, AShownFormGivesTheFocusToItsFirstTabStopAndKeepsItsActiveControl) {
+TEST(Forms, AFormComingBackToTheFrontGivesTheFocusBackToItsLastControl) {
   FormsGuard guard;
   auto* form = new TForm(Application);
   form->SetCaption("Focus form");
@@ -265,9 +264,11 @@ TEST(Forms, AShownFormGivesTheFocusToItsFirstTabStopAndKeepsItsActiveControl) {
   later->SetParent(form);
   later->SetTop(120);
   form->Show();
+  inner->SetFocus();
   ASSERT_TRUE(PumpUntil([&] { return GetFocus() == inner->Handle(); }));
   EXPECT_EQ(form->ActiveControl(), inner);
   later->SetFocus();
+  ASSERT_TRUE(PumpUntil([&] { return form->ActiveControl() == later; }));
   // Another window takes the activation; coming back, the form's last focused control has it again.
   auto* other = new TForm(Application);
   other->SetCaption("Other form");
@@ -297,6 +298,30 @@ TEST(Application, FreeingTheFormsRunsNoActivationHandlersOnHalfGoneForms) {
   EXPECT_EQ(events, 0);
   EXPECT_EQ(Application->ComponentCount(), 0);
   EXPECT_EQ(Application->MainForm(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ExceptionBarrier, HandleExceptionOutsideACatchReportsInsteadOfEndingTheProgram) {
+  ExceptionCatcher catcher;
+  Application->HandleException(Application);
+  ASSERT_EQ(catcher.messages.size(), 1u);
+  EXPECT_EQ(catcher.messages[0], "Unknown exception");
+  // A box replacement that throws itself is contained too.
+  int calls = 0;
+  Application->OnException = [&](TObject*, const std::string& message) {
+    ++calls;
+    EXPECT_EQ(message, "first");
+    throw Exception("box failed");
+  };
+  try {
+    throw Exception("first");
+  } catch (...) {
+    Application->HandleException(Application);
+  }
+  EXPECT_EQ(calls, 1);
 }
 
 }  // namespace

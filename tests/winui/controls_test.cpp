@@ -493,24 +493,25 @@ TEST(Components, OwnersFreeWhatTheyOwnAndTellTheOthers) {
 
 namespace {
 
+struct TooltipSearch {
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK MatchTooltip(HWND w, LPARAM p) {
+  auto* s = reinterpret_cast<TooltipSearch*>(p);
+  char cls[64] = {0};
+  GetClassNameA(w, cls, sizeof(cls));
+  if (lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0 && GetWindow(w, GW_OWNER) == s->owner) {
+    s->found = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 HWND FindTooltipOf(HWND owner) {
-  struct Search {
-    HWND owner;
-    HWND found;
-  } s{owner, nullptr};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND w, LPARAM p) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(p);
-        char cls[64] = {0};
-        GetClassNameA(w, cls, sizeof(cls));
-        if (lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0 && GetWindow(w, GW_OWNER) == s->owner) {
-          s->found = w;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&s));
+  TooltipSearch s{owner, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), MatchTooltip, reinterpret_cast<LPARAM>(&s));
   return s.found;
 }
 
@@ -592,6 +593,49 @@ TEST(Keyboard, TabMovesTheFocusToTheNextTabStopThroughTheMessageLoop) {
   PostMessageA(e1->Handle(), WM_KEYDOWN, VK_TAB, 0);
   EXPECT_TRUE(PumpUntil([&] { return GetFocus() == e2->Handle(); }));
   EXPECT_EQ(form->ActiveControl(), e2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Keyboard, EnterPressesTheDefaultButtonAfterTheFocusedControlLeftItAlone) {
+  FormsGuard guard;
+  auto* form = new TForm(Application);
+  form->SetCaption("Enter form");
+  auto* edit = new TEdit(form);
+  edit->SetParent(form);
+  auto* memo = new TMemo(form);
+  memo->SetParent(form);
+  memo->SetTop(30);
+  auto* other = new TButton(form);
+  other->SetParent(form);
+  other->SetTop(130);
+  auto* next = new TButton(form);
+  next->SetParent(form);
+  next->SetBounds(100, 130, 75, 25);
+  next->SetCaption("Weiter >>");
+  next->SetDefault(true);
+  int nextClicks = 0, otherClicks = 0, editKeys = 0;
+  next->OnClick = [&](TObject*) { ++nextClicks; };
+  other->OnClick = [&](TObject*) { ++otherClicks; };
+  edit->OnKeyDown = [&](TObject*, WORD&, TShiftState) { ++editKeys; };
+  form->Show();
+  SendMessageA(edit->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(editKeys, 1);  // the edit's handler first
+  EXPECT_EQ(nextClicks, 1);
+  edit->OnKeyDown = [](TObject*, WORD& key, TShiftState) { key = 0; };
+  SendMessageA(edit->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(nextClicks, 1);
+  SendMessageA(memo->Handle(), WM_KEYDOWN, VK_RETURN, 0);  // a memo takes Enter itself
+  EXPECT_EQ(nextClicks, 1);
+  SendMessageA(other->Handle(), WM_KEYDOWN, VK_RETURN, 0);  // a focused button presses itself
+  EXPECT_EQ(otherClicks, 1);
+  EXPECT_EQ(nextClicks, 1);
+  next->SetEnabled(false);
+  edit->OnKeyDown = nullptr;
+  SendMessageA(edit->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(nextClicks, 1);
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ with open("py_stream.zip", "wb") as raw:
 PY
 # Split set, renamed to this system's piece names: the first piece keeps the archive's
 # name, piece n is .z0n, the last one holds the directory.
-mkdir split && (cd src && zip -q -r -s 128k ../split/set.zip .)
+mkdir split && (cd src && zip -q -r -s 64k ../split/set.zip .)
 n=$(ls split/set.z* | grep -c 'set\.z[0-9]')
 mkdir spanned
 cp split/set.z01 spanned/set.zip

@@ -113,7 +113,7 @@ TEST(TypeDetection, ExistingFilesAreProbedByExtension) {
   exe.insert(exe.end(), zip.begin(), zip.end());
   artest::WriteFile(dir / "setup.EXE", Str(exe));
   artest::WriteFile(dir / "set.zip", "PK\x07\x08rest of a first piece");
-  artest::WriteFile(dir / "a.gz", std::string("\x1F\x8B\x08\0\0\0\0\0\0\x03", 10) + "xx");
+  artest::WriteFile(dir / "a.gz", std::string("\x1F\x8B\x08\0\0\0\0\0\0\x03\x01\x01\0\xFE\xFFx", 16));
   artest::WriteFile(dir / "notgz.gz", "hello");
   artest::WriteFile(dir / "notcab.cab", "hello");
   artest::WriteFile(dir / "a.cab", "MSCF rest");

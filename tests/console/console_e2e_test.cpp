@@ -1,0 +1,485 @@
+// The console program end to end under Wine: each test lays out a fresh program folder
+// (morbell.exe, the shipped language files and documents, stand-ins for the outside
+// programs), starts the program and drives it from this process through window messages.
+// Datagrams go to a listener on 127.0.0.1 only.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <memory>
+
+#include "base/inifiles.h"
+#include "base/sysutils.h"
+#include "console/lang.h"
+#include "console/wake.h"
+#include "tools/driver/driver.h"
+#include "tools/driver/net.h"
+
+using namespace mbdriver;
+
+namespace {
+
+std::string WinPath(const std::string& unixPath) {
+  std::string p = "Z:" + unixPath;
+  for (char& c : p)
+    if (c == '/') c = '\\';
+  return p;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::string bytes;
+  LoadFileBytes(path, bytes);
+  return bytes;
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) { SaveFileBytes(path, bytes); }
+
+void CopyInto(const std::string& from, const std::string& to) {
+  ASSERT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE)) << from << " -> " << to;
+}
+
+// Message box texts come back with CR LF where the program wrote a lone CR.
+std::string BoxText(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out += text[i] == '\n' ? '\r' : text[i];
+  }
+  return out;
+}
+
+const int Wait = 20000;
+
+class Console : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    dir = std::string(temp) + "mbconsole" + std::to_string(GetCurrentProcessId()) + "_" +
+          ::testing::UnitTest::GetInstance()->current_test_info()->name() + "\\";
+    RemoveTree(dir);
+    CreateDirectoryA(dir.c_str(), nullptr);
+    CreateDirectoryA((dir + "lang").c_str(), nullptr);
+    CreateDirectoryA((dir + "doc").c_str(), nullptr);
+    CopyInto(WinPath(MB_MORBELL_EXE), dir + "morbell.exe");
+    for (const char* f : {"deu.txt", "eng.txt"})
+      CopyInto(WinPath(MB_SOURCE_DIR "/lang/") + f, dir + "lang\\" + f);
+    CopyInto(WinPath(MB_STANDIN_DIR "/timer.exe"), dir + "timer.exe");
+    lang.Assign(SplitTextLines(ReadAll(dir + "lang\\eng.txt")));
+  }
+
+  void TearDown() override {
+    program.reset();
+    RemoveTree(dir);
+  }
+
+  static void RemoveTree(const std::string& d) {
+    for (const std::string& sub : {std::string("lang\\"), std::string("doc\\"), std::string("tools\\"), std::string()}) {
+      for (const std::string& name : FindFiles(d + sub + "*")) DeleteFileA((d + sub + name).c_str());
+      RemoveDirectoryA((d + sub).c_str());
+    }
+  }
+
+  void Ini(const std::string& text) { WriteAll(dir + "profiles.ini", text); }
+
+  void Start(const std::string& args) { program = std::make_unique<Process>(dir + "morbell.exe", args, dir); }
+
+  // Starts without the splash delay and waits for the console window.
+  HWND StartConsole(const std::string& extra = "") {
+    Start("-nowait" + extra);
+    HWND w = WaitForTopWindow(program->Id(), "", "Morrowbell 1.5", Wait);
+    EXPECT_TRUE(w) << "console window";
+    return w;
+  }
+
+  HWND Window(const std::string& caption) { return WaitForTopWindow(program->Id(), "", caption, Wait); }
+
+  // The innermost child window that covers a point of the window's client area.
+  static HWND ControlAt(HWND top, int x, int y) {
+    HWND best = top;
+    long bestArea = -1;
+    for (HWND c : Children(top)) {
+      if (!IsShown(c)) continue;
+      RECT r;
+      GetWindowRect(c, &r);
+      MapWindowPoints(nullptr, top, reinterpret_cast<POINT*>(&r), 2);
+      long area = (r.right - r.left) * (r.bottom - r.top);
+      if (x >= r.left && x < r.right && y >= r.top && y < r.bottom && (bestArea < 0 || area < bestArea)) {
+        best = c;
+        bestArea = area;
+      }
+    }
+    return best;
+  }
+
+  // A user's click at a client point: speed buttons and link labels have no window of their
+  // own, so the mouse messages go to the window below them.
+  static void ClickPoint(HWND top, int x, int y) {
+    HWND target = ControlAt(top, x, y);
+    POINT p{x, y};
+    MapWindowPoints(top, target, &p, 1);
+    LPARAM at = MAKELPARAM(p.x, p.y);
+    PostMessageA(target, WM_MOUSEMOVE, 0, at);
+    PostMessageA(target, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(target, WM_LBUTTONUP, 0, at);
+  }
+
+  std::string StatusText(HWND console) {
+    for (HWND c : Children(console))
+      if (ClassOf(c).find("tatus") != std::string::npos) {
+        // A centred panel's text starts with a tab.
+        std::string text = StatusPanelText(c, 0);
+        return text.substr(text.find_first_not_of('\t') == std::string::npos ? text.size() : text.find_first_not_of('\t'));
+      }
+    return "<no status bar>";
+  }
+
+  MessageBoxView Box() {
+    HWND box = WaitForMessageBox(program->Id(), Wait);
+    EXPECT_TRUE(box) << "message box";
+    if (!box) return {};
+    MessageBoxView v = ReadMessageBox(box);
+    v.text = BoxText(v.text);
+    return v;
+  }
+
+  bool Exited(int ms = Wait) { return program->WaitExit(ms); }
+
+  std::string dir;
+  TLangLines lang;
+  std::unique_ptr<Process> program;
+};
+
+// Client points of the console window's controls (stored layout); the resolve button has no
+// caption to find it by.
+const POINT ResolveButton{291, 99}, Edit1At{100, 74}, Edit2At{100, 98};
+
+TEST_F(Console, StartSendsWakeTimesDatagramsToTheHostWithoutShowingTheConsole) {
+  UdpListener listener;
+  const std::string ini = "[settings]\r\nwaketimes=3\r\nwakewait=20\r\nwakeupport=" +
+                          std::to_string(listener.Port()) + "\r\n";
+  Ini(ini);
+  Start("-start 001122334455 127.0.0.1");
+  bool consoleSeen = false;
+  WaitUntil([&] {
+    try {
+      if (FindTopWindow(program->Id(), "", "Morrowbell 1.5")) consoleSeen = true;
+    } catch (const DriverError&) {
+      // a window that goes away while it is asked for its text
+    }
+    return !program->Running();
+  }, Wait);
+  ASSERT_FALSE(program->Running());
+  EXPECT_FALSE(consoleSeen);
+  ASSERT_TRUE(listener.WaitForCount(3, 5000));
+  TWakePayload golden = BuildWakePayload({0x00, 0x11, 0x22, 0x33, 0x44, 0x55});
+  std::vector<std::string> got = listener.Datagrams();
+  ASSERT_EQ(got.size(), 3u);
+  for (const std::string& d : got)
+    EXPECT_EQ(d, std::string(golden.begin(), golden.end()));
+  // The wake keys are only read; the start-up adds the profile choice and the language.
+  EXPECT_EQ(ReadAll(dir + "profiles.ini"), ini + "lpro=\r\nlang=eng.txt\r\n");
+}
+
+TEST_F(Console, AShortMacFailsWhileReadingItAndSendsNothing) {
+  UdpListener listener;
+  Ini("[settings]\r\nwakeupport=" + std::to_string(listener.Port()) + "\r\n");
+  Start("-start 0011223344 127.0.0.1");
+  MessageBoxView box = Box();
+  EXPECT_EQ(box.text, lang[46] + "0011223344" + lang[47] + "\r\r" + lang[48] + "\r" + lang[40]);
+  AnswerMessageBox(box.handle, IDOK);
+  EXPECT_TRUE(Exited());
+  EXPECT_EQ(listener.Count(), 0u);
+}
+
+TEST_F(Console, StartAtWritesTimerDatStartsTimerAndTheConsoleFollows) {
+  Start("-startat 001122334455 pc1 01.02.2030 07:30:00");
+  ASSERT_TRUE(WaitUntil([&] { return FileExists(dir + "timer.marker"); }, Wait));
+  EXPECT_EQ(ReadAll(dir + "timer.dat"), "001122334455\r\npc1\r\n01.02.2030\r\n07:30:00\r\n");
+  HWND console = Window("Morrowbell 1.5");
+  ASSERT_TRUE(console) << "the start-up goes on to the console";
+  // The close box ends the program without asking.
+  PostClose(console);
+  EXPECT_TRUE(Exited());
+}
+
+TEST_F(Console, StartAtWithMissingArgumentsWritesEmptyLines) {
+  WriteAll(dir + "timer.dat", "a much longer old file\r\nwith\r\nmore\r\nlines\r\nthan four\r\n");
+  Start("-startat 001122334455 pc1");
+  ASSERT_TRUE(WaitUntil([&] { return FileExists(dir + "timer.marker"); }, Wait));
+  EXPECT_EQ(ReadAll(dir + "timer.dat"), "001122334455\r\npc1\r\n\r\n\r\n");
+}
+
+TEST_F(Console, WakeButtonWaitsForTheEchoAnswerAndReportsIt) {
+  UdpListener listener;
+  Ini("[settings]\r\nwakeupport=" + std::to_string(listener.Port()) + "\r\nwaketimes=2\r\nwakewait=0\r\n");
+  HWND console = StartConsole();
+  ASSERT_TRUE(console);
+  SetEditText(ControlAt(console, Edit1At.x, Edit1At.y), "AABBCCDDEEFF");
+  SetEditText(ControlAt(console, Edit2At.x, Edit2At.y), "127.0.0.1");
+  ClickGraphic(console, lang[7]);
+  MessageBoxView box = Box();
+  EXPECT_EQ(box.text, "127.0.0.1" + lang[43]);
+  EXPECT_TRUE(FindTopWindow(program->Id(), "", lang[35])) << "the wait dialog is up meanwhile";
+  EXPECT_FALSE(IsEnabledWindow(console));
+  AnswerMessageBox(box.handle, IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return StatusText(console) == lang[44] + "AABBCCDDEEFF"; }, Wait))
+      << StatusText(console);
+  EXPECT_TRUE(IsEnabledWindow(console));
+  EXPECT_TRUE(NoTopWindowFor(program->Id(), "", lang[35], 200));
+  EXPECT_EQ(listener.Datagrams().size(), 2u);
+  TWakePayload golden = BuildWakePayload({0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF});
+  EXPECT_EQ(listener.Datagrams()[0], std::string(golden.begin(), golden.end()));
+}
+
+TEST_F(Console, CancelInTheWaitDialogEndsTheWakeUpWithoutAnAnswerBox) {
+  UdpListener listener;
+  Ini("[settings]\r\nwakeupport=" + std::to_string(listener.Port()) + "\r\n");
+  HWND console = StartConsole();
+  ASSERT_TRUE(console);
+  HWND wait = FindTopWindow(program->Id(), "", lang[35], false);
+  ASSERT_TRUE(wait);
+  SetEditText(ControlAt(console, Edit1At.x, Edit1At.y), "001122334455");
+  SetEditText(ControlAt(console, Edit2At.x, Edit2At.y), "127.0.0.1");
+  // The cancel button, then Alt+F4 on the dialog, which counts as the same. Each time both
+  // actions are queued together: the cancel reaches the wait dialog as soon as the wake-up
+  // shows it and lets window messages through, before any answer is awaited.
+  for (int round = 0; round < 2; ++round) {
+    ClickGraphic(console, lang[7]);
+    if (round == 0) {
+      PostMessageA(wait, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(120, 80));
+      PostMessageA(wait, WM_LBUTTONUP, 0, MAKELPARAM(120, 80));
+    } else {
+      PostClose(wait);
+    }
+    // One datagram goes out per round before the wait notices the cancel.
+    ASSERT_TRUE(WaitUntil([&] {
+      return listener.Count() == static_cast<size_t>(round + 1) && !IsShown(wait) && IsEnabledWindow(console);
+    }, Wait)) << "round " << round;
+    EXPECT_EQ(StatusText(console), lang[45]) << "round " << round;
+    EXPECT_TRUE(NoTopWindowFor(program->Id(), "#32770", "", 500));
+  }
+  EXPECT_TRUE(program->Running());
+}
+
+TEST_F(Console, AShortLanguageFileStillReachesTheConsole) {
+  std::string shortFile = "Kurz\r\nreadme.txt\r\nhelp.txt\r\nWecken (kurz)\r\nL4\r\nL5\r\nL6\r\nL7\r\nL8\r\nL9\r\n";
+  WriteAll(dir + "lang\\eng.txt", shortFile);
+  HWND console = StartConsole();
+  ASSERT_TRUE(console);
+  EXPECT_TRUE(FindChild(console, "", "Wecken (kurz)")) << "line 3 of the short file";
+  // Lines the file lacks keep the built-in texts, e.g. the profile editor's caption.
+  EXPECT_TRUE(FindTopWindow(program->Id(), "", BuiltinLangLines()[27], false));
+}
+
+TEST_F(Console, AProfilesFileThatCannotBeWrittenStillReachesTheConsole) {
+  // A folder in the file's place: it reads as empty, and every write fails.
+  ASSERT_TRUE(CreateDirectoryA((dir + "profiles.ini").c_str(), nullptr));
+  HWND console = StartConsole();
+  EXPECT_TRUE(console);
+  EXPECT_TRUE(DirectoryExists(dir + "profiles.ini"));
+  RemoveDirectoryA((dir + "profiles.ini").c_str());
+}
+
+TEST_F(Console, ExitButtonAsksLine49AndEndsOnlyOnYes) {
+  HWND console = StartConsole();
+  ASSERT_TRUE(console);
+  ClickGraphic(console, lang[11]);
+  MessageBoxView box = Box();
+  EXPECT_EQ(box.text, lang[49]);
+  AnswerMessageBox(box.handle, IDNO);
+  EXPECT_FALSE(Exited(500));
+  ClickGraphic(console, lang[11]);
+  box = Box();
+  AnswerMessageBox(box.handle, IDYES);
+  EXPECT_TRUE(Exited());
+}
+
+TEST_F(Console, HostNamesResolveByButtonAndEnterAndUnknownNamesStay) {
+  HWND console = StartConsole();
+  ASSERT_TRUE(console);
+  HWND edit2 = ControlAt(console, Edit2At.x, Edit2At.y);
+  SetEditText(edit2, "localhost");
+  PressEnter(edit2);
+  EXPECT_TRUE(WaitUntil([&] { return TextOf(edit2) == "127.0.0.1"; }, Wait)) << TextOf(edit2);
+
+  SetEditText(edit2, "127.0.0.1");
+  ClickPoint(console, ResolveButton.x, ResolveButton.y);
+  EXPECT_TRUE(NoTopWindowFor(program->Id(), "#32770", "", 1000));
+  EXPECT_EQ(TextOf(edit2), "127.0.0.1");
+
+  for (const std::string& unknown : {std::string("no-such-host.invalid"), std::string(300, 'a')}) {
+    SetEditText(edit2, unknown);
+    ClickPoint(console, ResolveButton.x, ResolveButton.y);
+    MessageBoxView box = Box();
+    EXPECT_EQ(box.text, lang[39]);
+    AnswerMessageBox(box.handle, IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(edit2) == unknown; }, Wait));
+  }
+}
+
+TEST_F(Console, ProfilesSavedInTheEditorCanBeChosenInTheConsole) {
+  HWND console = StartConsole();
+  ASSERT_TRUE(console);
+  ClickGraphic(console, lang[10]);
+  HWND editor = Window(lang[27]);
+  ASSERT_TRUE(editor);
+  EXPECT_FALSE(IsShown(console));
+  // Edit fields of the editor, inside its second group box at 0, 48.
+  SetEditText(ControlAt(editor, 100, 48 + 30), "pc1");
+  SetEditText(ControlAt(editor, 100, 48 + 62), "001122334455");
+  SetEditText(ControlAt(editor, 100, 48 + 94), "127.0.0.1");
+  ClickGraphic(editor, lang[33]);
+  MessageBoxView box = Box();
+  EXPECT_EQ(box.text, lang[54] + "pc1" + lang[55]);
+  AnswerMessageBox(box.handle, IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return TIniFile(dir + "profiles.ini").ReadString("profiles", "count", "") == "1"; }, Wait));
+  TIniFile ini(dir + "profiles.ini");
+  EXPECT_EQ(ini.ReadString("profiles", "profilename0", ""), "pc1");
+  EXPECT_EQ(ini.ReadString("profiles", "profilemac0", ""), "001122334455");
+  EXPECT_EQ(ini.ReadString("profiles", "profilesub0", ""), "127.0.0.1");
+
+  ClickGraphic(editor, lang[34]);
+  ASSERT_TRUE(WaitUntil([&] { return IsShown(console); }, Wait));
+  EXPECT_FALSE(IsShown(editor));
+  HWND profiles = ControlAt(console, 100, 30);
+  EXPECT_EQ(ComboItems(profiles), std::vector<std::string>{"pc1"});
+  SelectComboItem(profiles, 0);
+  HWND edit1 = ControlAt(console, Edit1At.x, Edit1At.y);
+  EXPECT_TRUE(WaitUntil([&] { return TextOf(edit1) == "001122334455"; }, Wait));
+  EXPECT_EQ(TextOf(ControlAt(console, Edit2At.x, Edit2At.y)), "127.0.0.1");
+  EXPECT_TRUE(WaitUntil([&] { return TIniFile(dir + "profiles.ini").ReadString("settings", "lpro", "") == "pc1"; }, Wait));
+}
+
+TEST_F(Console, TimedWakeWritesThePickedDateAndTimeAndStartsTimer) {
+  HWND console = StartConsole();
+  ASSERT_TRUE(console);
+  SetEditText(ControlAt(console, Edit1At.x, Edit1At.y), "001122334455");
+  SetEditText(ControlAt(console, Edit2At.x, Edit2At.y), "pc1");
+  SYSTEMTIME before;
+  GetLocalTime(&before);
+  ClickGraphic(console, lang[8]);
+  HWND clock = Window(lang[21]);
+  ASSERT_TRUE(clock);
+  ClickGraphic(clock, lang[25]);
+  ASSERT_TRUE(WaitUntil([&] { return FileExists(dir + "timer.marker"); }, Wait));
+  std::vector<std::string> lines = SplitTextLines(ReadAll(dir + "timer.dat"));
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "001122334455");
+  EXPECT_EQ(lines[1], "pc1");
+  char date[64], time[64];
+  GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &before, nullptr, date, sizeof(date));
+  EXPECT_EQ(lines[2], date);
+  // The picked time is the time the window was opened, in the long time format.
+  bool matched = false;
+  FILETIME ft;
+  SystemTimeToFileTime(&before, &ft);
+  for (int s = -1; s <= 30 && !matched; ++s) {
+    ULARGE_INTEGER u{{ft.dwLowDateTime, ft.dwHighDateTime}};
+    u.QuadPart += static_cast<ULONGLONG>(static_cast<LONGLONG>(s) * 10000000LL);
+    FILETIME f2{u.LowPart, u.HighPart};
+    SYSTEMTIME t;
+    FileTimeToSystemTime(&f2, &t);
+    GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &t, nullptr, time, sizeof(time));
+    matched = lines[3] == time;
+  }
+  EXPECT_TRUE(matched) << lines[3];
+  EXPECT_TRUE(ReadAll(dir + "timer.dat").find("\r\n") != std::string::npos);
+}
+
+// The 32-bit view of the local machine's registry, as the shipped program sees it.
+struct RegistryKey {
+  explicit RegistryKey(const std::string& path) : path(path) {
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE | KEY_WOW64_32KEY,
+                    nullptr, &key, nullptr);
+  }
+  void Set(const std::string& name, const std::string& value) {
+    RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+  }
+  ~RegistryKey() {
+    RegCloseKey(key);
+    size_t cut = path.rfind('\\');
+    HKEY parent = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.substr(0, cut).c_str(), 0,
+                      KEY_ALL_ACCESS | KEY_WOW64_32KEY, &parent) == ERROR_SUCCESS) {
+      RegDeleteKeyA(parent, path.substr(cut + 1).c_str());
+      RegCloseKey(parent);
+    }
+  }
+  std::string path;
+  HKEY key = nullptr;
+};
+
+const char* const ShutdownKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Penhollow Shutdown";
+
+TEST_F(Console, ShutdownToolIsStartedFromItsRegisteredFolderOrReportedMissing) {
+  HWND console = StartConsole();
+  ASSERT_TRUE(console);
+  ClickGraphic(console, lang[9]);
+  MessageBoxView box = Box();
+  EXPECT_EQ(box.text, lang[50] + "\r" + lang[51] + "\r" + lang[52]);
+  AnswerMessageBox(box.handle, IDOK);
+
+  CreateDirectoryA((dir + "tools").c_str(), nullptr);
+  CopyInto(WinPath(MB_STANDIN_DIR "/shutdown.exe"), dir + "tools\\shutdown.exe");
+  RegistryKey key(ShutdownKey);
+  key.Set("userdir", dir + "tools");
+  ClickGraphic(console, lang[9]);
+  EXPECT_TRUE(WaitUntil([&] { return FileExists(dir + "tools\\shutdown.marker"); }, Wait));
+  EXPECT_TRUE(NoTopWindowFor(program->Id(), "#32770", "", 300));
+}
+
+TEST_F(Console, UpdateClientIsStartedFromProgramFilesOrReportedMissing) {
+  // A prefix without a 32-bit Wine has no Program Files folder in the 32-bit view yet; the
+  // test then registers the usual one there for its run.
+  HKEY cv = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0, nullptr,
+                            0, KEY_READ | KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &cv, nullptr),
+            ERROR_SUCCESS);
+  char pf[MAX_PATH] = {};
+  DWORD size = sizeof(pf) - 1;
+  bool registered = false;
+  if (RegQueryValueExA(cv, "ProgramFilesDir", nullptr, nullptr, reinterpret_cast<BYTE*>(pf), &size) != ERROR_SUCCESS) {
+    strcpy(pf, "C:\\Program Files (x86)");
+    RegSetValueExA(cv, "ProgramFilesDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(pf), static_cast<DWORD>(strlen(pf) + 1));
+    CreateDirectoryA(pf, nullptr);
+    registered = true;
+  }
+  struct Unregister {
+    HKEY key;
+    bool on;
+    ~Unregister() {
+      if (on) RegDeleteValueA(key, "ProgramFilesDir");
+      RegCloseKey(key);
+    }
+  } unregister{cv, registered};
+  const std::string clientDir = std::string(pf) + "\\Quillmoor\\Skyvane\\";
+  DeleteFileA((clientDir + "skyvane.exe").c_str());
+  DeleteFileA((clientDir + "skyvane.marker").c_str());
+
+  HWND console = StartConsole();
+  ASSERT_TRUE(console);
+  ClickGraphic(console, lang[13]);
+  HWND aboutBox = Window(lang[17]);
+  ASSERT_TRUE(aboutBox);
+  ClickGraphic(aboutBox, lang[19]);
+  MessageBoxView box = Box();
+  EXPECT_EQ(box.text, lang[53]);
+  AnswerMessageBox(box.handle, IDOK);
+
+  CreateDirectoryA((std::string(pf) + "\\Quillmoor").c_str(), nullptr);
+  CreateDirectoryA(clientDir.c_str(), nullptr);
+  CopyInto(WinPath(MB_STANDIN_DIR "/skyvane.exe"), clientDir + "skyvane.exe");
+  ClickGraphic(aboutBox, lang[19]);
+  EXPECT_TRUE(WaitUntil([&] { return FileExists(clientDir + "skyvane.marker"); }, Wait));
+  DeleteFileA((clientDir + "skyvane.exe").c_str());
+  DeleteFileA((clientDir + "skyvane.marker").c_str());
+  RemoveDirectoryA(clientDir.c_str());
+
+  ClickGraphic(aboutBox, lang[20]);
+  EXPECT_TRUE(WaitUntil([&] { return IsShown(console); }, Wait));
+}
+
+}  // namespace
