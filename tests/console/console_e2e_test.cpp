@@ -325,7 +325,8 @@ TEST_F(Console, ProfilesSavedInTheEditorCanBeChosenInTheConsole) {
   ClickGraphic(console, lang[10]);
   HWND editor = Window(lang[27]);
   ASSERT_TRUE(editor);
-  EXPECT_FALSE(IsShown(console));
+  // The editor is shown before the console hides, so the hiding is awaited.
+  EXPECT_TRUE(WaitUntil([&] { return !IsShown(console); }, Wait));
   // Edit fields of the editor, inside its second group box at 0, 48.
   SetEditText(ControlAt(editor, 100, 48 + 30), "pc1");
   SetEditText(ControlAt(editor, 100, 48 + 62), "001122334455");
@@ -342,7 +343,7 @@ TEST_F(Console, ProfilesSavedInTheEditorCanBeChosenInTheConsole) {
 
   ClickGraphic(editor, lang[34]);
   ASSERT_TRUE(WaitUntil([&] { return IsShown(console); }, Wait));
-  EXPECT_FALSE(IsShown(editor));
+  EXPECT_TRUE(WaitUntil([&] { return !IsShown(editor); }, Wait));
   HWND profiles = ControlAt(console, 100, 30);
   EXPECT_EQ(ComboItems(profiles), std::vector<std::string>{"pc1"});
   SelectComboItem(profiles, 0);
