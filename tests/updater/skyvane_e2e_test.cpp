@@ -1,0 +1,451 @@
+// The update client from the outside: the real program under Wine, driven through its windows,
+// against the test server on 127.0.0.1 that stands in for the update server through http_proxy
+// (the compiled-in address stays). Installers and the self-update program are stand-ins that
+// leave a marker of their command line.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "base/inifiles.h"
+#include "base/sysutils.h"
+#include "tests/download/test_server.h"
+#include "tools/driver/driver.h"
+
+using namespace mbdriver;
+
+namespace {
+
+const int kWait = 30000;
+
+std::string Host(const char* unixPath) { return testserver::HostPath(unixPath); }
+
+std::string Fixture(const std::string& name) { return Host(MB_SOURCE_DIR) + "\\tests\\updater\\data\\" + name; }
+
+std::string ReadAll(const std::string& file) {
+  std::string data;
+  LoadFileBytes(file, data);
+  return data;
+}
+
+void CopyTo(const std::string& from, const std::string& to) {
+  std::string data;
+  ASSERT_TRUE(LoadFileBytes(from, data)) << from;
+  SaveFileBytes(to, data);
+}
+
+void MakeDirs(const std::string& dir) {
+  std::string partial;
+  for (size_t i = 0; i < dir.size(); ++i) {
+    partial += dir[i];
+    if ((dir[i] == '\\' || i + 1 == dir.size()) && partial.size() > 3) CreateDirectoryA(partial.c_str(), nullptr);
+  }
+}
+
+bool ContainsText(const std::vector<std::string>& lines, const std::string& tag) {
+  return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(tag) != std::string::npos; });
+}
+
+// One client installation: the program in a folder whose name holds blanks, the programs it
+// updates below, and the files the server offers under a path of this test's own.
+class Client {
+public:
+  explicit Client(const std::string& tag) : tag_(tag) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    base_ = std::string(temp) + "sky e2e " + tag + "\\";
+    app_ = base_ + "Quill moor\\Skyvane\\";
+    MakeDirs(app_ + "data");
+    CopyTo(Host(MB_SKYVANE_EXE), app_ + "skyvane.exe");
+    for (const char* media : {"help.htm"})
+      CopyTo(Host(MB_SOURCE_DIR) + "\\updater\\data\\" + media, app_ + "data\\" + media);
+    SaveFileBytes(app_ + "ver.kvr", "[self]\r\nver=1.2.0\r\n");
+  }
+  ~Client() {
+    // Leave the test server's files and the client's folder for the next run to replace.
+  }
+  const std::string& App() const { return app_; }
+  std::string ProgramDir(const std::string& name) const { return base_ + "Apps\\" + name + "\\"; }
+  std::string Url(const std::string& file) const {
+    return "http://update.quillmoor.invalid/" + tag_ + "/" + file;
+  }
+
+  // A program of the maker installed on this machine; its executable is a stand-in.
+  void AddProgram(const std::string& exe, const std::string& name, const std::string& version) {
+    programs_.push_back({exe, name, version});
+    MakeDirs(ProgramDir(name));
+    CopyTo(Host(MB_STANDIN_EXE), ProgramDir(name) + exe);
+    std::string text = "[info]\r\ncount=" + std::to_string(programs_.size()) + "\r\n";
+    for (size_t i = 0; i < programs_.size(); ++i) {
+      std::string n = std::to_string(i + 1);
+      text += "path" + n + "=" + ProgramDir(programs_[i].name) + programs_[i].exe + "\r\nname" + n + "=" +
+              programs_[i].name + "\r\nver" + n + "=" + programs_[i].version + "\r\n";
+    }
+    SaveFileBytes(app_ + "progs.kvr", text);
+  }
+  // A file on the server below this test's path.
+  void Serve(const std::string& file, const std::string& bytes) const {
+    std::string dir = testserver::Root() + "\\" + tag_ + "\\";
+    MakeDirs(dir);
+    SaveFileBytes(dir + file, bytes);
+  }
+  void ServeIndex(const std::string& text) const {
+    std::string dir = testserver::Root() + "\\qm\\downloads\\kvr\\";
+    MakeDirs(dir);
+    SaveFileBytes(dir + "update.inf", text);
+  }
+  std::string Standin() const { return ReadAll(Host(MB_STANDIN_EXE)); }
+  std::string Version(int n) const {
+    return TIniFile(app_ + "progs.kvr").ReadString("info", "ver" + std::to_string(n), "?");
+  }
+
+private:
+  struct Program {
+    std::string exe, name, version;
+  };
+  std::string tag_, base_, app_;
+  std::vector<Program> programs_;
+};
+
+// The running client and its wizard window.
+class Wizard {
+public:
+  explicit Wizard(const Client& client, const std::string& args = "")
+      : process_(client.App() + "skyvane.exe", args, client.App()) {}
+  Process& Proc() { return process_; }
+  HWND Window(const std::string& caption = "Skyvane - 1.2.0") {
+    if (!window_) window_ = WaitForTopWindow(process_.Id(), "", caption, kWait);
+    return window_;
+  }
+  HWND Control(const std::string& text) { return FindChild(Window(), "", text); }
+  HWND ListView(int nth) {
+    int seen = 0;
+    for (HWND w : Children(Window())) {
+      std::string cls = ClassOf(w);
+      std::transform(cls.begin(), cls.end(), cls.begin(), ::tolower);
+      if (cls.find("listview") != std::string::npos && seen++ == nth) return w;
+    }
+    return nullptr;
+  }
+  bool Shown(const std::string& text) {
+    HWND w = Control(text);
+    return w && IsWindowVisible(w);
+  }
+  // A label (windowless) with this caption is shown.
+  bool LabelShown(const std::string& caption) { return FindGraphicOwner(Window(), caption) != nullptr; }
+  void Press(const std::string& text) {
+    HWND button = Control(text);
+    ASSERT_NE(button, nullptr) << text;
+    ASSERT_TRUE(WaitUntil([&] { return IsEnabledWindow(button) && IsShown(button); }, kWait)) << text;
+    Click(button);
+  }
+  // Answers the next message box with OK and returns its text.
+  std::string AcknowledgeBox() {
+    HWND box = WaitForMessageBox(process_.Id(), kWait);
+    if (!box) return "<no box>";
+    std::string text = ReadMessageBox(box).text;
+    AnswerMessageBox(box, IDOK);
+    return text;
+  }
+
+private:
+  Process process_;
+  HWND window_ = nullptr;
+};
+
+// With MB_SHOT_DIR set (the rendering script does), the window as it is on the screen goes
+// into <dir>\<name>.bmp; otherwise nothing happens.
+void Shot(HWND window, const std::string& name) {
+  std::string dir = testserver::Env("MB_SHOT_DIR");
+  if (dir.empty() || !window) return;
+  Sleep(300);  // let the page finish painting
+  RECT r;
+  GetClientRect(window, &r);
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  int w = r.right - r.left, h = r.bottom - r.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = h;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  int stride = (w * 3 + 3) & ~3;
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
+  file.bfSize = file.bfOffBits + stride * h;
+  std::string data(reinterpret_cast<const char*>(&file), sizeof(file));
+  data.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(info.bmiHeader));
+  data.append(static_cast<const char*>(bits), static_cast<size_t>(stride) * h);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  SaveFileBytes(Host(dir.c_str()) + "\\" + name + ".bmp", data);
+}
+
+std::string RowText(HWND list, int row, int sub) { return list ? ListViewItemText(list, row, sub) : "<none>"; }
+
+}  // namespace
+
+class SkyvaneE2E : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (!testserver::Available()) GTEST_SKIP() << "needs the test server";
+  }
+};
+
+TEST_F(SkyvaneE2E, NormalRunInstallsBothProgramsSilentlyAndRecordsTheirVersions) {
+  Client c("normal");
+  c.AddProgram("tool.exe", "Tool", "1.0");
+  c.AddProgram("other.exe", "Other", "3.1");
+  c.Serve("tool_setup.exe", c.Standin());
+  c.Serve("other_setup.exe", c.Standin());
+  c.ServeIndex("[self]\r\nnewver=1.2.0\r\n[tool.exe]\r\nnewver=2.0\r\nupdurl=" + c.Url("tool_setup.exe") +
+               "\r\nmodus=1\r\nsize=12 KB\r\n[other.exe]\r\nnewver=3.2\r\nupdurl=" + c.Url("other_setup.exe") +
+               "\r\nmodus=2\r\n");
+  Wizard w(c);
+  ASSERT_NE(w.Window(), nullptr);
+  // Found while the client answers: during the installation it is busy.
+  HWND installPage = w.Control("Installation der Updates...");
+  Shot(w.Window(), "skyvane-step0");
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 2; }, kWait));
+  EXPECT_EQ(RowText(w.ListView(0), 0, 0), "Tool");
+  Shot(w.Window(), "skyvane-step1");
+  w.Press("Weiter >>");
+  if (WaitUntil([&] { return w.Shown("Bitte warten, es wird nach Updates gesucht..."); }, kWait, 5))
+    Shot(w.Window(), "skyvane-step2");
+  ASSERT_TRUE(WaitUntil([&] { return w.Shown("Folgende Updates sind verfügbar"); }, kWait));
+  Shot(w.Window(), "skyvane-step3");
+  ASSERT_EQ(ListViewItemCount(w.ListView(1)), 2);
+  EXPECT_EQ(RowText(w.ListView(1), 1, 1), "3.1");
+  EXPECT_EQ(RowText(w.ListView(1), 1, 2), "3.2");
+  w.Press("Weiter >>");
+  if (WaitUntil([&] { return installPage && IsWindowVisible(installPage); }, kWait)) Shot(w.Window(), "skyvane-step5");
+  ASSERT_TRUE(WaitUntil([&] { return w.Control("Fertig.") != nullptr; }, 60000));
+  Shot(w.Window(), "skyvane-step6");
+  HWND summary = w.ListView(2);
+  ASSERT_EQ(ListViewItemCount(summary), 2);
+  EXPECT_EQ(RowText(summary, 0, 1), "Erfolgreich");
+  EXPECT_EQ(RowText(summary, 1, 1), "Erfolgreich");
+
+  std::string toolMarker = ReadAll(c.App() + "tool_setup.exe.marker");
+  std::string otherMarker = ReadAll(c.App() + "other_setup.exe.marker");
+  EXPECT_NE(toolMarker.find("\"" + c.App() + "tool_setup.exe\" /VERYSILENT"), std::string::npos) << toolMarker;
+  EXPECT_NE(otherMarker.find("\"" + c.App() + "other_setup.exe\" /SILENT"), std::string::npos) << otherMarker;
+  EXPECT_EQ(otherMarker.find("VERYSILENT"), std::string::npos);
+  EXPECT_EQ(c.Version(1), "2.0");
+  EXPECT_EQ(c.Version(2), "3.2");
+
+  auto requests = testserver::Requests("update.quillmoor.invalid");
+  EXPECT_TRUE(ContainsText(requests, "/qm/downloads/kvr/update.inf HTTP/1.0"));
+  EXPECT_TRUE(ContainsText(requests, "/normal/tool_setup.exe HTTP/1.0"));
+  EXPECT_TRUE(ContainsText(requests, "/normal/other_setup.exe HTTP/1.0"));
+  EXPECT_TRUE(ContainsText(requests, "Skyvane"));
+
+  w.Press("Fertig.");
+  DWORD code = 1;
+  EXPECT_TRUE(w.Proc().WaitExit(kWait, &code));
+  EXPECT_EQ(code, 0u);
+}
+
+TEST_F(SkyvaneE2E, ZipUpdatesUnpackAndBrokenOnesFailWithoutRecordingTheirVersion) {
+  Client c("zips");
+  // Broken archives first: the updates after a failure are still installed.
+  c.AddProgram("crc.exe", "Crc", "1.0");
+  c.AddProgram("tool.exe", "Tool", "1.0");
+  c.AddProgram("trav.exe", "Trav", "1.0");
+  c.AddProgram("lib.exe", "Lib", "1.0");
+  c.Serve("tool_update.zip", ReadAll(Fixture("update_infozip.zip")));
+  c.Serve("lib_update.zip", ReadAll(Fixture("update_deflate64.zip")));
+  c.Serve("crc_update.zip", ReadAll(Fixture("bad_crc.zip")));
+  c.Serve("trav_update.zip", ReadAll(Fixture("traversal.zip")));
+  std::string index = "[self]\r\nnewver=1.2.0\r\n";
+  for (const char* p : {"tool", "lib", "crc", "trav"})
+    index += std::string("[") + p + ".exe]\r\nnewver=2.0\r\nmodus=0\r\nupdurl=" + c.Url(std::string(p) + "_update.zip") +
+             "\r\n";
+  c.ServeIndex(index);
+  std::string crcOld = ReadAll(c.ProgramDir("Crc") + "crc.exe");
+
+  Wizard w(c);
+  ASSERT_NE(w.Window(), nullptr);
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 4; }, kWait));
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(1)) == 4; }, kWait));
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return w.Control("Fertig.") != nullptr; }, 60000));
+  HWND summary = w.ListView(2);
+  ASSERT_EQ(ListViewItemCount(summary), 4);
+  EXPECT_EQ(RowText(summary, 0, 1), "Fehler!");
+  EXPECT_EQ(RowText(summary, 1, 1), "Erfolgreich");
+  EXPECT_EQ(RowText(summary, 2, 1), "Fehler!");
+  EXPECT_EQ(RowText(summary, 3, 1), "Erfolgreich");
+
+  for (const char* p : {"Tool", "Lib"}) {
+    std::string dir = c.ProgramDir(p);
+    EXPECT_EQ(ReadAll(dir + "docs\\readme.txt").size(), 3300u) << p;
+    EXPECT_EQ(ReadAll(dir + "lib\\x.dll").size(), 5000u) << p;
+    EXPECT_EQ(ReadAll(dir + "tool.exe"), "new tool program\r\n") << p;
+  }
+  EXPECT_FALSE(FileExists(c.App() + "tool_update.zip"));
+  EXPECT_FALSE(FileExists(c.App() + "lib_update.zip"));
+  EXPECT_EQ(c.Version(1), "1.0");
+  EXPECT_EQ(c.Version(2), "2.0");
+  EXPECT_EQ(c.Version(3), "1.0");
+  EXPECT_EQ(c.Version(4), "2.0");
+  EXPECT_EQ(ReadAll(c.ProgramDir("Crc") + "crc.exe"), crcOld);
+  EXPECT_TRUE(FileExists(c.ProgramDir("Trav") + "good.txt"));
+  EXPECT_FALSE(FileExists(c.ProgramDir("Trav") + "..\\evil.txt"));
+  EXPECT_FALSE(FileExists(c.ProgramDir("Trav") + "..\\..\\evil2.txt"));
+  w.Press("Fertig.");
+  EXPECT_TRUE(w.Proc().WaitExit(kWait));
+}
+
+TEST_F(SkyvaneE2E, RunningProgramsAreNamedInAWarningAndTheWizardGoesOn) {
+  Client c("running");
+  c.AddProgram("tool.exe", "Tool", "1.0");
+  c.AddProgram("other.exe", "Other", "1.0");
+  Process tool(c.ProgramDir("Tool") + "tool.exe", "-sleep");
+  Wizard w(c);
+  ASSERT_NE(w.Window(), nullptr);
+  w.Press("Weiter >>");
+  EXPECT_EQ(w.AcknowledgeBox(), "Bitte beenden sie folgende Programme, bevor sie mit Skyvane fortfahren:\r\rTool");
+  EXPECT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 2; }, kWait));
+  tool.Kill();
+}
+
+TEST_F(SkyvaneE2E, SelfUpdateHandsOverToSelfExeAndNewverRecordsTheVersion) {
+  Client c("self");
+  c.AddProgram("tool.exe", "Tool", "1.0");
+  CopyTo(Host(MB_STANDIN_EXE), c.App() + "self.exe");
+  c.Serve("self.zip", "PK self update archive");
+  c.ServeIndex("[self]\r\nnewver=1.3.0\r\nupdurl=" + c.Url("self.zip") + "\r\n[tool.exe]\r\nnewver=2.0\r\n");
+  {
+    Wizard w(c);
+    ASSERT_NE(w.Window(), nullptr);
+    w.Press("Weiter >>");
+    ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 1; }, kWait));
+    w.Press("Weiter >>");
+    EXPECT_EQ(w.AcknowledgeBox().rfind("Es wurde eine neue Version von Skyvane gefunden.", 0), 0u);
+    EXPECT_TRUE(w.Proc().WaitExit(kWait));
+  }
+  EXPECT_EQ(ReadAll(c.App() + "self.zip"), "PK self update archive");
+  ASSERT_TRUE(WaitUntil([&] { return FileExists(c.App() + "self.exe.marker"); }, kWait));
+  EXPECT_EQ(TIniFile(c.App() + "ver.kvr").ReadString("self", "ver", ""), "1.2.0");
+
+  Wizard again(c, "-newver");
+  EXPECT_EQ(again.AcknowledgeBox(), "Die Aktualisierung von Skyvane wurde erfolgreich abgeschlossen.");
+  ASSERT_NE(again.Window("Skyvane - 1.3.0"), nullptr);
+  EXPECT_EQ(TIniFile(c.App() + "ver.kvr").ReadString("self", "ver", ""), "1.3.0");
+  again.Press("Beenden");
+  HWND box = WaitForMessageBox(again.Proc().Id(), kWait);
+  ASSERT_NE(box, nullptr);
+  EXPECT_NE(ReadMessageBox(box).text.find("Möchten sie fortfahren?"), std::string::npos);
+  AnswerMessageBox(box, IDYES);
+  EXPECT_TRUE(again.Proc().WaitExit(kWait));
+}
+
+TEST_F(SkyvaneE2E, NoUpdatesAndNoProgramsEndTheClientWithTheirMessages) {
+  Client c("none");
+  c.AddProgram("tool.exe", "Tool", "2.0");
+  c.ServeIndex("[self]\r\nnewver=1.2.0\r\n[tool.exe]\r\nnewver=2.0\r\n");
+  {
+    Wizard w(c);
+    ASSERT_NE(w.Window(), nullptr);
+    w.Press("Weiter >>");
+    ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 1; }, kWait));
+    w.Press("Weiter >>");
+    EXPECT_EQ(w.AcknowledgeBox(), "Es wurden keine Updates gefunden. Skyvane wird nun beendet.");
+    DWORD code = 1;
+    EXPECT_TRUE(w.Proc().WaitExit(kWait, &code));
+    EXPECT_EQ(code, 0u);
+  }
+  DeleteFileA((c.App() + "progs.kvr").c_str());
+  Wizard w(c);
+  ASSERT_NE(w.Window(), nullptr);
+  w.Press("Weiter >>");
+  std::string text = w.AcknowledgeBox();
+  EXPECT_EQ(text.rfind("Skyvane konnte keine Programme von Quillmoor", 0), 0u) << text;
+  EXPECT_NE(text.find("welche  Skyvane"), std::string::npos);
+  EXPECT_TRUE(w.Proc().WaitExit(kWait));
+}
+
+TEST_F(SkyvaneE2E, AMissingUpdateStopsTheDownloadsAndOnlyTheCompleteOneIsInstalled) {
+  Client c("missing");
+  c.AddProgram("tool.exe", "Tool", "1.0");
+  c.AddProgram("other.exe", "Other", "3.1");
+  c.Serve("tool_setup.exe", c.Standin());
+  c.ServeIndex("[tool.exe]\r\nnewver=2.0\r\nmodus=1\r\nupdurl=" + c.Url("tool_setup.exe") +
+               "\r\n[other.exe]\r\nnewver=3.2\r\nmodus=2\r\nupdurl=" + c.Url("not_there.exe") + "\r\n");
+  Wizard w(c);
+  ASSERT_NE(w.Window(), nullptr);
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 2; }, kWait));
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(1)) == 2; }, kWait));
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return w.LabelShown("Vorgang wird abgebrochen..."); }, kWait));
+  EXPECT_FALSE(FileExists(c.App() + "not_there.exe"));
+  EXPECT_TRUE(FileExists(c.App() + "tool_setup.exe"));
+  HWND dialog = FindTopWindow(w.Proc().Id(), "", "Bitte warten...");
+  EXPECT_EQ(dialog, nullptr);
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return w.Control("Fertig.") != nullptr; }, 60000));
+  HWND summary = w.ListView(2);
+  EXPECT_EQ(RowText(summary, 0, 1), "Erfolgreich");
+  EXPECT_EQ(RowText(summary, 1, 1), "Fehler!");
+  EXPECT_EQ(c.Version(1), "2.0");
+  EXPECT_EQ(c.Version(2), "3.1");
+  w.Press("Fertig.");
+  EXPECT_TRUE(w.Proc().WaitExit(kWait));
+}
+
+TEST_F(SkyvaneE2E, CancelDuringTheSecondDownloadDeletesItsFileAndStartsOver) {
+  Client c("cancel");
+  c.AddProgram("tool.exe", "Tool", "1.0");
+  c.AddProgram("other.exe", "Other", "3.1");
+  c.Serve("tool_setup.exe", c.Standin());
+  // A slow body whose address still ends in a plain file name.
+  std::string slow = "http://update.quillmoor.invalid/body/2000000?chunk=1024&delay=20&name=/slow_setup.exe";
+  c.ServeIndex("[tool.exe]\r\nnewver=2.0\r\nmodus=1\r\nupdurl=" + c.Url("tool_setup.exe") +
+               "\r\n[other.exe]\r\nnewver=3.2\r\nmodus=2\r\nupdurl=" + slow + "\r\n");
+  Wizard w(c);
+  ASSERT_NE(w.Window(), nullptr);
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 2; }, kWait));
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(1)) == 2; }, kWait));
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return w.LabelShown("2 von 2") && FileExists(c.App() + "slow_setup.exe"); },
+                        kWait));
+  Shot(w.Window(), "skyvane-step4");
+  w.Press("Abbrechen");
+  HWND dialog = WaitForTopWindow(w.Proc().Id(), "", "Bitte warten...", kWait);
+  ASSERT_NE(dialog, nullptr);
+  HWND ok = FindChild(dialog, "", "OK");
+  ASSERT_NE(ok, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return FindGraphicOwner(dialog, "Vorgang erfolgreich abgebrochen.") && IsEnabledWindow(ok); },
+                        kWait));
+  EXPECT_FALSE(FileExists(c.App() + "slow_setup.exe"));
+  EXPECT_TRUE(FileExists(c.App() + "tool_setup.exe"));
+  EXPECT_FALSE(FileExists(c.App() + "tool_setup.exe.marker"));
+  Click(ok);
+  ASSERT_TRUE(WaitUntil([&] { return w.LabelShown("Willkommen bei Skyvane"); }, kWait));
+  EXPECT_FALSE(IsShown(dialog));
+  EXPECT_EQ(ListViewItemCount(w.ListView(0)), 0);
+  w.Press("Weiter >>");
+  EXPECT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 2; }, kWait));
+  EXPECT_EQ(c.Version(2), "3.1");
+}

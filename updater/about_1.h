@@ -1,0 +1,18 @@
+// The about box: name, version and the maker's web addresses.
+#pragma once
+#include "winui/winui.h"
+
+class Tabout1 : public TForm {
+public:
+  explicit Tabout1(TComponent* AOwner);
+  const char* ClassName() const override { return "Tabout1"; }
+  TLabel *Label1, *Label2, *Label3, *Label4;
+  TImage* Image1;
+  TButton* Button1;
+  void FormShow(TObject* Sender);
+  void Button1Click(TObject* Sender);
+  void Label3Click(TObject* Sender);
+  void Label4Click(TObject* Sender);
+};
+
+extern Tabout1* about1;
