@@ -114,16 +114,6 @@ void StripParentPrefixes(std::string& path) {
   while (path.compare(0, 3, "..\\") == 0) path.erase(0, 3);
 }
 
-std::string ExtractFilePath(const std::string& path) {
-  const size_t last = path.find_last_of("\\:");
-  return last == std::string::npos ? std::string() : path.substr(0, last + 1);
-}
-
-std::string ExtractFileName(const std::string& path) {
-  const size_t last = path.find_last_of("\\:");
-  return last == std::string::npos ? path : path.substr(last + 1);
-}
-
 namespace {
 
 // The entry of name in folder, compared without regard to ASCII case when the exact

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 #include "base/os.h"
+#include "base/sysutils.h"  // ExtractFilePath, ExtractFileName
 
 // Base of the library's components: only the read-only version text.
 class TArBaseComponent {
@@ -47,9 +48,6 @@ void SplitPath(const std::string& path, std::string& root, std::string& dirs, st
 void SplitDirectories(const std::string& dirs, std::vector<std::string>& list);
 void StripDriveOrShare(std::string& path);
 void StripParentPrefixes(std::string& path);
-// The directory part up to and including its last "\" (empty without one), and the rest.
-std::string ExtractFilePath(const std::string& path);
-std::string ExtractFileName(const std::string& path);
 std::string GetShortPath(const std::string& path);
 int64_t GetFileSize64(const std::string& fileName);
 // Named apart from the system's macros of the same names.
