@@ -1,27 +1,9 @@
-// Helpers that build Skyvane's windows from their stored layouts: each control is made with
-// its owner, parent, name and bounds in one call, then given its texts.
+// Helpers of Skyvane's windows beyond the shared layout helpers: plain buttons, word-wrapped
+// texts, wizard pages and list columns.
 #pragma once
 #include <windows.h>
 
-#include <initializer_list>
-
-#include "winui/winui.h"
-
-template <class T>
-T* Place(TComponent* owner, TWinControl* parent, const char* name, int x, int y, int w, int h) {
-  T* control = new T(owner);
-  control->SetParent(parent);
-  control->SetName(name);
-  control->SetBounds(x, y, w, h);
-  return control;
-}
-
-inline TLabel* PlaceLabel(TComponent* owner, TWinControl* parent, const char* name, int x, int y,
-                          const char* caption) {
-  TLabel* label = Place<TLabel>(owner, parent, name, x, y, 0, 0);
-  label->SetCaption(caption);
-  return label;
-}
+#include "winui/layout.h"
 
 // A word-wrapped label of fixed width.
 inline TLabel* PlaceText(TComponent* owner, TWinControl* parent, const char* name, int x, int y, int w, int h,
@@ -52,9 +34,4 @@ inline TListColumn* AddColumn(TListView* view, const char* caption, int width) {
   column->SetCaption(caption);
   column->SetWidth(width);
   return column;
-}
-
-// Buttons whose handler exceptions end silently, as on every styled window.
-inline void Quiet(std::initializer_list<TControl*> controls) {
-  for (TControl* c : controls) c->SetSilentExceptions(true);
 }
