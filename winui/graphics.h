@@ -197,8 +197,7 @@ public:
   virtual void Draw(TCanvas* canvas, const RECT& r) = 0;
   virtual void LoadFromFile(const std::string& fileName) = 0;
   bool Transparent() const { return transparent_; }
-  // Unchanged, nothing is announced: viewers set this while painting, and a change notice
-  // would invalidate them again and again.
+  // Only a real change is announced: every notice makes the pictures showing it repaint.
   virtual void SetTransparent(bool on) {
     if (on == transparent_) return;
     transparent_ = on;
