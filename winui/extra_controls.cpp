@@ -178,6 +178,9 @@ TImage::TImage(TComponent* AOwner) : TGraphicControl(AOwner) {
 }
 
 void TImage::PictureChanged() {
+  // Settled here, not while painting: a change notice from inside Paint would invalidate the
+  // parent during its own paint, over and over, and its windowed children would never paint.
+  if (auto* b = dynamic_cast<TBitmap*>(picture_.Graphic())) b->SetTransparent(transparentPicture_);
   if (autoSize_ && picture_.Graphic() && !picture_.Graphic()->Empty())
     SetBounds(Left(), Top(), picture_.Width(), picture_.Height());
   SetOpaque(picture_.Graphic() && !transparentPicture_ && !picture_.Graphic()->Empty() &&
@@ -216,7 +219,6 @@ void TImage::Paint() {
   } else if (center_) {
     OffsetRect(&dest, (client.right - g->Width()) / 2, (client.bottom - g->Height()) / 2);
   }
-  if (auto* b = dynamic_cast<TBitmap*>(g)) b->SetTransparent(transparentPicture_);
   Canvas()->StretchDraw(dest, g);
 }
 

@@ -4,9 +4,11 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "flat/flat_memo.h"
 #include "flat/flat_utils.h"
+#include "winui/extra_controls.h"
 #include "tests/flat/screen.h"
 
 namespace {
@@ -265,6 +267,66 @@ TEST_F(FlatMemoTest, ScrollBarCornerTakesTheStateColourAtTheSystemScrollBarSize)
   ::SetFocus(both->Handle());
   Pump();
   EXPECT_EQ(Snapshot(both->Handle(), true).Count(corner, Rgb(clWindow)), cx * cy);
+}
+
+}  // namespace
+
+namespace {
+
+// Dispatches what is waiting for a while, however much keeps coming: a window that invalidates
+// itself while painting must fail the checks, not hang them.
+void DispatchFor(int ms) {
+  const DWORD start = GetTickCount();
+  MSG msg;
+  while (static_cast<int>(GetTickCount() - start) < ms) {
+    if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    } else {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+  }
+}
+
+TEST_F(FlatMemoTest, ReadOnlyMemoNextToAPictureShowsItsTextOnItsStateColour) {
+  const char* text = "Wer lesen kann, ist klar im Vorteil.\r\nZweite Zeile WWWW MMMM\r\nDritte Zeile";
+  TFlatMemo* plain = NewMemo(10, 10);
+  TFlatMemo* scrolled = NewMemo(210, 10, ssVertical);
+  for (TFlatMemo* memo : {plain, scrolled}) {
+    memo->SetReadOnly(true);
+    memo->SetColorFocused(clCream);
+    memo->SetColorFlat(clBtnFace);
+    memo->SetText(text);
+  }
+  // A picture on the same form, as on the about box; painting it must not keep the form busy.
+  auto* image = new TImage(form);
+  image->SetParent(form);
+  image->SetBounds(10, 250, 64, 32);
+  std::vector<uint32_t> stripes(64 * 32);
+  for (size_t i = 0; i < stripes.size(); ++i) stripes[i] = (i / 4) % 2 ? 0x2040A0 : 0xF0C040;
+  image->Picture()->Bitmap()->LoadFromBits(64, 32, stripes.data());
+  RedrawWindow(form->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+  DispatchFor(400);
+  for (TFlatMemo* memo : {plain, scrolled}) {
+    SCOPED_TRACE(memo == plain ? "plain" : "scrolled");
+    const COLORREF idle = ColorToRGB(memo->Color()) & 0xFFFFFF;
+    ASSERT_EQ(idle, Rgb(clBtnFace));
+    Snapshot shot(memo->Handle());
+    const RECT all{0, 0, shot.Width(), shot.Height()};
+    const int total = shot.Width() * shot.Height();
+    EXPECT_EQ(shot.At(shot.Width() - 3, shot.Height() - 3), idle);
+    EXPECT_GT(shot.Count(all, idle), total / 2);
+    EXPECT_GT(total - shot.Count(all, idle), 50);  // the glyphs
+    // Focused, the memo shows its text on the focus colour.
+    ::SetFocus(memo->Handle());
+    DispatchFor(300);
+    const COLORREF hot = ColorToRGB(memo->Color()) & 0xFFFFFF;
+    ASSERT_EQ(hot, Rgb(clCream));
+    Snapshot lit(memo->Handle());
+    EXPECT_EQ(lit.At(lit.Width() - 3, lit.Height() - 3), hot);
+    EXPECT_GT(lit.Count(all, hot), total / 2);
+    EXPECT_GT(total - lit.Count(all, hot), 50);
+  }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // status panels, windowless speed buttons, combo boxes, list views, memos, edits and timers.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "base/exception.h"
 #include "tests/winui/ui_test_util.h"
 
@@ -286,6 +288,94 @@ TEST(Memo, LinesAddAtTheEndAndIndexesAreChecked) {
   EXPECT_EQ(memo->Text(), "a\r\nb\r\nc\r\n");
   memo->Lines()->Clear();
   EXPECT_EQ(memo->Lines()->Count(), 0);
+}
+
+// Dispatches what is waiting for a while, however much keeps coming (a window that invalidates
+// itself while painting must not hang the test).
+void DispatchFor(int ms) {
+  const DWORD start = GetTickCount();
+  MSG msg;
+  while (static_cast<int>(GetTickCount() - start) < ms) {
+    if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    } else {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+  }
+}
+
+// The client area of a window as it is on the screen now (no paint is forced first).
+struct ClientPixels {
+  explicit ClientPixels(HWND window) {
+    GetClientRect(window, &rect);
+    HDC dc = GetDC(window);
+    memory = CreateCompatibleDC(dc);
+    bitmap = CreateCompatibleBitmap(dc, rect.right, rect.bottom);
+    old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, rect.right, rect.bottom, dc, 0, 0, SRCCOPY);
+    ReleaseDC(window, dc);
+  }
+  ~ClientPixels() {
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+  }
+  COLORREF At(int x, int y) const { return GetPixel(memory, x, y); }
+  int CountOf(COLORREF c) const {
+    int n = 0;
+    for (int y = 0; y < rect.bottom; ++y)
+      for (int x = 0; x < rect.right; ++x) n += At(x, y) == c;
+    return n;
+  }
+  RECT rect{};
+  HDC memory = nullptr;
+  HBITMAP bitmap = nullptr;
+  HGDIOBJ old = nullptr;
+};
+
+TEST(Memo, ReadOnlyMultiLineMemosPaintTheirColourAndTextNextToAPicture) {
+  FormsGuard guard;
+  auto* form = new TForm(Application);
+  form->SetCaption("Memo paint");
+  form->SetBounds(0, 0, 520, 220);
+  // A picture on the same form, as on the about box: painting it must not keep the form busy.
+  auto* image = new TImage(form);
+  image->SetParent(form);
+  image->SetBounds(8, 140, 64, 32);
+  std::vector<uint32_t> stripes(64 * 32);
+  for (size_t i = 0; i < stripes.size(); ++i) stripes[i] = (i / 4) % 2 ? 0x2040A0 : 0xF0C040;
+  image->Picture()->Bitmap()->LoadFromBits(64, 32, stripes.data());
+  const char* text = "Wer lesen kann, ist klar im Vorteil.\r\nZweite Zeile WWWW MMMM\r\nDritte Zeile";
+  TMemo* memos[3];
+  for (int i = 0; i < 3; ++i) {
+    memos[i] = new TMemo(form);
+    memos[i]->SetParent(form);
+    memos[i]->SetBounds(8 + 165 * i, 8, 160, 120);
+    memos[i]->SetReadOnly(true);
+    memos[i]->SetText(text);
+  }
+  memos[1]->SetScrollBars(ssVertical);
+  memos[2]->SetColor(clCream);
+  memos[2]->SetScrollBars(ssBoth);
+  form->Show();
+  DispatchFor(500);
+  for (TMemo* memo : memos) {
+    SCOPED_TRACE(memo->Color());
+    const COLORREF background = ColorToRGB(memo->Color());
+    ClientPixels shot(memo->Handle());
+    ASSERT_GT(shot.rect.right, 40);
+    ASSERT_GT(shot.rect.bottom, 40);
+    // Below the last line there is only background.
+    EXPECT_EQ(shot.At(shot.rect.right - 4, shot.rect.bottom - 4), background);
+    EXPECT_EQ(shot.At(shot.rect.right / 2, shot.rect.bottom - 4), background);
+    const int total = shot.rect.right * shot.rect.bottom;
+    const int plain = shot.CountOf(background);
+    EXPECT_GT(plain, total / 2);
+    EXPECT_GT(total - plain, 50);  // the glyphs of three lines
+  }
+  ClientPixels picture(form->Handle());
+  EXPECT_EQ(picture.At(8 + 1, 140 + 1), RGB(0xF0, 0xC0, 0x40));
 }
 
 TEST(ListView, ItemsKeepCaptionSubItemsImageAndData) {
