@@ -45,7 +45,7 @@ std::string TStringList::Text() const {
   return r;
 }
 
-void TStringList::SetText(const std::string& text) {
+std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
   size_t start = 0;
   const size_t n = text.size();
@@ -61,8 +61,10 @@ void TStringList::SetText(const std::string& text) {
     }
     start = end;
   }
-  items_.swap(lines);
+  return lines;
 }
+
+void TStringList::SetText(const std::string& text) { items_ = SplitLines(text); }
 
 void TStringList::LoadFromFile(const std::string& fileName) {
   std::string data;

@@ -5,6 +5,9 @@
 #include <vector>
 #include "base/errors.h"
 
+// The lines of text, split at CR LF, LF or a lone CR; a final line break adds no empty line.
+std::vector<std::string> SplitLines(const std::string& text);
+
 class TStringList {
 public:
   TStringList() = default;

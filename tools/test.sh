@@ -36,7 +36,9 @@ passed=0; failed=0
 run_ctest() {  # name
   local name=$1
   echo "=== ctest: $name"
-  ( cd "$B/$name" && ctest --output-on-failure -j "$jobs" ${MB_CTEST_ARGS:-} ) >"$B/$name.ctest.log" 2>&1
+  local extra=()
+  eval "extra=(${MB_CTEST_ARGS:-})"  # shell words, so a quoted -R pattern stays one argument
+  ( cd "$B/$name" && ctest --output-on-failure -j "$jobs" "${extra[@]}" ) >"$B/$name.ctest.log" 2>&1
   grep -E -v '^ *(Start +[0-9]+:|[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed)' "$B/$name.ctest.log" | tail -n 60
   local line f total
   line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$B/$name.ctest.log" | tail -n1)

@@ -10,6 +10,7 @@
 #include <map>
 
 #include "base/exception.h"
+#include "base/strings.h"
 #include "winui/form.h"
 
 namespace {
@@ -1034,20 +1035,7 @@ std::string TControlStrings::Text() {
 }
 
 void TControlStrings::SetText(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string cur;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(cur);
-      cur.clear();
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      cur += c;
-    }
-  }
-  if (!cur.empty()) lines.push_back(cur);
-  Assign(lines);
+  Assign(SplitLines(text));
 }
 
 void TControlStrings::Assign(const std::vector<std::string>& lines) {

@@ -5,28 +5,12 @@
 #include <algorithm>
 
 #include "base/exception.h"
+#include "base/strings.h"
 #include "winui/form.h"
 
 namespace {
 
 std::string IndexError(int index) { return "List index out of bounds (" + std::to_string(index) + ")"; }
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string cur;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(cur);
-      cur.clear();
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      cur += c;
-    }
-  }
-  if (!cur.empty()) lines.push_back(cur);
-  return lines;
-}
 
 std::string JoinLines(const std::vector<std::string>& lines) {
   std::string s;
