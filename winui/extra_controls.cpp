@@ -178,6 +178,9 @@ TImage::TImage(TComponent* AOwner) : TGraphicControl(AOwner) {
 }
 
 void TImage::PictureChanged() {
+  // Set here, never while painting: the change notice would invalidate the image again and
+  // every paint would ask for the next one, so the message queue never runs dry.
+  if (auto* b = dynamic_cast<TBitmap*>(picture_.Graphic())) b->SetTransparent(transparentPicture_);
   if (autoSize_ && picture_.Graphic() && !picture_.Graphic()->Empty())
     SetBounds(Left(), Top(), picture_.Width(), picture_.Height());
   SetOpaque(picture_.Graphic() && !transparentPicture_ && !picture_.Graphic()->Empty() &&
@@ -216,7 +219,6 @@ void TImage::Paint() {
   } else if (center_) {
     OffsetRect(&dest, (client.right - g->Width()) / 2, (client.bottom - g->Height()) / 2);
   }
-  if (auto* b = dynamic_cast<TBitmap*>(g)) b->SetTransparent(transparentPicture_);
   Canvas()->StretchDraw(dest, g);
 }
 

@@ -197,7 +197,12 @@ public:
   virtual void Draw(TCanvas* canvas, const RECT& r) = 0;
   virtual void LoadFromFile(const std::string& fileName) = 0;
   bool Transparent() const { return transparent_; }
-  virtual void SetTransparent(bool on) { transparent_ = on; Changed(); }
+  // Only a real change is announced: owners repaint on it.
+  virtual void SetTransparent(bool on) {
+    if (on == transparent_) return;
+    transparent_ = on;
+    Changed();
+  }
 protected:
   bool transparent_ = false;
 };
