@@ -60,7 +60,7 @@ public:
     app_ = base_ + "Quill moor\\Skyvane\\";
     MakeDirs(app_ + "data");
     CopyTo(Host(MB_SKYVANE_EXE), app_ + "skyvane.exe");
-    for (const char* media : {"help.htm"})
+    for (const char* media : {"help.htm", "logo.bmp"})
       CopyTo(Host(MB_SOURCE_DIR) + "\\updater\\data\\" + media, app_ + "data\\" + media);
     SaveFileBytes(app_ + "ver.kvr", "[self]\r\nver=1.2.0\r\n");
   }
@@ -98,6 +98,28 @@ public:
     SaveFileBytes(dir + "update.inf", text);
   }
   std::string Standin() const { return ReadAll(Host(MB_STANDIN_EXE)); }
+  // A logo of the given size beside the program, as an uncompressed 24-bit picture.
+  void PlaceLogo(int width, int height) const {
+    const int stride = (width * 3 + 3) & ~3;
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof(info);
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(info);
+    file.bfSize = file.bfOffBits + stride * height;
+    std::string data(reinterpret_cast<const char*>(&file), sizeof(file));
+    data.append(reinterpret_cast<const char*>(&info), sizeof(info));
+    for (int y = 0; y < height; ++y) {
+      std::string row(stride, '\0');
+      for (int x = 0; x < width; ++x) row[x * 3] = static_cast<char>(x * 255 / width), row[x * 3 + 2] = '\x80';
+      data += row;
+    }
+    SaveFileBytes(app_ + "data\\logo.bmp", data);
+  }
   std::string Version(int n) const {
     return TIniFile(app_ + "progs.kvr").ReadString("info", "ver" + std::to_string(n), "?");
   }
@@ -258,6 +280,36 @@ TEST_F(SkyvaneE2E, NormalRunInstallsBothProgramsSilentlyAndRecordsTheirVersions)
   DWORD code = 1;
   EXPECT_TRUE(w.Proc().WaitExit(kWait, &code));
   EXPECT_EQ(code, 0u);
+}
+
+TEST_F(SkyvaneE2E, ALogoBesideTheProgramDoesNotStallTheUpdateDownloads) {
+  Client c("logo");
+  c.PlaceLogo(40, 30);
+  c.AddProgram("tool.exe", "Tool", "1.0");
+  c.AddProgram("other.exe", "Other", "1.0");
+  // Many chunks each, so the transfer lives through many progress reports.
+  std::string big = c.Standin();
+  big.append(40000, 'x');
+  c.Serve("tool_setup.exe", big);
+  c.Serve("other_setup.exe", big);
+  c.ServeIndex("[self]\r\nnewver=1.2.0\r\n[tool.exe]\r\nnewver=2.0\r\nmodus=1\r\nupdurl=" + c.Url("tool_setup.exe") +
+               "\r\n[other.exe]\r\nnewver=2.0\r\nmodus=1\r\nupdurl=" + c.Url("other_setup.exe") + "\r\n");
+  Wizard w(c);
+  ASSERT_NE(w.Window(), nullptr);
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 2; }, kWait));
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(1)) == 2; }, kWait));
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return w.Control("Fertig.") != nullptr; }, 60000)) << "the downloads stalled";
+  HWND summary = w.ListView(2);
+  ASSERT_EQ(ListViewItemCount(summary), 2);
+  EXPECT_EQ(RowText(summary, 0, 1), "Erfolgreich");
+  EXPECT_EQ(RowText(summary, 1, 1), "Erfolgreich");
+  EXPECT_EQ(c.Version(1), "2.0");
+  EXPECT_EQ(c.Version(2), "2.0");
+  w.Press("Fertig.");
+  EXPECT_TRUE(w.Proc().WaitExit(kWait));
 }
 
 TEST_F(SkyvaneE2E, ZipUpdatesUnpackAndBrokenOnesFailWithoutRecordingTheirVersion) {

@@ -225,6 +225,28 @@ TEST(Painting, ImageLabelsAndGlyphsShowOnTheWindow) {
   EXPECT_TRUE(NearColor(PixelAt(h, 105, 35), RGB(0, 0, 200), 12));
 }
 
+TEST(Painting, PaintingABitmapImageLeavesNothingToRepaint) {
+  FormsGuard guard;
+  TPictureForm* form = nullptr;
+  Application->CreateForm(form);
+  form->Label1->Hide();
+  form->Label2->Hide();
+  std::vector<uint32_t> px(16 * 8, 0x000000C8u);  // blue
+  form->Image1->Picture()->Bitmap()->LoadFromBits(16, 8, px.data());
+  form->Show();
+  HWND h = form->Handle();
+  ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(h); }));
+  for (bool transparent : {false, true}) {
+    form->Image1->SetTransparent(transparent);
+    UpdateWindow(h);
+    // A paint that invalidated its own image again would keep a message loop busy for ever.
+    EXPECT_FALSE(GetUpdateRect(h, nullptr, FALSE)) << "transparent " << transparent;
+  }
+  form->Image1->SetTransparent(false);
+  UpdateWindow(h);
+  EXPECT_TRUE(NearColor(PixelAt(h, 60, 30), RGB(0, 0, 200), 12));
+}
+
 TEST(Painting, ControlCanvasDrawsOnAWindowlessControlsPlaceOutsidePaint) {
   FormsGuard guard;
   TPictureForm* form = nullptr;
