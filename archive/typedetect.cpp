@@ -1,10 +1,10 @@
 #include "archive/typedetect.h"
 #include <algorithm>
 #include <cstring>
-#include "archive/arerrors.h"
-#include "archive/arutils.h"
-#include "archive/zipfind.h"
-#include "archive/zipinflate.h"
+#include "archive/core/arerrors.h"
+#include "archive/core/arutils.h"
+#include "archive/zip/zipfind.h"
+#include "archive/zip/zipinflate.h"
 #include "base/filestream.h"
 
 namespace {

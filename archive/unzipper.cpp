@@ -1,5 +1,5 @@
 #include "archive/unzipper.h"
-#include "archive/zipextract.h"
+#include "archive/zip/zipextract.h"
 #include "base/filestream.h"
 #include "base/os.h"
 

@@ -8,9 +8,9 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include "archive/ararchive.h"
+#include "archive/core/ararchive.h"
 #include "archive/typedetect.h"
-#include "archive/ziparchive.h"
+#include "archive/zip/ziparchive.h"
 
 // A progress meter a program can link to the component.
 class TArMeterLink : public TArBaseComponent {

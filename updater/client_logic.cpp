@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "archive/ararchive.h"
+#include "archive/core/ararchive.h"
 #include "archive/unzipper.h"
 #include "base/inifiles.h"
 #include "base/sysutils.h"

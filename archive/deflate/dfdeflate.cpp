@@ -6,7 +6,7 @@
 #include "archive/deflate/dfbits.h"
 #include "archive/deflate/dfencoder.h"
 #include "archive/deflate/dfhuff.h"
-#include "archive/zipcrypt.h"
+#include "archive/deflate/zipcrypt.h"
 
 namespace {
 constexpr const char* kUnit = "ArDfEnc";

@@ -11,7 +11,7 @@
 #include <optional>
 #include "archive/deflate/dfbits.h"
 #include "archive/deflate/dfhuff.h"
-#include "archive/zipcrypt.h"
+#include "archive/deflate/zipcrypt.h"
 
 namespace {
 constexpr const char* kUnit = "ArDfDec";
