@@ -14,8 +14,10 @@ void TArBaseBrowser::Loaded() { NotifyChange(); }
 
 void TArBaseBrowser::Notification(TArBaseComponent* component, bool removing) {
   if (!removing) return;
-  if (component == ItemProgressMeter) ItemProgressMeter = nullptr;
-  else if (component == ArchiveProgressMeter) ArchiveProgressMeter = nullptr;
+  if (component == ItemProgressMeter)
+    ItemProgressMeter = nullptr;
+  else if (component == ArchiveProgressMeter)
+    ArchiveProgressMeter = nullptr;
 }
 
 void TArBaseBrowser::SetBaseDirectory(const std::string& value) {

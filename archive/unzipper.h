@@ -26,9 +26,9 @@ using TArBrowserItemProgressEvent =
     std::function<void(TArBaseBrowser* sender, TArArchiveItem* item, uint8_t progress, bool& abort)>;
 using TArBrowserItemConfirmEvent =
     std::function<void(TArBaseBrowser* sender, TArArchiveItem* item, TArProcessType processType, bool& confirm)>;
-using TArBrowserItemFailureEvent = std::function<void(TArBaseBrowser* sender, TArArchiveItem* item,
-                                                      TArProcessType processType, TArErrorClass errorClass,
-                                                      int32_t errorCode)>;
+using TArBrowserItemFailureEvent =
+    std::function<void(TArBaseBrowser* sender, TArArchiveItem* item, TArProcessType processType,
+                       TArErrorClass errorClass, int32_t errorCode)>;
 using TArBrowserNeedPasswordEvent = std::function<void(TArBaseBrowser* sender, std::string& newPassword)>;
 
 class TArBaseBrowser : public TArBaseComponent {

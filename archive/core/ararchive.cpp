@@ -214,8 +214,8 @@ void TArArchive::SetLogging(bool value) {
 
 void TArArchive::WriteLogEntry(const std::string& name, int kind) {
   if (!logStream_) return;
-  static const int32_t kWords[8] = {arcLogAdded, arcLogDeleted, arcLogExtracted, arcLogFreshened,
-                                    arcLogMoved, arcLogReplaced, arcLogLogging, arcLogUnhandled};
+  static const int32_t kWords[8] = {arcLogAdded, arcLogDeleted,  arcLogExtracted, arcLogFreshened,
+                                    arcLogMoved, arcLogReplaced, arcLogLogging,   arcLogUnhandled};
   std::string line = name + ArMessage(kWords[kind >= 0 && kind < 8 ? kind : 7]) + os::LocalDateTimeText();
   // Cut before the line break, so a long name never runs two lines together.
   if (line.size() > 253) line.resize(253);
@@ -233,8 +233,7 @@ void TArArchive::Load() {
     Status = asIdle;
     try {
       NotifyLoaded();
-    } catch (...) {
-    }
+    } catch (...) {}
     LeaveBusy();
     throw;
   }

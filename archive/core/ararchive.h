@@ -18,7 +18,13 @@
 class TArArchive;
 
 enum TArProcessType : uint8_t {
-  ptAdd = 0, ptDelete = 1, ptExtract = 2, ptFreshen = 3, ptMove = 4, ptReplace = 5, ptFoundUnhandled = 6,
+  ptAdd = 0,
+  ptDelete = 1,
+  ptExtract = 2,
+  ptFreshen = 3,
+  ptMove = 4,
+  ptReplace = 5,
+  ptFoundUnhandled = 6,
 };
 
 enum TArStatus : uint8_t { asInvalid = 0, asIdle = 1, asBusy = 2 };
@@ -27,13 +33,16 @@ enum TArStatus : uint8_t { asInvalid = 0, asIdle = 1, asBusy = 2 };
 enum : uint8_t { eoCreateDirs = 0x01, eoRestorePath = 0x02 };
 // AddOptions bits.
 enum : uint8_t {
-  aoStripDriveOrShare = 0x01, aoStripPath = 0x02, aoRemoveParentPrefixes = 0x04,
-  aoSearchSubdirectories = 0x08, aoFreshenExisting = 0x10, aoReplaceExisting = 0x20,
+  aoStripDriveOrShare = 0x01,
+  aoStripPath = 0x02,
+  aoRemoveParentPrefixes = 0x04,
+  aoSearchSubdirectories = 0x08,
+  aoFreshenExisting = 0x10,
+  aoReplaceExisting = 0x20,
 };
 
-using TArArchiveItemFailureEvent =
-    std::function<void(TArArchive* sender, TArArchiveItem* item, TArProcessType processType,
-                       TArErrorClass errorClass, int32_t errorCode)>;
+using TArArchiveItemFailureEvent = std::function<void(
+    TArArchive* sender, TArArchiveItem* item, TArProcessType processType, TArErrorClass errorClass, int32_t errorCode)>;
 using TArArchiveProgressEvent = std::function<void(TArArchive* sender, uint8_t progress, bool& abort)>;
 using TArArchiveItemProgressEvent =
     std::function<void(TArArchive* sender, TArArchiveItem* item, uint8_t progress, bool& abort)>;

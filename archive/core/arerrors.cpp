@@ -189,9 +189,13 @@ std::string ArFormat(const std::string& format, const std::vector<TArFormatArg>&
     // %[-][width][.precision]type
     size_t j = i + 1;
     bool left = false;
-    if (j < format.size() && format[j] == '-') { left = true; ++j; }
+    if (j < format.size() && format[j] == '-') {
+      left = true;
+      ++j;
+    }
     int width = 0, precision = -1;
-    while (j < format.size() && format[j] >= '0' && format[j] <= '9' && width < 1000) width = width * 10 + (format[j++] - '0');
+    while (j < format.size() && format[j] >= '0' && format[j] <= '9' && width < 1000)
+      width = width * 10 + (format[j++] - '0');
     if (j < format.size() && format[j] == '.') {
       ++j;
       precision = 0;
@@ -202,7 +206,7 @@ std::string ArFormat(const std::string& format, const std::vector<TArFormatArg>&
     const bool numeric = type == 'd' || type == 'x' || type == 'X';
     if ((!numeric && type != 's') || next >= args.size() || args[next].IsText != (type == 's')) {
       if ((numeric || type == 's') && next < args.size()) ++next;  // the argument is used up all the same
-      out.append(format, i, (type ? j + 1 : j) - i);  // left as it stands
+      out.append(format, i, (type ? j + 1 : j) - i);               // left as it stands
       i = type ? j + 1 : j;
       continue;
     }
@@ -224,8 +228,10 @@ std::string ArFormat(const std::string& format, const std::vector<TArFormatArg>&
       if (type == 'd' && a.Number < 0) piece.insert(piece.begin(), '-');
     }
     while (piece.size() < static_cast<size_t>(width)) {
-      if (left) piece += ' ';
-      else piece.insert(piece.begin(), ' ');
+      if (left)
+        piece += ' ';
+      else
+        piece.insert(piece.begin(), ' ');
     }
     out += piece;
     i = j + 1;
@@ -254,9 +260,7 @@ void ClassifyException(const std::exception& e, TArErrorClass& errorClass, int32
 void ClassifyCurrentException(TArErrorClass& errorClass, int32_t& errorCode) {
   try {
     throw;
-  } catch (const std::exception& e) {
-    ClassifyException(e, errorClass, errorCode);
-  } catch (...) {
+  } catch (const std::exception& e) { ClassifyException(e, errorClass, errorCode); } catch (...) {
     errorClass = ecOther;
     errorCode = 0;
   }

@@ -38,15 +38,41 @@ const std::vector<TArMessageEntry>& ArMessageTable();
 
 // Codes read by name elsewhere in the library.
 enum : int32_t {
-  arcZipVersion = 1, arcZipInvalidMethod = 2, arcZipNoExtraction = 3, arcZipInvalidPassword = 4,
-  arcZipNoInsertion = 5, arcZipInvalidFactor = 6, arcDuplicateName = 7, arcUserAbort = 9,
-  arcInsertFloppy = 11, arcInsertLastDisk = 12, arcZipBadSpanStream = 13, arcInsertDiskNumber = 14,
-  arcZipSpanOverwrite = 15, arcInsertBlankFloppy = 17, arcNoSuchDirectory = 19, arcBadStream = 21,
-  arcZipBadCRC = 23, arcFileNotFound = 25, arcZipInvalidLFH = 26, arcNoArchive = 27, arcZipInvalid = 28,
-  arcReadError = 29, arcImageFileName = 34, arcUnhandledType = 35, arcSpanningNotSupported = 36,
-  arcInsertSpanNumber = 37, arcErrorCreatingLog = 38,
-  arcLogAdded = 310, arcLogDeleted = 311, arcLogExtracted = 312, arcLogFreshened = 313, arcLogMoved = 314,
-  arcLogReplaced = 315, arcLogLogging = 316, arcLogUnhandled = 513,
+  arcZipVersion = 1,
+  arcZipInvalidMethod = 2,
+  arcZipNoExtraction = 3,
+  arcZipInvalidPassword = 4,
+  arcZipNoInsertion = 5,
+  arcZipInvalidFactor = 6,
+  arcDuplicateName = 7,
+  arcUserAbort = 9,
+  arcInsertFloppy = 11,
+  arcInsertLastDisk = 12,
+  arcZipBadSpanStream = 13,
+  arcInsertDiskNumber = 14,
+  arcZipSpanOverwrite = 15,
+  arcInsertBlankFloppy = 17,
+  arcNoSuchDirectory = 19,
+  arcBadStream = 21,
+  arcZipBadCRC = 23,
+  arcFileNotFound = 25,
+  arcZipInvalidLFH = 26,
+  arcNoArchive = 27,
+  arcZipInvalid = 28,
+  arcReadError = 29,
+  arcImageFileName = 34,
+  arcUnhandledType = 35,
+  arcSpanningNotSupported = 36,
+  arcInsertSpanNumber = 37,
+  arcErrorCreatingLog = 38,
+  arcLogAdded = 310,
+  arcLogDeleted = 311,
+  arcLogExtracted = 312,
+  arcLogFreshened = 313,
+  arcLogMoved = 314,
+  arcLogReplaced = 315,
+  arcLogLogging = 316,
+  arcLogUnhandled = 513,
 };
 
 // The family of the library's own failures. A raise with its own text (for example
@@ -56,9 +82,15 @@ public:
   explicit EArException(const std::string& message) : Exception(message) {}
   int32_t ErrorCode = 0;
 };
-class EArZipException : public EArException { using EArException::EArException; };
-class EArCabException : public EArException { using EArException::EArException; };
-class EArGzipException : public EArException { using EArException::EArException; };
+class EArZipException : public EArException {
+  using EArException::EArException;
+};
+class EArCabException : public EArException {
+  using EArException::EArException;
+};
+class EArGzipException : public EArException {
+  using EArException::EArException;
+};
 
 // A leaf: its message is the table text of its code, formatted with the arguments.
 template <class Group, int32_t Code>
@@ -69,8 +101,9 @@ public:
 template <class Group, int32_t Code>
 class TArFormattedLeafException : public Group {
 public:
-  explicit TArFormattedLeafException(const std::vector<TArFormatArg>& args)
-      : Group(ArFormat(ArMessage(Code), args)) { this->ErrorCode = Code; }
+  explicit TArFormattedLeafException(const std::vector<TArFormatArg>& args) : Group(ArFormat(ArMessage(Code), args)) {
+    this->ErrorCode = Code;
+  }
 };
 
 #define AR_LEAF(Name, Group, Code) \
@@ -150,7 +183,7 @@ enum TArErrorClass : uint8_t {
   ecFilerError = 2,
   ecFileCreateError = 3,
   ecFileOpenError = 4,
-  ecCabError = 5,      // never produced by ClassifyException
+  ecCabError = 5,  // never produced by ClassifyException
   ecOther = 6,
 };
 

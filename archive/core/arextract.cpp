@@ -19,8 +19,10 @@ bool TArArchive::IsConfinedName(const std::string& storedName, uint8_t extractOp
     size_t dots = 0;
     bool onlyDotsAndBlanks = !c.empty();
     for (char ch : c) {
-      if (ch == '.') ++dots;
-      else if (ch != ' ') onlyDotsAndBlanks = false;
+      if (ch == '.')
+        ++dots;
+      else if (ch != ' ')
+        onlyDotsAndBlanks = false;
     }
     if (onlyDotsAndBlanks && dots >= 2) return false;
     if (end == std::string::npos) return true;
@@ -102,11 +104,8 @@ void TArArchive::ExtractItemAt(int32_t index, const std::string& newName) {
     // The user asked to stop (a cancelled prompt, an item progress abort): the walk ends.
     try {
       throw;
-    } catch (const EArUserAbort&) {
+    } catch (const EArUserAbort&) { throw; } catch (const EArAbortProgress&) {
       throw;
-    } catch (const EArAbortProgress&) {
-      throw;
-    } catch (...) {
-    }
+    } catch (...) {}
   }
 }

@@ -8,7 +8,13 @@
 
 // What the next save does with an item.
 enum TArAction : uint8_t {
-  aaNone = 1, aaAdd = 2, aaDelete = 3, aaFreshen = 4, aaMove = 5, aaReplace = 6, aaStreamAdd = 7,
+  aaNone = 1,
+  aaAdd = 2,
+  aaDelete = 3,
+  aaFreshen = 4,
+  aaMove = 5,
+  aaReplace = 6,
+  aaStreamAdd = 7,
 };
 
 class TArArchiveItem {

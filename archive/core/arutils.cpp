@@ -46,8 +46,10 @@ void CreateDirectoryPath(const std::string& path) {
   // The drive or share root is never created. A relative path starts with its first
   // component, which must be created like the others.
   int32_t n = 2;
-  if (path.find("\\\\") != std::string::npos) n = 5;
-  else if (path.find(':') == std::string::npos && path[0] != '\\') n = 1;
+  if (path.find("\\\\") != std::string::npos)
+    n = 5;
+  else if (path.find(':') == std::string::npos && path[0] != '\\')
+    n = 1;
   for (;; ++n) {
     const int32_t len = PrefixBeforeNthBackslash(path, n);
     const std::string prefix = path.substr(0, static_cast<size_t>(len));
@@ -212,8 +214,7 @@ void FindMatchingFiles(const std::string& mask, uint32_t attributes, std::vector
 
 std::string GetTempFileNameIn(const std::string& directory, bool create) {
   static std::atomic<uint32_t> counter{static_cast<uint32_t>(
-      std::chrono::steady_clock::now().time_since_epoch().count() ^
-      reinterpret_cast<uintptr_t>(&counter))};
+      std::chrono::steady_clock::now().time_since_epoch().count() ^ reinterpret_cast<uintptr_t>(&counter))};
   const std::string folder = DirectoryExistsNoWild(directory) ? AddBackslash(directory) : os::TempDirectory();
   std::string name;
   for (int tries = 0; tries < 0x10000; ++tries) {
@@ -248,9 +249,7 @@ uint32_t SetVolumeLabelOf(const std::string& label, char drive) {
   return os::WriteVolumeLabel(std::string(1, drive) + ":\\", label.substr(0, 11));
 }
 
-void WriteSpanVolumeLabel(char drive, int32_t number) {
-  SetVolumeLabelOf(ArFormat("PKBACK# %3.3d", {number}), drive);
-}
+void WriteSpanVolumeLabel(char drive, int32_t number) { SetVolumeLabelOf(ArFormat("PKBACK# %3.3d", {number}), drive); }
 
 char GetDriveLetter(const std::string& path) {
   const std::string full = os::FullPath(path);
@@ -270,15 +269,14 @@ int32_t GetDiskFreeSpaceOfPath(const std::string& path) {
   if (path.compare(0, 2, "\\\\") == 0) {
     bytes = os::FreeBytes(path.substr(0, static_cast<size_t>(PrefixBeforeNthBackslash(path, 4))) + '\\');
   } else if (path.find(':') != std::string::npos) {
-    const std::string drive = path.size() > 1 && path[1] == ':' ? path.substr(0, 2) : os::CurrentDirectory().substr(0, 2);
+    const std::string drive =
+        path.size() > 1 && path[1] == ':' ? path.substr(0, 2) : os::CurrentDirectory().substr(0, 2);
     const std::string root = drive + '\\';
     switch (os::DriveType(root)) {
       case os::dtUnknown:
       case os::dtNoRootDir:
-      case os::dtRamDisk:
-        return -1;
-      default:
-        bytes = os::FreeBytes(root);
+      case os::dtRamDisk: return -1;
+      default: bytes = os::FreeBytes(root);
     }
   } else {
     bytes = os::FreeBytes(path);

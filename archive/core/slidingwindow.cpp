@@ -11,8 +11,7 @@ TabSlidingWindowStream::TabSlidingWindowStream(TStream* underlying)
 TabSlidingWindowStream::~TabSlidingWindowStream() {
   try {
     Finish();
-  } catch (...) {
-  }
+  } catch (...) {}
 }
 
 void TabSlidingWindowStream::Finish() {
@@ -44,8 +43,7 @@ void TabSlidingWindowStream::Slide() {
 }
 
 int32_t TabSlidingWindowStream::Write(const void* buffer, int32_t count) {
-  if (bufferStart_ + positionInBuffer_ != size_)
-    throw Exception("TabSlidingWindowStream.Write: Not at end of stream");
+  if (bufferStart_ + positionInBuffer_ != size_) throw Exception("TabSlidingWindowStream.Write: Not at end of stream");
   if (count <= 0) return 0;
   count = std::min(count, kHistory);
   const auto* src = static_cast<const uint8_t*>(buffer);
@@ -79,8 +77,7 @@ int64_t TabSlidingWindowStream::Seek(int64_t offset, int origin) {
     case soFromEnd: target = offset + size_; break;
     default: throw Exception("TabSlidingWindowStream.Seek: invalid origin");
   }
-  if (target < bufferStart_ || target > size_)
-    throw Exception("TabSlidingWindowStream.Seek: invalid new position");
+  if (target < bufferStart_ || target > size_) throw Exception("TabSlidingWindowStream.Seek: invalid new position");
   positionInBuffer_ = target - bufferStart_;
   currentChunk_ = static_cast<int32_t>(positionInBuffer_ / kChunkSize);
   positionInChunk_ = static_cast<int32_t>(positionInBuffer_ % kChunkSize);

@@ -143,9 +143,12 @@ int64_t TArSpanStream::Seek(int64_t offset, int origin) {
   if (spanMode_ == smWriting) return pos;
   const int64_t size = file_->Size();
   int64_t target = pos;
-  if (origin == soFromBeginning) target = offset;
-  else if (origin == soFromCurrent) target = offset + pos;
-  else if (origin == soFromEnd) target = offset + size;
+  if (origin == soFromBeginning)
+    target = offset;
+  else if (origin == soFromCurrent)
+    target = offset + pos;
+  else if (origin == soFromEnd)
+    target = offset + size;
   if (IgnoreSpanning) target = std::clamp<int64_t>(target, 0, size);
   // No reader of this library seeks across images; a position outside the current
   // image is damaged input.

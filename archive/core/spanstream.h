@@ -14,7 +14,8 @@ enum TArSpanMode : uint8_t { smReading = 0, smWriting = 1 };
 enum TArMediaKind : uint8_t { mkRemovableDisks = 0, mkImageFiles = 1 };
 
 // (sender, image number, var image name, var cancelled)
-using TArRequestImageEvent = std::function<void(void* sender, int32_t imageNumber, std::string& imageName, bool& abort)>;
+using TArRequestImageEvent =
+    std::function<void(void* sender, int32_t imageNumber, std::string& imageName, bool& abort)>;
 // (percent 0..100, var abort)
 using TArProgressEvent = std::function<void(uint8_t progress, bool& abort)>;
 

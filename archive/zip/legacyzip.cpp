@@ -63,7 +63,10 @@ uint32_t TArUnzipHelper::Execute() {
     }
     switch (Method) {
       case 1: Unshrink(); break;
-      case 2: case 3: case 4: case 5: Unreduce(); break;
+      case 2:
+      case 3:
+      case 4:
+      case 5: Unreduce(); break;
       case 6: Explode(); break;
       default: throw EArZipInvalidMethod();
     }
@@ -73,8 +76,7 @@ uint32_t TArUnzipHelper::Execute() {
     try {
       Flush();
       if (window_) window_->Finish();
-    } catch (...) {
-    }
+    } catch (...) {}
     window_.reset();
     throw;
   }
@@ -249,8 +251,10 @@ void TArUnzipHelper::Unreduce() {
     if (eof_) break;
     switch (state) {
       case 0:
-        if (c == 144) state = 1;
-        else Put(c);
+        if (c == 144)
+          state = 1;
+        else
+          Put(c);
         break;
       case 1:
         if (c == 0) {
@@ -297,8 +301,7 @@ void TArUnzipHelper::Explode() {
       const uint32_t count = (x >> 4) + 1;
       const uint8_t len = static_cast<uint8_t>((x & 15) + 1);
       if (tree.size() + count > static_cast<size_t>(size)) Corrupt();
-      for (uint32_t k = 0; k < count; ++k)
-        tree.push_back({0, len, static_cast<uint8_t>(tree.size())});
+      for (uint32_t k = 0; k < count; ++k) tree.push_back({0, len, static_cast<uint8_t>(tree.size())});
     }
     if (tree.size() != static_cast<size_t>(size)) Corrupt();
     std::sort(tree.begin(), tree.end(), [](const TSfEntry& a, const TSfEntry& b) {

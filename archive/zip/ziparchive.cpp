@@ -128,8 +128,9 @@ void TArZipArchive::ReadArchive() {
     Stream->SetPosition(endPos - 20);
     Stream->Read(locator, 4);
   }
-  if (EndRecord.EntryCount == 0xFFFF || EndRecord.EntriesOnThisDisk == 0xFFFF || EndRecord.DirectorySize == 0xFFFFFFFF ||
-      EndRecord.DirectoryOffset == 0xFFFFFFFF || GetLE32(locator) == 0x07064B50) {
+  if (EndRecord.EntryCount == 0xFFFF || EndRecord.EntriesOnThisDisk == 0xFFFF ||
+      EndRecord.DirectorySize == 0xFFFFFFFF || EndRecord.DirectoryOffset == 0xFFFFFFFF ||
+      GetLE32(locator) == 0x07064B50) {
     Status = asInvalid;
     throw EArZipInvalid();
   }
@@ -169,7 +170,8 @@ void TArZipArchive::ReadArchive() {
     added->PendingAction = aaNone;
     ++count;
     bool abort = false;
-    ReportArchiveProgress(EndRecord.EntryCount ? std::min<int64_t>(100, count * 100LL / EndRecord.EntryCount) : 0, abort);
+    ReportArchiveProgress(EndRecord.EntryCount ? std::min<int64_t>(100, count * 100LL / EndRecord.EntryCount) : 0,
+                          abort);
     if (abort) {
       Status = asInvalid;
       throw EArUserAbort();
@@ -194,21 +196,27 @@ const std::string& Caption(int32_t code) {
 
 void TArZipArchive::RequestLastDisk(bool& abort) {
   abort = false;
-  if (OnRequestLastDisk) OnRequestLastDisk(this, abort);
-  else abort = !ArZipPrompt(ArMessage(arcInsertLastDisk), Caption(arcInsertFloppy));
+  if (OnRequestLastDisk)
+    OnRequestLastDisk(this, abort);
+  else
+    abort = !ArZipPrompt(ArMessage(arcInsertLastDisk), Caption(arcInsertFloppy));
 }
 
 void TArZipArchive::RequestDiskNumber(uint8_t n, bool& abort) {
   abort = false;
-  if (OnRequestNthDisk) OnRequestNthDisk(this, n, abort);
-  else abort = !ArZipPrompt(ArFormat(ArMessage(arcInsertDiskNumber), {static_cast<int>(n)}), Caption(arcInsertFloppy));
+  if (OnRequestNthDisk)
+    OnRequestNthDisk(this, n, abort);
+  else
+    abort = !ArZipPrompt(ArFormat(ArMessage(arcInsertDiskNumber), {static_cast<int>(n)}), Caption(arcInsertFloppy));
 }
 
 void TArZipArchive::RequestBlankDisk(bool& abort) {
   abort = false;
   Spanned = true;
-  if (OnRequestBlankDisk) OnRequestBlankDisk(this, abort);
-  else abort = !ArZipPrompt(ArMessage(arcInsertBlankFloppy), Caption(arcInsertFloppy));
+  if (OnRequestBlankDisk)
+    OnRequestBlankDisk(this, abort);
+  else
+    abort = !ArZipPrompt(ArMessage(arcInsertBlankFloppy), Caption(arcInsertFloppy));
 }
 
 void TArZipArchive::AskImageName(bool writing, int32_t imageNumber, std::string& imageName, bool& abort) {

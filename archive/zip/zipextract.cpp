@@ -137,7 +137,8 @@ public:
     return count;
   }
   int64_t Seek(int64_t offset, int origin) override {
-    if (origin == soFromCurrent && offset == 0) return inner_->Seek(0, soFromCurrent) + static_cast<int64_t>(buf_.size());
+    if (origin == soFromCurrent && offset == 0)
+      return inner_->Seek(0, soFromCurrent) + static_cast<int64_t>(buf_.size());
     Flush();
     return inner_->Seek(offset, origin);
   }
@@ -235,8 +236,8 @@ void TestItem(TArZipArchive& archive, TArZipItem& item) {
   const bool descriptor = (c.GpFlags & kDataDescriptorFlag) != 0;
   if (local.NeededVersion != c.NeededVersion || local.GpFlags != c.GpFlags || local.Method != c.Method ||
       local.ModTime != c.ModTime || local.ModDate != c.ModDate ||
-      (!descriptor && (local.Crc32 != c.Crc32 || local.PackedSize != c.PackedSize ||
-                       local.UnpackedSize != c.UnpackedSize)) ||
+      (!descriptor &&
+       (local.Crc32 != c.Crc32 || local.PackedSize != c.PackedSize || local.UnpackedSize != c.UnpackedSize)) ||
       local.Name() != c.Name())
     throw EArZipInvalidLFH();
   ExtractItemToStream(archive, item, &bucket);
@@ -247,8 +248,10 @@ void RequestNewPassword(TArZipArchive& archive, bool& abort) {
   if (!archive.OnNeedPassword) return;
   std::string answer;
   archive.OnNeedPassword(&archive, answer);
-  if (answer.empty()) abort = true;
-  else archive.Password = answer;
+  if (answer.empty())
+    abort = true;
+  else
+    archive.Password = answer;
 }
 
 void EnsurePassword(TArZipArchive& archive, int32_t& requestCount, bool& abort) {
@@ -281,9 +284,7 @@ uint32_t UnstoreItem(TArZipArchive& archive, TArZipItem& item, TStream* output, 
         ok = decrypt->VerifyStreamHeader();
       }
       if (!ok) throw EArZipInvalidPassword();
-    } catch (const EArUserAbort&) {
-      abort = true;
-    }
+    } catch (const EArUserAbort&) { abort = true; }
     source = decrypt.get();
   }
   uint32_t crc = 0xFFFFFFFF;

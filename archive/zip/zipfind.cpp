@@ -12,8 +12,7 @@ public:
     if (restore_) {
       try {
         s_.SetPosition(pos_);
-      } catch (...) {
-      }
+      } catch (...) {}
     }
   }
   void Keep() { restore_ = false; }
@@ -76,7 +75,8 @@ uint8_t ProbeZipFile(TStream& stream) {
   TPositionKeeper keeper(stream);
   uint8_t head[4] = {0, 0, 0, 0};
   stream.SetPosition(0);
-  if (stream.Read(head, 4) == 4 && (GetU32(head) == kZipSpanningMarker || GetU32(head) == kZipSingleSpanMarker)) return 2;
+  if (stream.Read(head, 4) == 4 && (GetU32(head) == kZipSpanningMarker || GetU32(head) == kZipSingleSpanMarker))
+    return 2;
   const int64_t end = FindEndRecord(stream);
   if (end < 0) return 0;
   uint8_t sig[4];

@@ -10,8 +10,8 @@ constexpr int64_t kZipEndSearchSpan = kZipEndRecordSize + 65535;
 
 // Position of the end record, with the stream left there; -1 with the stream where it was.
 int64_t FindEndRecord(TStream& stream);
-uint8_t ProbeZipFile(TStream& stream);             // 0, 1 zip, 2 spanned
-uint8_t ProbeSelfExtractingZip(TStream& stream);   // 0 or 3
+uint8_t ProbeZipFile(TStream& stream);            // 0, 1 zip, 2 spanned
+uint8_t ProbeSelfExtractingZip(TStream& stream);  // 0 or 3
 
 inline uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 inline uint32_t GetU32(const uint8_t* p) {

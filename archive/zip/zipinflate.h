@@ -13,8 +13,8 @@ struct TArZipInflateCall {
   uint32_t PackedSize = 0;
   uint32_t UnpackedSize = 0;
   bool Deflate64 = false;
-  bool TestOnly = false;      // decode and check without writing
-  std::string Password;       // empty: not encrypted
+  bool TestOnly = false;  // decode and check without writing
+  std::string Password;   // empty: not encrypted
   uint32_t CheckValue = 0;
   std::function<void(int32_t percent)> Progress;
 };

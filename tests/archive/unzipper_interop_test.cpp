@@ -31,8 +31,7 @@ TRun Unpack(const std::string& archive, const std::string& target, const std::st
   u.SetPassword(password);
   TRun run;
   u.OnArchiveProgress = [&](TArBaseBrowser*, uint8_t p, bool&) { run.Progress.push_back(p); };
-  u.OnProcessItemFailure = [&](TArBaseBrowser* sender, TArArchiveItem*, TArProcessType, TArErrorClass,
-                               int32_t code) {
+  u.OnProcessItemFailure = [&](TArBaseBrowser* sender, TArArchiveItem*, TArProcessType, TArErrorClass, int32_t code) {
     EXPECT_EQ(sender, &u);
     run.FailureCodes.push_back(code);
   };
@@ -68,8 +67,7 @@ void ExpectSameTree(const std::string& src, const std::string& out, bool readOnl
   }
 }
 
-void ExpectUpdateRoad(const std::string& archiveLeaf, bool readOnly,
-                      const std::string& password = "") {
+void ExpectUpdateRoad(const std::string& archiveLeaf, bool readOnly, const std::string& password = "") {
   const std::string archive = CorpusFolder() + "\\" + archiveLeaf;
   const std::string before = artest::ReadFile(archive);
   artest::TempFolder out;

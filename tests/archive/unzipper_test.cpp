@@ -179,8 +179,7 @@ TEST(UnzipperComponent, LettingAnArchiveGoNeverWritesIt) {
       auto open = [&](const std::string& name) {
         try {
           u.OpenArchiveFile(name);
-        } catch (const EArException&) {
-        }
+        } catch (const EArException&) {}
       };
       open(dir / leaf);
       open(dir / "none.zip");

@@ -21,9 +21,7 @@ inline int InflateFuzzOne(const uint8_t* data, size_t size, bool deflate64) {
     uint32_t sum = 0;
     try {
       sum = Inflate(&src, &dst, &h);
-    } catch (const EArInflateError&) {
-      failed = true;
-    }
+    } catch (const EArInflateError&) { failed = true; }
     if (src.Position() > static_cast<int64_t>(size - 1)) std::abort();
     return sum;
   };
@@ -39,8 +37,8 @@ inline int InflateFuzzOne(const uint8_t* data, size_t size, bool deflate64) {
   bool countFailed;
   const uint32_t countSum = run(0, true, counted, ht, countFailed);
   if (counted.Size() != 0 || countFailed != fullFailed) std::abort();
-  if (!fullFailed && (countSum != fullSum || ht.UncompressedCount != hf.UncompressedCount ||
-                      hf.UncompressedCount != full.Size()))
+  if (!fullFailed &&
+      (countSum != fullSum || ht.UncompressedCount != hf.UncompressedCount || hf.UncompressedCount != full.Size()))
     std::abort();
   if (limit > 0) {
     TMemoryStream part;

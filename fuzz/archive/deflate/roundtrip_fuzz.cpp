@@ -13,12 +13,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TArDeflateHelper h;
   static const uint32_t blocks[4] = {1, 2, 4, 7};
   const bool deflate64 = (a & 0x10) != 0;
-  h.SetOptions(blocks[a & 3] | ((a & 4) ? OptLazyMatch : 0) | (deflate64 ? OptDeflate64 : 0) | ((a & 8) ? OptAdler32 : 0));
+  h.SetOptions(blocks[a & 3] | ((a & 4) ? OptLazyMatch : 0) | (deflate64 ? OptDeflate64 : 0) |
+               ((a & 8) ? OptAdler32 : 0));
   switch (b & 3) {
     case 0: break;
-    case 1: h.SetTargetMatchLength(4); h.SetChainSearchLimit(4); h.SetLazyMatchLimit(4); break;
-    case 2: h.SetTargetMatchLength(-1); h.SetChainSearchLimit(-1); h.SetLazyMatchLimit(-1); break;
-    default: h.SetTargetMatchLength(3 + (b >> 4)); h.SetChainSearchLimit(1 + (b >> 2)); h.SetLazyMatchLimit(b >> 3); break;
+    case 1:
+      h.SetTargetMatchLength(4);
+      h.SetChainSearchLimit(4);
+      h.SetLazyMatchLimit(4);
+      break;
+    case 2:
+      h.SetTargetMatchLength(-1);
+      h.SetChainSearchLimit(-1);
+      h.SetLazyMatchLimit(-1);
+      break;
+    default:
+      h.SetTargetMatchLength(3 + (b >> 4));
+      h.SetChainSearchLimit(1 + (b >> 2));
+      h.SetLazyMatchLimit(b >> 3);
+      break;
   }
   static const int32_t histories[4] = {256, 4096, 32768, 65536};
   h.HistorySize = histories[(a >> 5) & 3];

@@ -18,7 +18,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   helper.CompressedSize = static_cast<uint32_t>(size - 4);
   try {
     helper.Execute();
-  } catch (const EArException&) {
-  }
+  } catch (const EArException&) {}
   return 0;
 }

@@ -31,21 +31,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   archive.OnProcessItemFailure = [](TArArchive*, TArArchiveItem*, TArProcessType, TArErrorClass, int32_t) {};
   try {
     archive.Load();
-  } catch (const std::exception&) {
-    return 0;
-  }
+  } catch (const std::exception&) { return 0; }
   for (int32_t i = 0; i < archive.Count() && i < 64; ++i) {
     TArZipItem& item = *archive.ZipItem(i);
     if (item.GetUnpackedSize() > (4u << 20)) continue;  // keeps a run short, not safe
     try {
       TNullStream sink;
       ExtractItemToStream(archive, item, &sink);
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     try {
       TestItem(archive, item);
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
   }
   return 0;
 }

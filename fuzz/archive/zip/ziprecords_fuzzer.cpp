@@ -15,14 +15,11 @@ void ReadAndCheck(TMemoryStream& in) {
   Record r;
   try {
     r.ReadRecord(in);
-  } catch (const EArException&) {
-    return;
-  }
+  } catch (const EArException&) { return; }
   const int64_t end = in.Position();
   TMemoryStream out;
   r.WriteRecord(out);
-  if (out.Size() != end - start ||
-      std::memcmp(out.Memory(), in.Memory() + start, static_cast<size_t>(out.Size())) != 0)
+  if (out.Size() != end - start || std::memcmp(out.Memory(), in.Memory() + start, static_cast<size_t>(out.Size())) != 0)
     std::abort();
 }
 

@@ -11,8 +11,8 @@ using artest::TTestArchive;
 class ArchiveModel : public ::testing::Test {
 protected:
   std::unique_ptr<TTestArchive> Open(const std::vector<std::string>& lines) {
-    auto a = std::make_unique<TTestArchive>(artest::MakeArchiveFile(folder.Path(), lines),
-                                            fmOpenRead | fmShareDenyNone);
+    auto a =
+        std::make_unique<TTestArchive>(artest::MakeArchiveFile(folder.Path(), lines), fmOpenRead | fmShareDenyNone);
     a->Load();
     a->SetBaseDirectory(folder.Path());
     artest::RecordFailures(*a, failures);
@@ -254,9 +254,7 @@ TEST_F(ArchiveModel, EngineProgressIsClampedAndAnAbortRaisesAbortProgress) {
   try {
     a->ReportInflateProgress(42);
     ADD_FAILURE();
-  } catch (const EArAbortProgress& e) {
-    EXPECT_STREQ(e.what(), "Process aborted by user");
-  }
+  } catch (const EArAbortProgress& e) { EXPECT_STREQ(e.what(), "Process aborted by user"); }
 }
 
 TEST_F(ArchiveModel, AnImageRequestIsRefusedAndAHelperNeedsAStream) {
@@ -280,9 +278,7 @@ TEST_F(ArchiveModel, AnImageRequestIsRefusedAndAHelperNeedsAStream) {
   try {
     Helper h(nullptr);
     ADD_FAILURE();
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "nil stream");
-  }
+  } catch (const Exception& e) { EXPECT_STREQ(e.what(), "nil stream"); }
   TMemoryStream m;
   EXPECT_NO_THROW(Helper{&m});
 }

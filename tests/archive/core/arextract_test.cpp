@@ -16,8 +16,8 @@ protected:
   Extraction() { CreateDirectoryPath(base()); }
   std::string base() const { return folder / "p\\q\\out"; }
   std::unique_ptr<TTestArchive> Open(const std::vector<std::string>& lines, uint8_t options = 0) {
-    auto a = std::make_unique<TTestArchive>(artest::MakeArchiveFile(folder.Path(), lines),
-                                            fmOpenRead | fmShareDenyNone);
+    auto a =
+        std::make_unique<TTestArchive>(artest::MakeArchiveFile(folder.Path(), lines), fmOpenRead | fmShareDenyNone);
     a->Load();
     a->SetBaseDirectory(base());
     a->ExtractOptions = options;
@@ -95,8 +95,10 @@ TEST_F(Extraction, OverwriteIsAskedOnlyForExistingFilesAndMayRefuseOrRename) {
   std::vector<std::string> asked;
   a->OnConfirmOverwrite = [&](std::string& name, bool& confirm) {
     asked.push_back(ExtractFileName(name));
-    if (ExtractFileName(name) == "a.txt") confirm = false;
-    else name = ExtractFilePath(name) + "renamed.txt";
+    if (ExtractFileName(name) == "a.txt")
+      confirm = false;
+    else
+      name = ExtractFilePath(name) + "renamed.txt";
   };
   a->ExtractByMasks("*.*");
   EXPECT_EQ(asked, (std::vector<std::string>{"a.txt", "b.txt"}));
@@ -125,9 +127,7 @@ TEST_F(Extraction, AbortFromTheArchiveProgressEndsTheWalkAndKeepsWhatWasWritten)
   try {
     a->ExtractByMasks("*.*");
     ADD_FAILURE();
-  } catch (const EArUserAbort& e) {
-    EXPECT_EQ(e.ErrorCode, 9);
-  }
+  } catch (const EArUserAbort& e) { EXPECT_EQ(e.ErrorCode, 9); }
   EXPECT_EQ(artest::ListTree(base()), std::vector<std::string>{"one.txt"});
   EXPECT_EQ(progress, std::vector<int>{33});
 }
@@ -175,9 +175,9 @@ TEST_F(Extraction, PendingChangesAreSavedFirstAndDroppedItemsDoNotBreakTheWalk) 
 // nested names still extract.
 TEST_F(Extraction, StoredNamesCannotLeaveTheTargetFolder) {
   const std::vector<std::string> hostile = {
-      "..\\x1",         "a\\..\\..\\x2", "\\x3",          "/x4",       "C:\\x5",
-      "C:x6",           "\\\\s\\h\\x7",  "../x8",         "a/../../x9", "sub\\..\\..\\..\\x10",
-      ".. \\x11",       "sub\\...\\x12", "x13:stream",    "//s/h/x14",
+      "..\\x1",   "a\\..\\..\\x2", "\\x3",       "/x4",        "C:\\x5",
+      "C:x6",     "\\\\s\\h\\x7",  "../x8",      "a/../../x9", "sub\\..\\..\\..\\x10",
+      ".. \\x11", "sub\\...\\x12", "x13:stream", "//s/h/x14",
   };
   std::vector<std::string> lines = {"ok\\nested\\good1.txt|g1", "plain.txt|g2", "dir/good3.txt|g3"};
   for (const auto& n : hostile) lines.push_back(n + "|evil");
@@ -202,7 +202,7 @@ TEST_F(Extraction, StoredNamesCannotLeaveTheTargetFolder) {
   }
   EXPECT_EQ(refused, hostile);
   EXPECT_EQ(artest::ListTree(base()), (std::vector<std::string>{"dir", "dir\\good3.txt", "ok", "ok\\nested",
-                                                                 "ok\\nested\\good1.txt", "plain.txt"}));
+                                                                "ok\\nested\\good1.txt", "plain.txt"}));
   EXPECT_EQ(outsideOfBase(), before);
   EXPECT_EQ(a->Unpacked.size(), 3u);
 }

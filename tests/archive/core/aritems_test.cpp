@@ -96,7 +96,8 @@ TEST(ItemList, RandomOperationsKeepEveryItemInItsChain) {
   std::vector<std::pair<std::string, uint8_t>> model;
   auto randomName = [&] {
     std::string n = "n" + std::to_string(rng() % 60);
-    if (rng() % 2) for (auto& c : n) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (rng() % 2)
+      for (auto& c : n) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return n;
   };
   for (int step = 0; step < 20000; ++step) {
@@ -127,9 +128,7 @@ TEST(ItemList, RandomOperationsKeepEveryItemInItsChain) {
     for (size_t k = 0; k < model.size(); ++k)
       if (SameStoredName(model[k].first, probe)) expectFind = static_cast<int32_t>(k);
     ASSERT_EQ(found >= 0, expectFind >= 0) << probe;
-    if (found >= 0) {
-      ASSERT_TRUE(SameStoredName(list.Get(found)->StoredName, probe));
-    }
+    if (found >= 0) { ASSERT_TRUE(SameStoredName(list.Get(found)->StoredName, probe)); }
     ASSERT_EQ(list.IsActiveDuplicate(probe), expectActive) << probe;
     ASSERT_EQ(list.Count(), static_cast<int32_t>(model.size()));
   }

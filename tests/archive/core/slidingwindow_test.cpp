@@ -19,9 +19,7 @@ public:
 std::string MessageOf(const std::function<void()>& f) {
   try {
     f();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
+  } catch (const Exception& e) { return e.Message(); }
   return "";
 }
 
@@ -38,10 +36,8 @@ TEST(SlidingWindow, HistoryBeforeTheStartReadsAsZerosDownTo32K) {
   EXPECT_EQ(w.Read(&b, 1), 1);
   EXPECT_EQ(b, 0);
   w.Seek(-32768, soFromBeginning);
-  EXPECT_EQ(MessageOf([&] { w.Seek(-32769, soFromBeginning); }),
-            "TabSlidingWindowStream.Seek: invalid new position");
-  EXPECT_EQ(MessageOf([&] { w.Seek(1, soFromEnd); }),
-            "TabSlidingWindowStream.Seek: invalid new position");
+  EXPECT_EQ(MessageOf([&] { w.Seek(-32769, soFromBeginning); }), "TabSlidingWindowStream.Seek: invalid new position");
+  EXPECT_EQ(MessageOf([&] { w.Seek(1, soFromEnd); }), "TabSlidingWindowStream.Seek: invalid new position");
   EXPECT_EQ(MessageOf([&] { w.Seek(0, 3); }), "TabSlidingWindowStream.Seek: invalid origin");
 }
 
@@ -52,8 +48,7 @@ TEST(SlidingWindow, WritesOnlyAtTheEndAndAtMost32KAtATime) {
   EXPECT_EQ(w.Write(big.data(), 40000), 32768);
   EXPECT_EQ(w.Size(), 32768);
   w.Seek(-10, soFromEnd);
-  EXPECT_EQ(MessageOf([&] { w.Write(big.data(), 1); }),
-            "TabSlidingWindowStream.Write: Not at end of stream");
+  EXPECT_EQ(MessageOf([&] { w.Write(big.data(), 1); }), "TabSlidingWindowStream.Write: Not at end of stream");
   EXPECT_EQ(w.Size(), 32768);
   w.Seek(0, soFromEnd);
   EXPECT_EQ(w.Write(big.data(), 1), 1);
@@ -99,8 +94,7 @@ TEST(SlidingWindow, MatchesAPlainBufferUnderRandomAppendAndCopyBack) {
       if (rng() % 3 || model.empty()) {
         std::vector<uint8_t> piece(1 + rng() % 9000);
         for (auto& b : piece) b = static_cast<uint8_t>(rng());
-        ASSERT_EQ(w.Write(piece.data(), static_cast<int32_t>(piece.size())),
-                  static_cast<int32_t>(piece.size()));
+        ASSERT_EQ(w.Write(piece.data(), static_cast<int32_t>(piece.size())), static_cast<int32_t>(piece.size()));
         model.insert(model.end(), piece.begin(), piece.end());
       } else {
         const int64_t back = 1 + rng() % std::min<int64_t>(32768, static_cast<int64_t>(model.size()));

@@ -69,8 +69,10 @@ public:
   void WriteArchive() override {
     ++Writes;
     for (int32_t i = Count() - 1; i >= 0; --i) {
-      if (Items->Get(i)->PendingAction == aaDelete) Items->Delete(i);
-      else Items->Get(i)->PendingAction = aaNone;
+      if (Items->Get(i)->PendingAction == aaDelete)
+        Items->Delete(i);
+      else
+        Items->Get(i)->PendingAction = aaNone;
     }
   }
 

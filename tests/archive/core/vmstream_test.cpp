@@ -11,9 +11,7 @@ template <class E>
 E Caught(const std::function<void()>& f) {
   try {
     f();
-  } catch (const E& e) {
-    return e;
-  }
+  } catch (const E& e) { return e; }
   ADD_FAILURE() << "no exception";
   return E(0);
 }

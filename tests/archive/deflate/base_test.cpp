@@ -221,9 +221,9 @@ TEST(DeflateChecksums, CrcAndAdlerMatchTheirPublishedValues) {
 }
 
 TEST(DeflateChecksums, PercentagesRoundHalfToEvenAndStayWithinZeroToHundred) {
-  EXPECT_EQ(ArDfPercent(1, 200), 0);   // 0.5 -> 0
-  EXPECT_EQ(ArDfPercent(3, 200), 2);   // 1.5 -> 2
-  EXPECT_EQ(ArDfPercent(5, 8), 62);    // 62.5 -> 62
+  EXPECT_EQ(ArDfPercent(1, 200), 0);  // 0.5 -> 0
+  EXPECT_EQ(ArDfPercent(3, 200), 2);  // 1.5 -> 2
+  EXPECT_EQ(ArDfPercent(5, 8), 62);   // 62.5 -> 62
   EXPECT_EQ(ArDfPercent(16384, 1000), 100);
   EXPECT_EQ(ArDfPercent(5, 0), 0);
   EXPECT_EQ(ArDfPercent(2000000000, 2100000000), 95);

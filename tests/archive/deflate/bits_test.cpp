@@ -17,9 +17,7 @@ uint32_t FieldAt(const Bytes& b, size_t pos, int count) {
 std::string CauseOf(const std::function<void()>& f) {
   try {
     f();
-  } catch (const EArInternalInflateError& e) {
-    return e.what();
-  }
+  } catch (const EArInternalInflateError& e) { return e.what(); }
   return "no error";
 }
 }  // namespace
@@ -105,14 +103,17 @@ TEST(InBitStream, BytewiseReadsNeedAlignmentAndContinueAfterTheBitsAlreadyTaken)
   EXPECT_TRUE(std::equal(buf, buf + 30000, data.begin() + 6));
   EXPECT_EQ(in.ReadBits(13), FieldAt(data, 8 * 30006, 13));
   in.AlignToByte();
-  EXPECT_EQ(CauseOf([&] { in.ReadBuffer(buf, 40000); }), "no more compressed data in stream [TArDfInBitStream.ReadBuffer]");
+  EXPECT_EQ(CauseOf([&] { in.ReadBuffer(buf, 40000); }),
+            "no more compressed data in stream [TArDfInBitStream.ReadBuffer]");
 }
 
 TEST(InBitStream, BadCountsAreRejected) {
   TMemoryStream src = MemOf(MakeRandom(100));
   TArDfInBitStream in(&src, 0, nullptr);
-  EXPECT_EQ(CauseOf([&] { in.ReadBits(0); }), "count of bits must be between 1 and 16 inclusive [TArDfInBitStream.ReadBits]");
-  EXPECT_EQ(CauseOf([&] { in.ReadBits(17); }), "count of bits must be between 1 and 16 inclusive [TArDfInBitStream.ReadBits]");
+  EXPECT_EQ(CauseOf([&] { in.ReadBits(0); }),
+            "count of bits must be between 1 and 16 inclusive [TArDfInBitStream.ReadBits]");
+  EXPECT_EQ(CauseOf([&] { in.ReadBits(17); }),
+            "count of bits must be between 1 and 16 inclusive [TArDfInBitStream.ReadBits]");
   EXPECT_THROW(in.PeekBits(33), EArDfAssertionFailed);
   in.PeekBits(4);
   EXPECT_THROW(in.DiscardBits(5), EArDfAssertionFailed);
@@ -179,8 +180,10 @@ TEST(OutBitStream, FieldsRoundTripThroughTheReaderAndTheLastByteIsPadded) {
   TArDfInBitStream in(&dst, 0, nullptr);
   dst.SetPosition(0);
   for (const auto& [v, n] : fields) {
-    if (n == 0) in.AlignToByte();
-    else ASSERT_EQ(in.ReadBits(n), v);
+    if (n == 0)
+      in.AlignToByte();
+    else
+      ASSERT_EQ(in.ReadBits(n), v);
   }
 }
 

@@ -94,11 +94,12 @@ TEST(DeflateInterop, Deflate64ItemsMadeBySevenZipInflateByteForByte) {
   if (!HaveTool("7z")) GTEST_SKIP() << "7z is not installed";
   ScratchDir dir;
   std::vector<Bytes> inputs = {MakeFarRepeats(700000, 1), MakeFarRepeats(300000, 2), MakeRuns(500000),
-                               MakeText(400000), MakeRandom(70000), Bytes(300000, 'x')};
+                               MakeText(400000),          MakeRandom(70000),         Bytes(300000, 'x')};
   for (size_t i = 0; i < inputs.size(); ++i) WriteFile(dir / ("f" + std::to_string(i)), inputs[i]);
   for (const char* level : {"-mx=1", "-mx=9"}) {
     const std::string zip = dir / (std::string("a") + level + ".zip");
-    ASSERT_EQ(Sh("cd '" + dir.Path() + "' && 7z a -tzip -mm=Deflate64 " + level + " '" + zip + "' f0 f1 f2 f3 f4 f5"), 0);
+    ASSERT_EQ(Sh("cd '" + dir.Path() + "' && 7z a -tzip -mm=Deflate64 " + level + " '" + zip + "' f0 f1 f2 f3 f4 f5"),
+              0);
     const auto items = ReadZip(ReadFile(zip));
     ASSERT_EQ(items.size(), inputs.size());
     for (const auto& it : items) {

@@ -60,8 +60,8 @@ TEST(Deflate, TheLowOptionBitsChooseTheBlockKind) {
 }
 
 TEST(Deflate, RoundTripsKeepEveryByteAndAgreeOnTheChecksum) {
-  const std::vector<Bytes> inputs = {MakeText(200000),   MakeBinary(100000), MakeRuns(300000), Bytes(70000, 0),
-                                     MakeRandom(1),      MakeText(3),        MakeRandom(65536), MakeFarRepeats(300000)};
+  const std::vector<Bytes> inputs = {MakeText(200000), MakeBinary(100000), MakeRuns(300000),  Bytes(70000, 0),
+                                     MakeRandom(1),    MakeText(3),        MakeRandom(65536), MakeFarRepeats(300000)};
   for (const Bytes& in : inputs)
     for (bool adler : {false, true})
       for (int32_t history : {256, 1024, 32768}) {
@@ -74,9 +74,7 @@ TEST(Deflate, RoundTripsKeepEveryByteAndAgreeOnTheChecksum) {
         if (adler) ih.SetOptions(ih.Options() | OptAdler32);
         ASSERT_TRUE(Unpack(packed, ih, &unpackedSum) == in);
         EXPECT_EQ(packedSum, unpackedSum);
-        if (!adler) {
-          EXPECT_EQ(packedSum, Crc(in));
-        }
+        if (!adler) { EXPECT_EQ(packedSum, Crc(in)); }
       }
 }
 
@@ -239,8 +237,7 @@ TEST(Deflate, APasswordEncryptsAndOnlyThatPasswordDecrypts) {
       ++refused;
       EXPECT_EQ(src.Position(), 0);
       EXPECT_EQ(dst.Size(), 0);
-    } catch (const EArInflateError&) {
-    }
+    } catch (const EArInflateError&) {}
   }
   EXPECT_GT(refused, 0);
 }
@@ -281,7 +278,8 @@ struct FixedStreamReader {
           out.push_back(static_cast<uint8_t>(sym));
           continue;
         }
-        const int length = ArDfLengthBase[sym - 257] + static_cast<int>(Bits(sym == 285 ? 0 : ArDfLengthExtraBits[sym - 257]));
+        const int length =
+            ArDfLengthBase[sym - 257] + static_cast<int>(Bits(sym == 285 ? 0 : ArDfLengthExtraBits[sym - 257]));
         const int d = static_cast<int>(Code(5));
         const int distance = static_cast<int>(ArDfDistanceBase[d] + Bits(ArDfDistanceExtraBits[d]));
         matches.emplace_back(length, distance);
@@ -358,8 +356,10 @@ TEST(Deflate, ABlockThatEndsWhileAMatchIsPendingStoresTheRightBytesNext) {
   while (in.size() < size) {
     in.push_back(static_cast<uint8_t>(rng()));
     if (in.size() >= 3) {
-      if (seen[static_cast<size_t>(key(in.size() - 3))]) in.pop_back();
-      else seen[static_cast<size_t>(key(in.size() - 3))] = true;
+      if (seen[static_cast<size_t>(key(in.size() - 3))])
+        in.pop_back();
+      else
+        seen[static_cast<size_t>(key(in.size() - 3))] = true;
     }
   }
   // X Y Z at 30000 (then 0xEE), Y Z W V at 31000 (then 0xEF), X Y Z W V at p.

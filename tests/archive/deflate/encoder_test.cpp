@@ -17,10 +17,14 @@ std::vector<uint8_t> Expand(const std::vector<uint8_t>& tokens) {
   std::vector<uint8_t> out;
   for (size_t i = 0; i < tokens.size(); ++i) {
     const int s = tokens[i];
-    if (s < 16) out.push_back(static_cast<uint8_t>(s));
-    else if (s == 16) out.insert(out.end(), 3 + tokens[++i], out.back());
-    else if (s == 17) out.insert(out.end(), 3 + tokens[++i], 0);
-    else out.insert(out.end(), 11 + tokens[++i], 0);
+    if (s < 16)
+      out.push_back(static_cast<uint8_t>(s));
+    else if (s == 16)
+      out.insert(out.end(), 3 + tokens[++i], out.back());
+    else if (s == 17)
+      out.insert(out.end(), 3 + tokens[++i], 0);
+    else
+      out.insert(out.end(), 11 + tokens[++i], 0);
   }
   return out;
 }
@@ -51,7 +55,8 @@ TEST(CodeLengthRuns, AnySequenceExpandsBackToItself) {
   std::mt19937 rng(4);
   for (int round = 0; round < 500; ++round) {
     std::vector<uint8_t> lengths;
-    while (lengths.size() < 318) lengths.insert(lengths.end(), 1 + rng() % 40, static_cast<uint8_t>(rng() % 3 ? 0 : rng() % 16));
+    while (lengths.size() < 318)
+      lengths.insert(lengths.end(), 1 + rng() % 40, static_cast<uint8_t>(rng() % 3 ? 0 : rng() % 16));
     lengths.resize(1 + rng() % 318);
     TArDfCodeLenStream s;
     s.Build(lengths.data(), static_cast<int32_t>(lengths.size()));
@@ -78,7 +83,8 @@ TEST(PackageMerge, LengthsFormACompleteCodeWithinTheLimitAtMinimalCost) {
   for (int round = 0; round < 300; ++round) {
     const int n = 2 + static_cast<int>(rng() % 285);
     std::vector<int32_t> w(static_cast<size_t>(n));
-    for (auto& x : w) x = rng() % 4 == 0 ? 0 : static_cast<int32_t>(1 + (rng() % 1000) * (rng() % 1000 == 0 ? 1000 : 1));
+    for (auto& x : w)
+      x = rng() % 4 == 0 ? 0 : static_cast<int32_t>(1 + (rng() % 1000) * (rng() % 1000 == 0 ? 1000 : 1));
     w[0] = std::max(w[0], 1);
     w[1] = std::max(w[1], 1);
     const int32_t maxLen = round % 3 == 0 ? 7 : 15;
@@ -132,11 +138,11 @@ TEST(LZStream, ABlockEndsAtItsTokenLimitOrEarlierWhenItCompressesWell) {
 TEST(LZStream, CostsCountFixedCodeBitsAndEstimatedBytes) {
   for (bool d64 : {false, true}) {
     TArDfLZStream lz(nullptr, nullptr, d64);
-    lz.AppendLiteral(0);      // 8 bits
-    lz.AppendLiteral(200);    // 9
-    lz.AppendMatch(3, 1);     // 7 + 5
-    lz.AppendMatch(13, 5);    // 265: 7 + 1, distance 4: 5 + 1
-    lz.AppendMatch(258, 300); // 285: 8 (24 in deflate64), distance 16: 5 + 7
+    lz.AppendLiteral(0);         // 8 bits
+    lz.AppendLiteral(200);       // 9
+    lz.AppendMatch(3, 1);        // 7 + 5
+    lz.AppendMatch(13, 5);       // 265: 7 + 1, distance 4: 5 + 1
+    lz.AppendMatch(258, 300);    // 285: 8 (24 in deflate64), distance 16: 5 + 7
     lz.AppendMatch(200, 40000);  // 284: 8 + 5, distance 30: 5 + 14 (deflate64 only in practice)
     const int64_t expect = 8 + 9 + 7 + 12 + 8 + 6 + (d64 ? 24 : 8) + 12 + 13 + 19;
     EXPECT_EQ(lz.StaticBitCount(), expect) << d64;

@@ -12,8 +12,8 @@ struct Input {
 
 const std::vector<Input>& Inputs() {
   static const std::vector<Input> inputs = {
-      {"text", MakeText(150000)},     {"binary", MakeBinary(150000)}, {"random", MakeRandom(70000)},
-      {"runs", MakeRuns(150000)},     {"zeros", Bytes(100000, 0)},
+      {"text", MakeText(150000)}, {"binary", MakeBinary(150000)}, {"random", MakeRandom(70000)},
+      {"runs", MakeRuns(150000)}, {"zeros", Bytes(100000, 0)},
   };
   return inputs;
 }
@@ -37,9 +37,9 @@ TEST(InflateInterop, EveryLevelAndStrategyOfZlibDecodesByteForByte) {
   for (const auto& in : Inputs())
     for (int level = 0; level <= 9; ++level)
       for (int strategy : strategies)
-        ExpectInflates(in.data, ZlibDeflate(in.data, level, strategy),
-                       std::string(in.name) + " level " + std::to_string(level) + " strategy " +
-                           std::to_string(strategy));
+        ExpectInflates(
+            in.data, ZlibDeflate(in.data, level, strategy),
+            std::string(in.name) + " level " + std::to_string(level) + " strategy " + std::to_string(strategy));
 }
 
 TEST(InflateInterop, EveryWindowSizeAndMemoryLevelOfZlibDecodes) {
@@ -48,8 +48,8 @@ TEST(InflateInterop, EveryWindowSizeAndMemoryLevelOfZlibDecodes) {
       for (int memLevel : {1, 9})
         for (int level : {1, 6, 9})
           ExpectInflates(in.data, ZlibDeflate(in.data, level, Z_DEFAULT_STRATEGY, bits, memLevel),
-                         std::string(in.name) + " bits " + std::to_string(bits) + " mem " +
-                             std::to_string(memLevel) + " level " + std::to_string(level));
+                         std::string(in.name) + " bits " + std::to_string(bits) + " mem " + std::to_string(memLevel) +
+                             " level " + std::to_string(level));
 }
 
 TEST(InflateInterop, SizesAroundWindowAndMatchLimitsDecode) {

@@ -20,7 +20,8 @@ void FixedMatch(BitWriter& w, int length, int distance, bool deflate64 = false) 
   }
   int d = 0;
   while (d < 31 && ArDfDistanceBase[d + 1] <= static_cast<uint32_t>(distance)) ++d;
-  w.Code(static_cast<uint32_t>(d), 5).Put(static_cast<uint32_t>(distance) - ArDfDistanceBase[d], ArDfDistanceExtraBits[d]);
+  w.Code(static_cast<uint32_t>(d), 5)
+      .Put(static_cast<uint32_t>(distance) - ArDfDistanceBase[d], ArDfDistanceExtraBits[d]);
 }
 
 struct Result {
@@ -36,9 +37,7 @@ Result RunInflate(const Bytes& stream, TArDeflateHelper h = TArDeflateHelper(), 
   Result r;
   try {
     r.checksum = Inflate(&src, dst ? dst : &mem, &h);
-  } catch (const EArInflateError& e) {
-    r.error = e.what();
-  }
+  } catch (const EArInflateError& e) { r.error = e.what(); }
   r.output = mem.Bytes();
   r.compressed = h.CompressedCount;
   r.uncompressed = h.UncompressedCount;
@@ -167,14 +166,14 @@ TEST(Inflate, EveryMalformedCategoryFailsWithItsOwnCause) {
     w.Put(1, 1).Put(2, 2).Put(0, 5).Put(0, 5).Put(14, 4);
     for (int i = 0; i < 18; ++i) w.Put(ArDfCodeLengthOrder[i] == 16 || ArDfCodeLengthOrder[i] == 1 ? 1 : 0, 3);
     w.Code(1, 1).Put(0, 2);
-    cases.push_back({"repeat first", w.Data(), false,
-                     "repeat of a previous code length without one {ReadLitDistCodeLengths}"});
+    cases.push_back(
+        {"repeat first", w.Data(), false, "repeat of a previous code length without one {ReadLitDistCodeLengths}"});
   }
   {
     BitWriter w;
     w.Put(1, 1).Put(2, 2).Put(0, 5).Put(0, 5).Put(0, 4).Put(0, 12).Put(0, 8);
-    cases.push_back({"no code-length codes", w.Data(), false,
-                     "decoded a symbol not between 0 and 18 {ReadLitDistCodeLengths}"});
+    cases.push_back(
+        {"no code-length codes", w.Data(), false, "decoded a symbol not between 0 and 18 {ReadLitDistCodeLengths}"});
   }
   cases.push_back({"fixed symbol 286", BitWriter().Put(1, 1).Put(1, 2).Fixed(286).Put(0, 16).Data(), false,
                    "decoded an invalid length symbol: greater than 285 [DecodeData]"});
@@ -185,15 +184,16 @@ TEST(Inflate, EveryMalformedCategoryFailsWithItsOwnCause) {
     w.Put(1, 1).Put(1, 2).Fixed('a');
     FixedMatch(w, 3, 32769);
     w.Fixed(256);
-    cases.push_back({"distance 30", w.Data(), false, "decoded an invalid distance symbol: greater than 29 [DecodeData]"});
+    cases.push_back(
+        {"distance 30", w.Data(), false, "decoded an invalid distance symbol: greater than 29 [DecodeData]"});
   }
   {
     BitWriter w;
     w.Put(1, 1).Put(1, 2).Fixed('a').Fixed('b');
     FixedMatch(w, 3, 3);
     w.Fixed(256);
-    cases.push_back({"distance before the start", w.Data(), false,
-                     "distance is farther back than the output so far [CopyMatch]"});
+    cases.push_back(
+        {"distance before the start", w.Data(), false, "distance is farther back than the output so far [CopyMatch]"});
   }
   {
     BitWriter w;
@@ -201,8 +201,8 @@ TEST(Inflate, EveryMalformedCategoryFailsWithItsOwnCause) {
     for (int i = 0; i < 3; ++i) w.Fixed('x');
     w.Fixed(256);
     // The zeros that complete the last word read as a stored block header.
-    cases.push_back({"no final block", w.Data(), false,
-                     "no more compressed data in stream [TArDfInBitStream.ReadBuffer]"});
+    cases.push_back(
+        {"no final block", w.Data(), false, "no more compressed data in stream [TArDfInBitStream.ReadBuffer]"});
   }
   {
     const Bytes long_ = FixedLiterals(MakeText(3000));
@@ -231,13 +231,14 @@ TEST(Inflate, Deflate64AcceptsThirtyTwoDistanceCodesButRejectsUnassignedOnes) {
   for (int i = 0; i < 4; ++i) put(9);
   put(1);
   for (int i = 1; i < 32; ++i) put(0);
-  w.Code(65, 8);               // 'A'
-  w.Code(511, 9).Code(0, 1);   // length symbol 257 (3), distance symbol 0 (1)
-  w.Code(511, 9).Code(1, 1);   // unassigned distance pattern
+  w.Code(65, 8);              // 'A'
+  w.Code(511, 9).Code(0, 1);  // length symbol 257 (3), distance symbol 0 (1)
+  w.Code(511, 9).Code(1, 1);  // unassigned distance pattern
   const Result r = RunInflate(w.Data(), Deflate64());
   EXPECT_EQ(r.error, Cause("decoded an invalid distance symbol: not assigned [DecodeData]"));
   EXPECT_EQ(r.output, (Bytes{'A', 'A', 'A', 'A'})) << "bytes before the failure still arrive";
-  EXPECT_EQ(RunInflate(w.Data()).error, Cause("count of distance codes in dynamic block is greater than 30 [InflateDynamicBlock]"));
+  EXPECT_EQ(RunInflate(w.Data()).error,
+            Cause("count of distance codes in dynamic block is greater than 30 [InflateDynamicBlock]"));
 }
 
 TEST(Inflate, AnOutputLimitEndsQuietlyAfterTheSymbolThatReachesIt) {
@@ -354,8 +355,7 @@ TEST(Inflate, RandomBytesEndInOutputOrAnInflateErrorAndNeverElse) {
       TMemoryStream src = MemOf(junk), dst;
       try {
         Inflate(&src, &dst, &h);
-      } catch (const EArInflateError&) {
-      }
+      } catch (const EArInflateError&) {}
       EXPECT_LE(src.Position(), static_cast<int64_t>(junk.size()));
     }
   }

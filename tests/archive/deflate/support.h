@@ -10,9 +10,9 @@ using Bytes = std::vector<uint8_t>;
 
 // Words from a small vocabulary with punctuation and line breaks: compresses like prose.
 inline Bytes MakeText(size_t size, uint32_t seed = 1) {
-  static const char* words[] = {"the", "archive", "window", "of", "deflate", "and", "a", "stream", "zip",
-                                "Huffman", "code", "length", "distance", "literal", "block", "to", "is",
-                                "with", "bits", "über", "Größe", "update", "client", "server"};
+  static const char* words[] = {"the", "archive", "window", "of",     "deflate",  "and",     "a",      "stream",
+                                "zip", "Huffman", "code",   "length", "distance", "literal", "block",  "to",
+                                "is",  "with",    "bits",   "über",   "Größe",    "update",  "client", "server"};
   std::mt19937 rng(seed);
   Bytes out;
   out.reserve(size + 16);

@@ -68,20 +68,46 @@ inline Bytes MakeZip(const std::string& name, uint16_t method, uint16_t flags, u
   };
   const uint16_t version = method == 9 ? 21 : 20, time = 0x6000, date = 0x5921;
   put(0x04034b50, 4);
-  put(version, 2); put(flags, 2); put(method, 2); put(time, 2); put(date, 2);
-  put(crc, 4); put(static_cast<uint32_t>(data.size()), 4); put(size, 4);
-  put(static_cast<uint32_t>(name.size()), 2); put(0, 2);
+  put(version, 2);
+  put(flags, 2);
+  put(method, 2);
+  put(time, 2);
+  put(date, 2);
+  put(crc, 4);
+  put(static_cast<uint32_t>(data.size()), 4);
+  put(size, 4);
+  put(static_cast<uint32_t>(name.size()), 2);
+  put(0, 2);
   z.insert(z.end(), name.begin(), name.end());
   z.insert(z.end(), data.begin(), data.end());
   const uint32_t central = static_cast<uint32_t>(z.size());
   put(0x02014b50, 4);
-  put(version, 2); put(version, 2); put(flags, 2); put(method, 2); put(time, 2); put(date, 2);
-  put(crc, 4); put(static_cast<uint32_t>(data.size()), 4); put(size, 4);
-  put(static_cast<uint32_t>(name.size()), 2); put(0, 2); put(0, 2); put(0, 2); put(0, 2); put(0, 4); put(0, 4);
+  put(version, 2);
+  put(version, 2);
+  put(flags, 2);
+  put(method, 2);
+  put(time, 2);
+  put(date, 2);
+  put(crc, 4);
+  put(static_cast<uint32_t>(data.size()), 4);
+  put(size, 4);
+  put(static_cast<uint32_t>(name.size()), 2);
+  put(0, 2);
+  put(0, 2);
+  put(0, 2);
+  put(0, 2);
+  put(0, 4);
+  put(0, 4);
   z.insert(z.end(), name.begin(), name.end());
   const uint32_t centralSize = static_cast<uint32_t>(z.size()) - central;
   put(0x06054b50, 4);
-  put(0, 2); put(0, 2); put(1, 2); put(1, 2); put(centralSize, 4); put(central, 4); put(0, 2);
+  put(0, 2);
+  put(0, 2);
+  put(1, 2);
+  put(1, 2);
+  put(centralSize, 4);
+  put(central, 4);
+  put(0, 2);
   return z;
 }
 
@@ -100,5 +126,7 @@ private:
   std::string path_;
 };
 
-inline bool HaveTool(const char* name) { return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0; }
+inline bool HaveTool(const char* name) {
+  return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
 inline int Sh(const std::string& cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()); }

@@ -19,9 +19,7 @@ Bytes Encrypt(const Bytes& plain, const std::string& password, uint32_t check) {
 std::string MessageOf(const std::function<void()>& f) {
   try {
     f();
-  } catch (const Exception& e) {
-    return e.what();
-  }
+  } catch (const Exception& e) { return e.what(); }
   return "no error";
 }
 }  // namespace
@@ -102,10 +100,12 @@ TEST(ZipCrypt, MisuseIsRefusedWithItsMessage) {
   TMemoryStream s;
   TArZipDecryptEngine dec;
   EXPECT_EQ(MessageOf([&] { dec.VerifyHeader(header, "", 0); }), "TArZipDecryptEngine.VerifyHeader: need a passphrase");
-  EXPECT_EQ(MessageOf([&] { dec.Decode(&c, 1); }), "TArZipDecryptEngine.Decode: must successfully call VerifyHeader first");
+  EXPECT_EQ(MessageOf([&] { dec.Decode(&c, 1); }),
+            "TArZipDecryptEngine.Decode: must successfully call VerifyHeader first");
   TArZipEncryptEngine enc;
   EXPECT_EQ(MessageOf([&] { enc.CreateHeader(header, "", 0); }), "TArZipEncryptEngine.CreateHeader: need a passphrase");
-  EXPECT_EQ(MessageOf([&] { enc.EncodeBuffer(&c, 1); }), "TArZipEncryptEngine.EncodeBuffer: must call CreateHeader first");
+  EXPECT_EQ(MessageOf([&] { enc.EncodeBuffer(&c, 1); }),
+            "TArZipEncryptEngine.EncodeBuffer: must call CreateHeader first");
   TArDfDecryptStream ds(&s, "pw", 0);
   EXPECT_EQ(MessageOf([&] { ds.Write(&c, 1); }), "TArDfDecryptStream.Write: the stream is read-only");
   TArDfEncryptStream es(&s, "pw", 0);

@@ -36,7 +36,9 @@ inline bool ZlibInflate(const Bytes& in, Bytes& out, size_t expected) {
   return rc == Z_STREAM_END;
 }
 
-inline uint32_t ZlibCrc(const Bytes& b) { return static_cast<uint32_t>(crc32(0, b.data(), static_cast<uInt>(b.size()))); }
+inline uint32_t ZlibCrc(const Bytes& b) {
+  return static_cast<uint32_t>(crc32(0, b.data(), static_cast<uInt>(b.size())));
+}
 inline uint32_t ZlibAdler(const Bytes& b) {
   return static_cast<uint32_t>(adler32(1, b.data(), static_cast<uInt>(b.size())));
 }

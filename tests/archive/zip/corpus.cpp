@@ -26,8 +26,8 @@ const std::string& CorpusFolder() {
     for (int waited = 0; !fresh(); ++waited) {
       std::error_code ec;
       if (fs::create_directory(lock, ec)) {
-        const std::string cmd = "bash '" MB_ZIP_SCRIPT "' '" + dir.string() + "' >/dev/null 2>&1 && touch '" +
-                                done.string() + "'";
+        const std::string cmd =
+            "bash '" MB_ZIP_SCRIPT "' '" + dir.string() + "' >/dev/null 2>&1 && touch '" + done.string() + "'";
         const int rc = std::system(cmd.c_str());
         fs::remove(lock, ec);
         if (rc != 0) throw std::runtime_error("corpus script failed: " + cmd);

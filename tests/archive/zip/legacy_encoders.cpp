@@ -26,8 +26,8 @@ TBytes TBitWriter::Finish() {
 }
 
 TBytes SampleText(size_t size) {
-  static const char* words[] = {"Morgen ", "wird ", "das ", "Update ", "installiert", ". ", "Archiv ",
-                                "aaaaaaa", "\r\n", "Quillmoor ", "0123456789 ", "zip "};
+  static const char* words[] = {"Morgen ", "wird ",   "das ", "Update ",    "installiert", ". ",
+                                "Archiv ", "aaaaaaa", "\r\n", "Quillmoor ", "0123456789 ", "zip "};
   std::mt19937 rng(7);
   TBytes out;
   while (out.size() < size) {
@@ -174,8 +174,10 @@ std::vector<TToken> FindTokens(const TBytes& data, uint32_t minLen, uint32_t max
     const size_t step = bestLen ? bestLen : 1;
     for (size_t k = 0; k < step && pos + k + 3 <= data.size(); ++k)
       heads[data[pos + k] | data[pos + k + 1] << 8 | data[pos + k + 2] << 16].push_back(pos + k);
-    if (bestLen) tokens.push_back({true, 0, bestLen, bestField});
-    else tokens.push_back({false, data[pos], 0, 0});
+    if (bestLen)
+      tokens.push_back({true, 0, bestLen, bestField});
+    else
+      tokens.push_back({false, data[pos], 0, 0});
     pos += step;
   }
   return tokens;
@@ -257,8 +259,10 @@ std::vector<int> CodeLengths(const std::vector<uint32_t>& freq, int flat) {
   for (size_t i = 0; i < n; ++i) q.push({freq[i] + 1ull, static_cast<int>(i)});
   int next = static_cast<int>(n);
   while (q.size() > 1) {
-    auto a = q.top(); q.pop();
-    auto b = q.top(); q.pop();
+    auto a = q.top();
+    q.pop();
+    auto b = q.top();
+    q.pop();
     parent[a.second] = parent[b.second] = next;
     q.push({a.first + b.first, next++});
   }
@@ -282,9 +286,8 @@ std::vector<TCode> AssignCodes(const std::vector<int>& lengths) {
   const int n = static_cast<int>(lengths.size());
   std::vector<int> order(n);
   for (int i = 0; i < n; ++i) order[i] = i;
-  std::sort(order.begin(), order.end(), [&](int a, int b) {
-    return lengths[a] != lengths[b] ? lengths[a] < lengths[b] : a < b;
-  });
+  std::sort(order.begin(), order.end(),
+            [&](int a, int b) { return lengths[a] != lengths[b] ? lengths[a] < lengths[b] : a < b; });
   std::vector<TCode> codes(n);
   uint32_t code = 0, inc = 0;
   int last = 0;
@@ -339,8 +342,10 @@ TBytes ImplodeEncode(const TBytes& data, bool bigDictionary, bool literalTree) {
   for (const auto& t : tokens) {
     if (!t.Match) {
       w.Put(1, 1);
-      if (literalTree) w.Put(litCodes[t.Literal].Bits, litCodes[t.Literal].Length);
-      else w.Put(t.Literal, 8);
+      if (literalTree)
+        w.Put(litCodes[t.Literal].Bits, litCodes[t.Literal].Length);
+      else
+        w.Put(t.Literal, 8);
       continue;
     }
     w.Put(0, 1);

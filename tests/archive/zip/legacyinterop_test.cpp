@@ -52,7 +52,5 @@ TEST(LegacyEncoders, UnzipToolsAcceptWhatTheTestEncodersWrite) {
   WriteFile(a, shrinkAndImplode.Build());
   EXPECT_EQ(std::system(("unzip -tqq " + a + " >/dev/null 2>&1").c_str()), 0);
   EXPECT_EQ(std::system(("7z t " + a + " >/dev/null 2>&1").c_str()), 0);
-  if (!HasFailure()) {
-    std::remove(a.c_str());
-  }
+  if (!HasFailure()) { std::remove(a.c_str()); }
 }

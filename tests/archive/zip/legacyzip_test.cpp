@@ -84,8 +84,8 @@ TEST(LegacyDecoders, ImplodedDataRoundTripsForBothDictionariesAndTreeCounts) {
   for (const auto& data : Samples()) {
     for (bool big : {false, true}) {
       for (bool lit : {false, true}) {
-        const TDecoded r = Decode(ImplodeEncode(data, big, lit), 6, static_cast<uint32_t>(data.size()),
-                                  big ? 2 : 1, lit ? 3 : 2);
+        const TDecoded r =
+            Decode(ImplodeEncode(data, big, lit), 6, static_cast<uint32_t>(data.size()), big ? 2 : 1, lit ? 3 : 2);
         ASSERT_EQ(r.Data, data) << "big " << big << " literal tree " << lit;
         EXPECT_EQ(r.Crc, CrcOf(data));
       }
@@ -192,7 +192,6 @@ TEST(LegacyDecoders, ShrunkGarbageNeverProducesMoreThanTheDeclaredSize) {
     try {
       const TDecoded r = Decode(junk, 1, 50000);
       EXPECT_LE(r.Data.size(), 50000u);
-    } catch (const EArException&) {
-    }
+    } catch (const EArException&) {}
   }
 }

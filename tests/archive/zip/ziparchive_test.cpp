@@ -58,7 +58,7 @@ TEST_F(ZipLoading, AnEntryCountOfZeroBeforeRecordsReportsNoPercentage) {
   TZipBuilder z;
   z.AddStored("a.txt", "a");
   TBytes bytes = z.Build();
-  bytes[bytes.size() - 22 + 8] = 0;  // entries on this disk
+  bytes[bytes.size() - 22 + 8] = 0;   // entries on this disk
   bytes[bytes.size() - 22 + 10] = 0;  // entries in all
   const TLoaded l = Load(bytes);
   EXPECT_EQ(l.Archive->Count(), 1);

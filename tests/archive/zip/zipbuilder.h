@@ -9,7 +9,7 @@ using TBytes = std::vector<uint8_t>;
 
 struct TZipEntry {
   std::string Name;
-  TBytes Data;             // the stored bytes (compressed, encrypted)
+  TBytes Data;  // the stored bytes (compressed, encrypted)
   uint16_t Method = 0;
   uint16_t Flags = 0;
   uint16_t Version = 20;
@@ -18,7 +18,7 @@ struct TZipEntry {
   uint16_t Time = 0x6000;  // 12:00:00
   uint16_t Date = 0x5A21;  // 2025-01-01
   uint32_t ExternalAttrs = 0x20;
-  uint16_t MadeBy = 20;    // host 0: attributes are DOS attributes
+  uint16_t MadeBy = 20;  // host 0: attributes are DOS attributes
   // Values the local header says when they differ from the central one.
   bool LocalDiffers = false;
   uint32_t LocalCrc = 0, LocalPacked = 0, LocalUnpacked = 0;

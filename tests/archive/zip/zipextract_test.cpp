@@ -26,7 +26,9 @@ public:
     os::MakeDirectory(dir / "out");
     u.SetExtractOptions(options);
     u.OnProcessItemFailure = [this](TArBaseBrowser*, TArArchiveItem* item, TArProcessType t, TArErrorClass c,
-                                    int32_t code) { failures.push_back({item->GetStoredName(), t, c, code}); };
+                                    int32_t code) {
+      failures.push_back({item->GetStoredName(), t, c, code});
+    };
   }
   void Run(const std::string& masks = "*.*") {
     u.OpenArchiveFile(archive);
