@@ -7,6 +7,8 @@
 #include "archive/core/vmstream.h"
 #include "archive/deflate/zipcrypt.h"
 #include "archive/zip/zipinflate.h"
+#include "archive/core/bufstreams.h"
+#include "archive/core/pendingfile.h"
 #include "base/filestream.h"
 
 namespace {
@@ -87,109 +89,6 @@ void ReportBadCrc(TArZipArchive& archive, TArZipItem& item) {
   if (!archive.OnProcessItemFailure) throw EArZipBadCRC();
   archive.OnProcessItemFailure(&archive, &item, ptExtract, ecArchiveError, arcZipBadCRC);
 }
-
-// Item data is read in large blocks and handed out in the small chunks that progress is
-// counted in; a step back over an encryption header stays inside the block.
-class TReadAhead : public TStream {
-public:
-  explicit TReadAhead(TStream* inner) : inner_(inner), buf_(65536) {}
-  int32_t Read(void* buffer, int32_t count) override {
-    if (pos_ == len_) {
-      len_ = std::max(inner_->Read(buf_.data(), static_cast<int32_t>(buf_.size())), 0);
-      pos_ = 0;
-    }
-    const int32_t n = std::min(std::max(count, 0), len_ - pos_);
-    std::copy(buf_.data() + pos_, buf_.data() + pos_ + n, static_cast<uint8_t*>(buffer));
-    pos_ += n;
-    return n;
-  }
-  int32_t Write(const void*, int32_t) override { return 0; }
-  int64_t Seek(int64_t offset, int origin) override {
-    if (origin == soFromCurrent && pos_ + offset >= 0 && pos_ + offset <= len_) {
-      pos_ += static_cast<int32_t>(offset);
-      return inner_->Seek(0, soFromCurrent) - (len_ - pos_);
-    }
-    const int64_t logical = inner_->Seek(0, soFromCurrent) - (len_ - pos_);
-    pos_ = len_ = 0;
-    return origin == soFromCurrent ? inner_->Seek(logical + offset, soFromBeginning) : inner_->Seek(offset, origin);
-  }
-
-private:
-  TStream* inner_;
-  std::vector<uint8_t> buf_;
-  int32_t pos_ = 0, len_ = 0;
-};
-
-// Collects small writes into large ones for the file under a temporary name.
-class TWriteBehind : public TStream {
-public:
-  explicit TWriteBehind(TStream* inner) : inner_(inner) { buf_.reserve(65536); }
-  int32_t Read(void*, int32_t) override { return 0; }
-  int32_t Write(const void* buffer, int32_t count) override {
-    if (count <= 0) return 0;
-    if (buf_.size() + static_cast<size_t>(count) > buf_.capacity()) Flush();
-    if (static_cast<size_t>(count) >= buf_.capacity()) {
-      inner_->WriteBuffer(buffer, count);
-    } else {
-      const auto* p = static_cast<const uint8_t*>(buffer);
-      buf_.insert(buf_.end(), p, p + count);
-    }
-    return count;
-  }
-  int64_t Seek(int64_t offset, int origin) override {
-    if (origin == soFromCurrent && offset == 0)
-      return inner_->Seek(0, soFromCurrent) + static_cast<int64_t>(buf_.size());
-    Flush();
-    return inner_->Seek(offset, origin);
-  }
-  void Flush() {
-    if (!buf_.empty()) inner_->WriteBuffer(buf_.data(), static_cast<int32_t>(buf_.size()));
-    buf_.clear();
-  }
-
-private:
-  TStream* inner_;
-  std::vector<uint8_t> buf_;
-};
-
-// A temporary file beside the target that replaces it only when told to.
-class TPendingFile {
-public:
-  explicit TPendingFile(const std::string& target) : target_(target) {
-    const size_t sep = target.rfind('\\');
-    const std::string folder = sep == std::string::npos ? std::string(".") : target.substr(0, sep);
-    temp_ = CreateTempFile(folder);
-    // Only a name in the target's own folder can be renamed over it.
-    if (sep != std::string::npos && ExtractFilePath(temp_) != target.substr(0, sep + 1)) {
-      os::EraseFile(temp_);
-      throw EFCreateError("Cannot create file \"" + target + "\"");
-    }
-    stream_ = std::make_unique<TFileStream>(temp_, fmOpenReadWrite | fmShareDenyWrite);
-    writer_ = std::make_unique<TWriteBehind>(stream_.get());
-  }
-  ~TPendingFile() {
-    writer_.reset();
-    stream_.reset();
-    if (!committed_) os::EraseFile(temp_);
-  }
-  TStream* Stream() { return writer_.get(); }
-  void Commit(uint32_t dosDateTime, uint32_t attributes) {
-    writer_->Flush();
-    os::SetFileDosDateTime(stream_->Handle(), dosDateTime);
-    stream_.reset();
-    if (!os::RenameFile(temp_, target_)) throw EFCreateError("Cannot create file \"" + target_ + "\"");
-    committed_ = true;
-    // Read-only, hidden, system and archive: the other bits (a Unix mode in the high
-    // word, folder flags) are no file attributes of this system.
-    os::SetAttributes(target_, attributes & (os::faReadOnly | os::faHidden | os::faSysFile | os::faArchive));
-  }
-
-private:
-  std::string target_, temp_;
-  std::unique_ptr<TFileStream> stream_;
-  std::unique_ptr<TWriteBehind> writer_;
-  bool committed_ = false;
-};
 
 }  // namespace
 
