@@ -1,10 +1,10 @@
 #include "archive/typedetect.h"
 #include <algorithm>
 #include <cstring>
-#include "archive/arerrors.h"
-#include "archive/arutils.h"
-#include "archive/zipfind.h"
-#include "archive/zipinflate.h"
+#include "archive/core/arerrors.h"
+#include "archive/core/arutils.h"
+#include "archive/zip/zipfind.h"
+#include "archive/zip/zipinflate.h"
 #include "base/filestream.h"
 
 namespace {
@@ -62,8 +62,7 @@ ArchiveTypeCode ProbeGzipStream(TStream& stream) {
     ~TRestore() {
       try {
         s.SetPosition(p);
-      } catch (...) {
-      }
+      } catch (...) {}
     }
   } restore{stream, pos};
   uint8_t head[10] = {};
@@ -78,8 +77,7 @@ ArchiveTypeCode ProbeGzipStream(TStream& stream) {
   for (uint8_t bit : {0x08, 0x10}) {  // name, comment: zero-terminated
     if (!(flags & bit)) continue;
     uint8_t c = 1;
-    while (stream.Read(&c, 1) == 1 && c != 0) {
-    }
+    while (stream.Read(&c, 1) == 1 && c != 0) {}
   }
   if (flags & 0x02) stream.Seek(2, soFromCurrent);  // header CRC
   TMemoryStream head512;

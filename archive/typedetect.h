@@ -6,8 +6,14 @@
 #include "base/stream.h"
 
 enum : uint8_t {
-  atUnknown = 0, atZip = 1, atSpannedZip = 2, atSelfExtractingZip = 3,
-  atTar = 4, atGzip = 5, atGzippedTar = 6, atCabinet = 7,
+  atUnknown = 0,
+  atZip = 1,
+  atSpannedZip = 2,
+  atSelfExtractingZip = 3,
+  atTar = 4,
+  atGzip = 5,
+  atGzippedTar = 6,
+  atCabinet = 7,
 };
 using ArchiveTypeCode = uint8_t;
 

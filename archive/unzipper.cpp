@@ -1,5 +1,5 @@
 #include "archive/unzipper.h"
-#include "archive/zipextract.h"
+#include "archive/zip/zipextract.h"
 #include "base/filestream.h"
 #include "base/os.h"
 
@@ -14,8 +14,10 @@ void TArBaseBrowser::Loaded() { NotifyChange(); }
 
 void TArBaseBrowser::Notification(TArBaseComponent* component, bool removing) {
   if (!removing) return;
-  if (component == ItemProgressMeter) ItemProgressMeter = nullptr;
-  else if (component == ArchiveProgressMeter) ArchiveProgressMeter = nullptr;
+  if (component == ItemProgressMeter)
+    ItemProgressMeter = nullptr;
+  else if (component == ArchiveProgressMeter)
+    ArchiveProgressMeter = nullptr;
 }
 
 void TArBaseBrowser::SetBaseDirectory(const std::string& value) {

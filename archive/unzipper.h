@@ -8,9 +8,9 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include "archive/ararchive.h"
+#include "archive/core/ararchive.h"
 #include "archive/typedetect.h"
-#include "archive/ziparchive.h"
+#include "archive/zip/ziparchive.h"
 
 // A progress meter a program can link to the component.
 class TArMeterLink : public TArBaseComponent {
@@ -26,9 +26,9 @@ using TArBrowserItemProgressEvent =
     std::function<void(TArBaseBrowser* sender, TArArchiveItem* item, uint8_t progress, bool& abort)>;
 using TArBrowserItemConfirmEvent =
     std::function<void(TArBaseBrowser* sender, TArArchiveItem* item, TArProcessType processType, bool& confirm)>;
-using TArBrowserItemFailureEvent = std::function<void(TArBaseBrowser* sender, TArArchiveItem* item,
-                                                      TArProcessType processType, TArErrorClass errorClass,
-                                                      int32_t errorCode)>;
+using TArBrowserItemFailureEvent =
+    std::function<void(TArBaseBrowser* sender, TArArchiveItem* item, TArProcessType processType,
+                       TArErrorClass errorClass, int32_t errorCode)>;
 using TArBrowserNeedPasswordEvent = std::function<void(TArBaseBrowser* sender, std::string& newPassword)>;
 
 class TArBaseBrowser : public TArBaseComponent {

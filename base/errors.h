@@ -3,5 +3,9 @@
 #pragma once
 #include "base/exception.h"
 
-class EConvertError : public Exception { using Exception::Exception; };
-class EIniFileException : public Exception { using Exception::Exception; };
+class EConvertError : public Exception {
+  using Exception::Exception;
+};
+class EIniFileException : public Exception {
+  using Exception::Exception;
+};

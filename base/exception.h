@@ -13,12 +13,24 @@ public:
 
 // Stream failures of the class library. EFilerError covers the read-all and write-all
 // failures (short reads and writes); opening and creating files fail with their own kinds.
-class EStreamError : public Exception { using Exception::Exception; };
-class EFilerError : public EStreamError { using EStreamError::EStreamError; };
-class EReadError : public EFilerError { using EFilerError::EFilerError; };
-class EWriteError : public EFilerError { using EFilerError::EFilerError; };
-class EFOpenError : public EStreamError { using EStreamError::EStreamError; };
-class EFCreateError : public EStreamError { using EStreamError::EStreamError; };
+class EStreamError : public Exception {
+  using Exception::Exception;
+};
+class EFilerError : public EStreamError {
+  using EStreamError::EStreamError;
+};
+class EReadError : public EFilerError {
+  using EFilerError::EFilerError;
+};
+class EWriteError : public EFilerError {
+  using EFilerError::EFilerError;
+};
+class EFOpenError : public EStreamError {
+  using EStreamError::EStreamError;
+};
+class EFCreateError : public EStreamError {
+  using EStreamError::EStreamError;
+};
 
 // An input/output failure of the run-time library; carries the operating system's code.
 class EInOutError : public Exception {
@@ -28,7 +40,11 @@ public:
 };
 
 // An index outside a list's items.
-class EListError : public Exception { using Exception::Exception; };
+class EListError : public Exception {
+  using Exception::Exception;
+};
 
 // A broken precondition inside a library: always checked, never compiled out.
-class EAssertionFailed : public Exception { using Exception::Exception; };
+class EAssertionFailed : public Exception {
+  using Exception::Exception;
+};

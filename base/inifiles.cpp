@@ -18,12 +18,12 @@ std::string IniTrim(const std::string& s) {
 enum class LineKind { Blank, Section, Entry, Other };
 
 struct IniLine {
-  size_t begin = 0;    // first byte of the line
-  size_t end = 0;      // first byte of its line break (or end of data)
-  size_t next = 0;     // first byte of the following line
+  size_t begin = 0;  // first byte of the line
+  size_t end = 0;    // first byte of its line break (or end of data)
+  size_t next = 0;   // first byte of the following line
   LineKind kind = LineKind::Blank;
-  std::string name;    // section or key name, trimmed
-  std::string value;   // entry value, trimmed, quotes kept
+  std::string name;   // section or key name, trimmed
+  std::string value;  // entry value, trimmed, quotes kept
 };
 
 std::vector<IniLine> ParseIni(const std::string& data) {
@@ -136,9 +136,8 @@ void TIniFile::WriteString(const std::string& section, const std::string& ident,
       if (lines[i].kind != LineKind::Blank) last = i;
     const IniLine& after = lines[last];
     const bool hasBreak = after.next > after.end;
-    updated = data.substr(0, after.end) + (hasBreak ? data.substr(after.end, after.next - after.end) : br) +
-              key + "=" + value + (hasBreak ? data.substr(after.end, after.next - after.end) : br) +
-              data.substr(after.next);
+    updated = data.substr(0, after.end) + (hasBreak ? data.substr(after.end, after.next - after.end) : br) + key + "=" +
+              value + (hasBreak ? data.substr(after.end, after.next - after.end) : br) + data.substr(after.next);
   } else {
     updated = data;
     if (!updated.empty() && updated.back() != '\n' && updated.back() != '\r') updated += br;
@@ -147,9 +146,7 @@ void TIniFile::WriteString(const std::string& section, const std::string& ident,
   }
   try {
     SaveFileBytes(fileName_, updated);
-  } catch (const EInOutError&) {
-    throw EIniFileException("Unable to write to " + fileName_);
-  }
+  } catch (const EInOutError&) { throw EIniFileException("Unable to write to " + fileName_); }
 }
 
 void TIniFile::WriteInteger(const std::string& section, const std::string& ident, int32_t value) {

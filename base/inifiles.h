@@ -20,8 +20,7 @@ public:
 
   const std::string& FileName() const { return fileName_; }
 
-  std::string ReadString(const std::string& section, const std::string& ident,
-                         const std::string& defaultValue) const;
+  std::string ReadString(const std::string& section, const std::string& ident, const std::string& defaultValue) const;
   // Decimal text (blanks and a sign allowed); anything else gives the default.
   int32_t ReadInteger(const std::string& section, const std::string& ident, int32_t defaultValue) const;
 

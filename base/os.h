@@ -12,8 +12,13 @@ namespace os {
 
 // File attribute bits as the archive formats store them.
 enum : uint32_t {
-  faReadOnly = 0x01, faHidden = 0x02, faSysFile = 0x04, faVolumeID = 0x08,
-  faDirectory = 0x10, faArchive = 0x20, faNormal = 0x80,
+  faReadOnly = 0x01,
+  faHidden = 0x02,
+  faSysFile = 0x04,
+  faVolumeID = 0x08,
+  faDirectory = 0x10,
+  faArchive = 0x20,
+  faNormal = 0x80,
 };
 constexpr uint32_t kNoAttributes = 0xFFFFFFFF;
 
@@ -29,7 +34,7 @@ uint32_t LastError();
 
 uint32_t GetAttributes(const std::string& path);  // kNoAttributes when missing
 bool SetAttributes(const std::string& path, uint32_t attributes);
-bool FileExists(const std::string& path);          // any entry, folder or file
+bool FileExists(const std::string& path);  // any entry, folder or file
 bool DirectoryExists(const std::string& path);
 bool MakeDirectory(const std::string& path);
 bool RemoveFolder(const std::string& path);
@@ -44,19 +49,27 @@ struct FindEntry {
   std::string ShortName;  // the 8.3 name where the file system has one, else Name
   uint32_t Attributes = 0;
   int64_t Size = 0;
-  bool IsLink = false;    // a symbolic link or junction; never followed by recursive walks
+  bool IsLink = false;  // a symbolic link or junction; never followed by recursive walks
 };
 // Entries of one folder, without "." and "..". Empty when the folder is missing.
 std::vector<FindEntry> ListDirectory(const std::string& folder);
 
-std::string TempDirectory();     // ends with "\"
+std::string TempDirectory();  // ends with "\"
 std::string CurrentDirectory();
-std::string ProgramFolder();     // folder of the running program, without a trailing "\"
+std::string ProgramFolder();  // folder of the running program, without a trailing "\"
 std::string FullPath(const std::string& path);
 
 // Free bytes available to the caller on the volume holding path; -1 when unknown.
 int64_t FreeBytes(const std::string& path);
-enum TDriveType { dtUnknown = 0, dtNoRootDir = 1, dtRemovable = 2, dtFixed = 3, dtRemote = 4, dtCDRom = 5, dtRamDisk = 6 };
+enum TDriveType {
+  dtUnknown = 0,
+  dtNoRootDir = 1,
+  dtRemovable = 2,
+  dtFixed = 3,
+  dtRemote = 4,
+  dtCDRom = 5,
+  dtRamDisk = 6
+};
 TDriveType DriveType(const std::string& root);
 // 0 or the system's error code.
 uint32_t WriteVolumeLabel(const std::string& root, const std::string& label);
@@ -76,10 +89,10 @@ using FileHandle = intptr_t;
 constexpr FileHandle kInvalidHandle = -1;
 FileHandle OpenFile(const std::string& path, int access, int share);
 FileHandle CreateAlways(const std::string& path, int share);  // truncates, read and write
-int32_t ReadFile(FileHandle h, void* buffer, int32_t count);   // -1 on failure
+int32_t ReadFile(FileHandle h, void* buffer, int32_t count);  // -1 on failure
 int32_t WriteFile(FileHandle h, const void* buffer, int32_t count);
-int64_t SeekFile(FileHandle h, int64_t offset, int origin);     // -1 on failure
-bool TruncateFile(FileHandle h);                                 // at the current position
+int64_t SeekFile(FileHandle h, int64_t offset, int origin);  // -1 on failure
+bool TruncateFile(FileHandle h);                             // at the current position
 void CloseFile(FileHandle h);
 // Last-modification time as a local DOS date-time (date high, time low); 0xFFFFFFFF
 // when it cannot be told or lies outside 1980..2107.

@@ -38,9 +38,12 @@ bool Fail() {
 
 uint32_t AttributesOf(const struct stat& st, const std::string& name) {
   uint32_t a = 0;
-  if (S_ISDIR(st.st_mode)) a |= faDirectory;
-  else if (S_ISREG(st.st_mode)) a |= faArchive;
-  else a |= faSysFile;
+  if (S_ISDIR(st.st_mode))
+    a |= faDirectory;
+  else if (S_ISREG(st.st_mode))
+    a |= faArchive;
+  else
+    a |= faSysFile;
   if (!(st.st_mode & S_IWUSR)) a |= faReadOnly;
   if (!name.empty() && name[0] == '.') a |= faHidden;
   return a;
@@ -70,8 +73,10 @@ bool SetAttributes(const std::string& path, uint32_t attributes) {
   const std::string n = Native(path);
   if (::stat(n.c_str(), &st) != 0) return Fail();
   mode_t m = st.st_mode & 07777;
-  if (attributes & faReadOnly) m &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
-  else m |= S_IWUSR;
+  if (attributes & faReadOnly)
+    m &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+  else
+    m |= S_IWUSR;
   m &= ~static_cast<mode_t>(S_ISUID | S_ISGID | S_ISVTX);
   return ::chmod(n.c_str(), m) == 0 || Fail();
 }
@@ -160,8 +165,7 @@ int64_t FreeBytes(const std::string& path) {
   std::string p = Native(FullPath(path));
   struct statvfs vfs;
   while (!p.empty()) {
-    if (::statvfs(p.c_str(), &vfs) == 0)
-      return static_cast<int64_t>(vfs.f_bavail) * static_cast<int64_t>(vfs.f_frsize);
+    if (::statvfs(p.c_str(), &vfs) == 0) return static_cast<int64_t>(vfs.f_bavail) * static_cast<int64_t>(vfs.f_frsize);
     const size_t s = p.find_last_of('/');
     if (s == std::string::npos) break;
     p = s == 0 ? (p == "/" ? std::string() : std::string("/")) : p.substr(0, s);

@@ -14,9 +14,7 @@ DWORD ShareFlags(int share) {
   }
 }
 
-FileHandle FromHandle(HANDLE h) {
-  return h == INVALID_HANDLE_VALUE ? kInvalidHandle : reinterpret_cast<FileHandle>(h);
-}
+FileHandle FromHandle(HANDLE h) { return h == INVALID_HANDLE_VALUE ? kInvalidHandle : reinterpret_cast<FileHandle>(h); }
 HANDLE ToHandle(FileHandle h) { return reinterpret_cast<HANDLE>(h); }
 
 }  // namespace
@@ -154,13 +152,13 @@ std::string LocalDateTimeText() {
 
 FileHandle OpenFile(const std::string& path, int access, int share) {
   const DWORD acc = access == 1 ? GENERIC_WRITE : access == 2 ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_READ;
-  return FromHandle(::CreateFileA(path.c_str(), acc, ShareFlags(share), nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  return FromHandle(
+      ::CreateFileA(path.c_str(), acc, ShareFlags(share), nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 FileHandle CreateAlways(const std::string& path, int share) {
-  return FromHandle(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, ShareFlags(share), nullptr,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return FromHandle(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, ShareFlags(share), nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 int32_t ReadFile(FileHandle h, void* buffer, int32_t count) {

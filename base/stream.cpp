@@ -54,8 +54,10 @@ int32_t TMemoryStream::Write(const void* buffer, int32_t count) {
 
 int64_t TMemoryStream::Seek(int64_t offset, int origin) {
   int64_t base = 0;
-  if (origin == soFromCurrent) base = pos_;
-  else if (origin == soFromEnd) base = Size();
+  if (origin == soFromCurrent)
+    base = pos_;
+  else if (origin == soFromEnd)
+    base = Size();
   const int64_t target = base + offset;
   if (target < 0) throw EStreamError("Invalid stream seek");
   pos_ = target;  // past the end is allowed; the next write fills the gap with zeros

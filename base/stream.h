@@ -36,7 +36,10 @@ public:
   int64_t Seek(int64_t offset, int origin) override;
   void SetSize(int64_t newSize) override;
   int64_t Size() override { return static_cast<int64_t>(data_.size()); }
-  void Clear() { data_.clear(); pos_ = 0; }
+  void Clear() {
+    data_.clear();
+    pos_ = 0;
+  }
   uint8_t* Memory() { return data_.data(); }
   const std::vector<uint8_t>& Bytes() const { return data_; }
   void Assign(const void* buffer, size_t count);

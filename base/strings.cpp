@@ -75,7 +75,5 @@ void TStringList::LoadFromFile(const std::string& fileName) {
 void TStringList::SaveToFile(const std::string& fileName) const {
   try {
     SaveFileBytes(fileName, Text());
-  } catch (const EInOutError& e) {
-    throw EFCreateError(e.Message());
-  }
+  } catch (const EInOutError& e) { throw EFCreateError(e.Message()); }
 }

@@ -18,7 +18,7 @@ public:
   std::string& operator[](int index);
   const std::string& Strings(int index) const { return (*this)[index]; }
 
-  int Add(const std::string& s);  // returns the new entry's index
+  int Add(const std::string& s);                 // returns the new entry's index
   void Insert(int index, const std::string& s);  // 0..Count() allowed
   void Delete(int index);
   void Clear() { items_.clear(); }

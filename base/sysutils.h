@@ -27,8 +27,8 @@ int32_t StrToIntDef(const std::string& text, int32_t defaultValue);
 std::string Trim(const std::string& s);
 std::string TrimLeft(const std::string& s);
 std::string TrimRight(const std::string& s);
-std::string UpperCase(const std::string& s);  // ASCII letters only
-std::string LowerCase(const std::string& s);  // ASCII letters only
+std::string UpperCase(const std::string& s);                    // ASCII letters only
+std::string LowerCase(const std::string& s);                    // ASCII letters only
 bool SameText(const std::string& a, const std::string& b);      // ASCII letters only
 bool AnsiSameText(const std::string& a, const std::string& b);  // ASCII + Windows-1252 letters
 int AnsiCompareText(const std::string& a, const std::string& b);
@@ -45,9 +45,9 @@ std::string ExcludeTrailingBackslash(const std::string& path);
 bool MatchesFileMask(const std::string& name, const std::string& mask);
 
 // --- files ---
-bool FileExists(const std::string& fileName);       // an existing file, not a folder
+bool FileExists(const std::string& fileName);  // an existing file, not a folder
 bool DirectoryExists(const std::string& dirName);
-bool DeleteFile(const std::string& fileName);       // false when it could not be deleted
+bool DeleteFile(const std::string& fileName);  // false when it could not be deleted
 // Where <windows.h> is included after this header its DeleteFile macro renames calls to
 // DeleteFileA; this overload takes those that pass a std::string.
 inline bool DeleteFileA(const std::string& fileName) { return DeleteFile(fileName); }

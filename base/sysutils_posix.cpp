@@ -90,8 +90,10 @@ void SaveFileBytes(const std::string& fileName, const std::string& data) {
   while (ok && done < data.size()) {
     const ssize_t n = write(fd, data.data() + done, data.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += static_cast<size_t>(n);
+    if (n <= 0)
+      ok = false;
+    else
+      done += static_cast<size_t>(n);
   }
   const int err = ok ? 0 : errno;
   if (close(fd) != 0) ok = false;

@@ -8,8 +8,8 @@ namespace {
 
 std::string ErrorText(DWORD code) {
   char buf[512] = {};
-  if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buf,
-                      sizeof(buf), nullptr))
+  if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buf, sizeof(buf),
+                      nullptr))
     return "System error " + IntToStr(code);
   return TrimRight(buf);
 }
@@ -42,15 +42,18 @@ std::vector<std::string> FindFiles(const std::string& mask) {
 }
 
 bool LoadFileBytes(const std::string& fileName, std::string& data) {
-  HANDLE h = CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   std::string result;
   char buf[16384];
   DWORD got = 0;
   bool ok = true;
   for (;;) {
-    if (!ReadFile(h, buf, sizeof(buf), &got, nullptr)) { ok = false; break; }
+    if (!ReadFile(h, buf, sizeof(buf), &got, nullptr)) {
+      ok = false;
+      break;
+    }
     if (got == 0) break;
     result.append(buf, got);
   }

@@ -47,7 +47,8 @@ function(mb_add_fuzzer name)
     COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
             sh -c "rm -rf '${work}' && mkdir -p '${work}' && cp -r '${F_SEEDS}'/. '${work}'/ && exec \"$0\" -max_total_time=${MB_FUZZ_SECONDS} -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 '${work}'"
             $<TARGET_FILE:${name}>)
-  set_tests_properties(${name} PROPERTIES TIMEOUT 900 LABELS fuzz)
+  math(EXPR limit "${MB_FUZZ_SECONDS} + 300")
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${limit} LABELS fuzz)
 endfunction()
 
 # Adds every subfolder of the calling folder that has a CMakeLists.txt, in name order.

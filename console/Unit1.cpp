@@ -38,10 +38,10 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
   SpeedButton9->SetHint("Computernamen auflösen.");
 
   SpeedButton2 = PlaceButton(this, this, "SpeedButton2", 320, 0, 313, 25, "Computer aufwecken", "GLYPH_WAKE");
-  SpeedButton3 = PlaceButton(this, this, "SpeedButton3", 320, 32, 313, 25,
-                             "Computer zur bestimmten Zeit wecken", "GLYPH_CLOCK");
-  SpeedButton7 = PlaceButton(this, this, "SpeedButton7", 320, 64, 313, 25,
-                             "Optionen zum Herunterfahren (PH Shutdown)", "GLYPH_POWER");
+  SpeedButton3 =
+      PlaceButton(this, this, "SpeedButton3", 320, 32, 313, 25, "Computer zur bestimmten Zeit wecken", "GLYPH_CLOCK");
+  SpeedButton7 = PlaceButton(this, this, "SpeedButton7", 320, 64, 313, 25, "Optionen zum Herunterfahren (PH Shutdown)",
+                             "GLYPH_POWER");
   SpeedButton6 = PlaceButton(this, this, "SpeedButton6", 320, 96, 153, 25, "Profileditor", "GLYPH_EDITOR");
   SpeedButton1 = PlaceButton(this, this, "SpeedButton1", 480, 96, 153, 25, "Beenden", "GLYPH_EXIT");
 
@@ -60,8 +60,8 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
   ComboBox1->SetStyle(csDropDownList);
   ComboBox1->OnChange = [this](TObject* s) { ComboBox1Change(s); };
 
-  for (TControl* c : {static_cast<TControl*>(Edit1), static_cast<TControl*>(Edit2),
-                      static_cast<TControl*>(SpeedButton9)})
+  for (TControl* c :
+       {static_cast<TControl*>(Edit1), static_cast<TControl*>(Edit2), static_cast<TControl*>(SpeedButton9)})
     c->SetShowHint(true);
   SpeedButton2->OnClick = [this](TObject* s) { SpeedButton2Click(s); };
   SpeedButton3->OnClick = [this](TObject* s) { SpeedButton3Click(s); };
@@ -72,8 +72,8 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
   SpeedButton5->OnClick = [this](TObject* s) { SpeedButton5Click(s); };
   SpeedButton9->OnClick = [this](TObject* s) { SpeedButton9Click(s); };
   OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
-  Quiet({GroupBox1, ComboBox3, FlatPanel1, Edit1, Edit2, SpeedButton9, SpeedButton2, SpeedButton3,
-         SpeedButton7, SpeedButton6, SpeedButton1, SpeedButton8, SpeedButton5, ComboBox1});
+  Quiet({GroupBox1, ComboBox3, FlatPanel1, Edit1, Edit2, SpeedButton9, SpeedButton2, SpeedButton3, SpeedButton7,
+         SpeedButton6, SpeedButton1, SpeedButton8, SpeedButton5, ComboBox1});
 }
 
 void DockInStatusPanel(TControl* control, TStatusBar* bar, int panel) {
@@ -135,9 +135,7 @@ void TConsoleView::EndWait() {
   wait1->Hide();
 }
 
-void TConsoleView::SetStatus(const std::string& text) {
-  Form1->StatusBar1->Panels()->Items(0)->SetText(text);
-}
+void TConsoleView::SetStatus(const std::string& text) { Form1->StatusBar1->Panels()->Items(0)->SetText(text); }
 
 void TConsoleView::InfoBox(const std::string& text) { ShowInformation(text); }
 void TConsoleView::ErrorBox(const std::string& text) { ShowError(text); }
@@ -202,8 +200,7 @@ void TConsoleView::StartSplashTimer() {
 void TConsoleView::CloseSplash() { splash->Close(); }
 bool TConsoleView::Confirm(const std::string& text) { return AskConfirmation(text); }
 
-void TConsoleView::SetEditorFields(const std::string& name, const std::string& mac,
-                                   const std::string& host) {
+void TConsoleView::SetEditorFields(const std::string& name, const std::string& mac, const std::string& host) {
   pro1->Edit1->SetText(name);
   pro1->Edit2->SetText(mac);
   pro1->Edit3->SetText(host);

@@ -79,6 +79,5 @@ public:
   void StartSplashTimer() override;
   void CloseSplash() override;
   bool Confirm(const std::string& text) override;
-  void SetEditorFields(const std::string& name, const std::string& mac,
-                       const std::string& host) override;
+  void SetEditorFields(const std::string& name, const std::string& mac, const std::string& host) override;
 };

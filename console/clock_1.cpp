@@ -42,8 +42,7 @@ Tclock1::Tclock1(TComponent* owner) : TForm(owner) {
 }
 
 void Tclock1::SpeedButton1Click(TObject*) {
-  Form1->Core->ArmTimer(Form1->Edit1->Text(), Form1->Edit2->Text(),
-                        ShortDateText(DateTimePicker1->DateTime()),
+  Form1->Core->ArmTimer(Form1->Edit1->Text(), Form1->Edit2->Text(), ShortDateText(DateTimePicker1->DateTime()),
                         LongTimeText(DateTimePicker2->DateTime()));
 }
 

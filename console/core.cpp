@@ -4,14 +4,13 @@
 
 #include "base/sysutils.h"
 
-std::string TimerDatText(const std::string& mac, const std::string& host,
-                         const std::string& date, const std::string& time) {
+std::string TimerDatText(const std::string& mac, const std::string& host, const std::string& date,
+                         const std::string& time) {
   return mac + "\r\n" + host + "\r\n" + date + "\r\n" + time + "\r\n";
 }
 
 TConsoleCore::TConsoleCore(IConsoleHost& host, IConsoleView& view, std::string programDir)
-    : ProgramDir(std::move(programDir)), host_(host), view_(view),
-      wake_(host.Udp(), host.Pinger(), view) {}
+    : ProgramDir(std::move(programDir)), host_(host), view_(view), wake_(host.Udp(), host.Pinger(), view) {}
 
 void TConsoleCore::Startup(const std::vector<std::string>& args) {
   // Activation can repeat while the splash is up; the start-up belongs to the first.
@@ -44,14 +43,12 @@ void TConsoleCore::Startup(const std::vector<std::string>& args) {
   // console from starting: the choices then just are not remembered.
   try {
     ProfileChosen(chosen);
-  } catch (const std::exception&) {
-  }
+  } catch (const std::exception&) {}
 
   Settings = ReadWakeSettings(ini);
   try {
     ApplyLanguage(ProgramDir + "lang\\" + ini.ReadString("settings", "lang", "eng.txt"));
-  } catch (const std::exception&) {
-  }
+  } catch (const std::exception&) {}
   for (size_t k = 0; k < langNames_.size(); ++k) {
     if (AnsiSameText(langNames_[k], LangLines[llDisplayName])) {
       view_.SelectLanguage(static_cast<int>(k));
@@ -95,8 +92,7 @@ void TConsoleCore::ProfileChosen(int index) {
 }
 
 void TConsoleCore::LanguageChosen(int index) {
-  if (index >= 0 && index < static_cast<int>(LangFiles.size()))
-    ApplyLanguage(LangFiles[static_cast<size_t>(index)]);
+  if (index >= 0 && index < static_cast<int>(LangFiles.size())) ApplyLanguage(LangFiles[static_cast<size_t>(index)]);
 }
 
 void TConsoleCore::ExitClicked() {
@@ -134,22 +130,21 @@ void TConsoleCore::EditorChosen(const std::string& text, int index) {
                         ini.ReadString("profiles", ProfileKey("profilesub", index), ""));
 }
 
-void TConsoleCore::EditorSave(const std::string& name, const std::string& mac,
-                              const std::string& host) {
+void TConsoleCore::EditorSave(const std::string& name, const std::string& mac, const std::string& host) {
   SaveProfile(host_.Profiles(), name, mac, host);
   view_.InfoBox(LangLines[llSavedBeforeName] + name + LangLines[llSavedAfterName]);
   LoadProfiles();
 }
 
-void TConsoleCore::WriteTimerDat(const std::string& mac, const std::string& host,
-                                 const std::string& date, const std::string& time) {
+void TConsoleCore::WriteTimerDat(const std::string& mac, const std::string& host, const std::string& date,
+                                 const std::string& time) {
   // Without a new timer.dat, timer.exe would arm whatever an earlier run left there.
   if (host_.WriteFile(ProgramDir + "timer.dat", TimerDatText(mac, host, date, time)))
     host_.ShellOpen(ProgramDir + "timer.exe");
 }
 
-void TConsoleCore::ArmTimer(const std::string& mac, const std::string& host,
-                            const std::string& date, const std::string& time) {
+void TConsoleCore::ArmTimer(const std::string& mac, const std::string& host, const std::string& date,
+                            const std::string& time) {
   WriteTimerDat(mac, host, date, time);
 }
 
@@ -167,9 +162,7 @@ void TConsoleCore::ShutdownClicked() {
                   LangLines[llShutdownMissing3]);
 }
 
-std::string TConsoleCore::ReadProgramFilesDir() {
-  return host_.RegReadString(CurrentVersionKey, "ProgramFilesDir");
-}
+std::string TConsoleCore::ReadProgramFilesDir() { return host_.RegReadString(CurrentVersionKey, "ProgramFilesDir"); }
 
 void TConsoleCore::UpdateClientClicked() {
   const char* client = "\\Quillmoor\\Skyvane\\skyvane.exe";

@@ -57,16 +57,14 @@ public:
   virtual void CloseSplash() = 0;
   virtual bool Confirm(const std::string& text) = 0;
   // The profile editor's name, MAC and host fields.
-  virtual void SetEditorFields(const std::string& name, const std::string& mac,
-                               const std::string& host) = 0;
+  virtual void SetEditorFields(const std::string& name, const std::string& mac, const std::string& host) = 0;
 };
 
 // The four lines of timer.dat, each ended by CR LF.
-std::string TimerDatText(const std::string& mac, const std::string& host,
-                         const std::string& date, const std::string& time);
+std::string TimerDatText(const std::string& mac, const std::string& host, const std::string& date,
+                         const std::string& time);
 
-constexpr const char* ShutdownToolKey =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Penhollow Shutdown";
+constexpr const char* ShutdownToolKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Penhollow Shutdown";
 constexpr const char* CurrentVersionKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 constexpr int MaxHostNameLength = 255;
 
@@ -87,8 +85,7 @@ public:
   void ResolveClicked();
   void EditorChosen(const std::string& text, int index);
   void EditorSave(const std::string& name, const std::string& mac, const std::string& host);
-  void ArmTimer(const std::string& mac, const std::string& host, const std::string& date,
-                const std::string& time);
+  void ArmTimer(const std::string& mac, const std::string& host, const std::string& date, const std::string& time);
   void ShutdownClicked();
   std::string ReadShutdownToolDir();
   std::string ReadProgramFilesDir();
@@ -104,8 +101,7 @@ public:
   std::vector<std::string> LangFiles;
 
 private:
-  void WriteTimerDat(const std::string& mac, const std::string& host, const std::string& date,
-                     const std::string& time);
+  void WriteTimerDat(const std::string& mac, const std::string& host, const std::string& date, const std::string& time);
 
   IConsoleHost& host_;
   IConsoleView& view_;

@@ -15,9 +15,8 @@ inline void LoadGlyph(TSpeedButton* button, const char* resource) {
   button->SetGlyph(glyph);
 }
 
-inline TSpeedButton* PlaceButton(TComponent* owner, TWinControl* parent, const char* name, int x,
-                                 int y, int w, int h, const char* caption,
-                                 const char* glyph = nullptr) {
+inline TSpeedButton* PlaceButton(TComponent* owner, TWinControl* parent, const char* name, int x, int y, int w, int h,
+                                 const char* caption, const char* glyph = nullptr) {
   TSpeedButton* button = Place<TSpeedButton>(owner, parent, name, x, y, w, h);
   button->SetCaption(caption);
   if (glyph) LoadGlyph(button, glyph);

@@ -11,13 +11,11 @@
 #include "base/sysutils.h"
 #include "winui/registry.h"
 
-std::string TProfilesIni::ReadString(const std::string& section, const std::string& key,
-                                     const std::string& def) {
+std::string TProfilesIni::ReadString(const std::string& section, const std::string& key, const std::string& def) {
   return TIniFile(fileName_).ReadString(section, key, def);
 }
 
-void TProfilesIni::WriteString(const std::string& section, const std::string& key,
-                               const std::string& value) {
+void TProfilesIni::WriteString(const std::string& section, const std::string& key, const std::string& value) {
   TIniFile(fileName_).WriteString(section, key, value);
 }
 
@@ -70,8 +68,8 @@ void TUdpSender::Send(const std::string& host, int32_t port, const uint8_t* data
   if (s == INVALID_SOCKET) throw std::runtime_error("no UDP socket");
   BOOL on = TRUE;
   setsockopt(s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof(on));
-  int sent = sendto(s, reinterpret_cast<const char*>(data), size, 0,
-                    reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+  int sent =
+      sendto(s, reinterpret_cast<const char*>(data), size, 0, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
   closesocket(s);
   if (sent != size) throw std::runtime_error("sending the wake datagram failed");
 }
@@ -82,29 +80,22 @@ TPingStatus TIcmpPinger::Ping(const std::string& host) {
   if (icmp == INVALID_HANDLE_VALUE) throw std::runtime_error("no echo client");
   char request[32] = {};
   char reply[sizeof(ICMP_ECHO_REPLY) + sizeof(request) + 8 + 64];
-  DWORD n = IcmpSendEcho(icmp, addr.s_addr, request, sizeof(request), nullptr, reply,
-                         sizeof(reply), 5000);
+  DWORD n = IcmpSendEcho(icmp, addr.s_addr, request, sizeof(request), nullptr, reply, sizeof(reply), 5000);
   DWORD error = GetLastError();
   IcmpCloseHandle(icmp);
   if (n == 0) return StatusOf(error);
   return StatusOf(reinterpret_cast<ICMP_ECHO_REPLY*>(reply)->Status);
 }
 
-std::vector<std::string> TWin32ConsoleHost::FindFiles(const std::string& pattern) {
-  return ::FindFiles(pattern);
-}
+std::vector<std::string> TWin32ConsoleHost::FindFiles(const std::string& pattern) { return ::FindFiles(pattern); }
 
-bool TWin32ConsoleHost::ReadFile(const std::string& path, std::string& bytes) {
-  return LoadFileBytes(path, bytes);
-}
+bool TWin32ConsoleHost::ReadFile(const std::string& path, std::string& bytes) { return LoadFileBytes(path, bytes); }
 
 bool TWin32ConsoleHost::WriteFile(const std::string& path, const std::string& bytes) {
   try {
     SaveFileBytes(path, bytes);
     return true;
-  } catch (const std::exception&) {
-    return false;
-  }
+  } catch (const std::exception&) { return false; }
 }
 
 bool TWin32ConsoleHost::FileExists(const std::string& path) { return ::FileExists(path); }
@@ -133,8 +124,7 @@ bool TWin32ConsoleHost::SocketsStartup() {
 
 std::string TWin32ConsoleHost::LookupHost(const std::string& name) {
   hostent* entry = gethostbyname(name.c_str());
-  if (!entry || entry->h_addrtype != AF_INET || !entry->h_addr_list || !entry->h_addr_list[0])
-    return "";
+  if (!entry || entry->h_addrtype != AF_INET || !entry->h_addr_list || !entry->h_addr_list[0]) return "";
   in_addr addr;
   memcpy(&addr, entry->h_addr_list[0], sizeof(addr));
   return inet_ntoa(addr);

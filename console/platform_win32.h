@@ -11,10 +11,8 @@
 class TProfilesIni : public IIniStore {
 public:
   explicit TProfilesIni(const std::string& fileName) : fileName_(fileName) {}
-  std::string ReadString(const std::string& section, const std::string& key,
-                         const std::string& def) override;
-  void WriteString(const std::string& section, const std::string& key,
-                   const std::string& value) override;
+  std::string ReadString(const std::string& section, const std::string& key, const std::string& def) override;
+  void WriteString(const std::string& section, const std::string& key, const std::string& value) override;
 
 private:
   std::string fileName_;
@@ -33,8 +31,7 @@ public:
 
 class TWin32ConsoleHost : public IConsoleHost {
 public:
-  explicit TWin32ConsoleHost(const std::string& programDir)
-      : profiles_(programDir + "profiles.ini") {}
+  explicit TWin32ConsoleHost(const std::string& programDir) : profiles_(programDir + "profiles.ini") {}
   IIniStore& Profiles() override { return profiles_; }
   std::vector<std::string> FindFiles(const std::string& pattern) override;
   bool ReadFile(const std::string& path, std::string& bytes) override;

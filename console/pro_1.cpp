@@ -27,13 +27,9 @@ Tpro1::Tpro1(TComponent* owner) : TForm(owner) {
   Quiet({GroupBox1, ComboBox1, GroupBox2, Edit1, Edit2, Edit3, SpeedButton1, SpeedButton2});
 }
 
-void Tpro1::ComboBox1Change(TObject*) {
-  Form1->Core->EditorChosen(ComboBox1->Text(), ComboBox1->ItemIndex());
-}
+void Tpro1::ComboBox1Change(TObject*) { Form1->Core->EditorChosen(ComboBox1->Text(), ComboBox1->ItemIndex()); }
 
-void Tpro1::SpeedButton1Click(TObject*) {
-  Form1->Core->EditorSave(Edit1->Text(), Edit2->Text(), Edit3->Text());
-}
+void Tpro1::SpeedButton1Click(TObject*) { Form1->Core->EditorSave(Edit1->Text(), Edit2->Text(), Edit3->Text()); }
 
 void Tpro1::SpeedButton2Click(TObject*) {
   Hide();

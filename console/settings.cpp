@@ -2,8 +2,7 @@
 
 #include "base/sysutils.h"
 
-int32_t ReadIniInteger(IIniStore& ini, const std::string& section, const std::string& key,
-                       int32_t def) {
+int32_t ReadIniInteger(IIniStore& ini, const std::string& section, const std::string& key, int32_t def) {
   return StrToIntDef(ini.ReadString(section, key, ""), def);
 }
 
@@ -16,20 +15,16 @@ TWakeSettings ReadWakeSettings(IIniStore& ini) {
   return s;
 }
 
-std::string ProfileKey(const char* name, int index) {
-  return std::string(name) + std::to_string(index);
-}
+std::string ProfileKey(const char* name, int index) { return std::string(name) + std::to_string(index); }
 
 std::vector<std::string> ReadProfileNames(IIniStore& ini) {
   std::vector<std::string> names;
   int32_t count = ReadIniInteger(ini, "profiles", "count", 0);
-  for (int32_t i = 0; i < count; ++i)
-    names.push_back(ini.ReadString("profiles", ProfileKey("profilename", i), ""));
+  for (int32_t i = 0; i < count; ++i) names.push_back(ini.ReadString("profiles", ProfileKey("profilename", i), ""));
   return names;
 }
 
-int SaveProfile(IIniStore& ini, const std::string& name, const std::string& mac,
-                const std::string& host) {
+int SaveProfile(IIniStore& ini, const std::string& name, const std::string& mac, const std::string& host) {
   int32_t count = ReadIniInteger(ini, "profiles", "count", 0);
   for (int32_t i = 0; i < count; ++i) {
     if (ini.ReadString("profiles", ProfileKey("profilename", i), "") == name) {

@@ -9,16 +9,13 @@
 class IIniStore {
 public:
   virtual ~IIniStore() = default;
-  virtual std::string ReadString(const std::string& section, const std::string& key,
-                                 const std::string& def) = 0;
-  virtual void WriteString(const std::string& section, const std::string& key,
-                           const std::string& value) = 0;
+  virtual std::string ReadString(const std::string& section, const std::string& key, const std::string& def) = 0;
+  virtual void WriteString(const std::string& section, const std::string& key, const std::string& value) = 0;
 };
 
 // An integer key: a text that is not a decimal number reads as the default, and so does a
 // number outside 32 bits.
-int32_t ReadIniInteger(IIniStore& ini, const std::string& section, const std::string& key,
-                       int32_t def);
+int32_t ReadIniInteger(IIniStore& ini, const std::string& section, const std::string& key, int32_t def);
 
 struct TWakeSettings {
   int32_t WakePort = 2050;
@@ -33,5 +30,4 @@ std::vector<std::string> ReadProfileNames(IIniStore& ini);
 // Stores a profile: the first stored profile whose name equals the name exactly (letter
 // case included) gets the new MAC and host texts; with no such profile a new one is
 // appended. Returns the profile's index.
-int SaveProfile(IIniStore& ini, const std::string& name, const std::string& mac,
-                const std::string& host);
+int SaveProfile(IIniStore& ini, const std::string& name, const std::string& mac, const std::string& host);

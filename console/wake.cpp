@@ -5,9 +5,12 @@ int32_t HexToInt(const std::string& text) {
   uint32_t result = 0;
   for (char c : text) {
     uint32_t digit = 0;
-    if (c >= '0' && c <= '9') digit = static_cast<uint32_t>(c - '0');
-    else if (c >= 'A' && c <= 'F') digit = static_cast<uint32_t>(c - 'A' + 10);
-    else if (c >= 'a' && c <= 'f') digit = static_cast<uint32_t>(c - 'a' + 10);
+    if (c >= '0' && c <= '9')
+      digit = static_cast<uint32_t>(c - '0');
+    else if (c >= 'A' && c <= 'F')
+      digit = static_cast<uint32_t>(c - 'A' + 10);
+    else if (c >= 'a' && c <= 'f')
+      digit = static_cast<uint32_t>(c - 'a' + 10);
     result = (result << 4) | digit;
   }
   return static_cast<int32_t>(result);
@@ -16,8 +19,7 @@ int32_t HexToInt(const std::string& text) {
 TMacBytes ParseMacText(const std::string& text) {
   if (text.size() < 12) throw EWakeError("MAC address text shorter than 12 characters");
   TMacBytes mac{};
-  for (size_t k = 0; k < mac.size(); ++k)
-    mac[k] = static_cast<uint8_t>(HexToInt(text.substr(2 * k, 2)) & 0xFF);
+  for (size_t k = 0; k < mac.size(); ++k) mac[k] = static_cast<uint8_t>(HexToInt(text.substr(2 * k, 2)) & 0xFF);
   return mac;
 }
 
@@ -36,8 +38,8 @@ TWakePayload BuildWakePayload(const TMacBytes& mac) {
 
 bool WakeButtonWaits(const std::string& host) { return host != "255.255.255.255"; }
 
-void TWakeUp::SendWakeUp(const std::string& mac, const std::string& host, bool waiting,
-                         const TWakeSettings& settings, const TLangLines& lang, bool& abortWake) {
+void TWakeUp::SendWakeUp(const std::string& mac, const std::string& host, bool waiting, const TWakeSettings& settings,
+                         const TLangLines& lang, bool& abortWake) {
   abortWake = false;
   std::string stage = lang[llStageMac];
   try {
@@ -83,7 +85,7 @@ void TWakeUp::SendWakeUp(const std::string& mac, const std::string& host, bool w
     closing();
   } catch (...) {
     ui_.SetStatus(lang[llAbortStatus]);
-    ui_.ErrorBox(lang[llWakeErrorBeforeMac] + mac + lang[llWakeErrorAfterMac] + "\r\r" +
-                 lang[llWakeErrorBeforeStage] + "\r" + stage);
+    ui_.ErrorBox(lang[llWakeErrorBeforeMac] + mac + lang[llWakeErrorAfterMac] + "\r\r" + lang[llWakeErrorBeforeStage] +
+                 "\r" + stage);
   }
 }

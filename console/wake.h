@@ -67,8 +67,8 @@ class TWakeUp {
 public:
   TWakeUp(IUdpSender& udp, IPinger& pinger, IWakeUi& ui) : udp_(udp), pinger_(pinger), ui_(ui) {}
   // AbortWake is the flag the wait dialog's cancel button sets.
-  void SendWakeUp(const std::string& mac, const std::string& host, bool waiting,
-                  const TWakeSettings& settings, const TLangLines& lang, bool& abortWake);
+  void SendWakeUp(const std::string& mac, const std::string& host, bool waiting, const TWakeSettings& settings,
+                  const TLangLines& lang, bool& abortWake);
   // True only for a real echo reply.
   bool PingHost(const std::string& host) { return pinger_.Ping(host) == TPingStatus::EchoReply; }
 

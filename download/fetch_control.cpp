@@ -33,9 +33,12 @@ void TFetchControl::DownloadFinished(TFetchWork* worker, const std::shared_ptr<T
   // The handler may start, cancel or destroy this component; the worker's own fields stay valid
   // until this returns. The component becomes idle whatever the handler does.
   try {
-    if (!worker->Succeeded) RaiseError();
-    else if (worker->ToFile) RaiseDoneFile(worker->FileName, worker->FileSize);
-    else RaiseDoneString(worker->ResultString);
+    if (!worker->Succeeded)
+      RaiseError();
+    else if (worker->ToFile)
+      RaiseDoneFile(worker->FileName, worker->FileSize);
+    else
+      RaiseDoneString(worker->ResultString);
   } catch (...) {
     if (link->Owner && link->Owner->Worker == worker) link->Owner->Worker = nullptr;
     throw;

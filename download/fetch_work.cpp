@@ -90,11 +90,19 @@ int32_t ContentLengthValue(const std::string& text) {
 
 TFetchWork::TFetchWork(const std::string& AcceptTypes, const std::string& Agent, const std::string& URL,
                        const std::string& FileName, const std::string& UserName, const std::string& Password,
-                       const std::string& PostQuery, const std::string& Referer, bool BinaryData,
-                       bool UseCache, bool ToFile)
-    : AcceptTypes(AcceptTypes), Agent(Agent), URL(URL), FileName(FileName), UserName(UserName),
-      Password(Password), PostQuery(PostQuery), Referer(Referer), BinaryData(BinaryData),
-      UseCache(UseCache), ToFile(ToFile) {}
+                       const std::string& PostQuery, const std::string& Referer, bool BinaryData, bool UseCache,
+                       bool ToFile)
+    : AcceptTypes(AcceptTypes),
+      Agent(Agent),
+      URL(URL),
+      FileName(FileName),
+      UserName(UserName),
+      Password(Password),
+      PostQuery(PostQuery),
+      Referer(Referer),
+      BinaryData(BinaryData),
+      UseCache(UseCache),
+      ToFile(ToFile) {}
 
 THttpRequest TFetchWork::BuildRequest(const std::string& host, uint16_t port, const std::string& path) const {
   THttpRequest r;
@@ -120,14 +128,10 @@ THttpRequest TFetchWork::BuildRequest(const std::string& host, uint16_t port, co
 void TFetchWork::RunTransfer(IHttpTransport& net) {
   try {
     ReadBody(net);
-  } catch (...) {
-    Succeeded = false;
-  }
+  } catch (...) { Succeeded = false; }
   try {
     net.Close();
-  } catch (...) {
-    Succeeded = false;
-  }
+  } catch (...) { Succeeded = false; }
 }
 
 // Steps up to the end of the body. The file is closed on every way out (by its destructor
@@ -167,8 +171,10 @@ void TFetchWork::ReadBody(IHttpTransport& net) {
 
   Readed = 0;
   std::unique_ptr<TTargetFile> file;
-  if (ToFile) file = std::make_unique<TTargetFile>(FileName);
-  else ResultString.clear();
+  if (ToFile)
+    file = std::make_unique<TTargetFile>(FileName);
+  else
+    ResultString.clear();
   char chunk[FetchChunkSize];
   for (;;) {
     if (StopRequested()) {
@@ -180,8 +186,10 @@ void TFetchWork::ReadBody(IHttpTransport& net) {
     if (!net.Read(chunk, FetchChunkSize, n) || n == 0) break;
     if (n > FetchChunkSize) throw std::runtime_error("Read past the chunk");
     BytesRead = n;
-    if (file) file->Write(chunk, n);
-    else ResultString.append(chunk, n);
+    if (file)
+      file->Write(chunk, n);
+    else
+      ResultString.append(chunk, n);
     if (int64_t{Readed} + n > std::numeric_limits<int32_t>::max()) throw std::runtime_error("Body too long");
     Readed += static_cast<int32_t>(n);
     if (HasProgressHandler()) CallProgress();

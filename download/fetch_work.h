@@ -33,11 +33,11 @@ struct THttpRequest {
   std::string UserName, Password;  // empty texts, never absent ones
   std::string Verb;                // "GET" or "POST"
   std::string Path;
-  std::string Version;             // always "HTTP/1.0"
+  std::string Version;  // always "HTTP/1.0"
   std::string Referer;
-  std::string Accept;              // the single entry of the accept list
-  bool Reload = false;             // bypass any cache
-  std::string Headers;             // extra header of a post, else empty
+  std::string Accept;   // the single entry of the accept list
+  bool Reload = false;  // bypass any cache
+  std::string Headers;  // extra header of a post, else empty
   std::string Body;
 };
 
@@ -62,8 +62,7 @@ class TFetchWork {
 public:
   TFetchWork(const std::string& AcceptTypes, const std::string& Agent, const std::string& URL,
              const std::string& FileName, const std::string& UserName, const std::string& Password,
-             const std::string& PostQuery, const std::string& Referer, bool BinaryData, bool UseCache,
-             bool ToFile);
+             const std::string& PostQuery, const std::string& Referer, bool BinaryData, bool UseCache, bool ToFile);
   virtual ~TFetchWork() = default;
   TFetchWork(const TFetchWork&) = delete;
   TFetchWork& operator=(const TFetchWork&) = delete;

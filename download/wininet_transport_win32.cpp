@@ -8,18 +8,18 @@ namespace {
 const DWORD FetchTimeoutMs = 30000;
 
 void SetTimeouts(HINTERNET handle) {
-  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+  for (DWORD option :
+       {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
     DWORD ms = FetchTimeoutMs;
     InternetSetOptionA(handle, option, &ms, sizeof(ms));
   }
 }
-}
+}  // namespace
 
 TWinInetTransport::~TWinInetTransport() { Close(); }
 
 bool TWinInetTransport::Send(const THttpRequest& r) {
-  internet_ = InternetOpenA(r.HasAgent ? r.Agent.c_str() : nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
-                            nullptr, 0);
+  internet_ = InternetOpenA(r.HasAgent ? r.Agent.c_str() : nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (!internet_) return false;
   // A server that accepts and then stays silent must end in a failure, not hold the worker for
   // good; not every WinInet bounds its waits by default.
@@ -28,8 +28,8 @@ bool TWinInetTransport::Send(const THttpRequest& r) {
                                  INTERNET_SERVICE_HTTP, 0, 0);
   if (!connection_) return false;
   const char* accept[] = {r.Accept.c_str(), nullptr};
-  request_ = HttpOpenRequestA(connection_, r.Verb.c_str(), r.Path.c_str(), r.Version.c_str(), r.Referer.c_str(),
-                              accept, r.Reload ? INTERNET_FLAG_RELOAD : 0, 0);
+  request_ = HttpOpenRequestA(connection_, r.Verb.c_str(), r.Path.c_str(), r.Version.c_str(), r.Referer.c_str(), accept,
+                              r.Reload ? INTERNET_FLAG_RELOAD : 0, 0);
   if (!request_) return false;
   SetTimeouts(request_);
   if (r.Headers.empty()) return HttpSendRequestA(request_, nullptr, 0, nullptr, 0) != FALSE;

@@ -13,5 +13,4 @@ using ColorResolver = ColorValue (*)(ColorValue);
 
 // Percent 0 returns the fallback untouched: callers pass what the derived property holds now.
 // Both directions start from the lightness plus a bias of 10.
-ColorValue CalcAdvColor(ColorValue base, ColorValue fallback, TAdvColors percent, bool darken,
-                        ColorResolver toRGB);
+ColorValue CalcAdvColor(ColorValue base, ColorValue fallback, TAdvColors percent, bool darken, ColorResolver toRGB);

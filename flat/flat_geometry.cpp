@@ -10,8 +10,7 @@ int BarLength(const ProgressShape& bar) { return bar.Vertical ? bar.Height : bar
 }  // namespace
 
 int SnapProgressLength(int length) {
-  if (length < 12)
-    return 12;
+  if (length < 12) return 12;
   const std::uint16_t blocks = static_cast<std::uint16_t>((length - 3) / Pitch);
   return blocks * Pitch + 3;
 }
@@ -24,8 +23,7 @@ int ProgressBlockCount(const ProgressShape& bar) {
   const int total = ProgressBlockTotal(bar);
   // An empty or negative range has no meaningful share to show (the division below would be
   // 0/0 or show a full bar for a position under Min), so such a bar stays empty.
-  if (range <= 0 || done <= 0 || total <= 0)
-    return 0;
+  if (range <= 0 || done <= 0 || total <= 0) return 0;
   // The small epsilon lets Position = Max reach the last block although the quotient may come
   // out a hair below the total.
   const double count = std::trunc(static_cast<double>(done) / (static_cast<double>(range) / total) + 1E-8);
@@ -38,8 +36,7 @@ std::vector<FlatRect> ProgressElementRects(const ProgressShape& bar) {
   if (bar.Smooth) {
     const std::int64_t range = static_cast<std::int64_t>(bar.Max) - bar.Min;
     const std::int64_t done = static_cast<std::int64_t>(bar.Position) - bar.Min;
-    if (done <= 0 || range <= 0)
-      return rects;
+    if (done <= 0 || range <= 0) return rects;
     if (bar.Vertical)
       rects.push_back({2, static_cast<int>(H - 2 - (H - 4) * done / range), W - 2, H - 2});
     else
@@ -82,6 +79,6 @@ std::vector<BevelLine> BevelFrameLines(FlatRect rect, int rings) {
 }
 
 FlatRect MemoScrollCorner(FlatRect innerFrame, int vScrollWidth, int hScrollHeight) {
-  return {innerFrame.Right - 1 - vScrollWidth, innerFrame.Bottom - 1 - hScrollHeight,
-          innerFrame.Right - 1, innerFrame.Bottom - 1};
+  return {innerFrame.Right - 1 - vScrollWidth, innerFrame.Bottom - 1 - hScrollHeight, innerFrame.Right - 1,
+          innerFrame.Bottom - 1};
 }

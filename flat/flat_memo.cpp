@@ -25,32 +25,27 @@ void TFlatMemo::HandleCreated() {
 
 void TFlatMemo::Loaded() {
   TCustomMemo::Loaded();
-  if (Parent())
-    Perform(CM_PARENTCOLORCHANGED);
+  if (Parent()) Perform(CM_PARENTCOLORCHANGED);
 }
 
 void TFlatMemo::SetParent(TWinControl* parent) {
   const bool moved = parent != Parent();
   TCustomMemo::SetParent(parent);
-  if (moved && parent && !(ComponentState() & csLoading))
-    Perform(CM_PARENTCOLORCHANGED);
+  if (moved && parent && !(ComponentState() & csLoading)) Perform(CM_PARENTCOLORCHANGED);
 }
 
 void TFlatMemo::SetColors(int index, TColor c) {
   colors_[index] = c;
-  if (index == 2)
-    parentColor_ = false;
+  if (index == 2) parentColor_ = false;
   RedrawBorder();
 }
 
 void TFlatMemo::TakeParentColor() {
-  if (Parent())
-    colors_[2] = Parent()->Color();
+  if (Parent()) colors_[2] = Parent()->Color();
 }
 
 void TFlatMemo::SetParentColor(bool on) {
-  if (on == parentColor_)
-    return;
+  if (on == parentColor_) return;
   parentColor_ = on;
   if (on) {
     TakeParentColor();
@@ -67,8 +62,7 @@ void TFlatMemo::SetAdvColors(int index, TAdvColors percent) {
 }
 
 void TFlatMemo::SetUseAdvColors(bool on) {
-  if (on == useAdvColors_)
-    return;
+  if (on == useAdvColors_) return;
   useAdvColors_ = on;
   SetParentColor(on);
   UpdateAdvColors();
@@ -76,15 +70,13 @@ void TFlatMemo::SetUseAdvColors(bool on) {
 }
 
 void TFlatMemo::UpdateAdvColors() {
-  if (!useAdvColors_)
-    return;
+  if (!useAdvColors_) return;
   colors_[0] = CalcAdvColor(colors_[2], colors_[0], advColors_[0], false);
   colors_[1] = CalcAdvColor(colors_[2], colors_[1], advColors_[1], true);
 }
 
 bool TFlatMemo::Hot() {
-  if (Focused())
-    return true;
+  if (Focused()) return true;
   // Hovering does not light a memo while any flat memo holds the focus.
   return mouseInControl_ && !dynamic_cast<TFlatMemo*>(Screen->ActiveControl());
 }
@@ -92,15 +84,12 @@ bool TFlatMemo::Hot() {
 void TFlatMemo::RedrawBorder() {
   const bool hot = HandleAllocated() && Hot();
   const TColor state = hot ? colors_[0] : colors_[2];
-  if (Color() != state)
-    TCustomMemo::SetColor(state);
+  if (Color() != state) TCustomMemo::SetColor(state);
   // Before the window exists there is no frame to paint; the colour above is all there is.
-  if (!HandleAllocated())
-    return;
+  if (!HandleAllocated()) return;
   HWND window = Handle();
   HDC dc = GetWindowDC(window);
-  if (!dc)
-    return;
+  if (!dc) return;
   RECT r;
   GetWindowRect(window, &r);
   OffsetRect(&r, -r.left, -r.top);
@@ -114,8 +103,8 @@ void TFlatMemo::RedrawBorder() {
   InflateRect(&r, -1, -1);
   FrameRect(dc, &r, stateBrush);
   if (ScrollBars() == ssBoth) {
-    const FlatRect c = MemoScrollCorner(FlatRect{r.left, r.top, r.right, r.bottom},
-                                        GetSystemMetrics(SM_CXVSCROLL), GetSystemMetrics(SM_CYHSCROLL));
+    const FlatRect c = MemoScrollCorner(FlatRect{r.left, r.top, r.right, r.bottom}, GetSystemMetrics(SM_CXVSCROLL),
+                                        GetSystemMetrics(SM_CYHSCROLL));
     const RECT corner{c.Left, c.Top, c.Right, c.Bottom};
     FillRect(dc, &corner, stateBrush);
   }
@@ -170,7 +159,6 @@ void TFlatMemo::WndProc(TMessage& message) {
       }
       RedrawBorder();
       return;
-    default:
-      TCustomMemo::WndProc(message);
+    default: TCustomMemo::WndProc(message);
   }
 }

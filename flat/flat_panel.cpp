@@ -22,15 +22,13 @@ void TFlatPanel::SetColors(int index, TColor c) {
 
 void TFlatPanel::WndProc(TMessage& message) {
   TCustomPanel::WndProc(message);
-  if (message.Msg == CM_ENABLEDCHANGED || message.Msg == CM_TEXTCHANGED)
-    Invalidate();
+  if (message.Msg == CM_ENABLEDCHANGED || message.Msg == CM_TEXTCHANGED) Invalidate();
 }
 
 void TFlatPanel::Paint() {
   const RECT client = ClientRect();
   // A panel without area has nothing to show, and a bitmap of no size cannot be made.
-  if (client.right <= 0 || client.bottom <= 0)
-    return;
+  if (client.right <= 0 || client.bottom <= 0) return;
   UINT format = DT_SINGLELINE | DT_VCENTER;
   switch (Alignment()) {
     case taLeftJustify: format |= DT_LEFT; break;

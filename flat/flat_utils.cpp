@@ -7,8 +7,8 @@ ColorValue ResolveColor(ColorValue c) { return static_cast<ColorValue>(ColorToRG
 }  // namespace
 
 TColor CalcAdvColor(TColor base, TColor fallback, TAdvColors percent, bool darken) {
-  return static_cast<TColor>(CalcAdvColor(static_cast<ColorValue>(base), static_cast<ColorValue>(fallback),
-                                          percent, darken, ResolveColor));
+  return static_cast<TColor>(
+      CalcAdvColor(static_cast<ColorValue>(base), static_cast<ColorValue>(fallback), percent, darken, ResolveColor));
 }
 
 void DrawBevelFrame(TCanvas* canvas, RECT rect, TColor topColor, TColor bottomColor, int width) {
@@ -18,16 +18,14 @@ void DrawBevelFrame(TCanvas* canvas, RECT rect, TColor topColor, TColor bottomCo
   for (const BevelLine& line : BevelFrameLines(r, width)) {
     canvas->Pen()->SetColor(line.Shadow ? bottomColor : topColor);
     POINT points[3];
-    for (int i = 0; i < 3; ++i)
-      points[i] = POINT{line.Points[i].X, line.Points[i].Y};
+    for (int i = 0; i < 3; ++i) points[i] = POINT{line.Points[i].X, line.Points[i].Y};
     canvas->Polyline(points, 3);
   }
 }
 
 void DrawParentBackground(TControl* control, TCanvas* canvas) {
   TWinControl* parent = control->Parent();
-  if (!parent)
-    return;
+  if (!parent) return;
   HDC dc = canvas->Handle();
   // The parent's handlers may throw; the context must come back in its old state all the same.
   struct Restore {

@@ -52,8 +52,7 @@ void RGBToHSL(ColorValue rgb, double& H, double& S, double& L) {
   else
     H = 4 + (r - g) / d;
   H /= 6;
-  if (H < 0)
-    H += 1;
+  if (H < 0) H += 1;
 }
 
 void RGBToHSLRange(ColorValue rgb, int& H, int& S, int& L) {

@@ -200,8 +200,7 @@ void TForm1::FormShow(TObject*) {
   CheckConnection();
   try {
     Image1->Picture()->LoadFromFile(AppDir + "data\\logo.bmp");
-  } catch (const std::exception&) {
-  }
+  } catch (const std::exception&) {}
   Animate1->SetFileName(AppDir + "data\\world.avi");
   Animate1->SetOpen(true);
   Animate1->SetActive(true);
@@ -212,9 +211,7 @@ void TForm1::CheckConnection() {
   bool connected = false;
   try {
     connected = IsInternetConnected(flags);
-  } catch (const std::exception&) {
-    connected = false;
-  }
+  } catch (const std::exception&) { connected = false; }
   if (connected) {
     Label18->SetCaption("Ja");
     Label19->SetCaption(ConnectionKind(flags));
@@ -331,8 +328,7 @@ void TForm1::Button4Click(TObject*) {
       self1->Show();
       Close();
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -596,8 +592,7 @@ void TForm1::InstallUpdates() {
       row->SubItems()->Add("Erfolgreich");
       try {
         RecordVersion(AppDir, offer.ProgramNumber, offer.NewVersion);
-      } catch (const std::exception&) {
-      }
+      } catch (const std::exception&) {}
     } else {
       row->SubItems()->Add("Fehler!");
     }

@@ -16,8 +16,8 @@ public:
   explicit TForm1(TComponent* AOwner);
   const char* ClassName() const override { return "TForm1"; }
 
-  TLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9, *Label10, *Label11,
-      *Label12, *Label13, *Label14, *Label15, *Label16, *Label17, *Label18, *Label19, *Label20, *Label21;
+  TLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9, *Label10, *Label11, *Label12,
+      *Label13, *Label14, *Label15, *Label16, *Label17, *Label18, *Label19, *Label20, *Label21;
   TImage* Image1;
   TAnimate* Animate1;
   TGroupBox *GroupBox3, *GroupBox4, *GroupBox5, *GroupBox6, *GroupBox7, *GroupBox8;
@@ -74,7 +74,9 @@ private:
   void EndWithoutUpdates();
   void CheckConnection();
   int AddShellIcon(TImageList* list, const std::string& path);
-  THTTPFetch* FetchFor(int32_t position) { return skyvane::TDownloadChain::ComponentFor(position) ? HTTPFetch3 : HTTPFetch2; }
+  THTTPFetch* FetchFor(int32_t position) {
+    return skyvane::TDownloadChain::ComponentFor(position) ? HTTPFetch3 : HTTPFetch2;
+  }
 
   skyvane::TDownloadChain Chain;
   bool started_ = false;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "archive/ararchive.h"
+#include "archive/core/ararchive.h"
 #include "archive/unzipper.h"
 #include "base/inifiles.h"
 #include "base/sysutils.h"
@@ -50,9 +50,7 @@ std::string InstallerCommandLine(const std::string& file, int32_t mode) {
   }
 }
 
-std::string PositionText(int32_t position, int32_t count) {
-  return IntToStr(position) + " von " + IntToStr(count);
-}
+std::string PositionText(int32_t position, int32_t count) { return IntToStr(position) + " von " + IntToStr(count); }
 
 std::string ReadOwnVersion(const std::string& appDir) {
   return TIniFile(appDir + kVersionFile).ReadString("self", "ver", kDefaultOwnVersion);
@@ -168,13 +166,10 @@ bool InstallFromZip(const std::string& file, const std::string& folder, IInstall
     unzipper.SetBaseDirectory(folder);
     unzipper.ExtractMatchingFiles("*.*");
     complete = unzipper.FailedItems() == 0;
-  } catch (const std::exception&) {
-    complete = false;
-  }
+  } catch (const std::exception&) { complete = false; }
   try {
     unzipper.CloseArchiveFile();
-  } catch (const std::exception&) {
-  }
+  } catch (const std::exception&) {}
   // A partly unpacked update keeps its archive, so the files are not lost with it.
   if (complete) DeleteFile(file);
   return complete;
@@ -190,9 +185,7 @@ bool InstallUpdate(int32_t mode, const std::string& file, const std::string& fol
       case imShellOpen: return platform.ShellOpen(file);
       default: return false;
     }
-  } catch (const std::exception&) {
-    return false;
-  }
+  } catch (const std::exception&) { return false; }
 }
 
 int32_t ReadInstallMode(const std::string& appDir, const std::string& indexSection) {

@@ -60,8 +60,7 @@ std::string RunningProgramsText(const std::vector<std::string>& exeNames, const 
 
 // One offered update: the parallel per-update lists of the wizard as one record.
 struct TOffer {
-  std::string UpdateUrl, InstallDir, ProgramName, IndexSection, NewVersion, ProgramNumber, DownloadSize,
-      DescriptionUrl;
+  std::string UpdateUrl, InstallDir, ProgramName, IndexSection, NewVersion, ProgramNumber, DownloadSize, DescriptionUrl;
   std::string OldVersion, ProgramPath;
 };
 

@@ -79,9 +79,9 @@ void TStatusBar::UpdatePanel(int index) {
   if (!handle_ || simplePanel_ || index < 0 || index >= panels_.Count()) return;
   TStatusPanel* p = panels_.Items(index);
   // A tab before the text centres it, two tabs align it right.
-  std::string text = p->Alignment() == taCenter ? "\t" + p->Text()
+  std::string text = p->Alignment() == taCenter         ? "\t" + p->Text()
                      : p->Alignment() == taRightJustify ? "\t\t" + p->Text()
-                                                         : p->Text();
+                                                        : p->Text();
   SendMessageA(handle_, SB_SETTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.c_str()));
 }
 
@@ -273,7 +273,8 @@ void TListView::HandleCreated() {
   ApplyExtendedStyle();
   SendMessageA(handle_, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(ColorToRGB(Color())));
   SendMessageA(handle_, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(ColorToRGB(Color())));
-  if (smallImages_) SendMessageA(handle_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(smallImages_->Handle()));
+  if (smallImages_)
+    SendMessageA(handle_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(smallImages_->Handle()));
   for (int i = 0; i < columns_.Count(); ++i) InsertNativeColumn(i);
   for (int i = 0; i < items_.Count(); ++i) InsertNativeItem(i);
 }
@@ -388,8 +389,10 @@ int TListView::ItemIndex() {
 }
 
 void TListView::SetItemIndex(int index) {
-  if (index >= 0 && index < items_.Count()) items_.Item(index)->SetSelected(true);
-  else if (TListItem* s = Selected()) s->SetSelected(false);
+  if (index >= 0 && index < items_.Count())
+    items_.Item(index)->SetSelected(true);
+  else if (TListItem* s = Selected())
+    s->SetSelected(false);
 }
 
 void TListView::WndProc(TMessage& m) {
@@ -403,9 +406,7 @@ void TListView::WndProc(TMessage& m) {
           OnSelectItem(this, items_.Item(nm->iItem), (nm->uNewState & LVIS_SELECTED) != 0);
         return;
       }
-      case NM_CLICK:
-        Click();
-        return;
+      case NM_CLICK: Click(); return;
       case NM_DBLCLK:
         if (OnDblClick) OnDblClick(this);
         return;
@@ -428,8 +429,7 @@ void TListView::WndProc(TMessage& m) {
         }
         return;
       }
-      default:
-        return;
+      default: return;
     }
   }
   TWinControl::WndProc(m);
@@ -459,8 +459,8 @@ void TAnimate::OpenClip() {
     HMODULE shell = GetModuleHandleA("shell32.dll");
     if (!shell) shell = LoadLibraryA("shell32.dll");
     if (shell)
-      ok = static_cast<BOOL>(SendMessageA(handle_, ACM_OPENA, reinterpret_cast<WPARAM>(shell),
-                                          static_cast<LPARAM>(ids[commonAVI_])));
+      ok = static_cast<BOOL>(
+          SendMessageA(handle_, ACM_OPENA, reinterpret_cast<WPARAM>(shell), static_cast<LPARAM>(ids[commonAVI_])));
   } else if (!fileName_.empty()) {
     ok = static_cast<BOOL>(SendMessageA(handle_, ACM_OPENA, 0, reinterpret_cast<LPARAM>(fileName_.c_str())));
   }
@@ -540,14 +540,17 @@ void TDateTimePicker::CreateParams(TCreateParams& p) {
     p.Style |= dateFormat_ == dfShort ? DTS_SHORTDATEFORMAT : DTS_LONGDATEFORMAT;
 }
 
-void TDateTimePicker::HandleCreated() { SendMessageA(handle_, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&value_)); }
+void TDateTimePicker::HandleCreated() {
+  SendMessageA(handle_, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&value_));
+}
 
 void TDateTimePicker::SetKind(TDateTimeKind k) { kind_ = k; }
 
 void TDateTimePicker::SetDateFormat(TDTDateFormat f) {
   dateFormat_ = f;
   if (handle_ && kind_ == dtkDate) {
-    LONG_PTR style = GetWindowLongPtrA(handle_, GWL_STYLE) & ~static_cast<LONG_PTR>(DTS_LONGDATEFORMAT | DTS_SHORTDATEFORMAT);
+    LONG_PTR style =
+        GetWindowLongPtrA(handle_, GWL_STYLE) & ~static_cast<LONG_PTR>(DTS_LONGDATEFORMAT | DTS_SHORTDATEFORMAT);
     style |= f == dfShort ? DTS_SHORTDATEFORMAT : DTS_LONGDATEFORMAT;
     SetWindowLongPtrA(handle_, GWL_STYLE, style);
     InvalidateRect(handle_, nullptr, TRUE);

@@ -78,7 +78,7 @@ public:
   int Width() const { return width_; }
   int Height() const { return height_; }
   void SetSize(int width, int height);  // clears the list
-  int AddIcon(HICON icon);  // the icon is copied; returns its index
+  int AddIcon(HICON icon);              // the icon is copied; returns its index
   int AddIcon(TIcon* icon) { return AddIcon(icon->Handle()); }
   int Count();
   void Clear();
@@ -238,8 +238,17 @@ private:
   std::string tipBuffer_;
 };
 
-enum TCommonAVI { aviNone, aviFindFolder, aviFindFile, aviFindComputer, aviCopyFiles, aviCopyFile,
-                  aviRecycleFile, aviEmptyRecycle, aviDeleteFile };
+enum TCommonAVI {
+  aviNone,
+  aviFindFolder,
+  aviFindFile,
+  aviFindComputer,
+  aviCopyFiles,
+  aviCopyFile,
+  aviRecycleFile,
+  aviEmptyRecycle,
+  aviDeleteFile
+};
 
 // An animation control. A missing clip or codec leaves it empty, without an error.
 class TAnimate : public TWinControl {

@@ -48,7 +48,8 @@ void TComponent::RemoveFreeNotification(TComponent* AComponent) {
 }
 
 TComponent* TComponent::Components(int index) const {
-  if (index < 0 || index >= ComponentCount()) throw Exception("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= ComponentCount())
+    throw Exception("List index out of bounds (" + std::to_string(index) + ")");
   return components_[static_cast<size_t>(index)];
 }
 

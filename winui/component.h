@@ -91,8 +91,8 @@ public:
 
   // Owned components in creation order.
   int ComponentCount() const { return static_cast<int>(components_.size()); }
-  TComponent* Components(int index) const;  // throws Exception when out of range
-  int ComponentIndex() const;               // place in the owner's list, -1 without owner
+  TComponent* Components(int index) const;                   // throws Exception when out of range
+  int ComponentIndex() const;                                // place in the owner's list, -1 without owner
   TComponent* FindComponent(const std::string& name) const;  // case-insensitive, nullptr if none
 
   void InsertComponent(TComponent* component);
@@ -129,7 +129,7 @@ enum : UINT {
   CM_BASE = 0xB000,
   CM_ACTIVATE = CM_BASE + 0,
   CM_DEACTIVATE = CM_BASE + 1,
-  CM_FOCUSCHANGED = CM_BASE + 7,   // LParam = the control that now has the focus
+  CM_FOCUSCHANGED = CM_BASE + 7,  // LParam = the control that now has the focus
   CM_PARENTFONTCHANGED = CM_BASE + 8,
   CM_PARENTCOLORCHANGED = CM_BASE + 9,
   CM_HITTEST = CM_BASE + 10,

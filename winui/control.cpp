@@ -17,7 +17,7 @@ namespace {
 
 const char kControlProp[] = "MbControl";
 thread_local TWinControl* g_creating = nullptr;
-TControl* g_mouseControl = nullptr;  // the control under the mouse, for CM_MOUSEENTER/LEAVE
+TControl* g_mouseControl = nullptr;           // the control under the mouse, for CM_MOUSEENTER/LEAVE
 std::map<std::string, WNDPROC> g_classProcs;  // our class name -> the native procedure behind it
 HWND g_parking = nullptr;
 std::vector<TControlCanvas*> g_liveCanvases;  // canvases holding a context from GetDC
@@ -54,8 +54,7 @@ WNDPROC RegisterLayerClass(const TCreateParams& p) {
   wc.cbSize = sizeof(wc);
   WNDPROC original = DefWindowProcA;
   if (!p.BaseClassName.empty()) {
-    if (!GetClassInfoExA(nullptr, p.BaseClassName.c_str(), &wc) &&
-        !GetClassInfoExA(inst, p.BaseClassName.c_str(), &wc))
+    if (!GetClassInfoExA(nullptr, p.BaseClassName.c_str(), &wc) && !GetClassInfoExA(inst, p.BaseClassName.c_str(), &wc))
       throw Exception("Window class " + p.BaseClassName + " not found");
     original = wc.lpfnWndProc;
     wc.cbSize = sizeof(wc);
@@ -245,8 +244,7 @@ void TControl::SetVisible(bool visible) {
 }
 
 bool TControl::Showing() {
-  if (auto* win = dynamic_cast<TWinControl*>(this))
-    return win->HandleAllocated() && IsWindowVisible(win->handle_);
+  if (auto* win = dynamic_cast<TWinControl*>(this)) return win->HandleAllocated() && IsWindowVisible(win->handle_);
   return visible_ && parent_ && parent_->Showing();
 }
 
@@ -381,7 +379,8 @@ void TControl::DoMouse(TMessage& m) {
       break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-      if (OnMouseDown) OnMouseDown(this, mbLeft, s | (m.Msg == WM_LBUTTONDBLCLK ? static_cast<unsigned>(ssDouble) : 0u), x, y);
+      if (OnMouseDown)
+        OnMouseDown(this, mbLeft, s | (m.Msg == WM_LBUTTONDBLCLK ? static_cast<unsigned>(ssDouble) : 0u), x, y);
       if (m.Msg == WM_LBUTTONDBLCLK && OnDblClick) OnDblClick(this);
       break;
     case WM_RBUTTONDOWN:
@@ -393,23 +392,17 @@ void TControl::DoMouse(TMessage& m) {
     case WM_RBUTTONUP:
       if (OnMouseUp) OnMouseUp(this, mbRight, s, x, y);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
 void TControl::WndProc(TMessage& m) {
   switch (m.Msg) {
     case CM_PARENTCOLORCHANGED:
-    case CM_PARENTFONTCHANGED:
-      ParentChanged(m);
-      return;
+    case CM_PARENTFONTCHANGED: ParentChanged(m); return;
     case CM_COLORCHANGED:
-    case CM_FONTCHANGED:
-      Invalidate();
-      return;
-    default:
-      break;
+    case CM_FONTCHANGED: Invalidate(); return;
+    default: break;
   }
   if (IsMouseMessage(m.Msg)) DoMouse(m);
   DefaultHandler(m);
@@ -495,9 +488,7 @@ void TWinControl::ApplyText(const std::string& text) {
 }
 
 void TWinControl::FontChanged() {
-  if (handle_) {
-    SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), TRUE);
-  }
+  if (handle_) { SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), TRUE); }
   TControl::FontChanged();
   TMessage m{CM_PARENTFONTCHANGED, 0, 0, 0};
   Broadcast(m);
@@ -695,23 +686,14 @@ bool TWinControl::ForwardMouse(TMessage& m) {
 bool TWinControl::ReflectNotify(TMessage& m) {
   HWND child = nullptr;
   switch (m.Msg) {
-    case WM_COMMAND:
-      child = reinterpret_cast<HWND>(m.LParam);
-      break;
-    case WM_NOTIFY:
-      child = reinterpret_cast<NMHDR*>(m.LParam)->hwndFrom;
-      break;
-    case WM_DRAWITEM:
-      child = reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam)->hwndItem;
-      break;
+    case WM_COMMAND: child = reinterpret_cast<HWND>(m.LParam); break;
+    case WM_NOTIFY: child = reinterpret_cast<NMHDR*>(m.LParam)->hwndFrom; break;
+    case WM_DRAWITEM: child = reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam)->hwndItem; break;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN:
-    case WM_CTLCOLORSTATIC:
-      child = reinterpret_cast<HWND>(m.LParam);
-      break;
-    default:
-      return false;
+    case WM_CTLCOLORSTATIC: child = reinterpret_cast<HWND>(m.LParam); break;
+    default: return false;
   }
   if (!child || child == handle_) return false;
   TControl* target = FindControl(child);
@@ -808,8 +790,8 @@ void TWinControl::WndProc(TMessage& m) {
       }
       break;
     case WM_MOUSELEAVE:
-      if (g_mouseControl == this || (g_mouseControl && g_mouseControl->Parent() == this &&
-                                     !dynamic_cast<TWinControl*>(g_mouseControl))) {
+      if (g_mouseControl == this ||
+          (g_mouseControl && g_mouseControl->Parent() == this && !dynamic_cast<TWinControl*>(g_mouseControl))) {
         TControl* old = g_mouseControl;
         g_mouseControl = nullptr;
         old->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(old));
@@ -865,9 +847,7 @@ void TWinControl::WndProc(TMessage& m) {
       Broadcast(sys);
       break;
     }
-    case CM_SYSCOLORCHANGE:
-      Broadcast(m);
-      return;
+    case CM_SYSCOLORCHANGE: Broadcast(m); return;
     case CM_INVALIDATE:
       if (handle_) InvalidateRect(handle_, nullptr, !Opaque());
       return;
@@ -878,22 +858,16 @@ void TWinControl::WndProc(TMessage& m) {
       Broadcast(pc);
       return;
     }
-    case CM_PARENTCOLORCHANGED:
-      ParentChanged(m);
-      return;
-    case CM_PARENTFONTCHANGED:
-      ParentChanged(m);
-      return;
-    case CM_FONTCHANGED:
-      return;
+    case CM_PARENTCOLORCHANGED: ParentChanged(m); return;
+    case CM_PARENTFONTCHANGED: ParentChanged(m); return;
+    case CM_FONTCHANGED: return;
     case CM_ENTER:
       if (OnEnter) OnEnter(this);
       return;
     case CM_EXIT:
       if (OnExit) OnExit(this);
       return;
-    default:
-      break;
+    default: break;
   }
   if (IsMouseMessage(m.Msg)) DoMouse(m);
   DefaultHandler(m);
@@ -967,8 +941,7 @@ void TCustomControl::WndProc(TMessage& m) {
       if (!m.WParam) EndPaint(Handle(), &ps);
       return;
     }
-    default:
-      TWinControl::WndProc(m);
+    default: TWinControl::WndProc(m);
   }
 }
 
@@ -1034,9 +1007,7 @@ std::string TControlStrings::Text() {
   return out;
 }
 
-void TControlStrings::SetText(const std::string& text) {
-  Assign(SplitLines(text));
-}
+void TControlStrings::SetText(const std::string& text) { Assign(SplitLines(text)); }
 
 void TControlStrings::Assign(const std::vector<std::string>& lines) {
   Clear();

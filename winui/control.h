@@ -144,7 +144,10 @@ protected:
   void ParentChanged(TMessage& message);  // CM_PARENTCOLORCHANGED / CM_PARENTFONTCHANGED
   void DoMouse(TMessage& message);
   void SetBoundsFields(int left, int top, int width, int height) {
-    left_ = left; top_ = top; width_ = width; height_ = height;
+    left_ = left;
+    top_ = top;
+    width_ = width;
+    height_ = height;
   }
 
   std::string text_;
@@ -329,8 +332,8 @@ public:
   virtual void Delete(int index) = 0;
   virtual void Clear() = 0;
   std::string operator[](int index) { return Get(index); }
-  int IndexOf(const std::string& s);  // case-insensitive, -1 if absent
-  std::string Text();                // every line followed by CR LF
+  int IndexOf(const std::string& s);      // case-insensitive, -1 if absent
+  std::string Text();                     // every line followed by CR LF
   void SetText(const std::string& text);  // splits at CR LF, LF or CR
   void Assign(const std::vector<std::string>& lines);
 };

@@ -103,9 +103,7 @@ void TSpeedButton::Paint() {
     gx = (cw - gw) / 2;
     tx = (cw - ts.cx) / 2;
   }
-  if (pressed) {
-    ++gx, ++gy, ++tx, ++ty;
-  }
+  if (pressed) { ++gx, ++gy, ++tx, ++ty; }
   if (gw > 0) {
     HDC src = glyph_.Canvas()->Handle();
     TransparentBlt(dc, gx, gy, gw, gh, src, 0, 0, gw, gh, ColorToRGB(glyph_.TransparentColor()));
@@ -165,8 +163,7 @@ void TSpeedButton::WndProc(TMessage& m) {
       state_ = Enabled() ? (down_ ? bsExclusive : bsUp) : bsDisabled;
       Invalidate();
       return;
-    default:
-      TGraphicControl::WndProc(m);
+    default: TGraphicControl::WndProc(m);
   }
 }
 
@@ -245,9 +242,7 @@ LRESULT CALLBACK TimerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
       TTimer* timer = it->second;
       try {
         timer->Timer();
-      } catch (...) {
-        Application->HandleException(timer);
-      }
+      } catch (...) { Application->HandleException(timer); }
     }
     return 0;
   }

@@ -55,9 +55,18 @@ static void FormStyle(TFormBorderStyle border, TBorderIcons icons, DWORD& style,
     case bsNone: style |= WS_POPUP; break;
     case bsSingle: style |= WS_CAPTION | WS_BORDER; break;
     case bsSizeable: style |= WS_CAPTION | WS_THICKFRAME; break;
-    case bsDialog: style |= WS_CAPTION | WS_DLGFRAME; ex |= WS_EX_DLGMODALFRAME; break;
-    case bsToolWindow: style |= WS_CAPTION | WS_BORDER; ex |= WS_EX_TOOLWINDOW; break;
-    case bsSizeToolWin: style |= WS_CAPTION | WS_THICKFRAME; ex |= WS_EX_TOOLWINDOW; break;
+    case bsDialog:
+      style |= WS_CAPTION | WS_DLGFRAME;
+      ex |= WS_EX_DLGMODALFRAME;
+      break;
+    case bsToolWindow:
+      style |= WS_CAPTION | WS_BORDER;
+      ex |= WS_EX_TOOLWINDOW;
+      break;
+    case bsSizeToolWin:
+      style |= WS_CAPTION | WS_THICKFRAME;
+      ex |= WS_EX_TOOLWINDOW;
+      break;
   }
   if (border != bsNone && (icons & biSystemMenu)) {
     style |= WS_SYSMENU;
@@ -184,9 +193,7 @@ void TForm::Close() {
       Hide();
       Application->ReleaseForm(this);
       break;
-    default:
-      Hide();
-      break;
+    default: Hide(); break;
   }
 }
 
@@ -210,9 +217,11 @@ void TForm::ApplyFrame() {
     const LONG_PTR keep = GetWindowLongPtrA(handle_, GWL_STYLE) & (WS_VISIBLE | WS_DISABLED);
     SetWindowLongPtrA(handle_, GWL_STYLE, static_cast<LONG_PTR>(style) | keep);
     SetWindowLongPtrA(handle_, GWL_EXSTYLE, static_cast<LONG_PTR>(ex));
-    SetWindowPos(handle_, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  if (clientW_ >= 0 || clientH_ >= 0) SetClientSize(clientW_ >= 0 ? clientW_ : ClientWidth(), clientH_ >= 0 ? clientH_ : ClientHeight());
+  if (clientW_ >= 0 || clientH_ >= 0)
+    SetClientSize(clientW_ >= 0 ? clientW_ : ClientWidth(), clientH_ >= 0 ? clientH_ : ClientHeight());
 }
 
 void TForm::SetPosition(TPosition position) {
@@ -235,8 +244,7 @@ void TForm::SetClientSize(int w, int h) {
     // Menus or odd frames: correct by what the window really got.
     RECT c;
     GetClientRect(handle_, &c);
-    if (c.right != w || c.bottom != h)
-      SetBounds(Left(), Top(), Width() + (w - c.right), Height() + (h - c.bottom));
+    if (c.right != w || c.bottom != h) SetBounds(Left(), Top(), Width() + (w - c.right), Height() + (h - c.bottom));
   }
   if (visible_ && (position_ == poScreenCenter || position_ == poDesktopCenter)) PlaceOnScreen();
 }
@@ -362,8 +370,7 @@ void TForm::WndProc(TMessage& m) {
       if (activeControl_ && activeControl_->HandleAllocated() && activeControl_->CanFocus())
         ::SetFocus(activeControl_->Handle());
       return;
-    default:
-      TWinControl::WndProc(m);
+    default: TWinControl::WndProc(m);
   }
 }
 
@@ -376,9 +383,7 @@ LRESULT CALLBACK ApplicationWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
   if (msg == kReleaseForm) {
     try {
       delete reinterpret_cast<TForm*>(lParam);
-    } catch (...) {
-      Application->HandleException(Application);
-    }
+    } catch (...) { Application->HandleException(Application); }
     return 0;
   }
   return DefWindowProcA(hwnd, msg, wParam, lParam);
@@ -412,8 +417,8 @@ HWND TApplication::Handle() {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "MbApplication";
     RegisterClassExA(&wc);
-    handle_ = CreateWindowExA(WS_EX_TOOLWINDOW, "MbApplication", title_.c_str(), WS_POPUP, 0, 0, 0, 0, nullptr,
-                              nullptr, GetModuleHandleA(nullptr), nullptr);
+    handle_ = CreateWindowExA(WS_EX_TOOLWINDOW, "MbApplication", title_.c_str(), WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
   }
   return handle_;
 }
@@ -437,9 +442,7 @@ void TApplication::Run() {
   if (mainForm_ && !terminated_) {
     try {
       mainForm_->Show();
-    } catch (...) {
-      HandleException(mainForm_);
-    }
+    } catch (...) { HandleException(mainForm_); }
   }
   while (!terminated_) HandleMessage();
   running_ = false;
@@ -469,8 +472,7 @@ bool TApplication::ProcessMessage(MSG& msg) {
 
 void TApplication::ProcessMessages() {
   MSG msg;
-  while (ProcessMessage(msg)) {
-  }
+  while (ProcessMessage(msg)) {}
 }
 
 void TApplication::HandleMessage() {
@@ -491,9 +493,7 @@ void TApplication::HandleException(TObject* Sender) {
   if (std::exception_ptr current = std::current_exception()) {  // outside a catch: nothing to rethrow
     try {
       std::rethrow_exception(current);
-    } catch (const std::exception& e) {
-      text = e.what();
-    } catch (...) {
+    } catch (const std::exception& e) { text = e.what(); } catch (...) {
     }
   }
   try {
@@ -517,8 +517,7 @@ void TApplication::DestroyForms() {
   mainForm_ = nullptr;
   terminated_ = false;
   MSG msg;
-  while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-  }
+  while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
 }
 
 void TApplication::Notification(TComponent* AComponent, TOperation Operation) {

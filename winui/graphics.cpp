@@ -147,7 +147,8 @@ HBRUSH TBrush::Handle() {
     } else if (style_ == bsSolid) {
       handle_ = CreateSolidBrush(ColorToRGB(color_));
     } else {
-      static const int hatches[] = {0, 0, HS_HORIZONTAL, HS_VERTICAL, HS_FDIAGONAL, HS_BDIAGONAL, HS_CROSS, HS_DIAGCROSS};
+      static const int hatches[] = {0,        0,           HS_HORIZONTAL, HS_VERTICAL, HS_FDIAGONAL, HS_BDIAGONAL,
+                                    HS_CROSS, HS_DIAGCROSS};
       handle_ = CreateHatchBrush(hatches[style_], ColorToRGB(color_));
     }
   }
@@ -407,7 +408,8 @@ void TBitmap::LoadFromHandle(HBITMAP bitmap) {
   bi.bmiHeader.biBitCount = 32;
   bi.bmiHeader.biCompression = BI_RGB;
   HDC dc = GetDC(nullptr);
-  const int lines = GetDIBits(dc, bitmap, 0, static_cast<UINT>(std::abs(info.bmHeight)), pixels.data(), &bi, DIB_RGB_COLORS);
+  const int lines =
+      GetDIBits(dc, bitmap, 0, static_cast<UINT>(std::abs(info.bmHeight)), pixels.data(), &bi, DIB_RGB_COLORS);
   ReleaseDC(nullptr, dc);
   if (lines == 0) throw Exception("Invalid bitmap");
   for (uint32_t& p : pixels) p &= 0x00FFFFFFu;
@@ -517,10 +519,14 @@ void TPicture::LoadFromFile(const std::string& fileName) {
   if (dot != std::string::npos) ext = fileName.substr(dot + 1);
   for (char& c : ext) c = static_cast<char>((c >= 'A' && c <= 'Z') ? c + 32 : c);
   std::unique_ptr<TGraphic> g;
-  if (ext == "bmp") g = std::make_unique<TBitmap>();
-  else if (ext == "ico") g = std::make_unique<TIcon>();
-  else if (ext == "jpg" || ext == "jpeg") g = std::make_unique<TJPEGImage>();
-  else throw Exception("Unknown picture file extension (." + ext + ")");
+  if (ext == "bmp")
+    g = std::make_unique<TBitmap>();
+  else if (ext == "ico")
+    g = std::make_unique<TIcon>();
+  else if (ext == "jpg" || ext == "jpeg")
+    g = std::make_unique<TJPEGImage>();
+  else
+    throw Exception("Unknown picture file extension (." + ext + ")");
   g->LoadFromFile(fileName);
   SetGraphic(std::move(g));
 }

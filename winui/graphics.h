@@ -18,11 +18,10 @@ using TColor = int32_t;
 
 constexpr TColor SysColor(int index) { return static_cast<TColor>(0x80000000u | static_cast<uint32_t>(index)); }
 
-constexpr TColor clBlack = 0x000000, clMaroon = 0x000080, clGreen = 0x008000, clOlive = 0x008080,
-                 clNavy = 0x800000, clPurple = 0x800080, clTeal = 0x808000, clGray = 0x808080,
-                 clSilver = 0xC0C0C0, clRed = 0x0000FF, clLime = 0x00FF00, clYellow = 0x00FFFF,
-                 clBlue = 0xFF0000, clFuchsia = 0xFF00FF, clAqua = 0xFFFF00, clWhite = 0xFFFFFF,
-                 clMoneyGreen = 0xC0DCC0, clCream = 0xF0FBFF;
+constexpr TColor clBlack = 0x000000, clMaroon = 0x000080, clGreen = 0x008000, clOlive = 0x008080, clNavy = 0x800000,
+                 clPurple = 0x800080, clTeal = 0x808000, clGray = 0x808080, clSilver = 0xC0C0C0, clRed = 0x0000FF,
+                 clLime = 0x00FF00, clYellow = 0x00FFFF, clBlue = 0xFF0000, clFuchsia = 0xFF00FF, clAqua = 0xFFFF00,
+                 clWhite = 0xFFFFFF, clMoneyGreen = 0xC0DCC0, clCream = 0xF0FBFF;
 constexpr TColor clNone = 0x1FFFFFFF, clDefault = 0x20000000;
 
 constexpr TColor clScrollBar = SysColor(COLOR_SCROLLBAR), clBackground = SysColor(COLOR_BACKGROUND),
@@ -47,9 +46,14 @@ class TGraphicsObject : public TObject {
 public:
   std::function<void()> OnChanging;  // before the GDI object is dropped
   std::function<void()> OnChange;
+
 protected:
-  void Changing() { if (OnChanging) OnChanging(); }
-  void Changed() { if (OnChange) OnChange(); }
+  void Changing() {
+    if (OnChanging) OnChanging();
+  }
+  void Changed() {
+    if (OnChange) OnChange();
+  }
 };
 
 enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
@@ -203,6 +207,7 @@ public:
     transparent_ = on;
     Changed();
   }
+
 protected:
   bool transparent_ = false;
 };
@@ -215,8 +220,10 @@ public:
   explicit TBitmapCanvas(TBitmap* bitmap) : bitmap_(bitmap) {}
   ~TBitmapCanvas() override;
   void Release();
+
 protected:
   void CreateHandle() override;
+
 private:
   TBitmap* bitmap_;
   HDC memDC_ = nullptr;
@@ -239,9 +246,9 @@ public:
   void SetWidth(int w) { SetSize(w, height_); }
   void SetHeight(int h) { SetSize(width_, h); }
   void Draw(TCanvas* canvas, const RECT& r) override;
-  void LoadFromFile(const std::string& fileName) override;  // .bmp; throws Exception on failure
+  void LoadFromFile(const std::string& fileName) override;                  // .bmp; throws Exception on failure
   void LoadFromBits(int width, int height, const uint32_t* topDownPixels);  // 0x00RRGGBB per pixel
-  void LoadFromHandle(HBITMAP bitmap);  // copies it
+  void LoadFromHandle(HBITMAP bitmap);                                      // copies it
   TCanvas* Canvas();
   HBITMAP Handle() const { return handle_; }
   uint32_t* Bits() { return bits_; }  // top-down, 0x00RRGGBB, valid while not empty
@@ -268,7 +275,7 @@ public:
   void Draw(TCanvas* canvas, const RECT& r) override;
   void LoadFromFile(const std::string& fileName) override;  // .ico
   HICON Handle() const { return handle_; }
-  void SetHandle(HICON icon, bool owned = true);  // takes ownership unless told otherwise
+  void SetHandle(HICON icon, bool owned = true);              // takes ownership unless told otherwise
   void LoadFromResource(HINSTANCE module, const char* name);  // LoadIcon; not owned
 
 private:

@@ -85,7 +85,8 @@ void TJPEGImage::LoadFromMemory(const void* data, size_t size) {
   std::vector<uint32_t> pixels;
   int width = 0, height = 0;
   char message[JMSG_LENGTH_MAX] = {0};
-  if (!Decode(static_cast<const unsigned char*>(data), static_cast<unsigned long>(size), pixels, width, height, message))
+  if (!Decode(static_cast<const unsigned char*>(data), static_cast<unsigned long>(size), pixels, width, height,
+              message))
     throw Exception(std::string("JPEG error: ") + message);
   if (width <= 0 || height <= 0) throw Exception("JPEG error: empty picture");
   bitmap_.LoadFromBits(width, height, pixels.data());

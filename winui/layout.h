@@ -16,8 +16,7 @@ T* Place(TComponent* owner, TWinControl* parent, const char* name, int x, int y,
 }
 
 // An auto-sized label.
-inline TLabel* PlaceLabel(TComponent* owner, TWinControl* parent, const char* name, int x, int y,
-                          const char* caption) {
+inline TLabel* PlaceLabel(TComponent* owner, TWinControl* parent, const char* name, int x, int y, const char* caption) {
   TLabel* label = Place<TLabel>(owner, parent, name, x, y, 0, 0);
   label->SetCaption(caption);
   return label;

@@ -19,7 +19,10 @@ public:
   // Opens the key for reading (never creates it); false when it does not exist.
   bool OpenKeyReadOnly(const std::string& key);
   // Same as OpenKeyReadOnly: this layer never creates or writes keys.
-  bool OpenKey(const std::string& key, bool canCreate) { (void)canCreate; return OpenKeyReadOnly(key); }
+  bool OpenKey(const std::string& key, bool canCreate) {
+    (void)canCreate;
+    return OpenKeyReadOnly(key);
+  }
   void CloseKey();
   bool HasCurrentKey() const { return current_ != nullptr; }
 

@@ -135,8 +135,10 @@ static void EditFrame(TBorderStyle border, bool ctl3D, DWORD& style, DWORD& ex) 
   style &= ~static_cast<DWORD>(WS_BORDER);
   ex &= ~static_cast<DWORD>(WS_EX_CLIENTEDGE);
   if (border == bsSingle) {
-    if (ctl3D) ex |= WS_EX_CLIENTEDGE;
-    else style |= WS_BORDER;
+    if (ctl3D)
+      ex |= WS_EX_CLIENTEDGE;
+    else
+      style |= WS_BORDER;
   }
 }
 
@@ -158,7 +160,8 @@ void TCustomEdit::UpdateFrameStyle() {
   EditFrame(borderStyle_, Ctl3D(), style, ex);
   SetWindowLongPtrA(handle_, GWL_STYLE, static_cast<LONG_PTR>(style));
   SetWindowLongPtrA(handle_, GWL_EXSTYLE, static_cast<LONG_PTR>(ex));
-  SetWindowPos(handle_, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
+               SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TCustomEdit::SetBorderStyle(TBorderStyle style) {
@@ -405,11 +408,8 @@ void TCustomCombo::WndProc(TMessage& m) {
       case CBN_DROPDOWN:
         if (OnDropDown) OnDropDown(this);
         break;
-      case CBN_SETFOCUS:
-        NotifyFocus();
-        break;
-      default:
-        break;
+      case CBN_SETFOCUS: NotifyFocus(); break;
+      default: break;
     }
     return;
   }
@@ -449,8 +449,7 @@ void TCustomGroupBox::WndProc(TMessage& m) {
       m.Result = 1;
       return;
     }
-    default:
-      TWinControl::WndProc(m);
+    default: TWinControl::WndProc(m);
   }
 }
 
@@ -499,8 +498,10 @@ void TCustomPanel::CreateParams(TCreateParams& p) {
   p.WinClassName = "MbPanel";
   p.Style |= WS_CLIPCHILDREN;
   if (borderStyle_ == bsSingle) {
-    if (Ctl3D()) p.ExStyle |= WS_EX_CLIENTEDGE;
-    else p.Style |= WS_BORDER;
+    if (Ctl3D())
+      p.ExStyle |= WS_EX_CLIENTEDGE;
+    else
+      p.Style |= WS_BORDER;
   }
 }
 
@@ -522,12 +523,15 @@ void TCustomPanel::SetBorderStyle(TBorderStyle s) {
     LONG_PTR style = GetWindowLongPtrA(handle_, GWL_STYLE) & ~static_cast<LONG_PTR>(WS_BORDER);
     LONG_PTR ex = GetWindowLongPtrA(handle_, GWL_EXSTYLE) & ~static_cast<LONG_PTR>(WS_EX_CLIENTEDGE);
     if (s == bsSingle) {
-      if (Ctl3D()) ex |= WS_EX_CLIENTEDGE;
-      else style |= WS_BORDER;
+      if (Ctl3D())
+        ex |= WS_EX_CLIENTEDGE;
+      else
+        style |= WS_BORDER;
     }
     SetWindowLongPtrA(handle_, GWL_STYLE, style);
     SetWindowLongPtrA(handle_, GWL_EXSTYLE, ex);
-    SetWindowPos(handle_, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 void TCustomPanel::SetAlignment(TAlignment a) {

@@ -18,9 +18,7 @@ LRESULT CALLBACK SyncWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     SyncRequest* r = reinterpret_cast<SyncRequest*>(lp);
     try {
       (*r->method)();
-    } catch (...) {
-      r->error = std::current_exception();
-    }
+    } catch (...) { r->error = std::current_exception(); }
     return 1;
   }
   return DefWindowProcA(hwnd, msg, wp, lp);
@@ -95,9 +93,7 @@ unsigned __stdcall TThread::ThreadProc(void* self) {
   TThread* t = static_cast<TThread*>(self);
   try {
     t->Execute();
-  } catch (...) {
-    t->fatal_ = std::current_exception();
-  }
+  } catch (...) { t->fatal_ = std::current_exception(); }
   const bool freeIt = t->FreeOnTerminate;
   const int result = t->ReturnValue;
   if (t->hadTerminateHandler_) {

@@ -66,15 +66,13 @@ static std::unique_ptr<TStream> OpenLogFile(const std::string& fileName) {
 
 TArLogger::TArLogger(const std::string& fileName) : TArLogger(OpenLogFile(fileName)) {}
 
-TArLogger::TArLogger(std::unique_ptr<TStream> file)
-    : buffer_(new uint8_t[BufferSize]), file_(std::move(file)) {}
+TArLogger::TArLogger(std::unique_ptr<TStream> file) : buffer_(new uint8_t[BufferSize]), file_(std::move(file)) {}
 
 TArLogger::~TArLogger() {
   if (used_ > 0) {
     try {
       Flush();
-    } catch (...) {
-    }
+    } catch (...) {}
   }
 }
 
@@ -110,8 +108,10 @@ int32_t TArLogger::Write(const void* buffer, int32_t count) {
 
 void TArLogger::WriteLine(const std::string& text) {
   if (!text.empty()) Write(text.data(), static_cast<int32_t>(text.size()));
-  if (delimiter_ == dlCRLF) Write("\r\n", 2);
-  else if (delimiter_ == dlLF) Write("\n", 1);
+  if (delimiter_ == dlCRLF)
+    Write("\r\n", 2);
+  else if (delimiter_ == dlLF)
+    Write("\n", 1);
 }
 
 int32_t TArLogger::Read(void*, int32_t) {
@@ -230,8 +230,22 @@ void UpdateAdler32(uint32_t& value, const void* buffer, int32_t count) {
     int32_t chunk = std::min(left, 4096);
     left -= chunk;
     while (chunk >= 8) {
-      a += p[0]; b += a; a += p[1]; b += a; a += p[2]; b += a; a += p[3]; b += a;
-      a += p[4]; b += a; a += p[5]; b += a; a += p[6]; b += a; a += p[7]; b += a;
+      a += p[0];
+      b += a;
+      a += p[1];
+      b += a;
+      a += p[2];
+      b += a;
+      a += p[3];
+      b += a;
+      a += p[4];
+      b += a;
+      a += p[5];
+      b += a;
+      a += p[6];
+      b += a;
+      a += p[7];
+      b += a;
       p += 8;
       chunk -= 8;
     }

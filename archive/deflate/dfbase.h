@@ -31,13 +31,17 @@ inline void ArDfCheck(bool ok, const char* text, const char* unit) {
   if (!ok) ArDfAssertFailed(text, unit);
 }
 
-class EArInternalInflateError : public Exception { using Exception::Exception; };
+class EArInternalInflateError : public Exception {
+  using Exception::Exception;
+};
 class EArInflateError : public Exception {
 public:
   explicit EArInflateError(const std::string& cause)
       : Exception("Corvalen inflate error, possibly a corrupted compressed stream. (Internal cause: " + cause + ")") {}
 };
-class EArInternalDeflateError : public Exception { using Exception::Exception; };
+class EArInternalDeflateError : public Exception {
+  using Exception::Exception;
+};
 class EArDeflateError : public Exception {
 public:
   explicit EArDeflateError(const std::string& cause)
@@ -52,7 +56,9 @@ public:
   EArPartSizedInflate() : Exception("") {}
 };
 // A progress hook that wants to stop; it carries its raiser's text and no code.
-class EArAbortProgress : public Exception { using Exception::Exception; };
+class EArAbortProgress : public Exception {
+  using Exception::Exception;
+};
 
 class TArDeflateHelper {
 public:

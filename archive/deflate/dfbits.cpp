@@ -84,8 +84,8 @@ void TArDfInBitStream::DiscardBits(int32_t count) {
 }
 
 void TArDfInBitStream::ReadBuffer(void* buffer, int32_t count) {
-  ArDfCheck((bitCount_ & 7) == 0,
-            "TArDfInBitStream.ReadBuffer. cannot read a buffer unless the stream is byte-aligned", kUnit);
+  ArDfCheck((bitCount_ & 7) == 0, "TArDfInBitStream.ReadBuffer. cannot read a buffer unless the stream is byte-aligned",
+            kUnit);
   // The whole bytes of the bit buffer go back in front of the byte buffer (there is
   // room for two words), so that the read continues with them and the next word
   // boundary is counted from where this read ends.

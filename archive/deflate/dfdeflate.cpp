@@ -6,7 +6,7 @@
 #include "archive/deflate/dfbits.h"
 #include "archive/deflate/dfencoder.h"
 #include "archive/deflate/dfhuff.h"
-#include "archive/zipcrypt.h"
+#include "archive/deflate/zipcrypt.h"
 
 namespace {
 constexpr const char* kUnit = "ArDfEnc";
@@ -32,8 +32,10 @@ public:
 
 private:
   void WriteBlock(bool final) {
-    if (mode_ == bmStatic) WriteStaticBlock(final);
-    else WriteDynamicBlock(final, mode_ == bmChoose);
+    if (mode_ == bmStatic)
+      WriteStaticBlock(final);
+    else
+      WriteDynamicBlock(final, mode_ == bmChoose);
   }
   void WriteStaticBlock(bool final);
   void WriteDynamicBlock(bool final, bool choose);
@@ -127,7 +129,8 @@ void TArDfEncoder::WriteDynamicBlock(bool final, bool choose) {
   if (choose) {
     const int32_t* cl = codeLens.Counts();
     int64_t dynamicBits = 14 + 3 * hclen;
-    dynamicBits += static_cast<int64_t>(cl[16]) * (clLengths[16] + 2) + static_cast<int64_t>(cl[17]) * (clLengths[17] + 3) +
+    dynamicBits += static_cast<int64_t>(cl[16]) * (clLengths[16] + 2) +
+                   static_cast<int64_t>(cl[17]) * (clLengths[17] + 3) +
                    static_cast<int64_t>(cl[18]) * (clLengths[18] + 7);
     for (int32_t i = 3; i < hclen; ++i) {
       const int32_t s = ArDfCodeLengthOrder[i];
@@ -144,8 +147,10 @@ void TArDfEncoder::WriteDynamicBlock(bool final, bool choose) {
     const int64_t staticBits = lz_.StaticBitCount();
     const int64_t storedBits = (static_cast<int64_t>(lz_.CoveredBytes()) + 4) * 8;
     if (staticBits < dynamicBits) {
-      if (storedBits < staticBits) WriteStoredBlock(final);
-      else WriteStaticBlock(final);
+      if (storedBits < staticBits)
+        WriteStoredBlock(final);
+      else
+        WriteStaticBlock(final);
       return;
     }
     if (storedBits < dynamicBits) {
@@ -212,11 +217,13 @@ uint32_t DeflateStored(TStream* source, TStream* out, const TArDeflateHelper& h)
     }
     done += n;
     if (h.ProgressHook() && h.ProgressTotal > 0) h.ProgressHook()(ArDfPercent(done, h.ProgressTotal));
-    if (crc) UpdateCrc32(checksum, buffer.get(), n);
-    else UpdateAdler32(checksum, buffer.get(), n);
+    if (crc)
+      UpdateCrc32(checksum, buffer.get(), n);
+    else
+      UpdateAdler32(checksum, buffer.get(), n);
     const bool final = done >= count;
-    const uint8_t header[5] = {static_cast<uint8_t>(final ? 1 : 0), static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8),
-                               static_cast<uint8_t>(~n), static_cast<uint8_t>(~n >> 8)};
+    const uint8_t header[5] = {static_cast<uint8_t>(final ? 1 : 0), static_cast<uint8_t>(n),
+                               static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(~n), static_cast<uint8_t>(~n >> 8)};
     out->WriteBuffer(header, 5);
     out->WriteBuffer(buffer.get(), n);
     if (n < want) {
@@ -271,9 +278,7 @@ uint32_t Deflate(TStream* source, TStream* dest, TArDeflateHelper* helper) {
       case 4: result = TArDfEncoder(*h, source, out, logger.get(), bmDynamic).Run(); break;
       default: result = TArDfEncoder(*h, source, out, logger.get(), bmChoose).Run(); break;
     }
-  } catch (const EArInternalDeflateError& e) {
-    throw EArDeflateError(e.what());
-  }
+  } catch (const EArInternalDeflateError& e) { throw EArDeflateError(e.what()); }
   if (helper) {
     helper->UncompressedCount = static_cast<uint32_t>(source->Seek(0, soFromCurrent) - sourceStart);
     helper->CompressedCount = static_cast<uint32_t>(dest->Seek(0, soFromCurrent) - destStart);

@@ -41,8 +41,8 @@ inline int32_t MatchLength(const uint8_t* a, const uint8_t* b, int32_t limit) {
 // ---------------------------------------------------------------------------------------
 // Input window
 
-TArDfInputWindow::TArDfInputWindow(TStream* source, bool crc32, bool deflate64, int32_t chainLimit,
-                                   int32_t windowSize, int32_t progressTotal)
+TArDfInputWindow::TArDfInputWindow(TStream* source, bool crc32, bool deflate64, int32_t chainLimit, int32_t windowSize,
+                                   int32_t progressTotal)
     : chainLimit_(chainLimit),
       checksum_(crc32 ? 0xFFFFFFFFu : 1u),
       longest_(deflate64 ? 65536 : 258),
@@ -73,8 +73,10 @@ void TArDfInputWindow::ReadMore() {
       moreInput_ = false;
       break;
     }
-    if (crc32_) UpdateCrc32(checksum_, at, n);
-    else UpdateAdler32(checksum_, at, n);
+    if (crc32_)
+      UpdateCrc32(checksum_, at, n);
+    else
+      UpdateAdler32(checksum_, at, n);
     end_ += n;
   }
 }
@@ -119,9 +121,12 @@ bool TArDfInputWindow::FindLongestMatch(int32_t targetLength, TArDfMatch& match,
   const int32_t avail = static_cast<int32_t>(std::min<int64_t>(longest_, end_ - cur_));
   const int32_t target = std::min(targetLength, avail);
   int32_t best;
-  if (prevLength == 0) best = 2;
-  else if (prevLength > avail) return false;
-  else best = prevLength;
+  if (prevLength == 0)
+    best = 2;
+  else if (prevLength > avail)
+    return false;
+  else
+    best = prevLength;
   int32_t budget = best >= target ? chainLimit_ / 4 : chainLimit_;
   // Candidates lie at most the history size back and never before the stream's start;
   // each must be older than the one before, since a slot reused by a newer position
@@ -220,7 +225,8 @@ int64_t TArDfLZStream::StaticBitCount() const {
   for (int32_t s = 0; s < 144; ++s) bits += 8LL * litCounts_[s];
   for (int32_t s = 144; s < 256; ++s) bits += 9LL * litCounts_[s];
   bits += 7LL * litCounts_[256];
-  for (int32_t s = 257; s < 285; ++s) bits += static_cast<int64_t>(litCounts_[s]) * ((s < 280 ? 7 : 8) + ArDfLengthExtraBits[s - 257]);
+  for (int32_t s = 257; s < 285; ++s)
+    bits += static_cast<int64_t>(litCounts_[s]) * ((s < 280 ? 7 : 8) + ArDfLengthExtraBits[s - 257]);
   bits += static_cast<int64_t>(litCounts_[285]) * (deflate64_ ? 24 : 8);
   for (int32_t d = 0; d < 32; ++d) bits += static_cast<int64_t>(distCounts_[d]) * (5 + ArDfDistanceExtraBits[d]);
   return bits;
@@ -284,7 +290,8 @@ void TArDfCodeLenStream::Build(const uint8_t* lengths, int32_t count) {
         Emit(18, n - 11);
         run -= n;
       }
-      if (run >= 3) Emit(17, run - 3);
+      if (run >= 3)
+        Emit(17, run - 3);
       else
         for (int32_t i = 0; i < run; ++i) Emit(0);
     } else {
@@ -389,8 +396,8 @@ void CountLeaves(TPmNode* node) {
 
 void GenerateCodeLengths(int32_t maxLength, const int32_t* weights, int32_t count, uint8_t* lengths, int32_t start,
                          TArLogger*) {
-  ArDfCheck(maxLength >= 1 && maxLength <= 15, "GenerateCodeLengths: the maximum code length should be in the range 1..15",
-            "ArDfPkMg");
+  ArDfCheck(maxLength >= 1 && maxLength <= 15,
+            "GenerateCodeLengths: the maximum code length should be in the range 1..15", "ArDfPkMg");
   ArDfCheck(count >= 1 && count <= 286, "GenerateCodeLengths: the weight array must have 1..286 elements", "ArDfPkMg");
   ArDfCheck(count < (1 << maxLength), "GenerateCodeLengths: the package-merge algorithm should always be feasible",
             "ArDfPkMg");

@@ -67,10 +67,10 @@ private:
   void ReadMore();
 
   std::unique_ptr<uint8_t[]> buffer_;
-  uint8_t* buf_;             // buf_[0] holds the byte at stream offset base_
+  uint8_t* buf_;  // buf_[0] holds the byte at stream offset base_
   int64_t base_ = 0;
   int64_t bufSize_;
-  int64_t advanced_ = 0;     // for progress
+  int64_t advanced_ = 0;  // for progress
   int32_t chainLimit_;
   // Positions modulo 2^32 (0xFFFFFFFF before the first insert); a candidate is taken by
   // its distance, which must lie within the history and grow along the walk.
@@ -78,8 +78,8 @@ private:
   std::vector<uint32_t> head_;
   uint32_t hash_ = 0;
   uint32_t checksum_;
-  int64_t cur_ = 0;          // next byte to encode
-  int64_t end_ = 0;          // one past the last byte read
+  int64_t cur_ = 0;  // next byte to encode
+  int64_t end_ = 0;  // one past the last byte read
   int32_t longest_;
   bool moreInput_ = true;
   TArProgressHook hook_;

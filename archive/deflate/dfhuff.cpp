@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
-const uint8_t ArDfLengthExtraBits[31] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2,
+const uint8_t ArDfLengthExtraBits[31] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2,  2,  2, 2,
                                          3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 16, 99, 99};
 const uint16_t ArDfLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-const uint8_t ArDfDistanceExtraBits[32] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,  6,
+const uint8_t ArDfDistanceExtraBits[32] = {0, 0, 0, 0, 1, 1, 2,  2,  3,  3,  4,  4,  5,  5,  6,  6,
                                            7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14};
 const uint32_t ArDfDistanceBase[32] = {1,    2,    3,    4,    5,    7,     9,     13,    17,    25,   33,
                                        49,   65,   97,   129,  193,  257,   385,   513,   769,   1025, 1537,
@@ -29,8 +29,7 @@ uint32_t Reverse(uint32_t code, int32_t length) {
 
 TArDfDecodeHuffmanTree::TArDfDecodeHuffmanTree(int32_t alphabetSize, TArDfTreeUsage usage, int32_t codeLenLimit)
     : alphabetSize_(alphabetSize), codeLenLimit_(codeLenLimit), usage_(usage) {
-  ArDfCheck(alphabetSize >= 2, "TArDfDecodeHuffmanTree.Create: a huffman tree must be for at least two symbols",
-            kUnit);
+  ArDfCheck(alphabetSize >= 2, "TArDfDecodeHuffmanTree.Create: a huffman tree must be for at least two symbols", kUnit);
   if (usage != tuDecode) encode_.assign(static_cast<size_t>(alphabetSize), 0);
 }
 
@@ -116,8 +115,7 @@ uint32_t TArDfDecodeHuffmanTree::Encode(int32_t symbol) const {
   ArDfCheck(symbol >= 0 && symbol < alphabetSize_,
             "TArDfDecodeHuffmanTree.Encode: trying to encode a symbol that is not in the alphabet", kUnit);
   const uint32_t e = encode_[static_cast<size_t>(symbol)];
-  ArDfCheck(e != ArDfUnassigned, "TArDfDecodeHuffmanTree.Encode: trying to encode a symbol that was not used",
-            kUnit);
+  ArDfCheck(e != ArDfUnassigned, "TArDfDecodeHuffmanTree.Encode: trying to encode a symbol that was not used", kUnit);
   return e;
 }
 
@@ -156,9 +154,12 @@ TArDfTranslator::TArDfTranslator() {
   std::memset(mediumSymbols_, 0xFF, sizeof mediumSymbols_);
   for (int32_t s = 0; s < 32; ++s) {
     const uint32_t base = ArDfDistanceBase[s];
-    if (base <= 256) shortSymbols_[base - 1] = static_cast<uint8_t>(s);
-    else if (base <= 32768) mediumSymbols_[(base - 1) / 128 - 2] = static_cast<uint8_t>(s);
-    else longSymbols_[(base - 1) / 16384 - 2] = static_cast<uint8_t>(s);
+    if (base <= 256)
+      shortSymbols_[base - 1] = static_cast<uint8_t>(s);
+    else if (base <= 32768)
+      mediumSymbols_[(base - 1) / 128 - 2] = static_cast<uint8_t>(s);
+    else
+      longSymbols_[(base - 1) / 16384 - 2] = static_cast<uint8_t>(s);
   }
   fill(shortSymbols_, 256);
   fill(mediumSymbols_, 256);

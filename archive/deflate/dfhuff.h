@@ -34,8 +34,7 @@ public:
   // firstExtraSymbol on take their extra bits from extraBits[symbol - firstExtraSymbol].
   // Over-subscribed and incomplete sets are accepted: later codes overwrite earlier ones
   // and unreached entries stay unassigned. Building again replaces the code.
-  void Build(const uint8_t* lengths, int32_t start, int32_t count, const uint8_t* extraBits,
-             int32_t firstExtraSymbol);
+  void Build(const uint8_t* lengths, int32_t start, int32_t count, const uint8_t* extraBits, int32_t firstExtraSymbol);
   uint32_t Decode(uint32_t bits) const;
   // Decode without the width check: the low LookupBitLength bits of `bits` count.
   uint32_t Lookup(uint64_t bits) const {
@@ -65,9 +64,9 @@ private:
 };
 
 // Fixed tables.
-extern const uint8_t ArDfLengthExtraBits[31];   // symbols 257..287
-extern const uint16_t ArDfLengthBase[29];       // symbols 257..285 (285: deflate's 258)
-constexpr uint16_t ArDfLength64Base285 = 3;     // symbol 285 in deflate64
+extern const uint8_t ArDfLengthExtraBits[31];  // symbols 257..287
+extern const uint16_t ArDfLengthBase[29];      // symbols 257..285 (285: deflate's 258)
+constexpr uint16_t ArDfLength64Base285 = 3;    // symbol 285 in deflate64
 extern const uint8_t ArDfDistanceExtraBits[32];
 extern const uint32_t ArDfDistanceBase[32];
 extern const uint8_t ArDfCodeLengthOrder[19];
@@ -86,8 +85,7 @@ public:
   }
   // 1..65536.
   int32_t TranslateDistance(int32_t distance) const {
-    ArDfCheck(distance >= 1 && distance <= 65536, "TArDfTranslator.Translate: distance should be 1..65536",
-              "ArDfXlat");
+    ArDfCheck(distance >= 1 && distance <= 65536, "TArDfTranslator.Translate: distance should be 1..65536", "ArDfXlat");
     if (distance <= 256) return shortSymbols_[distance - 1];
     if (distance <= 32768) return mediumSymbols_[(distance - 1) / 128 - 2];
     return longSymbols_[(distance - 1) / 16384 - 2];
@@ -95,7 +93,7 @@ public:
   // Unchecked forms for the encoder's loops (length 3..258, distance 1..65536).
   int32_t LengthSymbol(int32_t length) const { return 257 + lengthSymbols_[length - 3]; }
   int32_t DistanceSymbol(int32_t distance) const {
-    return distance <= 256 ? shortSymbols_[distance - 1]
+    return distance <= 256     ? shortSymbols_[distance - 1]
            : distance <= 32768 ? mediumSymbols_[(distance - 1) / 128 - 2]
                                : longSymbols_[(distance - 1) / 16384 - 2];
   }

@@ -11,11 +11,11 @@
 #include <optional>
 #include "archive/deflate/dfbits.h"
 #include "archive/deflate/dfhuff.h"
-#include "archive/zipcrypt.h"
+#include "archive/deflate/zipcrypt.h"
 
 namespace {
 constexpr const char* kUnit = "ArDfDec";
-constexpr int32_t kSlack = 16;  // word-wise match copies may run this far past the end
+constexpr int32_t kSlack = 16;             // word-wise match copies may run this far past the end
 constexpr size_t kExtraRoom = 512 * 1024;  // output between two moves of the unwritten bytes
 
 [[noreturn]] void Fail(const char* cause) { throw EArInternalInflateError(cause); }
@@ -46,10 +46,14 @@ void TArDfOutputWindow::AfterWrite() {
 
 void TArDfOutputWindow::PassOn(bool flush) {
   const int32_t count = flush ? static_cast<int32_t>(cur_ - start_) : SlideCount;
-  if (crc32_) UpdateCrc32(checksum_, start_, count);
-  else UpdateAdler32(checksum_, start_, count);
-  if (testOnly_) counted_ += count;
-  else dest_->WriteBuffer(start_, count);
+  if (crc32_)
+    UpdateCrc32(checksum_, start_, count);
+  else
+    UpdateAdler32(checksum_, start_, count);
+  if (testOnly_)
+    counted_ += count;
+  else
+    dest_->WriteBuffer(start_, count);
   start_ += count;
   if (flush || end_ - start_ < writePoint_ + room_ + kSlack) {
     const ptrdiff_t keep = cur_ - start_;
@@ -442,8 +446,7 @@ uint32_t Inflate(TStream* source, TStream* dest, TArDeflateHelper* helper) {
       if (!quiet) {
         try {
           if (in) in->GiveBack();
-        } catch (...) {
-        }
+        } catch (...) {}
         throw;
       }
     }
@@ -462,14 +465,12 @@ uint32_t Inflate(TStream* source, TStream* dest, TArDeflateHelper* helper) {
       input = decrypt.get();
     }
     in.emplace(input, h->ProgressTotal, h->ProgressHook());
-    out.emplace(dest, (h->Options() & OptDeflate64) != 0, (h->Options() & OptAdler32) == 0, h->OutputLimit,
-                testOnly, logger.get());
+    out.emplace(dest, (h->Options() & OptDeflate64) != 0, (h->Options() & OptAdler32) == 0, h->OutputLimit, testOnly,
+                logger.get());
     TArDfInflater inflater(*in, *out, (h->Options() & OptDeflate64) != 0);
     inflater.Run();
     result = out->FinishChecksum();
-  } catch (const EArPartSizedInflate&) {
-    result = 0;
-  } catch (const EArAbortProgress&) {
+  } catch (const EArPartSizedInflate&) { result = 0; } catch (const EArAbortProgress&) {
     result = 0;
   } catch (const EArInternalInflateError& e) {
     if (logger) logger->WriteLine(std::string("Internal exception raised: ") + e.what());
@@ -481,8 +482,10 @@ uint32_t Inflate(TStream* source, TStream* dest, TArDeflateHelper* helper) {
   }
   cleanUp(false);
   if (helper) {
-    if (testOnly) helper->UncompressedCount = static_cast<uint32_t>(testOnlyCount);
-    else helper->UncompressedCount = static_cast<uint32_t>(dest->Seek(0, soFromCurrent) - destStart);
+    if (testOnly)
+      helper->UncompressedCount = static_cast<uint32_t>(testOnlyCount);
+    else
+      helper->UncompressedCount = static_cast<uint32_t>(dest->Seek(0, soFromCurrent) - destStart);
     helper->CompressedCount = static_cast<uint32_t>(source->Seek(0, soFromCurrent) - sourceStart);
   }
   return result;

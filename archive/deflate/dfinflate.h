@@ -17,8 +17,7 @@ public:
 
   // A limit of 0 or less means none; a limit above the write point acts as the write
   // point. The logger is kept, not written to.
-  TArDfOutputWindow(TStream* dest, bool deflate64, bool crc32, int32_t outputLimit, bool testOnly,
-                    TArLogger* logger);
+  TArDfOutputWindow(TStream* dest, bool deflate64, bool crc32, int32_t outputLimit, bool testOnly, TArLogger* logger);
   TArDfOutputWindow(const TArDfOutputWindow&) = delete;
   TArDfOutputWindow& operator=(const TArDfOutputWindow&) = delete;
 

@@ -108,14 +108,14 @@ int main(int argc, char** argv) {
     uint32_t zc = 0, oc = 0;
     libdeflate_decompressor* dec = libdeflate_alloc_decompressor();
     TMemoryStream ours;
-    const auto t = BestSeconds({[&] { zc = ZInflate(packed, out); },
-                                [&] {
-                                  size_t got = 0;
-                                  libdeflate_deflate_decompress(dec, packed.data(), packed.size(), out.data(),
-                                                                out.size(), &got);
-                                  libdeflate_crc32(0, out.data(), got);
-                                },
-                                [&] { oc = OurInflate(packed, ours); }});
+    const auto t =
+        BestSeconds({[&] { zc = ZInflate(packed, out); },
+                     [&] {
+                       size_t got = 0;
+                       libdeflate_deflate_decompress(dec, packed.data(), packed.size(), out.data(), out.size(), &got);
+                       libdeflate_crc32(0, out.data(), got);
+                     },
+                     [&] { oc = OurInflate(packed, ours); }});
     libdeflate_free_decompressor(dec);
     const double tz = t[0], tl = t[1], to = t[2];
     if (oc != zc || ours.Bytes() != data) std::printf("MISMATCH in %s\n", argv[i]);

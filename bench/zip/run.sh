@@ -10,7 +10,7 @@ runs=${RUNS:-15}
 cmake --build "$build" --target unzip_bench -j3 >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-bash "$root/tests/zip/make_corpus.sh" "$work/corpus" >/dev/null
+bash "$root/tests/archive/zip/make_corpus.sh" "$work/corpus" >/dev/null
 # A larger tree too, so the decoding and not the process start dominates.
 mkdir -p "$work/big"
 for i in 1 2 3 4 5 6 7 8; do cp -r "$work/corpus/src" "$work/big/copy$i"; done

@@ -12,7 +12,8 @@ namespace artest {
 inline void RemoveTree(const std::string& path) {
   for (const auto& e : os::ListDirectory(path)) {
     const std::string child = path + "\\" + e.Name;
-    if ((e.Attributes & os::faDirectory) && !e.IsLink) RemoveTree(child);
+    if ((e.Attributes & os::faDirectory) && !e.IsLink)
+      RemoveTree(child);
     else {
       os::SetAttributes(child, os::faNormal);
       os::EraseFile(child);

@@ -50,7 +50,12 @@ const ReadCase kReadCases[] = {
     {"key before any section", "k=v\r\n[s]\r\nj=w\r\n", "s", "k"},
     {"blank lines inside", "[s]\r\n\r\n\r\nk=v\r\n", "s", "k"},
     {"key with inner blank", "[s]\r\nmy key=v\r\n", "s", "my key"},
-    {"non-ASCII letters in names are not folded", "[\xC4nderung]\r\n\xFC" "ber=1\r\n", "\xE4NDERUNG", "\xDC" "BER"},
+    {"non-ASCII letters in names are not folded",
+     "[\xC4nderung]\r\n\xFC"
+     "ber=1\r\n",
+     "\xE4NDERUNG",
+     "\xDC"
+     "BER"},
     {"unclosed header stays in the previous section", "[a]\r\nx=1\r\n[s\r\nk=v\r\n", "a", "k"},
     {"unclosed header opens no section", "[a]\r\nx=1\r\n[s\r\nk=v\r\n", "s", "k"},
     {"unclosed header is no key", "[a]\r\nx=1\r\n[s\r\nk=v\r\n", "[s", "k"},
@@ -110,9 +115,9 @@ const WriteCase kWriteCases[] = {
 class IniWriteAgainstPlatform : public ::testing::TestWithParam<WriteCase> {};
 
 std::vector<std::pair<std::string, std::string>> Probes(const WriteCase& c) {
-  return {{c.section, c.key}, {"settings", "lang"}, {"settings", "lpro"}, {"s", "a"}, {"s", "b"},
-          {"s", "k"}, {"t", "u"}, {"info", "count"}, {"info", "ver1"}, {"profiles", "count"}, {"settings", "x"},
-          {"settings", "y"}};
+  return {{c.section, c.key}, {"settings", "lang"}, {"settings", "lpro"}, {"s", "a"},       {"s", "b"},
+          {"s", "k"},         {"t", "u"},           {"info", "count"},    {"info", "ver1"}, {"profiles", "count"},
+          {"settings", "x"},  {"settings", "y"}};
 }
 
 }  // namespace

@@ -132,10 +132,20 @@ TEST(IniFile, LinesBeforeAnySectionAndUnclosedHeadersOpenNoSection) {
 
 TEST(IniFile, NonAsciiLettersInNamesMustMatchExactly) {
   TempFolder t;
-  t.Put("p.ini", "[\xC4nderung]\r\n\xFC" "ber=1\r\n");
+  t.Put("p.ini",
+        "[\xC4nderung]\r\n\xFC"
+        "ber=1\r\n");
   TIniFile ini(t.File("p.ini"));
-  EXPECT_EQ(ini.ReadString("\xC4NDERUNG", "\xFC" "BER", "d"), "1");
-  EXPECT_EQ(ini.ReadString("\xE4nderung", "\xFC" "ber", "d"), "d");
+  EXPECT_EQ(ini.ReadString("\xC4NDERUNG",
+                           "\xFC"
+                           "BER",
+                           "d"),
+            "1");
+  EXPECT_EQ(ini.ReadString("\xE4nderung",
+                           "\xFC"
+                           "ber",
+                           "d"),
+            "d");
 }
 
 TEST(IniFile, AFailedWriteRaisesAndLeavesNoFileBehind) {
@@ -168,16 +178,14 @@ TEST(IniFile, OnAnyFileAWriteChangesExactlyTheWrittenKey) {
       for (const std::string& k : keys) before.push_back(ini.ReadString(s, k, "<d>"));
     const std::string ws = gen.Section(), wk = gen.Key(), wv = gen.Value();
     ini.WriteString(ws, wk, wv);
-    const std::string expected = (wv.size() >= 2 && (wv[0] == '"' || wv[0] == '\'') && wv.back() == wv[0])
-                                     ? wv.substr(1, wv.size() - 2) : wv;
+    const std::string expected =
+        (wv.size() >= 2 && (wv[0] == '"' || wv[0] == '\'') && wv.back() == wv[0]) ? wv.substr(1, wv.size() - 2) : wv;
     ASSERT_EQ(ini.ReadString(ws, wk, "<d>"), expected) << content;
     size_t i = 0;
     for (const std::string& s : sections)
       for (const std::string& k : keys) {
         const bool written = SameText(s, ws) && SameText(k, wk);
-        if (!written) {
-          EXPECT_EQ(ini.ReadString(s, k, "<d>"), before[i]) << content << " / " << s << "/" << k;
-        }
+        if (!written) { EXPECT_EQ(ini.ReadString(s, k, "<d>"), before[i]) << content << " / " << s << "/" << k; }
         ++i;
       }
     // Every line of the old file is still there, in order, but for at most the written one.
@@ -188,8 +196,10 @@ TEST(IniFile, OnAnyFileAWriteChangesExactlyTheWrittenKey) {
     for (const std::string& line : oldLines) {
       int k = j;
       while (k < newLines.Count() && newLines[k] != line) ++k;
-      if (k == newLines.Count()) ++missing;
-      else j = k + 1;
+      if (k == newLines.Count())
+        ++missing;
+      else
+        j = k + 1;
     }
     EXPECT_LE(missing, 1) << content;
   }

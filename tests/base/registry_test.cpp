@@ -11,8 +11,7 @@ class ViewKey {
 public:
   explicit ViewKey(REGSAM view) : view_(view) {
     HKEY h = nullptr;
-    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &h,
-                              nullptr),
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &h, nullptr),
               ERROR_SUCCESS);
     const char path[] = "C:\\Tools\\Shutdown";
     RegSetValueExA(h, "userdir", 0, REG_SZ, reinterpret_cast<const BYTE*>(path), sizeof(path));

@@ -52,11 +52,15 @@ TEST(StringList, TextSplitsAtCrLfLfAndLoneCr) {
 
 TEST(StringList, LoadFromFileKeepsBytesAndReplacesTheEntries) {
   TempFolder t;
-  t.Put("eng.txt", "English\r\nreadme.txt\rhelp.htm\n\xDC" "ber...");
+  t.Put("eng.txt",
+        "English\r\nreadme.txt\rhelp.htm\n\xDC"
+        "ber...");
   TStringList l;
   l.Add("stale");
   l.LoadFromFile(t.File("eng.txt"));
-  EXPECT_EQ(Entries(l), (Lines{"English", "readme.txt", "help.htm", "\xDC" "ber..."}));
+  EXPECT_EQ(Entries(l), (Lines{"English", "readme.txt", "help.htm",
+                               "\xDC"
+                               "ber..."}));
 }
 
 TEST(StringList, MissingFileRaisesOpenErrorAndLeavesTheList) {

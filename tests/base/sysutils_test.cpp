@@ -41,7 +41,7 @@ TEST(CaseFolding, AnsiComparisonFoldsWindows1252LettersPlainComparisonOnlyAscii)
   EXPECT_TRUE(SameText("Settings", "sETTINGS"));
   EXPECT_FALSE(SameText("\xC4", "\xE4"));
   EXPECT_TRUE(AnsiSameText("\xC4rger", "\xE4RGER"));  // Ärger / äRGER
-  EXPECT_FALSE(AnsiSameText("\xD7", "\xF7"));          // × and ÷ are no letter pair
+  EXPECT_FALSE(AnsiSameText("\xD7", "\xF7"));         // × and ÷ are no letter pair
   EXPECT_FALSE(AnsiSameText("ab", "abc"));
   EXPECT_LT(AnsiCompareText("apple", "Banana"), 0);
   EXPECT_GT(AnsiCompareText("b", "A"), 0);

@@ -69,9 +69,7 @@ TEST(Thread, AnExceptionInASynchronizedMethodIsRaisedAgainInTheWorker) {
   LambdaThread t([&](LambdaThread& self) {
     try {
       self.Synchronize([] { throw std::runtime_error("from the main thread"); });
-    } catch (const std::runtime_error& e) {
-      caught = e.what();
-    }
+    } catch (const std::runtime_error& e) { caught = e.what(); }
   });
   t.Start();
   t.WaitFor();
@@ -117,9 +115,7 @@ TEST(Thread, AnExceptionEscapingExecuteIsKeptAndTheEndHandlerStillRuns) {
   ASSERT_TRUE(t.FatalException());
   try {
     std::rethrow_exception(t.FatalException());
-  } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(), "body failed");
-  }
+  } catch (const std::runtime_error& e) { EXPECT_STREQ(e.what(), "body failed"); }
 }
 
 TEST(Thread, AnEndHandlerThatThrowsStillLetsTheThreadFinish) {

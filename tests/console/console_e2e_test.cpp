@@ -63,8 +63,7 @@ protected:
     CreateDirectoryA((dir + "lang").c_str(), nullptr);
     CreateDirectoryA((dir + "doc").c_str(), nullptr);
     CopyInto(WinPath(MB_MORBELL_EXE), dir + "morbell.exe");
-    for (const char* f : {"deu.txt", "eng.txt"})
-      CopyInto(WinPath(MB_SOURCE_DIR "/lang/") + f, dir + "lang\\" + f);
+    for (const char* f : {"deu.txt", "eng.txt"}) CopyInto(WinPath(MB_SOURCE_DIR "/lang/") + f, dir + "lang\\" + f);
     CopyInto(WinPath(MB_STANDIN_DIR "/timer.exe"), dir + "timer.exe");
     lang.Assign(SplitTextLines(ReadAll(dir + "lang\\eng.txt")));
   }
@@ -75,7 +74,8 @@ protected:
   }
 
   static void RemoveTree(const std::string& d) {
-    for (const std::string& sub : {std::string("lang\\"), std::string("doc\\"), std::string("tools\\"), std::string()}) {
+    for (const std::string& sub :
+         {std::string("lang\\"), std::string("doc\\"), std::string("tools\\"), std::string()}) {
       for (const std::string& name : FindFiles(d + sub + "*")) DeleteFileA((d + sub + name).c_str());
       RemoveDirectoryA((d + sub).c_str());
     }
@@ -130,7 +130,8 @@ protected:
       if (ClassOf(c).find("tatus") != std::string::npos) {
         // A centred panel's text starts with a tab.
         std::string text = StatusPanelText(c, 0);
-        return text.substr(text.find_first_not_of('\t') == std::string::npos ? text.size() : text.find_first_not_of('\t'));
+        return text.substr(text.find_first_not_of('\t') == std::string::npos ? text.size()
+                                                                             : text.find_first_not_of('\t'));
       }
     return "<no status bar>";
   }
@@ -157,27 +158,28 @@ const POINT ResolveButton{291, 99}, Edit1At{100, 74}, Edit2At{100, 98};
 
 TEST_F(Console, StartSendsWakeTimesDatagramsToTheHostWithoutShowingTheConsole) {
   UdpListener listener;
-  const std::string ini = "[settings]\r\nwaketimes=3\r\nwakewait=20\r\nwakeupport=" +
-                          std::to_string(listener.Port()) + "\r\n";
+  const std::string ini =
+      "[settings]\r\nwaketimes=3\r\nwakewait=20\r\nwakeupport=" + std::to_string(listener.Port()) + "\r\n";
   Ini(ini);
   Start("-start 001122334455 127.0.0.1");
   bool consoleSeen = false;
-  WaitUntil([&] {
-    try {
-      if (FindTopWindow(program->Id(), "", "Morrowbell 1.5")) consoleSeen = true;
-    } catch (const DriverError&) {
-      // a window that goes away while it is asked for its text
-    }
-    return !program->Running();
-  }, Wait);
+  WaitUntil(
+      [&] {
+        try {
+          if (FindTopWindow(program->Id(), "", "Morrowbell 1.5")) consoleSeen = true;
+        } catch (const DriverError&) {
+          // a window that goes away while it is asked for its text
+        }
+        return !program->Running();
+      },
+      Wait);
   ASSERT_FALSE(program->Running());
   EXPECT_FALSE(consoleSeen);
   ASSERT_TRUE(listener.WaitForCount(3, 5000));
   TWakePayload golden = BuildWakePayload({0x00, 0x11, 0x22, 0x33, 0x44, 0x55});
   std::vector<std::string> got = listener.Datagrams();
   ASSERT_EQ(got.size(), 3u);
-  for (const std::string& d : got)
-    EXPECT_EQ(d, std::string(golden.begin(), golden.end()));
+  for (const std::string& d : got) EXPECT_EQ(d, std::string(golden.begin(), golden.end()));
   // The wake keys are only read; the start-up adds the profile choice and the language.
   EXPECT_EQ(ReadAll(dir + "profiles.ini"), ini + "lpro=\r\nlang=eng.txt\r\n");
 }
@@ -224,8 +226,7 @@ TEST_F(Console, WakeButtonWaitsForTheEchoAnswerAndReportsIt) {
   EXPECT_TRUE(FindTopWindow(program->Id(), "", lang[35])) << "the wait dialog is up meanwhile";
   EXPECT_FALSE(IsEnabledWindow(console));
   AnswerMessageBox(box.handle, IDOK);
-  ASSERT_TRUE(WaitUntil([&] { return StatusText(console) == lang[44] + "AABBCCDDEEFF"; }, Wait))
-      << StatusText(console);
+  ASSERT_TRUE(WaitUntil([&] { return StatusText(console) == lang[44] + "AABBCCDDEEFF"; }, Wait)) << StatusText(console);
   EXPECT_TRUE(IsEnabledWindow(console));
   EXPECT_TRUE(NoTopWindowFor(program->Id(), "", lang[35], 200));
   EXPECT_EQ(listener.Datagrams().size(), 2u);
@@ -254,9 +255,12 @@ TEST_F(Console, CancelInTheWaitDialogEndsTheWakeUpWithoutAnAnswerBox) {
       PostClose(wait);
     }
     // One datagram goes out per round before the wait notices the cancel.
-    ASSERT_TRUE(WaitUntil([&] {
-      return listener.Count() == static_cast<size_t>(round + 1) && !IsShown(wait) && IsEnabledWindow(console);
-    }, Wait)) << "round " << round;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          return listener.Count() == static_cast<size_t>(round + 1) && !IsShown(wait) && IsEnabledWindow(console);
+        },
+        Wait))
+        << "round " << round;
     EXPECT_EQ(StatusText(console), lang[45]) << "round " << round;
     EXPECT_TRUE(NoTopWindowFor(program->Id(), "#32770", "", 500));
   }
@@ -335,7 +339,8 @@ TEST_F(Console, ProfilesSavedInTheEditorCanBeChosenInTheConsole) {
   MessageBoxView box = Box();
   EXPECT_EQ(box.text, lang[54] + "pc1" + lang[55]);
   AnswerMessageBox(box.handle, IDOK);
-  ASSERT_TRUE(WaitUntil([&] { return TIniFile(dir + "profiles.ini").ReadString("profiles", "count", "") == "1"; }, Wait));
+  ASSERT_TRUE(
+      WaitUntil([&] { return TIniFile(dir + "profiles.ini").ReadString("profiles", "count", "") == "1"; }, Wait));
   TIniFile ini(dir + "profiles.ini");
   EXPECT_EQ(ini.ReadString("profiles", "profilename0", ""), "pc1");
   EXPECT_EQ(ini.ReadString("profiles", "profilemac0", ""), "001122334455");
@@ -350,7 +355,8 @@ TEST_F(Console, ProfilesSavedInTheEditorCanBeChosenInTheConsole) {
   HWND edit1 = ControlAt(console, Edit1At.x, Edit1At.y);
   EXPECT_TRUE(WaitUntil([&] { return TextOf(edit1) == "001122334455"; }, Wait));
   EXPECT_EQ(TextOf(ControlAt(console, Edit2At.x, Edit2At.y)), "127.0.0.1");
-  EXPECT_TRUE(WaitUntil([&] { return TIniFile(dir + "profiles.ini").ReadString("settings", "lpro", "") == "pc1"; }, Wait));
+  EXPECT_TRUE(
+      WaitUntil([&] { return TIniFile(dir + "profiles.ini").ReadString("settings", "lpro", "") == "pc1"; }, Wait));
 }
 
 TEST_F(Console, TimedWakeWritesThePickedDateAndTimeAndStartsTimer) {
@@ -392,8 +398,8 @@ TEST_F(Console, TimedWakeWritesThePickedDateAndTimeAndStartsTimer) {
 // The 32-bit view of the local machine's registry, as the shipped program sees it.
 struct RegistryKey {
   explicit RegistryKey(const std::string& path) : path(path) {
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE | KEY_WOW64_32KEY,
-                    nullptr, &key, nullptr);
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE | KEY_WOW64_32KEY, nullptr, &key,
+                    nullptr);
   }
   void Set(const std::string& name, const std::string& value) {
     RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -403,8 +409,8 @@ struct RegistryKey {
     RegCloseKey(key);
     size_t cut = path.rfind('\\');
     HKEY parent = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.substr(0, cut).c_str(), 0,
-                      KEY_ALL_ACCESS | KEY_WOW64_32KEY, &parent) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.substr(0, cut).c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &parent) ==
+        ERROR_SUCCESS) {
       RegDeleteKeyA(parent, path.substr(cut + 1).c_str());
       RegCloseKey(parent);
     }
@@ -436,15 +442,16 @@ TEST_F(Console, UpdateClientIsStartedFromProgramFilesOrReportedMissing) {
   // A prefix without a 32-bit Wine has no Program Files folder in the 32-bit view yet; the
   // test then registers the usual one there for its run.
   HKEY cv = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0, nullptr,
-                            0, KEY_READ | KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &cv, nullptr),
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0, nullptr, 0,
+                            KEY_READ | KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &cv, nullptr),
             ERROR_SUCCESS);
   char pf[MAX_PATH] = {};
   DWORD size = sizeof(pf) - 1;
   bool registered = false;
   if (RegQueryValueExA(cv, "ProgramFilesDir", nullptr, nullptr, reinterpret_cast<BYTE*>(pf), &size) != ERROR_SUCCESS) {
     strcpy(pf, "C:\\Program Files (x86)");
-    RegSetValueExA(cv, "ProgramFilesDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(pf), static_cast<DWORD>(strlen(pf) + 1));
+    RegSetValueExA(cv, "ProgramFilesDir", 0, REG_SZ, reinterpret_cast<const BYTE*>(pf),
+                   static_cast<DWORD>(strlen(pf) + 1));
     CreateDirectoryA(pf, nullptr);
     registered = true;
   }

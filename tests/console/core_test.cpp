@@ -51,8 +51,9 @@ TEST(Startup, RunsOnceEvenWhenTheSplashIsActivatedAgain) {
 TEST(Startup, TheLastProfileIsFoundWithoutRegardToCase) {
   CoreRig r;
   auto& p = r.host.ini.values["profiles"];
-  p = {{"count", "2"}, {"profilename0", "Office"}, {"profilemac0", "m0"}, {"profilesub0", "h0"},
-       {"profilename1", "Cellar"}, {"profilemac1", "m1"}, {"profilesub1", "h1"}};
+  p = {{"count", "2"},        {"profilename0", "Office"}, {"profilemac0", "m0"},
+       {"profilesub0", "h0"}, {"profilename1", "Cellar"}, {"profilemac1", "m1"},
+       {"profilesub1", "h1"}};
   r.host.ini.values["settings"]["lpro"] = "CELLAR";
   r.core.Startup({});
   EXPECT_EQ(r.view.profiles, (std::vector<std::string>{"Office", "Cellar"}));
@@ -122,10 +123,9 @@ TEST(CommandLine, StartWakesWithoutWaitingAndClosesTheSplash) {
   ASSERT_EQ(r.host.udp.sent.size(), 3u);
   EXPECT_EQ(r.host.udp.sent[0].port, 40950);
   EXPECT_TRUE(r.host.pinger.hosts.empty());
-  EXPECT_EQ(r.view.log, (std::vector<std::string>{"dock", "sleep 20", "sleep 20", "sleep 20", "end",
-                                                   "status", "close", "timer"}));
-  EXPECT_EQ(r.host.ini.writes, std::vector<std::string>{"settings/lpro="})
-      << "no language file: lang is not stored";
+  EXPECT_EQ(r.view.log,
+            (std::vector<std::string>{"dock", "sleep 20", "sleep 20", "sleep 20", "end", "status", "close", "timer"}));
+  EXPECT_EQ(r.host.ini.writes, std::vector<std::string>{"settings/lpro="}) << "no language file: lang is not stored";
 }
 
 TEST(CommandLine, StartAtWritesTimerDatWithEmptyLinesForMissingArgumentsAndStartsTimer) {
@@ -263,8 +263,8 @@ TEST(OutsidePrograms, DocumentsAreNamedByTheCurrentLanguage) {
   r.core.OpenReadme();
   r.core.OpenHelp();
   r.core.OpenHistory();
-  EXPECT_EQ(r.host.opened, (std::vector<std::string>{Dir + "doc\\readme.txt", Dir + "doc\\help.txt",
-                                                     Dir + "doc\\history.txt"}));
+  EXPECT_EQ(r.host.opened,
+            (std::vector<std::string>{Dir + "doc\\readme.txt", Dir + "doc\\help.txt", Dir + "doc\\history.txt"}));
 }
 
 }  // namespace

@@ -10,15 +10,13 @@
 
 class FakeIni : public IIniStore {
 public:
-  std::string ReadString(const std::string& section, const std::string& key,
-                         const std::string& def) override {
+  std::string ReadString(const std::string& section, const std::string& key, const std::string& def) override {
     auto s = values.find(section);
     if (s == values.end()) return def;
     auto k = s->second.find(key);
     return k == s->second.end() ? def : k->second;
   }
-  void WriteString(const std::string& section, const std::string& key,
-                   const std::string& value) override {
+  void WriteString(const std::string& section, const std::string& key, const std::string& value) override {
     if (readOnly) throw std::runtime_error("profiles.ini cannot be written");
     values[section][key] = value;
     writes.push_back(section + "/" + key + "=" + value);
@@ -35,7 +33,11 @@ public:
     if (failSend) throw std::runtime_error("host not found");
     sent.push_back({host, port, std::vector<uint8_t>(data, data + size)});
   }
-  struct Datagram { std::string host; int32_t port; std::vector<uint8_t> bytes; };
+  struct Datagram {
+    std::string host;
+    int32_t port;
+    std::vector<uint8_t> bytes;
+  };
   std::vector<Datagram> sent;
   bool failSend = false;
   std::vector<std::string>* log = nullptr;
@@ -67,9 +69,18 @@ public:
     if (++keepAlives == abortOnKeepAlive && abortFlag) *abortFlag = true;
   }
   void EndWait() override { log.push_back("end"); }
-  void SetStatus(const std::string& text) override { status = text; log.push_back("status"); }
-  void InfoBox(const std::string& text) override { infos.push_back(text); log.push_back("info"); }
-  void ErrorBox(const std::string& text) override { errors.push_back(text); log.push_back("error"); }
+  void SetStatus(const std::string& text) override {
+    status = text;
+    log.push_back("status");
+  }
+  void InfoBox(const std::string& text) override {
+    infos.push_back(text);
+    log.push_back("info");
+  }
+  void ErrorBox(const std::string& text) override {
+    errors.push_back(text);
+    log.push_back("error");
+  }
   void Sleep(int32_t ms) override { log.push_back("sleep " + std::to_string(ms)); }
   // Windows
   void DockStatusControls() override { log.push_back("dock"); }
@@ -83,16 +94,25 @@ public:
     host.clear();
   }
   void SelectProfile(int index) override { selected = index; }
-  void SetMacHost(const std::string& m, const std::string& h) override { mac = m; host = h; }
+  void SetMacHost(const std::string& m, const std::string& h) override {
+    mac = m;
+    host = h;
+  }
   std::string MacText() override { return mac; }
   std::string HostText() override { return host; }
-  void SetHostText(const std::string& text) override { host = text; hostHistory.push_back(text); }
+  void SetHostText(const std::string& text) override {
+    host = text;
+    hostHistory.push_back(text);
+  }
   void AddLanguage(const std::string& name) override { languages.push_back(name); }
   void SelectLanguage(int index) override { language = index; }
   void SetSplashInterval(int ms) override { interval = ms; }
   void StartSplashTimer() override { log.push_back("timer"); }
   void CloseSplash() override { log.push_back("close"); }
-  bool Confirm(const std::string& text) override { questions.push_back(text); return confirmAnswer; }
+  bool Confirm(const std::string& text) override {
+    questions.push_back(text);
+    return confirmAnswer;
+  }
   void SetEditorFields(const std::string& n, const std::string& m, const std::string& h) override {
     editor = {n, m, h};
   }

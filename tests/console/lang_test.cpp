@@ -59,9 +59,13 @@ TEST(LangTargets, CoverLines3To37And57And58WithHintsOnlyFor14To16) {
     lines.insert(t.Line);
     bool hint = t.Line >= 14 && t.Line <= 16;
     EXPECT_EQ(t.Property == TLangProperty::Hint, hint) << "line " << t.Line;
-    EXPECT_EQ(std::string(t.Window), t.Line <= 16 ? "Form1" : t.Line >= 57 ? "splash"
-                                     : t.Line <= 20 ? "about" : t.Line <= 26 ? "clock1"
-                                     : t.Line <= 34 ? "pro1" : "wait1") << "line " << t.Line;
+    EXPECT_EQ(std::string(t.Window), t.Line <= 16   ? "Form1"
+                                     : t.Line >= 57 ? "splash"
+                                     : t.Line <= 20 ? "about"
+                                     : t.Line <= 26 ? "clock1"
+                                     : t.Line <= 34 ? "pro1"
+                                                    : "wait1")
+        << "line " << t.Line;
   }
   std::set<int> expected;
   for (int i = 3; i <= 37; ++i) expected.insert(i);
@@ -95,7 +99,9 @@ TEST(ShippedLanguages, HoldEveryLineAndNameDocumentsThatExist) {
   // German texts are Windows-1252 bytes, not UTF-8.
   std::vector<std::string> deu = SplitTextLines(ReadShipped("lang/deu.txt"));
   EXPECT_EQ(deu[4], "Profil w\xE4hlen:");
-  EXPECT_EQ(deu[13], "\xDC" "ber... Morrowbell");
+  EXPECT_EQ(deu[13],
+            "\xDC"
+            "ber... Morrowbell");
   EXPECT_FALSE(ReadShipped("doc/history.txt").empty());
 }
 

@@ -46,9 +46,8 @@ TEST(WakeSettings, DefaultsAndAtLeastOneDatagram) {
 TEST(SaveProfile, ANewNameIsAppendedAsProfileCountAndRaisesCount) {
   FakeIni ini;
   EXPECT_EQ(SaveProfile(ini, "pc1", "001122334455", "10.0.0.1"), 0);
-  EXPECT_EQ(ini.writes, (std::vector<std::string>{
-                            "profiles/count=1", "profiles/profilemac0=001122334455",
-                            "profiles/profilesub0=10.0.0.1", "profiles/profilename0=pc1"}));
+  EXPECT_EQ(ini.writes, (std::vector<std::string>{"profiles/count=1", "profiles/profilemac0=001122334455",
+                                                  "profiles/profilesub0=10.0.0.1", "profiles/profilename0=pc1"}));
   EXPECT_EQ(SaveProfile(ini, "pc2", "AA", "h2"), 1);
   EXPECT_EQ(ini.values["profiles"]["count"], "2");
   EXPECT_EQ(ReadProfileNames(ini), (std::vector<std::string>{"pc1", "pc2"}));
@@ -60,8 +59,7 @@ TEST(SaveProfile, TheExactNameUpdatesOnlyMacAndHostWhileOtherCaseAppends) {
   SaveProfile(ini, "pc2", "m2", "h2");
   ini.writes.clear();
   EXPECT_EQ(SaveProfile(ini, "pc2", "m2new", "h2new"), 1);
-  EXPECT_EQ(ini.writes, (std::vector<std::string>{"profiles/profilemac1=m2new",
-                                                   "profiles/profilesub1=h2new"}));
+  EXPECT_EQ(ini.writes, (std::vector<std::string>{"profiles/profilemac1=m2new", "profiles/profilesub1=h2new"}));
   EXPECT_EQ(SaveProfile(ini, "PC1", "m3", "h3"), 2);
   EXPECT_EQ(ini.values["profiles"]["profilemac0"], "m1");
   EXPECT_EQ(ReadProfileNames(ini), (std::vector<std::string>{"pc1", "pc2", "PC1"}));

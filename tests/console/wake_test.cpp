@@ -15,7 +15,9 @@ std::vector<uint8_t> Bytes(const TWakePayload& p) { return {p.begin(), p.end()};
 
 // The datagram for 00 11 22 33 44 55, written out byte by byte.
 const std::string GoldenHex =
-    "001122334455" "0074" "FFFFFFFFFFFF"
+    "001122334455"
+    "0074"
+    "FFFFFFFFFFFF"
     "001122334455001122334455001122334455001122334455"
     "001122334455001122334455001122334455001122334455"
     "001122334455001122334455001122334455001122334455"
@@ -76,8 +78,8 @@ struct WakeRig {
 TEST(SendWakeUp, WithoutWaitingSendsWakeTimesDatagramsWithAPauseAfterEach) {
   WakeRig r;
   r.Run("001122334455", "127.0.0.1", false);
-  EXPECT_EQ(r.view.log, (std::vector<std::string>{"send", "sleep 20", "send", "sleep 20", "send",
-                                                   "sleep 20", "end", "status"}));
+  EXPECT_EQ(r.view.log,
+            (std::vector<std::string>{"send", "sleep 20", "send", "sleep 20", "send", "sleep 20", "end", "status"}));
   ASSERT_EQ(r.udp.sent.size(), 3u);
   for (const auto& d : r.udp.sent) {
     EXPECT_EQ(d.host, "127.0.0.1");
@@ -93,12 +95,10 @@ TEST(SendWakeUp, WaitingPingsOnceBeforeSendingThenUntilAnEchoReply) {
   WakeRig r;
   r.settings.WakeTimes = 1;
   // The pre-send answer is ignored; then two silent rounds before the reply.
-  r.pinger.answers = {TPingStatus::EchoReply, TPingStatus::TimedOut, TPingStatus::TimedOut,
-                      TPingStatus::EchoReply};
+  r.pinger.answers = {TPingStatus::EchoReply, TPingStatus::TimedOut, TPingStatus::TimedOut, TPingStatus::EchoReply};
   r.Run("AABBCCDDEEFF", "pc1", true);
-  EXPECT_EQ(r.view.log,
-            (std::vector<std::string>{"begin", "ping", "send", "sleep 20", "alive", "ping", "alive",
-                                      "ping", "alive", "ping", "info", "end", "status"}));
+  EXPECT_EQ(r.view.log, (std::vector<std::string>{"begin", "ping", "send", "sleep 20", "alive", "ping", "alive", "ping",
+                                                  "alive", "ping", "info", "end", "status"}));
   EXPECT_EQ(r.view.infos, std::vector<std::string>{"pc1L43"});
   EXPECT_EQ(r.view.status, "L44AABBCCDDEEFF");
 }

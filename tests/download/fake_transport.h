@@ -17,8 +17,8 @@ struct TFakeExchange {
   uint32_t status = 200;
   std::optional<std::string> contentLength;
   std::string body;
-  uint32_t readLimit = 0xFFFFFFFF;          // most bytes one read returns
-  size_t failReadAt = std::string::npos;    // a read at this offset fails
+  uint32_t readLimit = 0xFFFFFFFF;        // most bytes one read returns
+  size_t failReadAt = std::string::npos;  // a read at this offset fails
   std::function<void(size_t offset)> beforeRead;
 
   std::vector<THttpRequest> requests;

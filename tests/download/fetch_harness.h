@@ -73,11 +73,12 @@ public:
   TTestWorker(TTestMainThread& main, TTransportFactory transport, TTestProgress progress,
               const std::string& AcceptTypes, const std::string& Agent, const std::string& URL,
               const std::string& FileName, const std::string& UserName, const std::string& Password,
-              const std::string& PostQuery, const std::string& Referer, bool BinaryData, bool UseCache,
-              bool ToFile)
-      : TFetchWork(AcceptTypes, Agent, URL, FileName, UserName, Password, PostQuery, Referer, BinaryData,
-                   UseCache, ToFile),
-        main_(main), transport_(std::move(transport)), OnProgress(std::move(progress)) {
+              const std::string& PostQuery, const std::string& Referer, bool BinaryData, bool UseCache, bool ToFile)
+      : TFetchWork(AcceptTypes, Agent, URL, FileName, UserName, Password, PostQuery, Referer, BinaryData, UseCache,
+                   ToFile),
+        main_(main),
+        transport_(std::move(transport)),
+        OnProgress(std::move(progress)) {
     ++LiveTestWorkers;
   }
   ~TTestWorker() override { --LiveTestWorkers; }
@@ -146,9 +147,7 @@ protected:
     static_cast<TTestWorker*>(worker)->Run([notify] {
       try {
         notify();
-      } catch (const std::exception& e) {
-        AppExceptions.push_back(e.what());
-      }
+      } catch (const std::exception& e) { AppExceptions.push_back(e.what()); }
     });
   }
   void RaiseDoneFile(const std::string& fileName, int32_t fileSize) override {

@@ -306,8 +306,8 @@ TEST_F(HTTPFetchComponent, AWorkerCreatedForStringModeCollectsTheBody) {
     std::string result;
     int32_t readed = 0;
   } out;
-  auto* worker = new THTTPFetchThread("*/*", "Larkspan HTTPFetch", testserver::Url("/body/3000?id=string"), "",
-                                      "", "", "", "", false, false, nullptr, false);
+  auto* worker = new THTTPFetchThread("*/*", "Larkspan HTTPFetch", testserver::Url("/body/3000?id=string"), "", "", "",
+                                      "", "", false, false, nullptr, false);
   worker->OnTerminate = [&out](TThread* t) {
     auto* w = static_cast<THTTPFetchThread*>(t);
     out.succeeded = w->Succeeded;

@@ -104,16 +104,20 @@ LRESULT CALLBACK MainProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CREATE: {
       Child(w, "BUTTON", "Press me", BS_PUSHBUTTON, 8, 8, 100, 24, kPressMe);
       HWND edit = Child(w, "EDIT", "", WS_BORDER | ES_AUTOHSCROLL, 8, 40, 150, 22, kEdit);
-      g_editProc = reinterpret_cast<WNDPROC>(
-          SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProc)));
+      g_editProc =
+          reinterpret_cast<WNDPROC>(SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProc)));
       HWND combo = Child(w, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL, 8, 70, 150, 120, kCombo);
-      for (const char* s : {"alpha", "beta", "gamma", "\xDC" "ber"})
+      for (const char* s : {"alpha", "beta", "gamma",
+                            "\xDC"
+                            "ber"})
         SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
       HWND lv = Child(w, WC_LISTVIEWA, "", LVS_REPORT | LVS_SINGLESEL | WS_BORDER, 170, 8, 220, 120, kList);
       AddColumn(lv, 0, "Name", 100);
       AddColumn(lv, 1, "Value", 100);
       AddRow(lv, 0, "row0", "a0");
-      AddRow(lv, 1, "row1", "\xDC" "ber");
+      AddRow(lv, 1, "row1",
+             "\xDC"
+             "ber");
       AddRow(lv, 2, "row2", "");
       Child(w, "STATIC", "Label text", 0, 8, 100, 100, 16, kLabel);
       Child(w, "BUTTON", "Quit", BS_PUSHBUTTON, 8, 130, 100, 24, kQuit);
@@ -141,12 +145,8 @@ LRESULT CALLBACK MainProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         SetPanel(2, "changed");
       }
       return 0;
-    case WM_SIZE:
-      SendMessageA(g_status, WM_SIZE, 0, 0);
-      return 0;
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
+    case WM_SIZE: SendMessageA(g_status, WM_SIZE, 0, 0); return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
   }
   return DefWindowProcA(w, msg, wp, lp);
 }

@@ -86,7 +86,7 @@ TEST_F(DriverTarget, TitlesAreReadWhileTheProgramIsBusyAndTextsOfClosedWindowsAr
   ASSERT_EQ(WaitForSingleObject(busy, kWait), WAIT_OBJECT_0);
   EXPECT_EQ(FindTopWindow(process_->Id(), "", "Driver Target"), window_);
   EXPECT_EQ(WaitForSingleObject(idle, 0), static_cast<DWORD>(WAIT_TIMEOUT));  // found while still busy
-  EXPECT_EQ(TextOf(label), "Label text");  // a message waits for the busy thread
+  EXPECT_EQ(TextOf(label), "Label text");                                     // a message waits for the busy thread
   EXPECT_EQ(WaitForSingleObject(idle, 0), WAIT_OBJECT_0);
   CloseHandle(busy);
   CloseHandle(idle);
@@ -116,7 +116,9 @@ TEST_F(DriverTarget, ReadsStatusPanelsAndListViewCellsAcrossProcesses) {
   EXPECT_EQ(ListViewItemCount(lv), 3);
   EXPECT_EQ(ListViewColumnCount(lv), 2);
   EXPECT_EQ(ListViewItemText(lv, 0, 0), "row0");
-  EXPECT_EQ(ListViewItemText(lv, 1, 1), "\xDC" "ber");
+  EXPECT_EQ(ListViewItemText(lv, 1, 1),
+            "\xDC"
+            "ber");
   EXPECT_EQ(ListViewItemText(lv, 2, 1), "");
   EXPECT_EQ(ListViewSelectedIndex(lv), -1);
 }
@@ -142,7 +144,9 @@ TEST_F(DriverTarget, APickersDateIsSetAndReadAcrossProcesses) {
 TEST_F(DriverTarget, ComboSelectionIsReportedToTheOwnerLikeAUsersChoice) {
   HWND combo = FindChildById(window_, 103);
   ASSERT_NE(combo, nullptr);
-  EXPECT_EQ(ComboItems(combo), (std::vector<std::string>{"alpha", "beta", "gamma", "\xDC" "ber"}));
+  EXPECT_EQ(ComboItems(combo), (std::vector<std::string>{"alpha", "beta", "gamma",
+                                                         "\xDC"
+                                                         "ber"}));
   EXPECT_EQ(ComboSelectedIndex(combo), -1);
   SelectComboItem(combo, 2);
   EXPECT_TRUE(PanelBecomes(2, "combo:gamma"));

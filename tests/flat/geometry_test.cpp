@@ -37,8 +37,7 @@ TEST(ProgressGeometry, BlockCountIsTheTruncatedShareAndPositionAtMaxFillsEveryBl
   EXPECT_EQ(ProgressBlockCount(Bar(255, 3)), 0);  // 3 / (100/28) = 0.84
   EXPECT_EQ(ProgressBlockCount(Bar(255, 4)), 1);
   // The quotient for Max may come out a hair below the total.
-  for (int max = 1; max <= 2000; ++max)
-    ASSERT_EQ(ProgressBlockCount(Bar(255, max, 0, max)), 28) << "max " << max;
+  for (int max = 1; max <= 2000; ++max) ASSERT_EQ(ProgressBlockCount(Bar(255, max, 0, max)), 28) << "max " << max;
   EXPECT_EQ(ProgressBlockCount(Bar(144, 7, -50, 7)), ProgressBlockTotal(Bar(144, 0)));
 }
 
@@ -83,21 +82,18 @@ std::vector<std::string> RenderBevel(int w, int h, FlatRect r, int rings) {
 
 TEST(BevelFrame, HighlightTopLeftShadowBottomRightEachRingInsetByOne) {
   EXPECT_EQ(RenderBevel(10, 6, {0, 0, 10, 6}, 1), (std::vector<std::string>{
-                                                     "HHHHHHHHHS",  // stops one short of the corner
-                                                     "H........S",
-                                                     "H........S",
-                                                     "H........S",
-                                                     "H........S",
-                                                     "SSSSSSSSSS",  // drawn last, covers both corners
-                                                 }));
+                                                      "HHHHHHHHHS",  // stops one short of the corner
+                                                      "H........S", "H........S", "H........S", "H........S",
+                                                      "SSSSSSSSSS",  // drawn last, covers both corners
+                                                  }));
   EXPECT_EQ(RenderBevel(10, 6, {0, 0, 10, 6}, 2), (std::vector<std::string>{
-                                                     "HHHHHHHHHS",
-                                                     "HHHHHHHHSS",
-                                                     "HH......SS",
-                                                     "HH......SS",
-                                                     "HSSSSSSSSS",
-                                                     "SSSSSSSSSS",
-                                                 }));
+                                                      "HHHHHHHHHS",
+                                                      "HHHHHHHHSS",
+                                                      "HH......SS",
+                                                      "HH......SS",
+                                                      "HSSSSSSSSS",
+                                                      "SSSSSSSSSS",
+                                                  }));
   EXPECT_EQ(RenderBevel(8, 5, {2, 1, 7, 4}, 1)[1], "..HHHHS.");
 }
 

@@ -15,9 +15,8 @@ struct HslCase {
 
 TEST(HslRange, ConvertsReferenceColoursWithHueScaleEndingAt239) {
   const HslCase cases[] = {
-      {0xFFFFFF, 0, 0, 240},   {0x000000, 0, 0, 0},     {0x808080, 0, 0, 120},
-      {0x0000FF, 0, 240, 120}, {0x00FF00, 80, 240, 120}, {0xFF0000, 159, 240, 120},
-      {0xE1EAEB, 36, 48, 216},
+      {0xFFFFFF, 0, 0, 240},    {0x000000, 0, 0, 0},       {0x808080, 0, 0, 120},   {0x0000FF, 0, 240, 120},
+      {0x00FF00, 80, 240, 120}, {0xFF0000, 159, 240, 120}, {0xE1EAEB, 36, 48, 216},
   };
   for (const auto& c : cases) {
     int h = -1, s = -1, l = -1;
@@ -64,13 +63,12 @@ struct AdvCase {
 
 TEST(CalcAdvColor, MovesLightnessWithBiasOfTenAndClampsToTheScale) {
   const AdvCase cases[] = {
-      {0xE1EAEB, 10, false, 0xFAFBFC},  // 216 + 10 + 10 = 236
-      {0xE1EAEB, 50, true, 0xADC6C9},   // 216 + 10 - 50 = 176
-      {0x996633, 30, false, 0xC89259},
-      {0xFFFFFF, 10, false, 0xFFFFFF},  // stops at 240
-      {0x000000, 10, false, 0x151515},  // 0 + 10 + 10 = 20
-      {0x000000, 10, true, 0x000000},   // 10 - 10 = 0
-      {0x000000, 100, true, 0x000000},  // below 0 clamps to 0
+      {0xE1EAEB, 10, false, 0xFAFBFC},                                   // 216 + 10 + 10 = 236
+      {0xE1EAEB, 50, true, 0xADC6C9},                                    // 216 + 10 - 50 = 176
+      {0x996633, 30, false, 0xC89259}, {0xFFFFFF, 10, false, 0xFFFFFF},  // stops at 240
+      {0x000000, 10, false, 0x151515},                                   // 0 + 10 + 10 = 20
+      {0x000000, 10, true, 0x000000},                                    // 10 - 10 = 0
+      {0x000000, 100, true, 0x000000},                                   // below 0 clamps to 0
   };
   for (const auto& c : cases)
     EXPECT_EQ(CalcAdvColor(c.base, 0x123456, c.percent, c.darken, IdentityRGB), c.expected)

@@ -156,20 +156,18 @@ TEST_F(FlatMemoTest, MouseEnterIsIgnoredWhileTheProgramIsInTheBackground) {
   // the memo is checked.
   std::atomic<bool> shown{false}, done{false};
   std::thread other([&] {
-    HWND foreign = CreateWindowExA(0, "STATIC", "elsewhere", WS_POPUP | WS_VISIBLE, 600, 400, 100, 50,
-                                   nullptr, nullptr, GetModuleHandle(nullptr), nullptr);
+    HWND foreign = CreateWindowExA(0, "STATIC", "elsewhere", WS_POPUP | WS_VISIBLE, 600, 400, 100, 50, nullptr, nullptr,
+                                   GetModuleHandle(nullptr), nullptr);
     SetForegroundWindow(foreign);
     shown = true;
     MSG msg;
     while (!done) {
-      while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessage(&msg);
+      while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
       Sleep(5);
     }
     DestroyWindow(foreign);
   });
-  while (!shown)
-    Sleep(5);
+  while (!shown) Sleep(5);
   Pump();
   EXPECT_EQ(GetActiveWindow(), nullptr);
   memo->Perform(CM_MOUSEENTER);

@@ -21,7 +21,6 @@ protected:
     Pump();
     return panel;
   }
-
 };
 
 TEST_F(FlatPanelTest, NewPanelHasItsDefaults) {
@@ -50,9 +49,9 @@ TEST_F(FlatPanelTest, FrameRingIsHighlightTopLeftAndShadowBottomRight) {
   Pump();
   Snapshot shot(panel->Handle());
   const COLORREF hi = Rgb(clBtnHighlight), sh = Rgb(clBtnShadow);
-  EXPECT_EQ(shot.Count(RECT{0, 0, 59, 1}, hi), 59);   // top row up to one short of the corner
+  EXPECT_EQ(shot.Count(RECT{0, 0, 59, 1}, hi), 59);  // top row up to one short of the corner
   EXPECT_EQ(shot.At(59, 0), sh);
-  EXPECT_EQ(shot.Count(RECT{0, 0, 1, 29}, hi), 29);   // left column down to one short of the corner
+  EXPECT_EQ(shot.Count(RECT{0, 0, 1, 29}, hi), 29);    // left column down to one short of the corner
   EXPECT_EQ(shot.Count(RECT{0, 29, 60, 30}, sh), 60);  // bottom row, both corners
   EXPECT_EQ(shot.Count(RECT{59, 0, 60, 30}, sh), 30);  // right column
   EXPECT_EQ(shot.Count(RECT{1, 1, 59, 29}, Rgb(clWindow)), 58 * 28);
@@ -122,10 +121,8 @@ TEST_F(FlatPanelTest, DisabledCaptionIsEmbossed) {
   int highlights = 0, shadows = 0, misplaced = 0;
   for (int y = 2; y < 39; ++y)
     for (int x = 2; x < 119; ++x) {
-      if (shot.At(x, y) == sh)
-        ++shadows;
-      if (shot.At(x, y) != hi)
-        continue;
+      if (shot.At(x, y) == sh) ++shadows;
+      if (shot.At(x, y) != hi) continue;
       ++highlights;
       misplaced += GetGValue(shot.At(x - 1, y - 1)) >= halfway;
     }
@@ -158,7 +155,7 @@ TEST_F(FlatPanelTest, TransparentPanelShowsWhatTheParentPaints) {
   EXPECT_EQ(shot.At(50, 5), Rgb(clBtnFace));     // parent's background above the stripe
   EXPECT_EQ(shot.At(50, 15), Rgb(clHighlight));  // the stripe at parent y 35
   EXPECT_EQ(shot.At(50, 25), Rgb(clBtnFace));
-  EXPECT_EQ(shot.At(0, 0), Rgb(clBtnHighlight)); // the frame is still drawn over it
+  EXPECT_EQ(shot.At(0, 0), Rgb(clBtnHighlight));  // the frame is still drawn over it
 }
 
 }  // namespace

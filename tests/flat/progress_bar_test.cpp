@@ -30,8 +30,7 @@ protected:
     Snapshot shot(form->Handle());
     std::vector<COLORREF> line;
     if (bar->Orientation() == pbHorizontal)
-      for (int x = 0; x < bar->Width(); ++x)
-        line.push_back(shot.At(bar->Left() + x, bar->Top() + bar->Height() / 2));
+      for (int x = 0; x < bar->Width(); ++x) line.push_back(shot.At(bar->Left() + x, bar->Top() + bar->Height() / 2));
     else
       for (int y = bar->Height() - 1; y >= 0; --y)
         line.push_back(shot.At(bar->Left() + bar->Width() / 2, bar->Top() + y));
@@ -44,18 +43,15 @@ protected:
     const COLORREF element = Rgb(bar->ColorElement());
     std::vector<int> starts;
     for (size_t i = 0; i < line.size(); ++i)
-      if (line[i] == element && (i == 0 || line[i - 1] != element))
-        starts.push_back(static_cast<int>(i));
+      if (line[i] == element && (i == 0 || line[i - 1] != element)) starts.push_back(static_cast<int>(i));
     return starts;
   }
 
   static std::vector<int> Pitches(int first, int count, int step) {
     std::vector<int> v;
-    for (int i = 0; i < count; ++i)
-      v.push_back(first + i * step);
+    for (int i = 0; i < count; ++i) v.push_back(first + i * step);
     return v;
   }
-
 };
 
 TEST_F(FlatProgressBarTest, NewBarHasItsDefaultsAndTakesTheParentColour) {
@@ -81,9 +77,9 @@ TEST_F(FlatProgressBarTest, BlockCountsAndPositionsFollowThePosition) {
   Snapshot shot(form->Handle());
   EXPECT_EQ(shot.At(10, 10), border);
   EXPECT_EQ(shot.At(10 + 254, 10 + 15), border);
-  EXPECT_EQ(shot.At(10 + 1, 10 + 8), background);      // inside the frame, before the first block
-  EXPECT_EQ(shot.At(10 + 10, 10 + 8), background);     // gap after the first block
-  EXPECT_EQ(shot.At(10 + 5, 10 + 1), background);      // above the blocks
+  EXPECT_EQ(shot.At(10 + 1, 10 + 8), background);   // inside the frame, before the first block
+  EXPECT_EQ(shot.At(10 + 10, 10 + 8), background);  // gap after the first block
+  EXPECT_EQ(shot.At(10 + 5, 10 + 1), background);   // above the blocks
   EXPECT_EQ(shot.At(10 + 5, 10 + 2), Rgb(bar->ColorElement()));
   bar->SetPosition(3);  // below one block's share
   Pump();
@@ -100,7 +96,7 @@ TEST_F(FlatProgressBarTest, GrowingPaintsAtOnceShrinkingWaitsForTheRepaint) {
   bar->SetPosition(20);
   EXPECT_EQ(Blocks(bar).size(), 14u);  // only invalidated so far
   Pump();
-  EXPECT_EQ(Blocks(bar).size(), 5u);   // 20 / (100 / 28) = 5.6
+  EXPECT_EQ(Blocks(bar).size(), 5u);  // 20 / (100 / 28) = 5.6
 }
 
 TEST_F(FlatProgressBarTest, PositionIsClampedToTheRangeWithMinWinning) {
@@ -169,7 +165,7 @@ TEST_F(FlatProgressBarTest, VerticalBarsGrowFromTheBottom) {
   smooth->SetPosition(50);
   Pump();
   EXPECT_EQ(blocks->Height(), 255);
-  EXPECT_EQ(Blocks(blocks), Pitches(2, 14, 9));  // offsets from the bottom edge
+  EXPECT_EQ(Blocks(blocks), Pitches(2, 14, 9));     // offsets from the bottom edge
   const std::vector<COLORREF> line = Line(smooth);  // bottom up
   EXPECT_EQ(line[1], Rgb(form->Color()));
   EXPECT_EQ(line[2], Rgb(smooth->ColorElement()));

@@ -33,8 +33,7 @@ Snapshot::Snapshot(HWND window, bool wholeWindow) {
 }
 
 COLORREF Snapshot::At(int x, int y) const {
-  if (x < 0 || y < 0 || x >= w_ || y >= h_)
-    return CLR_INVALID;
+  if (x < 0 || y < 0 || x >= w_ || y >= h_) return CLR_INVALID;
   const uint32_t v = px_[static_cast<size_t>(y) * w_ + x];
   return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
 }
@@ -42,8 +41,7 @@ COLORREF Snapshot::At(int x, int y) const {
 int Snapshot::Count(const RECT& r, COLORREF c) const {
   int n = 0;
   for (int y = r.top; y < r.bottom; ++y)
-    for (int x = r.left; x < r.right; ++x)
-      n += At(x, y) == c;
+    for (int x = r.left; x < r.right; ++x) n += At(x, y) == c;
   return n;
 }
 

@@ -16,7 +16,7 @@ namespace {
 // The client's folder with its files, as "\" separated paths like the program builds them.
 struct ClientFolder {
   TempFolder dir;
-  std::string App() const { return dir.File("") ; }
+  std::string App() const { return dir.File(""); }
   std::string AppDir() const {
     std::string s = App();
     if (s.empty() || s.back() != '\\') s += '\\';
@@ -60,11 +60,32 @@ TEST(UrlFileName, IsTheTextAfterTheLastSlashOrTheWholeUrl) {
 TEST(DownloadName, NamesThatLeaveTheFolderOrHitTheClientsFilesAreRefused) {
   EXPECT_TRUE(IsSafeDownloadName("tool_setup.exe"));
   EXPECT_TRUE(IsSafeDownloadName("Update 2.0 (final).zip"));
-  for (const char* bad : {"", ".", "..", "..\\..\\evil.exe", "a\\b", "a/b", "C:evil", "a<b", "a>b", "a\"b", "a|b",
-                          "a?b", "a*b", "ver.kvr", "PROGS.KVR", "skyvane.ini", "self.zip", "Self.Exe", "skyvane.exe",
-                          "ver.kvr.", "progs.kvr . ", "..."})
+  for (const char* bad : {"",
+                          ".",
+                          "..",
+                          "..\\..\\evil.exe",
+                          "a\\b",
+                          "a/b",
+                          "C:evil",
+                          "a<b",
+                          "a>b",
+                          "a\"b",
+                          "a|b",
+                          "a?b",
+                          "a*b",
+                          "ver.kvr",
+                          "PROGS.KVR",
+                          "skyvane.ini",
+                          "self.zip",
+                          "Self.Exe",
+                          "skyvane.exe",
+                          "ver.kvr.",
+                          "progs.kvr . ",
+                          "..."})
     EXPECT_FALSE(IsSafeDownloadName(bad)) << bad;
-  EXPECT_FALSE(IsSafeDownloadName(std::string("a\x01" "b")));
+  EXPECT_FALSE(
+      IsSafeDownloadName(std::string("a\x01"
+                                     "b")));
   EXPECT_FALSE(IsSafeDownloadName(std::string("tab\there")));
 }
 
@@ -202,7 +223,8 @@ TEST(IndexEvaluation, VersionsThatDifferAsTextAreOfferedWithTheirIndexData) {
 TEST(IndexEvaluation, HostileIndexValuesAreOnlyData) {
   ClientFolder c;
   c.Put("progs.kvr", "[info]\r\ncount=1\r\npath1=C:\\a\\tool.exe\r\nname1=Tool\r\nver1=1.0\r\n");
-  c.Put("skyvane.ini", "[tool.exe]\r\nnewver=2.0\r\nupdurl=http://u.invalid/..\\..\\progs.kvr\r\nmodus=99999999999\r\n");
+  c.Put("skyvane.ini",
+        "[tool.exe]\r\nnewver=2.0\r\nupdurl=http://u.invalid/..\\..\\progs.kvr\r\nmodus=99999999999\r\n");
   TIndexEvaluation e = EvaluateUpdateIndex(c.AppDir());
   ASSERT_EQ(e.Offers.size(), 1u);
   EXPECT_FALSE(IsSafeDownloadName(UrlFileName(e.Offers[0].UpdateUrl)));
@@ -274,8 +296,7 @@ TEST(Install, ShellModeReportsTheShellsAnswerAndOtherModesFail) {
   EXPECT_TRUE(InstallUpdate(4, "C:\\x\\page.htm", "", p));
   p.shellWorks = false;
   EXPECT_FALSE(InstallUpdate(4, "C:\\x\\page.htm", "", p));
-  for (int32_t mode : {5, -1, 1000000})
-    EXPECT_FALSE(InstallUpdate(mode, "C:\\x\\setup.exe", "", p)) << mode;
+  for (int32_t mode : {5, -1, 1000000}) EXPECT_FALSE(InstallUpdate(mode, "C:\\x\\setup.exe", "", p)) << mode;
   EXPECT_TRUE(p.commands.empty());
 }
 

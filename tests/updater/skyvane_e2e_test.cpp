@@ -46,7 +46,8 @@ void MakeDirs(const std::string& dir) {
 }
 
 bool ContainsText(const std::vector<std::string>& lines, const std::string& tag) {
-  return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(tag) != std::string::npos; });
+  return std::any_of(lines.begin(), lines.end(),
+                     [&](const std::string& l) { return l.find(tag) != std::string::npos; });
 }
 
 // One client installation: the program in a folder whose name holds blanks, the programs it
@@ -69,9 +70,7 @@ public:
   }
   const std::string& App() const { return app_; }
   std::string ProgramDir(const std::string& name) const { return base_ + "Apps\\" + name + "\\"; }
-  std::string Url(const std::string& file) const {
-    return "http://update.quillmoor.invalid/" + tag_ + "/" + file;
-  }
+  std::string Url(const std::string& file) const { return "http://update.quillmoor.invalid/" + tag_ + "/" + file; }
 
   // A program of the maker installed on this machine; its executable is a stand-in.
   void AddProgram(const std::string& exe, const std::string& name, const std::string& version) {
@@ -325,8 +324,8 @@ TEST_F(SkyvaneE2E, ZipUpdatesUnpackAndBrokenOnesFailWithoutRecordingTheirVersion
   c.Serve("trav_update.zip", ReadAll(Fixture("traversal.zip")));
   std::string index = "[self]\r\nnewver=1.2.0\r\n";
   for (const char* p : {"tool", "lib", "crc", "trav"})
-    index += std::string("[") + p + ".exe]\r\nnewver=2.0\r\nmodus=0\r\nupdurl=" + c.Url(std::string(p) + "_update.zip") +
-             "\r\n";
+    index += std::string("[") + p +
+             ".exe]\r\nnewver=2.0\r\nmodus=0\r\nupdurl=" + c.Url(std::string(p) + "_update.zip") + "\r\n";
   c.ServeIndex(index);
   std::string crcOld = ReadAll(c.ProgramDir("Crc") + "crc.exe");
 
@@ -480,16 +479,15 @@ TEST_F(SkyvaneE2E, CancelDuringTheSecondDownloadDeletesItsFileAndStartsOver) {
   w.Press("Weiter >>");
   ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(1)) == 2; }, kWait));
   w.Press("Weiter >>");
-  ASSERT_TRUE(WaitUntil([&] { return w.LabelShown("2 von 2") && FileExists(c.App() + "slow_setup.exe"); },
-                        kWait));
+  ASSERT_TRUE(WaitUntil([&] { return w.LabelShown("2 von 2") && FileExists(c.App() + "slow_setup.exe"); }, kWait));
   Shot(w.Window(), "skyvane-step4");
   w.Press("Abbrechen");
   HWND dialog = WaitForTopWindow(w.Proc().Id(), "", "Bitte warten...", kWait);
   ASSERT_NE(dialog, nullptr);
   HWND ok = FindChild(dialog, "", "OK");
   ASSERT_NE(ok, nullptr);
-  ASSERT_TRUE(WaitUntil([&] { return FindGraphicOwner(dialog, "Vorgang erfolgreich abgebrochen.") && IsEnabledWindow(ok); },
-                        kWait));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return FindGraphicOwner(dialog, "Vorgang erfolgreich abgebrochen.") && IsEnabledWindow(ok); }, kWait));
   EXPECT_FALSE(FileExists(c.App() + "slow_setup.exe"));
   EXPECT_TRUE(FileExists(c.App() + "tool_setup.exe"));
   EXPECT_FALSE(FileExists(c.App() + "tool_setup.exe.marker"));

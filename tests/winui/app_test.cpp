@@ -318,9 +318,7 @@ TEST(ExceptionBarrier, HandleExceptionOutsideACatchReportsInsteadOfEndingTheProg
   };
   try {
     throw Exception("first");
-  } catch (...) {
-    Application->HandleException(Application);
-  }
+  } catch (...) { Application->HandleException(Application); }
   EXPECT_EQ(calls, 1);
 }
 

@@ -111,12 +111,11 @@ TEST(Jpeg, DamagedOrForeignBytesRaiseAnExceptionInsteadOfEndingTheProgram) {
 
 TEST(Bitmap, LoadsABmpFileAndCopiesKeepThePixels) {
   // A 2 x 2, 24-bit BMP written by hand: bottom row first, rows padded to 4 bytes.
-  const unsigned char bmp[] = {
-      'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header
-      40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 16, 0, 0, 0,
-      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // info header
-      0, 0, 255, 0, 255, 0, 0, 0,                      // bottom row: red, green
-      255, 0, 0, 255, 255, 255, 0, 0};                 // top row: blue, white
+  const unsigned char bmp[] = {'B', 'M', 70,  0,   0,   0,   0, 0, 0, 0, 54, 0, 0, 0,  // file header
+                               40,  0,   0,   0,   2,   0,   0, 0, 2, 0, 0,  0, 1, 0, 24, 0, 0, 0, 0, 0,
+                               16,  0,   0,   0,   0,   0,   0, 0, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0, 0, 0,  // info header
+                               0,   0,   255, 0,   255, 0,   0, 0,   // bottom row: red, green
+                               255, 0,   0,   255, 255, 255, 0, 0};  // top row: blue, white
   char path[MAX_PATH];
   GetTempPathA(MAX_PATH, path);
   std::string file = std::string(path) + "layer_test.bmp";

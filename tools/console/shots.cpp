@@ -36,8 +36,8 @@ bool SaveWindow(HWND window, const std::string& file) {
   head.bfOffBits = sizeof(head) + sizeof(info.bmiHeader);
   head.bfSize = head.bfOffBits + size;
   FILE* f = fopen(file.c_str(), "wb");
-  bool ok = f && fwrite(&head, sizeof(head), 1, f) == 1 &&
-            fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, f) == 1 && fwrite(bits, size, 1, f) == 1;
+  bool ok = f && fwrite(&head, sizeof(head), 1, f) == 1 && fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, f) == 1 &&
+            fwrite(bits, size, 1, f) == 1;
   if (f) fclose(f);
   DeleteObject(bitmap);
   DeleteDC(memory);

@@ -13,8 +13,7 @@ int main() {
   char dir[MAX_PATH];
   DWORD d = GetCurrentDirectoryA(MAX_PATH, dir);
   std::string text = std::string(GetCommandLineA()) + "\r\n" + std::string(dir, d) + "\r\n";
-  HANDLE f = CreateFileA(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE f = CreateFileA(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) return 1;
   DWORD written = 0;
   WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);

@@ -29,8 +29,8 @@ public:
   RemoteBuffer(HWND w, size_t size) : size_(size) {
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
-    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION,
-                           FALSE, pid);
+    process_ =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION, FALSE, pid);
     if (!process_) throw DriverError("cannot open the target process");
     address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     if (!address_) {
@@ -181,8 +181,7 @@ std::vector<HWND> Children(HWND parent) {
 
 HWND FindChild(HWND parent, const std::string& className, const std::string& text, int nth) {
   for (HWND w : Children(parent))
-    if ((className.empty() || ClassOf(w) == className) && (text.empty() || TextOf(w) == text) && nth-- == 0)
-      return w;
+    if ((className.empty() || ClassOf(w) == className) && (text.empty() || TextOf(w) == text) && nth-- == 0) return w;
   return nullptr;
 }
 
@@ -245,7 +244,8 @@ std::string ListViewItemText(HWND listView, int item, int subItem) {
   lvi.pszText = remote.Address() + sizeof(LVITEMA);
   lvi.cchTextMax = static_cast<int>(textMax);
   remote.Write(0, &lvi, sizeof(lvi));
-  const LRESULT n = Send(listView, LVM_GETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(remote.Address()));
+  const LRESULT n =
+      Send(listView, LVM_GETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(remote.Address()));
   return remote.ReadString(sizeof(LVITEMA), static_cast<size_t>(n) < textMax ? static_cast<size_t>(n) : textMax - 1);
 }
 

@@ -71,7 +71,7 @@ std::string TextOf(HWND w);
 // The caption the system keeps for the window, read without a message: never blocks on a
 // busy program. Right for top-level windows; controls such as edits keep their own text.
 std::string TitleOf(HWND w);
-bool IsShown(HWND w);        // visible flag of the window itself
+bool IsShown(HWND w);  // visible flag of the window itself
 bool IsEnabledWindow(HWND w);
 DWORD ProcessOf(HWND w);
 
@@ -90,12 +90,12 @@ std::vector<std::string> ComboItems(HWND combo);
 int ComboSelectedIndex(HWND combo);
 
 // --- acting ---
-void Click(HWND button);                                // BM_CLICK, posted
-void SetEditText(HWND edit, const std::string& text);   // WM_SETTEXT (the edit reports the change)
-void PressEnter(HWND control);                          // key down and up of Return, posted
+void Click(HWND button);                               // BM_CLICK, posted
+void SetEditText(HWND edit, const std::string& text);  // WM_SETTEXT (the edit reports the change)
+void PressEnter(HWND control);                         // key down and up of Return, posted
 // Selects the entry and tells the owner as a user's choice would (CBN_SELCHANGE).
 void SelectComboItem(HWND combo, int index);
-void PostClose(HWND window);                            // WM_CLOSE, posted
+void PostClose(HWND window);  // WM_CLOSE, posted
 
 // --- windowless controls (labels, speed buttons) ---
 // Windows of the program's layer answer two registered messages about the windowless

@@ -46,7 +46,7 @@ public:
     auto* empty = Bar(290, 92, 255, 16, false, 0);
     empty->SetMax(0);
     Caption(8, 120 + 2 * 22 - 4, "Transparent, over the parent's stripe");
-    auto* transparent = Bar(8, 188 , 255, 22, false, 60);
+    auto* transparent = Bar(8, 188, 255, 22, false, 60);
     transparent->SetTransparent(true);
     auto* vertical = Bar(600, 8, 16, 201, false, 40);
     vertical->SetOrientation(pbVertical);
@@ -61,7 +61,8 @@ public:
     sep->SetBounds(8, 230, 664, 1);
 
     Caption(8, 240, "Memos: idle, focused, both scroll bars, derived colours");
-    const char* texts[] = {"Idle: the frame and\r\nbackground in ColorFlat.", "Focused: ColorFocused\r\ninside the border.",
+    const char* texts[] = {"Idle: the frame and\r\nbackground in ColorFlat.",
+                           "Focused: ColorFocused\r\ninside the border.",
                            "Both scroll bars;\r\nthe corner square\r\ntakes the state colour.",
                            "UseAdvColors: colours\r\nderived from the parent."};
     for (int i = 0; i < 4; ++i) {
@@ -148,8 +149,8 @@ bool SaveClientBmp(HWND window, const char* path) {
   info.bmiHeader.biSizeImage = imageSize;
   bool ok = false;
   if (FILE* f = std::fopen(path, "wb")) {
-    ok = std::fwrite(&file, sizeof(file), 1, f) == 1 && std::fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, f) == 1 &&
-         std::fwrite(bits, imageSize, 1, f) == 1;
+    ok = std::fwrite(&file, sizeof(file), 1, f) == 1 &&
+         std::fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, f) == 1 && std::fwrite(bits, imageSize, 1, f) == 1;
     ok = std::fclose(f) == 0 && ok;
   }
   SelectObject(mem, old);

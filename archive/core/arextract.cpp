@@ -1,0 +1,111 @@
+// Extraction by masks and the output path of each item. Update archives arrive over
+// plain HTTP and are unpacked with their stored folders restored, so a stored name is
+// confined to the target folder before anything is created for it.
+#include "archive/core/ararchive.h"
+
+bool TArArchive::IsConfinedName(const std::string& storedName, uint8_t extractOptions) {
+  std::string name = storedName;
+  ToBackslashes(name);
+  const std::string part = (extractOptions & eoRestorePath) ? name : name.substr(name.rfind('\\') + 1);
+  // Rooted, share, drive or stream names; ":" never belongs to a plain file name.
+  if (!part.empty() && part[0] == '\\') return false;
+  if (part.find(':') != std::string::npos) return false;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = part.find('\\', start);
+    const std::string c = part.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    // "..", and the forms the file system reads as ".." (trailing dots and blanks are
+    // dropped by Windows).
+    size_t dots = 0;
+    bool onlyDotsAndBlanks = !c.empty();
+    for (char ch : c) {
+      if (ch == '.')
+        ++dots;
+      else if (ch != ' ')
+        onlyDotsAndBlanks = false;
+    }
+    if (onlyDotsAndBlanks && dots >= 2) return false;
+    if (end == std::string::npos) return true;
+    start = end + 1;
+  }
+}
+
+bool TArArchive::PrepareOutputPath(const std::string& baseDirectory, std::string& name, uint8_t extractOptions,
+                                   const TArConfirmOverwriteEvent& onConfirmOverwrite) {
+  if (!IsConfinedName(name, extractOptions)) throw EArException("Invalid stored name");
+  bool confirm = true;
+  std::string stored = name;
+  ToBackslashes(stored);
+  std::string path = baseDirectory;
+  if (!path.empty() && path.back() != '\\') path += '\\';
+  path += (extractOptions & eoRestorePath) ? stored : stored.substr(stored.rfind('\\') + 1);
+  const size_t last = path.rfind('\\');
+  const std::string dir = last == std::string::npos ? std::string() : path.substr(0, last);
+  if (!dir.empty() && !DirectoryExistsNoWild(dir)) {
+    if (!(extractOptions & eoCreateDirs)) throw EArNoSuchDirectory();
+    CreateDirectoryPath(dir);
+  }
+  if (onConfirmOverwrite && os::FileExists(path)) onConfirmOverwrite(path, confirm);
+  if (confirm) name = path;
+  return confirm;
+}
+
+void TArArchive::ExtractByMasks(const std::string& fileMasks, const std::string& exclusionMasks) {
+  // The folder is taken as OEM text once; converting the converted value again would
+  // name another folder.
+  if (!baseConverted_ && os::FileApisAreAnsi()) {
+    SetBaseDirectory(os::OemTextToAnsi(baseDirectory_.substr(0, 260)));
+    baseConverted_ = true;
+  }
+  CheckUsable();
+  if (Count() == 0) return;
+  // Queued changes are written before the walk: a save between items would drop
+  // deleted items and move the later ones under the walk's feet.
+  for (int32_t i = 0; i < Count(); ++i)
+    if (Items->Get(i)->PendingAction != aaNone) {
+      Save();
+      break;
+    }
+  const int32_t n = Count();
+  bool abort = false;
+  for (int32_t i = 0; i < n && i < Count(); ++i) {
+    TArArchiveItem* item = Items->Get(i);
+    if (item->MatchesMaskList(fileMasks) && !item->MatchesMaskList(exclusionMasks)) ExtractItemAt(i);
+    ReportArchiveProgress(PercentOf(i + 1, Count()), abort);
+    if (abort) throw EArUserAbort();
+  }
+  ReportArchiveProgress(100, abort);
+}
+
+void TArArchive::ExtractItemAt(int32_t index, const std::string& newName) {
+  CheckUsable();
+  TArArchiveItem* item = Items->Get(index);
+  SavePendingFirst(item);
+  index = Items->IndexOf(item);
+  if (index < 0) return;  // the save removed it
+  EnterBusy();
+  struct Leave {
+    TArArchive* a;
+    ~Leave() { a->LeaveBusy(); }
+  } leave{this};
+  bool confirm = true;
+  ConfirmItem(item, ptExtract, confirm);
+  if (!confirm) return;
+  const std::string name = newName.empty() ? item->GetStoredName() : newName;
+  CurrentItem = item;
+  try {
+    if (!IsConfinedName(name, ExtractOptions)) throw EArException("Invalid stored name");
+    UnpackItemToFile(index, name);
+  } catch (...) {
+    TArErrorClass cls;
+    int32_t code;
+    ClassifyCurrentException(cls, code);
+    ReportItemFailure(item, ptExtract, cls, code);
+    // The user asked to stop (a cancelled prompt, an item progress abort): the walk ends.
+    try {
+      throw;
+    } catch (const EArUserAbort&) { throw; } catch (const EArAbortProgress&) {
+      throw;
+    } catch (...) {}
+  }
+}

@@ -1,0 +1,33 @@
+#include "archive/core/pendingfile.h"
+#include "archive/core/arutils.h"
+#include "base/os.h"
+
+TPendingFile::TPendingFile(const std::string& target) : target_(target) {
+  const size_t sep = target.rfind('\\');
+  const std::string folder = sep == std::string::npos ? std::string(".") : target.substr(0, sep);
+  temp_ = CreateTempFile(folder);
+  // Only a name in the target's own folder can be renamed over it.
+  if (sep != std::string::npos && ExtractFilePath(temp_) != target.substr(0, sep + 1)) {
+    os::EraseFile(temp_);
+    throw EFCreateError("Cannot create file \"" + target + "\"");
+  }
+  stream_ = std::make_unique<TFileStream>(temp_, fmOpenReadWrite | fmShareDenyWrite);
+  writer_ = std::make_unique<TWriteBehind>(stream_.get());
+}
+
+TPendingFile::~TPendingFile() {
+  writer_.reset();
+  stream_.reset();
+  if (!committed_) os::EraseFile(temp_);
+}
+
+void TPendingFile::Commit(uint32_t dosDateTime, uint32_t attributes) {
+  writer_->Flush();
+  os::SetFileDosDateTime(stream_->Handle(), dosDateTime);
+  stream_.reset();
+  if (!os::RenameFile(temp_, target_)) throw EFCreateError("Cannot create file \"" + target_ + "\"");
+  committed_ = true;
+  // Read-only, hidden, system and archive: the other bits (a Unix mode in the high
+  // word, folder flags) are no file attributes of this system.
+  os::SetAttributes(target_, attributes & (os::faReadOnly | os::faHidden | os::faSysFile | os::faArchive));
+}

@@ -1,0 +1,307 @@
+#include "archive/zip/ziparchive.h"
+#include <algorithm>
+#include <climits>
+#include "archive/zip/zipfind.h"
+#include "base/os.h"
+
+TArPromptFunction ArZipPrompt = ArPlatformPrompt;
+
+// ---- item ---------------------------------------------------------------------------
+
+std::string TArZipItem::GetStoredName() const {
+  if (!CentralHeader.NameBytes) return std::string();
+  std::string raw(reinterpret_cast<const char*>(CentralHeader.NameBytes.get()));
+  return os::FileApisAreAnsi() ? os::OemTextToAnsi(raw) : raw;
+}
+
+void TArZipItem::SetStoredName(const std::string& v) {
+  StoredName = v;
+  CentralHeader.NameLength = static_cast<uint16_t>(v.size());
+  CentralHeader.NameBytes.reset();
+  if (!v.empty()) {
+    CentralHeader.NameBytes.reset(new uint8_t[v.size() + 1]);
+    std::copy(v.begin(), v.end(), CentralHeader.NameBytes.get());
+    CentralHeader.NameBytes[v.size()] = 0;
+  }
+}
+
+void TArZipItem::SetUnpackedSize(uint32_t v) {
+  TArArchiveItem::SetUnpackedSize(v);
+  CentralHeader.UnpackedSize = v;
+}
+
+std::string TArZipItem::ExtraText() const {
+  if (!CentralHeader.ExtraBytes) return std::string();
+  return std::string(reinterpret_cast<const char*>(CentralHeader.ExtraBytes.get()));
+}
+
+void TArZipItem::LoadFromCentralDirectory(TStream& stream) {
+  CentralHeader.ReadRecord(stream);
+  StoredName = CentralHeader.NameBytes ? std::string(reinterpret_cast<const char*>(CentralHeader.NameBytes.get()))
+                                       : std::string();
+  SourcePath = GetStoredName();
+  ToBackslashes(SourcePath);
+  PendingAction = aaNone;
+  Marked = false;
+}
+
+// ---- archive ------------------------------------------------------------------------
+
+TArZipArchive::TArZipArchive(const std::string& fileName, uint16_t mode) : TArArchive(fileName, mode) {
+  AddOptions |= aoStripDriveOrShare;
+  PasswordRetries = 3;
+  TempDirectory.clear();
+  SetSpanThreshold(0);
+  DiskInUse = 0xFFFF;
+}
+
+TArZipArchive::~TArZipArchive() = default;
+
+// Writing zip archives is not part of this library.
+TArArchiveItem* TArZipArchive::NewItem(const std::string&) { throw EArZipNoInsertion(); }
+void TArZipArchive::WriteArchive() { throw EArZipNoInsertion(); }
+
+void TArZipArchive::UnpackItemToFile(int32_t index, const std::string& outputName) {
+  TArZipItem* item = ZipItem(index);
+  if (!OnExtractToFile) throw EArZipNoExtraction();
+  OnExtractToFile(*this, *item, outputName);
+}
+
+void TArZipArchive::UnpackItemToStream(int32_t index, TStream& stream) {
+  TArZipItem* item = ZipItem(index);
+  if (!OnExtractToStream) throw EArZipNoExtraction();
+  OnExtractToStream(*this, *item, &stream);
+}
+
+void TArZipArchive::VerifyItem(int32_t index) {
+  TArZipItem* item = ZipItem(index);
+  if (!OnTest) throw EArZipNoExtraction();
+  OnTest(*this, *item);
+}
+
+uint8_t TArZipArchive::ProbeZipFile(TStream& stream) { return ::ProbeZipFile(stream); }
+uint8_t TArZipArchive::ProbeSelfExtractingZip(TStream& stream) { return ::ProbeSelfExtractingZip(stream); }
+
+int64_t TArZipArchive::FindEndRecordInStream() {
+  auto* span = dynamic_cast<TArSpanStream*>(Stream);
+  const bool wasIgnoring = span && span->IgnoreSpanning;
+  if (span) span->IgnoreSpanning = true;
+  const int64_t pos = FindEndRecord(*Stream);
+  if (pos < 0 && span) span->IgnoreSpanning = wasIgnoring;
+  return pos;
+}
+
+void TArZipArchive::ReadArchive() {
+  AutoNamedImages = false;
+  if (!Stream || Stream->Size() == 0) return;
+  uint8_t head[4] = {0, 0, 0, 0};
+  Stream->SetPosition(0);
+  Stream->Read(head, 4);
+  const bool zipStart = GetLE16(head) == kZipStart;
+  StartsAsExecutable = GetLE16(head) == kExecutableStart;
+  if (dynamic_cast<TArSpanStream*>(Stream)) OnRemovableDrive = IsRemovableDrive(ArchiveName);
+  const uint32_t first = GetLE32(head);
+  int64_t endPos = first == kZipSpanningMarker || first == kZipSingleSpanMarker ? -1 : FindEndRecordInStream();
+  if (endPos < 0) {
+    if (!zipStart) {
+      Status = asInvalid;
+      throw EArZipInvalid();
+    }
+    // The end record lies on the last piece. A hook that never hands it over is not
+    // asked forever: a set has at most 99 pieces after the first.
+    for (int requests = 0; endPos < 0; ++requests) {
+      if (requests >= 99) throw EArFileNotFound();
+      RequestDiskOrImage(-1);
+      endPos = FindEndRecordInStream();
+    }
+    Spanned = true;
+  }
+  Stream->SetPosition(endPos);
+  EndRecord.ReadRecord(*Stream);
+  DiskInUse = EndRecord.ThisDisk;
+  if (EndRecord.ThisDisk > 0) Spanned = true;
+
+  // Archives beyond 4 GB or 65,535 items keep their real directory in records this
+  // library does not read; loading their markers would list nothing and call it success.
+  uint8_t locator[4] = {0, 0, 0, 0};
+  if (endPos >= 20) {
+    Stream->SetPosition(endPos - 20);
+    Stream->Read(locator, 4);
+  }
+  if (EndRecord.EntryCount == 0xFFFF || EndRecord.EntriesOnThisDisk == 0xFFFF ||
+      EndRecord.DirectorySize == 0xFFFFFFFF || EndRecord.DirectoryOffset == 0xFFFFFFFF ||
+      GetLE32(locator) == 0x07064B50) {
+    Status = asInvalid;
+    throw EArZipInvalid();
+  }
+  if (!Spanned && static_cast<int64_t>(EndRecord.DirectoryOffset) + EndRecord.DirectorySize > endPos) {
+    Status = asInvalid;
+    throw EArZipInvalid();
+  }
+  // A directory that starts on an earlier piece than the end record's is read from there.
+  if (Spanned && EndRecord.DirectoryDisk < EndRecord.ThisDisk) {
+    DiskInUse = EndRecord.DirectoryDisk;
+    RequestDiskOrImage(DiskInUse);
+    endPos = INT64_MAX;
+  }
+  Stream->SetPosition(EndRecord.DirectoryOffset);
+  int32_t count = 0;
+  uint32_t smallest = 0x7FFFFFFF;
+  for (;;) {
+    if (DiskInUse == EndRecord.ThisDisk) {
+      if (endPos == INT64_MAX) {
+        endPos = FindEndRecordInStream();
+        if (endPos < 0) throw EArZipInvalid();
+        Stream->SetPosition(0);
+      }
+      if (Stream->Position() >= endPos) break;
+    } else if (Stream->Position() >= Stream->Size()) {
+      if (DiskInUse > EndRecord.ThisDisk) throw EArZipInvalid();
+      ++DiskInUse;
+      RequestDiskOrImage(DiskInUse);
+      Stream->SetPosition(0);
+      continue;
+    }
+    auto item = std::make_unique<TArZipItem>();
+    item->LoadFromCentralDirectory(*Stream);
+    if (StartsAsExecutable) smallest = std::min(smallest, item->LocalHeaderOffset());
+    TArZipItem* added = item.release();
+    Items->Add(added);
+    added->PendingAction = aaNone;
+    ++count;
+    bool abort = false;
+    ReportArchiveProgress(EndRecord.EntryCount ? std::min<int64_t>(100, count * 100LL / EndRecord.EntryCount) : 0,
+                          abort);
+    if (abort) {
+      Status = asInvalid;
+      throw EArUserAbort();
+    }
+  }
+  bool ignored = false;
+  ReportArchiveProgress(100, ignored);
+  if (StartsAsExecutable) ProgramStubLength = static_cast<int32_t>(smallest);
+  IsDirty = false;
+}
+
+// ---- disk and image requests -----------------------------------------------------------
+
+namespace {
+
+const std::string& Caption(int32_t code) {
+  static std::string floppy = ArMessage(arcInsertFloppy), image = ArMessage(arcImageFileName);
+  return code == arcImageFileName ? image : floppy;
+}
+
+}  // namespace
+
+void TArZipArchive::RequestLastDisk(bool& abort) {
+  abort = false;
+  if (OnRequestLastDisk)
+    OnRequestLastDisk(this, abort);
+  else
+    abort = !ArZipPrompt(ArMessage(arcInsertLastDisk), Caption(arcInsertFloppy));
+}
+
+void TArZipArchive::RequestDiskNumber(uint8_t n, bool& abort) {
+  abort = false;
+  if (OnRequestNthDisk)
+    OnRequestNthDisk(this, n, abort);
+  else
+    abort = !ArZipPrompt(ArFormat(ArMessage(arcInsertDiskNumber), {static_cast<int>(n)}), Caption(arcInsertFloppy));
+}
+
+void TArZipArchive::RequestBlankDisk(bool& abort) {
+  abort = false;
+  Spanned = true;
+  if (OnRequestBlankDisk)
+    OnRequestBlankDisk(this, abort);
+  else
+    abort = !ArZipPrompt(ArMessage(arcInsertBlankFloppy), Caption(arcInsertFloppy));
+}
+
+void TArZipArchive::AskImageName(bool writing, int32_t imageNumber, std::string& imageName, bool& abort) {
+  if (OnRequestImage) {
+    OnRequestImage(this, imageNumber, imageName, abort);
+  } else if (AutoNamedImages) {
+    imageName = ArchiveName;
+    MakeSpanImageName(imageName, static_cast<uint16_t>(imageNumber));
+  } else if (!writing) {
+    abort = !ArZipPrompt(ArFormat(ArMessage(arcInsertSpanNumber), {imageNumber}), Caption(arcImageFileName));
+  }
+}
+
+void TArZipArchive::RequestImage(void* sender, int32_t imageNumber, std::string& imageName, bool& abort) {
+  auto* span = static_cast<TArSpanStream*>(sender);
+  const bool writing = span && span->SpanMode() == smWriting;
+  const bool removable = span && span->MediaKind() == mkRemovableDisks;
+  if (writing && removable) {
+    RequestBlankDisk(abort);
+    // A disk the user refused keeps its label.
+    if (!abort) WriteSpanVolumeLabel(GetDriveLetter(ArchiveName), imageNumber - 1);
+  } else if (removable) {
+    RequestDiskNumber(static_cast<uint8_t>(imageNumber), abort);
+  } else {
+    AskImageName(writing, imageNumber, imageName, abort);
+  }
+}
+
+// A span stream counts the pieces from the one it was opened on; the pieces it asks for
+// when a read runs on are numbered from there.
+void TArZipArchive::ReplaceStream(const std::string& name, TArMediaKind kind, int32_t piece) {
+  if (OwnsStream) delete Stream;
+  Stream = nullptr;
+  auto stream = std::make_unique<TArSpanStream>(name, SpanThreshold, kind, fmOpenRead);
+  stream->OnRequestImage = [this, piece](void* sender, int32_t number, std::string& n, bool& abort) {
+    RequestImage(sender, number + piece, n, abort);
+  };
+  stream->OnProgress = [this](uint8_t progress, bool& abort) { ReportSaveProgress(progress, abort); };
+  Stream = stream.release();
+  OwnsStream = true;
+}
+
+// A numbered piece is always opened, also from the piece that holds the end record:
+// extraction goes back to earlier pieces for the items stored there.
+void TArZipArchive::RequestDiskOrImage(int32_t d) {
+  bool abort = false;
+  std::string name = ArchiveName;
+  if (OnRemovableDrive) {
+    if (d >= 0) {
+      RequestDiskNumber(static_cast<uint8_t>(d + 1), abort);
+      if (abort) throw EArUserAbort();
+    }
+    ReplaceStream(name, mkRemovableDisks, d >= 0 ? d : 0);
+    if (DiskInUse == 0xFFFF && FindEndRecordInStream() < 0) {
+      RequestLastDisk(abort);
+      if (abort) throw EArUserAbort();
+    }
+    return;
+  }
+  if (d < 0 && Stream && FindEndRecordInStream() >= 0) return;
+  if (OnRequestImage) {
+    OnRequestImage(this, d, name, abort);
+    if (abort) throw EArUserAbort();
+    ReplaceStream(name, mkImageFiles, d >= 0 ? d : 0);
+    return;
+  }
+  if (d < 0) {
+    if (OwnsStream) delete Stream;
+    Stream = nullptr;
+    AutoNamedImages = true;
+    for (uint16_t i = 1; i <= 99; ++i) {
+      name = ArchiveName;
+      MakeSpanImageName(name, i);
+      if (!os::FileExists(name)) throw EArFileNotFound();
+      ReplaceStream(name, mkImageFiles, i);
+      if (FindEndRecordInStream() >= 0) {
+        DiskInUse = 0xFFFF;
+        return;
+      }
+      delete Stream;
+      Stream = nullptr;
+    }
+    throw EArFileNotFound();
+  }
+  if (d > 0) MakeSpanImageName(name, static_cast<uint16_t>(d));
+  if (!os::FileExists(name)) throw EArFileNotFound();
+  ReplaceStream(name, mkImageFiles, d);
+}

@@ -1,0 +1,122 @@
+// The zip format of the archive model: the item over its central directory record, the
+// loading of the central directory (plain, self-extracting and spanned archives), and
+// the requests for further disks or image files of a spanned set. Unpacking is handed
+// to the hooks the unzipper installs (zipextract.h); this library reads zip archives
+// but does not write them.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include "archive/core/ararchive.h"
+#include "archive/zip/ziprecords.h"
+
+class TArZipArchive;
+
+class TArZipItem : public TArArchiveItem {
+public:
+  TArZipItem() = default;
+
+  int32_t GetPackedSize() const override { return static_cast<int32_t>(CentralHeader.PackedSize); }
+  uint32_t GetCrc() const override { return CentralHeader.Crc32; }
+  uint32_t GetAttributes() const override { return CentralHeader.ExternalAttrs; }
+  // The stored name, taken to be in the OEM code page, in the code page of the file
+  // functions.
+  std::string GetStoredName() const override;
+  bool GetEncrypted() const override { return CentralHeader.HasEncryptionBit(); }
+  uint16_t GetModDate() const override { return CentralHeader.ModDate; }
+  uint16_t GetModTime() const override { return CentralHeader.ModTime; }
+  uint32_t GetUnpackedSize() const override { return CentralHeader.UnpackedSize; }
+  void SetPackedSize(int32_t v) override { CentralHeader.PackedSize = static_cast<uint32_t>(v); }
+  void SetCrc(uint32_t v) override { CentralHeader.Crc32 = v; }
+  void SetAttributes(uint32_t v) override { CentralHeader.ExternalAttrs = v; }
+  void SetStoredName(const std::string& v) override;
+  void SetModDate(uint16_t v) override { CentralHeader.ModDate = v; }
+  void SetModTime(uint16_t v) override { CentralHeader.ModTime = v; }
+  void SetUnpackedSize(uint32_t v) override;
+
+  uint8_t MethodByte() const { return CentralHeader.MethodByte(); }
+  uint8_t ImplodeDictionarySize() const { return CentralHeader.ImplodeDictionarySize(); }
+  uint8_t ImplodeTreeCount() const { return CentralHeader.ImplodeTreeCount(); }
+  uint16_t GpFlags() const { return CentralHeader.GpFlags; }
+  uint16_t StartDisk() const { return CentralHeader.StartDisk; }
+  uint32_t LocalHeaderOffset() const { return CentralHeader.LocalHeaderOffset; }
+  uint16_t NeededVersion() const { return CentralHeader.NeededVersion; }
+  // The extra field up to its first zero byte.
+  std::string ExtraText() const;
+  void SetMethodByte(uint8_t v) { CentralHeader.SetMethodByte(v); }
+  void SetGpFlags(uint16_t v) { CentralHeader.GpFlags = v; }
+  void SetStartDisk(uint16_t v) { CentralHeader.StartDisk = v; }
+  void SetLocalHeaderOffset(uint32_t v) { CentralHeader.LocalHeaderOffset = v; }
+  void SetExtraText(const std::string& v) { CentralHeader.SetExtraText(v); }
+
+  // Reads the central directory record at the stream's position.
+  void LoadFromCentralDirectory(TStream& stream);
+
+  TArZipDirectoryFileHeader CentralHeader;
+};
+
+using TArZipExtractToFileHook = std::function<void(TArZipArchive& archive, TArZipItem& item, const std::string& name)>;
+using TArZipExtractToStreamHook = std::function<void(TArZipArchive& archive, TArZipItem& item, TStream* stream)>;
+using TArZipTestHook = std::function<void(TArZipArchive& archive, TArZipItem& item)>;
+using TArNeedPasswordHook = std::function<void(void* sender, std::string& newPassword)>;
+using TArRequestDiskEvent = std::function<void(void* sender, bool& abort)>;
+using TArRequestNthDiskEvent = std::function<void(void* sender, uint8_t diskNumber, bool& abort)>;
+
+// The OK/Cancel prompt of the disk and image requests (a task-modal message box on
+// Windows; no prompt anywhere else, which answers Cancel). True for OK. Replaceable.
+using TArPromptFunction = std::function<bool(const std::string& text, const std::string& caption)>;
+extern TArPromptFunction ArZipPrompt;
+bool ArPlatformPrompt(const std::string& text, const std::string& caption);
+
+class TArZipArchive : public TArArchive {
+public:
+  TArZipArchive(const std::string& fileName, uint16_t mode);
+  ~TArZipArchive() override;
+
+  TArArchiveItem* NewItem(const std::string& fileName) override;
+  void UnpackItemToFile(int32_t index, const std::string& outputName) override;
+  void UnpackItemToStream(int32_t index, TStream& stream) override;
+  void ReadArchive() override;
+  void WriteArchive() override;
+  void VerifyItem(int32_t index) override;
+  void RequestImage(void* sender, int32_t imageNumber, std::string& imageName, bool& abort) override;
+
+  virtual void RequestLastDisk(bool& abort);
+  virtual void RequestDiskNumber(uint8_t n, bool& abort);
+  virtual void RequestBlankDisk(bool& abort);
+  void AskImageName(bool writing, int32_t imageNumber, std::string& imageName, bool& abort);
+  // Opens piece d of the set (-1: the piece that holds the end record) as Stream;
+  // raises EArUserAbort when the request is cancelled, EArFileNotFound for a missing piece.
+  void RequestDiskOrImage(int32_t d);
+
+  static uint8_t ProbeZipFile(TStream& stream);
+  static uint8_t ProbeSelfExtractingZip(TStream& stream);
+  // The end-record search on the archive's own stream: a span stream is kept inside its
+  // current image (and stays so when the record was found).
+  int64_t FindEndRecordInStream();
+
+  TArZipItem* ZipItem(int32_t index) const { return static_cast<TArZipItem*>(Items->Get(index)); }
+
+  uint8_t CompressionMethod = 2;
+  uint16_t DiskInUse = 0xFFFF;
+  uint8_t DeflationOption = 1;
+  bool OnRemovableDrive = false;
+  TArZipDirectoryFileFooter EndRecord;
+  bool StartsAsExecutable = false;
+  std::string Password;
+  uint8_t PasswordRetries = 3;
+  int32_t ProgramStubLength = 0;
+  bool AutoNamedImages = false;
+
+  TArZipExtractToFileHook OnExtractToFile;
+  TArZipExtractToStreamHook OnExtractToStream;
+  TArZipTestHook OnTest;
+  TArNeedPasswordHook OnNeedPassword;
+  TArRequestDiskEvent OnRequestLastDisk;
+  TArRequestNthDiskEvent OnRequestNthDisk;
+  TArRequestDiskEvent OnRequestBlankDisk;
+
+private:
+  void ReplaceStream(const std::string& name, TArMediaKind kind, int32_t piece);
+};

@@ -1,0 +1,86 @@
+#include "tests/archive/zip/zipbuilder.h"
+
+namespace {
+
+void Put16(TBytes& b, uint32_t v) {
+  b.push_back(static_cast<uint8_t>(v));
+  b.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(TBytes& b, uint32_t v) {
+  Put16(b, v & 0xFFFF);
+  Put16(b, v >> 16);
+}
+
+}  // namespace
+
+uint32_t Crc32Of(const TBytes& data) {
+  uint32_t crc = 0xFFFFFFFF;
+  for (uint8_t byte : data) {
+    crc ^= byte;
+    for (int k = 0; k < 8; ++k) crc = crc & 1 ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+  }
+  return ~crc;
+}
+
+TBytes ToBytes(const std::string& s) { return TBytes(s.begin(), s.end()); }
+
+void TZipBuilder::AddStored(const std::string& name, const std::string& data) {
+  TZipEntry e;
+  e.Name = name;
+  e.Data = ToBytes(data);
+  e.Crc = Crc32Of(e.Data);
+  e.UnpackedSize = static_cast<uint32_t>(data.size());
+  entries_.push_back(e);
+}
+
+TBytes TZipBuilder::Build(const std::string& comment) const {
+  TBytes out, central;
+  for (const auto& e : entries_) {
+    const uint32_t offset = static_cast<uint32_t>(out.size());
+    Put32(out, 0x04034B50);
+    Put16(out, e.Version);
+    Put16(out, e.Flags);
+    Put16(out, e.Method);
+    Put16(out, e.Time);
+    Put16(out, e.Date);
+    Put32(out, e.LocalDiffers ? e.LocalCrc : e.Crc);
+    Put32(out, e.LocalDiffers ? e.LocalPacked : static_cast<uint32_t>(e.Data.size()));
+    Put32(out, e.LocalDiffers ? e.LocalUnpacked : e.UnpackedSize);
+    Put16(out, static_cast<uint32_t>(e.Name.size()));
+    Put16(out, 0);
+    out.insert(out.end(), e.Name.begin(), e.Name.end());
+    out.insert(out.end(), e.Data.begin(), e.Data.end());
+
+    Put32(central, 0x02014B50);
+    Put16(central, e.MadeBy);
+    Put16(central, e.Version);
+    Put16(central, e.Flags);
+    Put16(central, e.Method);
+    Put16(central, e.Time);
+    Put16(central, e.Date);
+    Put32(central, e.Crc);
+    Put32(central, static_cast<uint32_t>(e.Data.size()));
+    Put32(central, e.UnpackedSize);
+    Put16(central, static_cast<uint32_t>(e.Name.size()));
+    Put16(central, 0);
+    Put16(central, 0);
+    Put16(central, 0);
+    Put16(central, 0);
+    Put32(central, e.ExternalAttrs);
+    Put32(central, offset);
+    central.insert(central.end(), e.Name.begin(), e.Name.end());
+  }
+  const uint32_t dirOffset = static_cast<uint32_t>(out.size());
+  out.insert(out.end(), central.begin(), central.end());
+  const uint16_t count = ForcedEntryCount ? ForcedEntryCount : static_cast<uint16_t>(entries_.size());
+  Put32(out, 0x06054B50);
+  Put16(out, 0);
+  Put16(out, 0);
+  Put16(out, count);
+  Put16(out, count);
+  Put32(out, static_cast<uint32_t>(central.size()));
+  Put32(out, ForcedDirectoryOffset != 0xFFFFFFFE ? ForcedDirectoryOffset : dirOffset);
+  Put16(out, static_cast<uint32_t>(comment.size()));
+  out.insert(out.end(), comment.begin(), comment.end());
+  return out;
+}
