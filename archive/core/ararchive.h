@@ -113,6 +113,8 @@ public:
   void ReplaceAt(int32_t index);
   void ResolveSourcePath(TArArchiveItem* item);
   bool SourceFileChanged(TArArchiveItem* item);
+  // The file an add, freshen or replace reads: SourcePath, below BaseDirectory when relative.
+  std::string SourceFileName(const TArArchiveItem& item) const;
 
   const std::string& BaseDirectory() const { return baseDirectory_; }
   // Drops a trailing "\" (not a drive root's); raises EArNoSuchDirectory for a folder
@@ -184,16 +186,17 @@ public:
   explicit TArArchiveStreamHelper(TStream* stream);
   virtual ~TArArchiveStreamHelper() = default;
 
-  virtual void ExtractItemData(TStream& destination) = 0;
-  virtual bool FindFirstItem() = 0;
-  virtual bool FindNextItem() = 0;
-  virtual void ReadHeader() = 0;
+  virtual void UnpackCurrentItem(TStream& destination) = 0;
+  // A helper that found an item stands at it.
+  virtual bool LocateFirstItem() = 0;
+  virtual bool LocateNextItem() = 0;
+  virtual void ReadLeadIn() = 0;
   virtual void ReadTrailer() = 0;
-  virtual bool FindItemAt(int32_t index) = 0;
-  virtual void WriteArchiveHeader() = 0;
-  virtual void WriteArchiveItem(TStream& source) = 0;
-  virtual void WriteArchiveTrailer() = 0;
-  virtual int32_t GetItemCount() = 0;
+  virtual bool LocateItem(int32_t index) = 0;
+  virtual void WriteLeadIn() = 0;
+  virtual void PackItem(TStream& source) = 0;
+  virtual void WriteTrailer() = 0;
+  virtual int32_t CountItems() = 0;
 
 protected:
   TStream* FStream;

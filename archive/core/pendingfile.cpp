@@ -21,9 +21,9 @@ TPendingFile::~TPendingFile() {
   if (!committed_) os::EraseFile(temp_);
 }
 
-void TPendingFile::Commit(uint32_t dosDateTime, uint32_t attributes) {
+void TPendingFile::Commit(std::optional<uint32_t> dosDateTime, uint32_t attributes) {
   writer_->Flush();
-  os::SetFileDosDateTime(stream_->Handle(), dosDateTime);
+  if (dosDateTime) os::SetFileDosDateTime(stream_->Handle(), *dosDateTime);
   stream_.reset();
   if (!os::RenameFile(temp_, target_)) throw EFCreateError("Cannot create file \"" + target_ + "\"");
   committed_ = true;

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include "archive/core/bufstreams.h"
 #include "base/filestream.h"
@@ -15,9 +16,9 @@ public:
   explicit TPendingFile(const std::string& target);
   ~TPendingFile();
   TStream* Stream() { return writer_.get(); }
-  // Gives the file its DOS date and time, renames it over the target and restores the
-  // attributes the archive can carry.
-  void Commit(uint32_t dosDateTime, uint32_t attributes);
+  // Gives the file its DOS date and time (without one it keeps the time it was written),
+  // renames it over the target and restores the attributes the archive can carry.
+  void Commit(std::optional<uint32_t> dosDateTime, uint32_t attributes);
 
 private:
   std::string target_, temp_;

@@ -131,8 +131,6 @@ TEST(UnzipperComponent, FileNamesOpenOnlyArchivesOfAKnownType) {
   EXPECT_EQ(u.FileName(), dir / "data.xyz");
   artest::WriteFile(dir / "a.cab", "MSCF and a cabinet");
   EXPECT_THROW(u.OpenArchiveFile(dir / "a.cab"), EArUnhandledType);
-  artest::WriteFile(dir / "a.tgz", std::string("\x1F\x8B\x08\0\0\0\0\0\0\x03\x01\x01\0\xFE\xFFx", 16));
-  EXPECT_THROW(u.OpenArchiveFile(dir / "a.tgz"), EArUnhandledType);
   EXPECT_EQ(u.Archive(), nullptr);
   u.CloseArchiveFile();
   EXPECT_EQ(changes, 2);

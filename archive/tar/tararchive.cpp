@@ -1,0 +1,199 @@
+// The tar item and the reading side of the tar archive (see tararchive.h); saving is in
+// tarsave.cpp.
+#include "archive/tar/tararchive.h"
+#include <algorithm>
+#include <cstring>
+#include "archive/core/pendingfile.h"
+
+ArchiveTypeCode ProbeTarFile(TStream& stream) {
+  const int64_t pos = stream.Position();
+  uint8_t block[tarfmt::kBlockSize] = {};
+  const int32_t n = stream.Read(block, tarfmt::kBlockSize);
+  stream.SetPosition(pos);
+  return IsTarHeader(block, n) ? atTar : atUnknown;
+}
+
+// ---- item ----------------------------------------------------------------------------
+
+TArTarItem::TArTarItem() {
+  std::memcpy(Record + tarfmt::kMagicAt, tarfmt::kGnuMagic, 8);
+  SetAttributes(0744);
+  SetField(tarfmt::kUidAt, 8, 0);
+  SetField(tarfmt::kGidAt, 8, 0);
+  Record[tarfmt::kTypeAt] = tarfmt::kRegular;
+  SetField(tarfmt::kDevMajorAt, 8, 0);
+  SetField(tarfmt::kDevMinorAt, 8, 0);
+}
+
+void TArTarItem::SetField(int at, int width, int64_t value) {
+  const std::string text = PadOctal(IntToOctal(value), width);
+  if (text.size() > static_cast<size_t>(width)) throw EArException("Value too large for a tar header");
+  std::memcpy(Record + at, text.data(), text.size());
+}
+
+int32_t TArTarItem::GetPackedSize() const { return static_cast<int32_t>(std::min<int64_t>(DataSize(), INT32_MAX)); }
+
+uint32_t TArTarItem::GetUnpackedSize() const {
+  return static_cast<uint32_t>(std::min<int64_t>(DataSize(), UINT32_MAX));
+}
+
+void TArTarItem::SetDataSize(int64_t size) {
+  longSize_ = -1;
+  SetField(tarfmt::kSizeAt, 12, size);
+}
+
+uint32_t TArTarItem::GetAttributes() const { return static_cast<uint32_t>(OctalToInt(Record + tarfmt::kModeAt, 8)); }
+
+void TArTarItem::SetAttributes(uint32_t v) { SetField(tarfmt::kModeAt, 8, v & 0177777); }
+
+void TArTarItem::SetUnixTime(int64_t seconds) { SetField(tarfmt::kMtimeAt, 12, seconds); }
+
+std::string TArTarItem::GetStoredName() const {
+  return longName_.empty() ? FieldText(Record + tarfmt::kNameAt, tarfmt::kNameLength) : longName_;
+}
+
+void TArTarItem::SetStoredName(const std::string& v) {
+  if (v.size() >= static_cast<size_t>(tarfmt::kNameLength)) throw EArException("Name too long for a tar header");
+  std::memset(Record + tarfmt::kNameAt, 0, tarfmt::kNameLength);
+  std::memcpy(Record + tarfmt::kNameAt, v.data(), v.size());
+  longName_.clear();
+  StoredName = v;
+}
+
+void TArTarItem::TakeName(const std::string& name) {
+  StoredName = name;
+  SourcePath = name;
+  ToBackslashes(SourcePath);
+  PendingAction = aaNone;
+  Marked = false;
+}
+
+void TArTarItem::ReadTarHeader(TStream& stream) {
+  const int32_t n = stream.Read(Record, tarfmt::kRecordSize);
+  if (n > 0) stream.Seek(-n, soFromCurrent);
+  longName_.clear();
+  longSize_ = -1;
+  TakeName(GetStoredName());
+}
+
+void TArTarItem::ReadEntry(const TArTarStreamHelper& helper) {
+  std::memcpy(Record, helper.Header(), tarfmt::kRecordSize);
+  const std::string field = FieldText(Record + tarfmt::kNameAt, tarfmt::kNameLength);
+  longName_ = helper.EntryName() == field ? std::string() : helper.EntryName();
+  longSize_ = helper.EntrySize() == OctalToInt(Record + tarfmt::kSizeAt, 12) ? -1 : helper.EntrySize();
+  HeaderOffset = helper.EntryOffset();
+  TakeName(GetStoredName());
+}
+
+void TArTarItem::WriteTarHeader(TStream& stream) {
+  if (!longName_.empty()) throw EArException("Name too long for a tar header");
+  if (longSize_ >= 0) SetDataSize(longSize_);
+  std::memset(Record + tarfmt::kChecksumAt, ' ', 8);
+  SetField(tarfmt::kChecksumAt, 8, TarChecksum(Record, tarfmt::kRecordSize));
+  uint8_t block[tarfmt::kBlockSize] = {};
+  std::memcpy(block, Record, tarfmt::kRecordSize);
+  stream.WriteBuffer(block, tarfmt::kBlockSize);
+}
+
+// ---- archive: reading ----------------------------------------------------------------
+
+TArTarArchive::TArTarArchive(const std::string& fileName, uint16_t mode) : TArArchive(fileName, mode) {
+  if (auto* span = dynamic_cast<TArSpanStream*>(Stream)) span->IgnoreSpanning = true;
+}
+
+void TArTarArchive::Load() {
+  try {
+    TArArchive::Load();
+  } catch (...) {
+    Status = asInvalid;
+    throw;
+  }
+}
+
+TArTarItem& TArTarArchive::TarItem(int32_t index) const {
+  auto* item = dynamic_cast<TArTarItem*>(Items->Get(index));
+  if (!item) throw EArException("Invalid Item");
+  return *item;
+}
+
+TArTarItem& TArTarArchive::StoredItem(int32_t index) const {
+  if (index < 0 || index >= Count() || TarItem(index).HeaderOffset < 0) throw Exception("Index out of range");
+  return TarItem(index);
+}
+
+std::string TArTarArchive::NormalizeStoredName(const std::string& name) {
+  AddOptions |= aoStripDriveOrShare;
+  std::string n = TArArchive::NormalizeStoredName(name);
+  ToForwardSlashes(n);
+  if (n.size() >= static_cast<size_t>(tarfmt::kNameLength)) throw EArException("Name too long for a tar header");
+  return n;
+}
+
+TArArchiveItem* TArTarArchive::NewItem(const std::string& fileName) {
+  auto item = std::make_unique<TArTarItem>();
+  item->SetPackedSize(0);
+  item->SetCrc(0);
+  // The path is opened through the file functions' own code page; only the stored name
+  // takes the archive's.
+  item->SourcePath = os::FullPath(fileName);
+  item->SetStoredName(os::AnsiTextToOem(NormalizeStoredName(fileName)));
+  return item.release();
+}
+
+void TArTarArchive::ReadArchive() {
+  TArTarStreamHelper helper(Stream);
+  const int32_t total = helper.CountItems();
+  int32_t count = 0;
+  bool found = helper.LocateFirstItem();
+  while (found && Stream->Position() < Stream->Size()) {
+    try {
+      auto item = std::make_unique<TArTarItem>();
+      item->ReadEntry(helper);
+      Items->Add(item.release());
+      ++count;
+      bool abort = false;
+      ReportArchiveProgress(static_cast<int32_t>(int64_t{count} * 100 / total), abort);
+      if (abort) {
+        Status = asInvalid;
+        throw EArUserAbort();
+      }
+      found = helper.LocateNextItem();
+    } catch (const EArUserAbort&) { throw; } catch (...) {
+      throw EArException("Invalid Item");
+    }
+  }
+  // Damage ends the listing there; the items before it stay listed.
+  if (helper.Damaged()) throw EArException("Invalid Item");
+  bool ignored = false;
+  ReportArchiveProgress(100, ignored);
+  IsDirty = false;
+}
+
+void TArTarArchive::UnpackItemToStream(int32_t index, TStream& stream) {
+  const TArTarItem& item = StoredItem(index);
+  Stream->SetPosition(item.HeaderOffset + tarfmt::kBlockSize);
+  if (item.DataSize() > 0) stream.CopyFrom(*Stream, item.DataSize());
+}
+
+void TArTarArchive::UnpackItemToFile(int32_t index, const std::string& outputName) {
+  // Tar names reach the disk from any writer: one that climbs out or names a root or a
+  // drive is refused whatever the options keep of it.
+  if (!IsConfinedName(outputName, eoRestorePath)) throw EArException("Invalid stored name");
+  const TArTarItem& item = StoredItem(index);
+  std::string path = outputName;
+  if (!PrepareOutputPath(BaseDirectory(), path, ExtractOptions, OnConfirmOverwrite)) return;
+  try {
+    TPendingFile file(path);
+    UnpackItemToStream(index, *file.Stream());
+    file.Commit(static_cast<uint32_t>(item.GetModDate()) << 16 | item.GetModTime(),
+                UnixModeToAttributes(item.GetAttributes()));
+  } catch (const EArUserAbort&) {
+    Status = asInvalid;
+    throw;
+  }
+}
+
+void TArTarArchive::VerifyItem(int32_t index) {
+  Stream->SetPosition(StoredItem(index).HeaderOffset);
+  if (ProbeTarFile(*Stream) != atTar) throw EArException("Invalid Tar");
+}
