@@ -3,6 +3,7 @@
 #include "archive/tar/tararchive.h"
 #include <algorithm>
 #include <cstring>
+#include <vector>
 #include "archive/core/pendingfile.h"
 
 ArchiveTypeCode ProbeTarFile(TStream& stream) {
@@ -140,30 +141,30 @@ TArArchiveItem* TArTarArchive::NewItem(const std::string& fileName) {
   return item.release();
 }
 
+// One walk lists the entries; they then join the list with a progress report each.
 void TArTarArchive::ReadArchive() {
   TArTarStreamHelper helper(Stream);
-  const int32_t total = helper.CountItems();
-  int32_t count = 0;
-  bool found = helper.LocateFirstItem();
-  while (found && Stream->Position() < Stream->Size()) {
-    try {
-      auto item = std::make_unique<TArTarItem>();
-      item->ReadEntry(helper);
-      Items->Add(item.release());
-      ++count;
-      bool abort = false;
-      ReportArchiveProgress(static_cast<int32_t>(int64_t{count} * 100 / total), abort);
-      if (abort) {
-        Status = asInvalid;
-        throw EArUserAbort();
-      }
-      found = helper.LocateNextItem();
-    } catch (const EArUserAbort&) { throw; } catch (...) {
-      throw EArException("Invalid Item");
+  std::vector<std::unique_ptr<TArTarItem>> entries;
+  bool broken = false;
+  try {
+    for (bool found = helper.LocateFirstItem(); found; found = helper.LocateNextItem()) {
+      entries.push_back(std::make_unique<TArTarItem>());
+      entries.back()->ReadEntry(helper);
+    }
+  } catch (...) { broken = true; }
+  // Damage ends the listing there; the items before it stay listed.
+  broken = broken || helper.Damaged();
+  const int64_t total = static_cast<int64_t>(entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    Items->Add(entries[i].release());
+    bool abort = false;
+    ReportArchiveProgress(static_cast<int32_t>(static_cast<int64_t>(i + 1) * 100 / total), abort);
+    if (abort) {
+      Status = asInvalid;
+      throw EArUserAbort();
     }
   }
-  // Damage ends the listing there; the items before it stay listed.
-  if (helper.Damaged()) throw EArException("Invalid Item");
+  if (broken) throw EArException("Invalid Item");
   bool ignored = false;
   ReportArchiveProgress(100, ignored);
   IsDirty = false;

@@ -1,4 +1,5 @@
 #include "archive/tar/tarhelper.h"
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -6,6 +7,9 @@ namespace {
 
 // Extension data beyond this is no name or size record anyone writes.
 constexpr int64_t kMaxExtension = 1 << 20;
+// Headers are read through a cache this large: a walk over small entries reads the
+// archive in large pieces instead of one block at a time.
+constexpr int32_t kCacheSize = 1 << 16;
 // Sizes beyond this cannot be positions in a stream.
 constexpr int64_t kMaxSize = int64_t{1} << 62;
 
@@ -68,8 +72,15 @@ TArTarStreamHelper::TArTarStreamHelper(TStream* stream) : TArArchiveStreamHelper
 
 bool TArTarStreamHelper::ReadBlockAt(int64_t position) {
   if (position + tarfmt::kBlockSize > streamSize_) return false;
-  FStream->SetPosition(position);
-  return FStream->Read(block_, tarfmt::kBlockSize) == tarfmt::kBlockSize;
+  if (position < cacheAt_ || position + tarfmt::kBlockSize > cacheAt_ + cacheLength_) {
+    cache_.resize(kCacheSize);
+    FStream->SetPosition(position);
+    cacheAt_ = position;
+    cacheLength_ = std::max(FStream->Read(cache_.data(), kCacheSize), 0);
+    if (cacheLength_ < tarfmt::kBlockSize) return false;
+  }
+  std::memcpy(block_, cache_.data() + (position - cacheAt_), tarfmt::kBlockSize);
+  return true;
 }
 
 bool TArTarStreamHelper::ReadExtension(int64_t position, int64_t size, std::string& data) {
@@ -86,7 +97,6 @@ bool TArTarStreamHelper::Stop(bool damaged) {
 }
 
 bool TArTarStreamHelper::WalkFrom(int64_t position) {
-  streamSize_ = FStream->Size();
   // What the extension records in front of the next entry say about it.
   std::string longName;
   int64_t longSize = -1;
@@ -100,7 +110,6 @@ bool TArTarStreamHelper::WalkFrom(int64_t position) {
       entry_ = position;
       size_ = size;
       name_ = longName.empty() ? HeaderName(block_) : longName;
-      FStream->SetPosition(position);
       return true;
     }
     if (type == tarfmt::kGnuLongName || type == tarfmt::kPaxHeader) {
@@ -122,6 +131,8 @@ bool TArTarStreamHelper::WalkFrom(int64_t position) {
 
 bool TArTarStreamHelper::LocateFirstItem() {
   damaged_ = false;
+  streamSize_ = FStream->Size();
+  cacheLength_ = 0;
   return WalkFrom(0);
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 #include "archive/core/ararchive.h"
 #include "archive/tar/tarformat.h"
 
@@ -47,6 +48,9 @@ private:
   bool ReadExtension(int64_t position, int64_t size, std::string& data);
 
   uint8_t block_[tarfmt::kBlockSize] = {};
+  std::vector<uint8_t> cache_;  // the stream from cacheAt_, cacheLength_ bytes
+  int64_t cacheAt_ = 0;
+  int32_t cacheLength_ = 0;
   int64_t entry_ = -1;  // header offset of the current entry; -1: none
   int64_t size_ = 0;    // its data size, an extension's size when one gave it
   std::string name_;    // its whole name
