@@ -3,15 +3,26 @@
 #include "base/os.h"
 
 TPendingFile::TPendingFile(const std::string& target) : target_(target) {
-  const size_t sep = target.rfind('\\');
-  const std::string folder = sep == std::string::npos ? std::string(".") : target.substr(0, sep);
-  temp_ = CreateTempFile(folder);
-  // Only a name in the target's own folder can be renamed over it.
-  if (sep != std::string::npos && ExtractFilePath(temp_) != target.substr(0, sep + 1)) {
-    os::EraseFile(temp_);
-    throw EFCreateError("Cannot create file \"" + target + "\"");
+  // With no file there to keep, the target itself is written: made here, so it is nobody
+  // else's, and removed again unless committed. That spares each new file a rename.
+  if (os::CreateNewFile(target)) {
+    temp_ = target;
+  } else {
+    const size_t sep = target.rfind('\\');
+    const std::string folder = sep == std::string::npos ? std::string(".") : target.substr(0, sep);
+    temp_ = CreateTempFile(folder);
+    // Only a name in the target's own folder can be renamed over it.
+    if (sep != std::string::npos && ExtractFilePath(temp_) != target.substr(0, sep + 1)) {
+      os::EraseFile(temp_);
+      throw EFCreateError("Cannot create file \"" + target + "\"");
+    }
   }
-  stream_ = std::make_unique<TFileStream>(temp_, fmOpenReadWrite | fmShareDenyWrite);
+  try {
+    stream_ = std::make_unique<TFileStream>(temp_, fmOpenReadWrite | fmShareDenyWrite);
+  } catch (...) {
+    os::EraseFile(temp_);
+    throw;
+  }
   writer_ = std::make_unique<TWriteBehind>(stream_.get());
 }
 
@@ -25,7 +36,7 @@ void TPendingFile::Commit(std::optional<uint32_t> dosDateTime, uint32_t attribut
   writer_->Flush();
   if (dosDateTime) os::SetFileDosDateTime(stream_->Handle(), *dosDateTime);
   stream_.reset();
-  if (!os::RenameFile(temp_, target_)) throw EFCreateError("Cannot create file \"" + target_ + "\"");
+  if (temp_ != target_ && !os::RenameFile(temp_, target_)) throw EFCreateError("Cannot create file \"" + target_ + "\"");
   committed_ = true;
   // Read-only, hidden, system and archive: the other bits (a Unix mode in the high
   // word, folder flags) are no file attributes of this system.

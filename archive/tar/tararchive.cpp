@@ -6,6 +6,12 @@
 #include <vector>
 #include "archive/core/pendingfile.h"
 
+namespace {
+// Items up to this size come from the read-ahead, which reads this much at a time.
+constexpr int64_t kReadAheadItem = 1 << 16;
+constexpr int32_t kReadAheadSize = 1 << 18;
+}  // namespace
+
 ArchiveTypeCode ProbeTarFile(TStream& stream) {
   const int64_t pos = stream.Position();
   uint8_t block[tarfmt::kBlockSize] = {};
@@ -143,6 +149,7 @@ TArArchiveItem* TArTarArchive::NewItem(const std::string& fileName) {
 
 // One walk lists the entries; they then join the list with a progress report each.
 void TArTarArchive::ReadArchive() {
+  DropReadAhead();
   TArTarStreamHelper helper(Stream);
   std::vector<std::unique_ptr<TArTarItem>> entries;
   bool broken = false;
@@ -172,8 +179,24 @@ void TArTarArchive::ReadArchive() {
 
 void TArTarArchive::UnpackItemToStream(int32_t index, TStream& stream) {
   const TArTarItem& item = StoredItem(index);
-  Stream->SetPosition(item.HeaderOffset + tarfmt::kBlockSize);
-  if (item.DataSize() > 0) stream.CopyFrom(*Stream, item.DataSize());
+  const int64_t start = item.HeaderOffset + tarfmt::kBlockSize, size = item.DataSize();
+  if (size == 0) return;
+  if (size > kReadAheadItem) {
+    Stream->SetPosition(start);
+    stream.CopyFrom(*Stream, size);
+    return;
+  }
+  TReadAhead& r = readAhead_;
+  if (r.Source != Stream || start < r.At || start + size > r.At + static_cast<int64_t>(r.Bytes.size())) {
+    r.Source = nullptr;
+    r.Bytes.resize(kReadAheadSize);
+    Stream->SetPosition(start);
+    r.Bytes.resize(static_cast<size_t>(std::max(Stream->Read(r.Bytes.data(), kReadAheadSize), 0)));
+    r.At = start;
+    r.Source = Stream;
+    if (size > static_cast<int64_t>(r.Bytes.size())) throw EReadError("Stream read error");
+  }
+  stream.WriteBuffer(r.Bytes.data() + (start - r.At), static_cast<int32_t>(size));
 }
 
 void TArTarArchive::UnpackItemToFile(int32_t index, const std::string& outputName) {

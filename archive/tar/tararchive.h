@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 #include "archive/core/ararchive.h"
 #include "archive/tar/tarformat.h"
 #include "archive/tar/tarhelper.h"
@@ -83,10 +84,22 @@ protected:
   TArTarItem& StoredItem(int32_t index) const;
   // The folder the save's scratch stream swaps to.
   std::string SwapFolder() const;
+  // Forgets the data read ahead for extraction: the archive's content changed.
+  void DropReadAhead() { readAhead_.Source = nullptr; }
   // Puts image (from its start) in place of the archive that current holds. A memory
   // stream is refilled. A file is written anew beside itself and takes the old one's
   // place only when complete; current is then closed and set to a new stream over the
   // file. When the file cannot be replaced, current is the old file again and
   // EArException "Unable to create new Spanned stream" is raised.
   void ReplaceArchiveImage(TStream*& current, TStream& image);
+
+private:
+  // Small items are extracted in archive order: their data is read in large pieces and
+  // handed out from here. Valid while Source is the archive's stream and its content the
+  // same.
+  struct TReadAhead {
+    const TStream* Source = nullptr;
+    int64_t At = 0;
+    std::vector<uint8_t> Bytes;
+  } readAhead_;
 };

@@ -20,6 +20,7 @@ uint16_t ReopenMode(uint16_t mode) {
 std::string TArTarArchive::SwapFolder() const { return ExtractFilePath(GetTempFileNameIn(TempDirectory, false)); }
 
 void TArTarArchive::ReplaceArchiveImage(TStream*& current, TStream& image) {
+  DropReadAhead();
   const int64_t size = image.Size();
   image.SetPosition(0);
   if (!dynamic_cast<TArSpanStream*>(current)) {

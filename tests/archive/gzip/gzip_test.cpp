@@ -138,16 +138,19 @@ TEST(GzipArchive, DamagedMembersFailTheItemNotTheLoad) {
                                     {badData, ecOther, 0}};
   for (const TCase& c : cases) {
     artest::TempFolder dir;
-    artest::WriteFile(dir / "f.txt", "old");
+    const bool existed = c.Code % 2 == 0;  // a failed new file is not left behind either
+    if (existed) artest::WriteFile(dir / "f.txt", "old");
     TLoaded g(dir / "f.gz", c.Bytes);
     ASSERT_EQ(g.Archive->Count(), 1);
     g.ExtractTo(dir.Path());
     ASSERT_EQ(g.Failures.size(), 1u) << c.Code;
     EXPECT_EQ(g.Failures[0].Class, c.Class);
     EXPECT_EQ(g.Failures[0].Code, c.Code);
-    EXPECT_EQ(artest::ReadFile(dir / "f.txt"), "old");
+    if (existed) {
+      EXPECT_EQ(artest::ReadFile(dir / "f.txt"), "old");
+    }
     EXPECT_ANY_THROW(g.Archive->VerifyItem(0));
-    EXPECT_EQ(artest::ListTree(dir.Path()).size(), 2u);
+    EXPECT_EQ(artest::ListTree(dir.Path()).size(), existed ? 2u : 1u);
   }
   artest::TempFolder dir;
   TLoaded g(dir / "f.gz", good);
