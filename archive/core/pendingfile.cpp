@@ -5,8 +5,10 @@
 TPendingFile::TPendingFile(const std::string& target) : target_(target) {
   // With no file there to keep, the target itself is written: made here, so it is nobody
   // else's, and removed again unless committed. That spares each new file a rename.
-  if (os::CreateNewFile(target)) {
+  const os::FileHandle fresh = os::CreateNew(target, fmShareDenyWrite);
+  if (fresh != os::kInvalidHandle) {
     temp_ = target;
+    stream_ = std::make_unique<TFileStream>(fresh, target);
   } else {
     const size_t sep = target.rfind('\\');
     const std::string folder = sep == std::string::npos ? std::string(".") : target.substr(0, sep);
@@ -16,12 +18,12 @@ TPendingFile::TPendingFile(const std::string& target) : target_(target) {
       os::EraseFile(temp_);
       throw EFCreateError("Cannot create file \"" + target + "\"");
     }
-  }
-  try {
-    stream_ = std::make_unique<TFileStream>(temp_, fmOpenReadWrite | fmShareDenyWrite);
-  } catch (...) {
-    os::EraseFile(temp_);
-    throw;
+    try {
+      stream_ = std::make_unique<TFileStream>(temp_, fmOpenReadWrite | fmShareDenyWrite);
+    } catch (...) {
+      os::EraseFile(temp_);
+      throw;
+    }
   }
   writer_ = std::make_unique<TWriteBehind>(stream_.get());
 }
