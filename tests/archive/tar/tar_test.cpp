@@ -149,6 +149,7 @@ TEST(TarArchive, DamagedInputFailsTheItemOrTheLoadAndNothingElse) {
   cut.Archive->ExtractByMasks("*.*");
   ASSERT_EQ(cut.Failures.size(), 1u);
   EXPECT_EQ(cut.Failures[0].Name, "big.bin");
+  EXPECT_EQ(cut.Failures[0].Class, ecFilerError);  // a short read, not a request for another image
   EXPECT_EQ(artest::ReadFile(dir / "out\\big.bin"), "old");
   EXPECT_EQ(artest::ReadFile(dir / "out\\good.txt"), "good");
   EXPECT_EQ(artest::ListTree(dir / "out").size(), 2u);
