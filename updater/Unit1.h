@@ -10,6 +10,7 @@
 #include "flat/flat_progress_bar.h"
 #include "updater/client_logic.h"
 #include "winui/winui.h"
+#include "xpstyle/xp_style.h"
 
 class TForm1 : public TForm {
 public:
@@ -27,6 +28,7 @@ public:
   TButton *Button1, *Button2, *Button3, *Button4, *Button6, *Button7;
   THTTPFetch *HTTPFetch1, *HTTPFetch2, *HTTPFetch3, *HTTPFetch4;
   TImageList *ImageList1, *ImageList2;
+  TXPStyle* XPStyle1 = nullptr;  // last: it styles the controls above
 
   void FormShow(TObject* Sender);
   void FormCloseQuery(TObject* Sender, bool& CanClose);

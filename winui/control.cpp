@@ -479,6 +479,22 @@ void TWinControl::CreateParams(TCreateParams& p) {
   p.Width = Width();
   p.Height = Height();
   p.WndParent = Parent() ? Parent()->Handle() : ParkingWindow();
+  ReadingOrderStyle(p.Style, p.ExStyle);
+}
+
+void TWinControl::ReadingOrderStyle(DWORD&, DWORD& exStyle) {
+  exStyle = UseRightToLeftReading() ? (exStyle | WS_EX_RTLREADING) : (exStyle & ~static_cast<DWORD>(WS_EX_RTLREADING));
+}
+
+void TWinControl::SetBiDiMode(TBiDiMode mode) {
+  TControl::SetBiDiMode(mode);
+  if (!handle_) return;
+  DWORD style = static_cast<DWORD>(GetWindowLongPtrA(handle_, GWL_STYLE));
+  DWORD ex = static_cast<DWORD>(GetWindowLongPtrA(handle_, GWL_EXSTYLE));
+  ReadingOrderStyle(style, ex);
+  SetWindowLongPtrA(handle_, GWL_STYLE, static_cast<LONG_PTR>(style));
+  SetWindowLongPtrA(handle_, GWL_EXSTYLE, static_cast<LONG_PTR>(ex));
+  InvalidateRect(handle_, nullptr, TRUE);
 }
 
 void TWinControl::CreateWnd() {

@@ -122,6 +122,8 @@ public:
   virtual void SetBiDiMode(TBiDiMode mode);
   // Text runs right to left: a right-to-left locale and a mode other than left to right.
   bool UseRightToLeftReading() { return biDiMode_ != bdLeftToRight && SysLocale.MiddleEast(); }
+  // The control is laid out from the right: a right-to-left locale and bdRightToLeft.
+  bool UseRightToLeftAlignment() { return biDiMode_ == bdRightToLeft && SysLocale.MiddleEast(); }
 
   // The replaceable window procedure; it starts out as this control's own WndProc.
   TWndMethod WindowProc() const { return windowProc_; }
@@ -239,6 +241,7 @@ public:
   void SetBorderWidth(int width);
 
   void SetBounds(int left, int top, int width, int height) override;
+  void SetBiDiMode(TBiDiMode mode) override;
   RECT ClientRect() override;
   void SetVisible(bool visible) override;
   void SetEnabled(bool enabled) override;
@@ -273,6 +276,9 @@ protected:
   void FontChanged() override;
   // The native frame styles for the current Ctl3D (edits and list boxes differ).
   virtual void UpdateFrameStyle() {}
+  // The native styles for the reading order (right-to-left reading here; controls that lay
+  // themselves out add their own), on the parameters of a new window.
+  virtual void ReadingOrderStyle(DWORD& style, DWORD& exStyle);
   virtual bool DoKeyDown(WORD& key, TShiftState shift);
   // The painting every self-painting window shares: WM_ERASEBKGND fills the client area with
   // the background colour; WM_PAINT runs paint on canvas, then paints the windowless children.

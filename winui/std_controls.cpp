@@ -518,6 +518,11 @@ void TCustomGroupBox::WndProc(TMessage& m) {
   }
 }
 
+void TCustomGroupBox::ReadingOrderStyle(DWORD& style, DWORD& exStyle) {
+  TWinControl::ReadingOrderStyle(style, exStyle);
+  style = UseRightToLeftAlignment() ? (style | BS_RIGHT) : (style & ~static_cast<DWORD>(BS_RIGHT));
+}
+
 void TCustomGroupBox::DefaultHandler(TMessage& m) {
   // Clicks on the frame do nothing (the native button would take the focus).
   if (m.Msg >= WM_MOUSEFIRST && m.Msg <= WM_MBUTTONDBLCLK) return;
@@ -566,6 +571,11 @@ void TCustomCheckBox::CreateParams(TCreateParams& p) {
   p.Style |= BS_CHECKBOX;
 }
 
+void TCustomCheckBox::ReadingOrderStyle(DWORD& style, DWORD& exStyle) {
+  TWinControl::ReadingOrderStyle(style, exStyle);
+  style = UseRightToLeftAlignment() ? (style | BS_LEFTTEXT) : (style & ~static_cast<DWORD>(BS_LEFTTEXT));
+}
+
 void TCustomCheckBox::HandleCreated() { SendMessageA(handle_, BM_SETCHECK, checked_ ? BST_CHECKED : BST_UNCHECKED, 0); }
 
 void TCustomCheckBox::SetChecked(bool on) {
@@ -593,6 +603,11 @@ void TRadioButton::CreateParams(TCreateParams& p) {
   TWinControl::CreateParams(p);
   p.BaseClassName = "BUTTON";
   p.Style |= BS_RADIOBUTTON;
+}
+
+void TRadioButton::ReadingOrderStyle(DWORD& style, DWORD& exStyle) {
+  TWinControl::ReadingOrderStyle(style, exStyle);
+  style = UseRightToLeftAlignment() ? (style | BS_LEFTTEXT) : (style & ~static_cast<DWORD>(BS_LEFTTEXT));
 }
 
 void TRadioButton::HandleCreated() { SendMessageA(handle_, BM_SETCHECK, checked_ ? BST_CHECKED : BST_UNCHECKED, 0); }

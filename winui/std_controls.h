@@ -196,6 +196,7 @@ public:
 
 protected:
   void CreateParams(TCreateParams& params) override;
+  void ReadingOrderStyle(DWORD& style, DWORD& exStyle) override;  // the caption on the right
 };
 
 class TGroupBox : public TCustomGroupBox {
@@ -232,6 +233,7 @@ public:
 protected:
   void CreateParams(TCreateParams& params) override;
   void HandleCreated() override;
+  void ReadingOrderStyle(DWORD& style, DWORD& exStyle) override;  // the box on the right
 
 private:
   bool checked_ = false;
@@ -255,6 +257,7 @@ public:
 protected:
   void CreateParams(TCreateParams& params) override;
   void HandleCreated() override;
+  void ReadingOrderStyle(DWORD& style, DWORD& exStyle) override;  // the circle on the right
 
 private:
   bool checked_ = false;

@@ -146,6 +146,9 @@ void TControlSubClass::PaintControl() {
   TControl* c = Control;
   if (!c || !MenuComponent) return;
   auto* windowed = dynamic_cast<TWinControl*>(c);
+  // Nothing is painted before there is a window to paint on (painting would make one).
+  TWinControl* surface = windowed ? windowed : c->Parent();
+  if (!surface || !surface->HandleAllocated()) return;
   HasFocus = windowed && windowed->Focused();
   try {
     if (Is<TCustomCombo>(c)) PaintComboBox(*this);
