@@ -560,33 +560,32 @@ void TButton::WndProc(TMessage& m) {
 
 // ---- check box and radio button
 
-TCustomCheckBox::TCustomCheckBox(TComponent* AOwner) : TWinControl(AOwner) {
-  SetBoundsFields(0, 0, 97, 17);
+TButtonControl::TButtonControl(TComponent* AOwner, DWORD buttonStyle) : TWinControl(AOwner), buttonStyle_(buttonStyle) {
   SetTabStop(true);
 }
 
-void TCustomCheckBox::CreateParams(TCreateParams& p) {
+void TButtonControl::CreateParams(TCreateParams& p) {
   TWinControl::CreateParams(p);
   p.BaseClassName = "BUTTON";
-  p.Style |= BS_CHECKBOX;
+  p.Style |= buttonStyle_;
 }
 
-void TCustomCheckBox::ReadingOrderStyle(DWORD& style, DWORD& exStyle) {
+void TButtonControl::ReadingOrderStyle(DWORD& style, DWORD& exStyle) {
   TWinControl::ReadingOrderStyle(style, exStyle);
   style = UseRightToLeftAlignment() ? (style | BS_LEFTTEXT) : (style & ~static_cast<DWORD>(BS_LEFTTEXT));
 }
 
-void TCustomCheckBox::HandleCreated() { SendMessageA(handle_, BM_SETCHECK, checked_ ? BST_CHECKED : BST_UNCHECKED, 0); }
+void TButtonControl::HandleCreated() { SendMessageA(handle_, BM_SETCHECK, checked_ ? BST_CHECKED : BST_UNCHECKED, 0); }
 
-void TCustomCheckBox::SetChecked(bool on) {
+void TButtonControl::SetChecked(bool on) {
   checked_ = on;
   if (handle_) SendMessageA(handle_, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void TCustomCheckBox::WndProc(TMessage& m) {
+void TButtonControl::WndProc(TMessage& m) {
   if (m.Msg == CN_COMMAND) {
     if (HIWORD(m.WParam) == BN_CLICKED && Enabled()) {
-      SetChecked(!checked_);
+      Clicked();
       Click();
     }
     return;
@@ -594,42 +593,20 @@ void TCustomCheckBox::WndProc(TMessage& m) {
   TWinControl::WndProc(m);
 }
 
-TRadioButton::TRadioButton(TComponent* AOwner) : TWinControl(AOwner) {
+TCustomCheckBox::TCustomCheckBox(TComponent* AOwner) : TButtonControl(AOwner, BS_CHECKBOX) {
+  SetBoundsFields(0, 0, 97, 17);
+}
+
+TRadioButton::TRadioButton(TComponent* AOwner) : TButtonControl(AOwner, BS_RADIOBUTTON) {
   SetBoundsFields(0, 0, 113, 17);
-  SetTabStop(true);
 }
-
-void TRadioButton::CreateParams(TCreateParams& p) {
-  TWinControl::CreateParams(p);
-  p.BaseClassName = "BUTTON";
-  p.Style |= BS_RADIOBUTTON;
-}
-
-void TRadioButton::ReadingOrderStyle(DWORD& style, DWORD& exStyle) {
-  TWinControl::ReadingOrderStyle(style, exStyle);
-  style = UseRightToLeftAlignment() ? (style | BS_LEFTTEXT) : (style & ~static_cast<DWORD>(BS_LEFTTEXT));
-}
-
-void TRadioButton::HandleCreated() { SendMessageA(handle_, BM_SETCHECK, checked_ ? BST_CHECKED : BST_UNCHECKED, 0); }
 
 void TRadioButton::SetChecked(bool on) {
-  checked_ = on;
-  if (handle_) SendMessageA(handle_, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+  TButtonControl::SetChecked(on);
   if (!on || !Parent()) return;
   for (int i = 0; i < Parent()->ControlCount(); ++i)
-    if (auto* other = dynamic_cast<TRadioButton*>(Parent()->Controls(i)); other && other != this && other->checked_)
+    if (auto* other = dynamic_cast<TRadioButton*>(Parent()->Controls(i)); other && other != this && other->Checked())
       other->SetChecked(false);
-}
-
-void TRadioButton::WndProc(TMessage& m) {
-  if (m.Msg == CN_COMMAND) {
-    if (HIWORD(m.WParam) == BN_CLICKED && Enabled()) {
-      SetChecked(true);
-      Click();
-    }
-    return;
-  }
-  TWinControl::WndProc(m);
 }
 
 // ---- panel

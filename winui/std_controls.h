@@ -220,23 +220,34 @@ private:
   bool default_ = false;
 };
 
-// A check box: the box and its caption. Checked is kept by the control (the native button only
-// shows it); a click toggles it, then OnClick runs.
-class TCustomCheckBox : public TWinControl {
+// A check box or radio button: a mark and its caption. Checked is kept by the control (the
+// native button only shows it); a click changes it as the kind says, then OnClick runs.
+class TButtonControl : public TWinControl {
 public:
-  explicit TCustomCheckBox(TComponent* AOwner);
-  const char* ClassName() const override { return "TCustomCheckBox"; }
+  const char* ClassName() const override { return "TButtonControl"; }
   bool Checked() const { return checked_; }
-  void SetChecked(bool on);
+  virtual void SetChecked(bool on);
   void WndProc(TMessage& message) override;
 
 protected:
+  TButtonControl(TComponent* AOwner, DWORD buttonStyle);
   void CreateParams(TCreateParams& params) override;
   void HandleCreated() override;
-  void ReadingOrderStyle(DWORD& style, DWORD& exStyle) override;  // the box on the right
+  void ReadingOrderStyle(DWORD& style, DWORD& exStyle) override;  // the mark on the right
+  virtual void Clicked() = 0;
 
 private:
+  DWORD buttonStyle_;
   bool checked_ = false;
+};
+
+class TCustomCheckBox : public TButtonControl {
+public:
+  explicit TCustomCheckBox(TComponent* AOwner);
+  const char* ClassName() const override { return "TCustomCheckBox"; }
+
+protected:
+  void Clicked() override { SetChecked(!Checked()); }
 };
 
 class TCheckBox : public TCustomCheckBox {
@@ -245,22 +256,15 @@ public:
   const char* ClassName() const override { return "TCheckBox"; }
 };
 
-// A radio button: checking it clears the other radio buttons of its parent.
-class TRadioButton : public TWinControl {
+// Checking a radio button clears the other radio buttons of its parent.
+class TRadioButton : public TButtonControl {
 public:
   explicit TRadioButton(TComponent* AOwner);
   const char* ClassName() const override { return "TRadioButton"; }
-  bool Checked() const { return checked_; }
-  void SetChecked(bool on);
-  void WndProc(TMessage& message) override;
+  void SetChecked(bool on) override;
 
 protected:
-  void CreateParams(TCreateParams& params) override;
-  void HandleCreated() override;
-  void ReadingOrderStyle(DWORD& style, DWORD& exStyle) override;  // the circle on the right
-
-private:
-  bool checked_ = false;
+  void Clicked() override { SetChecked(true); }
 };
 
 enum TBevelCut { bvNone, bvLowered, bvRaised };

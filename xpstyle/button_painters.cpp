@@ -9,30 +9,12 @@
 
 namespace {
 
-TColor ParentColor(TControl* c) { return c->Parent() ? c->Parent()->Color() : c->Color(); }
-
 RECT ToRect(const FlatRect& r) { return RECT{r.Left, r.Top, r.Right, r.Bottom}; }
 
-struct ButtonFrame {
-  TControlCanvas canvas;
-  TXPStyle& xp;
-  // Inside a windowless control's paint the parent's paint context is used: it is clipped to
-  // what is being painted, so nothing outside it is drawn twice.
-  explicit ButtonFrame(TControlSubClass& s) : canvas(s.Control), xp(*s.MenuComponent) {
-    if (s.PaintDC) canvas.SetHandle(s.PaintDC);
-    xp.PrepareMenuColors(&canvas);
-  }
-  TColor Lighten(TColor c, int p) { return LightenColor(&canvas, c, p); }
-  TColor Darken(TColor c, int v) { return DarkenColor(&canvas, c, v); }
-  void Fill(const RECT& r, TColor color) {
-    canvas.Brush()->SetStyle(bsSolid);
-    canvas.Brush()->SetColor(color);
-    canvas.FillRect(r);
-  }
-  void Poly(std::initializer_list<POINT> points, TColor color) {
-    canvas.Pen()->SetColor(color);
-    canvas.Polyline(points.begin(), static_cast<int>(points.size()));
-  }
+// Inside a windowless control's paint the parent's paint context is used: it is clipped to
+// what is being painted, so nothing outside it is drawn twice.
+struct ButtonFrame : TPainterCanvas {
+  explicit ButtonFrame(TControlSubClass& s) : TPainterCanvas(s.Control, *s.MenuComponent, s.PaintDC) {}
 };
 
 // The first image of a glyph strip, in a bitmap of its own that the drawing may tint.

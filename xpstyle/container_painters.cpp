@@ -1,50 +1,8 @@
 // Flat frames for edits, memos, rich edits and combo boxes, and flat bevels and caption gaps for
 // group boxes and panels. Rectangles follow GDI: right and bottom edges are not painted.
-#include "flat/flat_utils.h"
 #include "xpstyle/control_subclass.h"
 #include "xpstyle/painters.h"
 #include "xpstyle/xp_style.h"
-
-namespace {
-
-TColor ParentColor(TControl* c) { return c->Parent() ? c->Parent()->Color() : c->Color(); }
-
-// A canvas on the control (or on another control), with the working colours for its device.
-struct PaintFrame {
-  TControlCanvas canvas;
-  TXPStyle& xp;
-  PaintFrame(TControl* on, TXPStyle& component) : canvas(on), xp(component) { xp.PrepareMenuColors(&canvas); }
-  TColor Lighten(TColor c, int p) { return LightenColor(&canvas, c, p); }
-  TColor Darken(TColor c, int v) { return DarkenColor(&canvas, c, v); }
-  void Outline(const RECT& r, TColor color) {
-    canvas.Brush()->SetStyle(bsClear);
-    canvas.Pen()->SetColor(color);
-    canvas.Rectangle(r);
-  }
-  void Fill(const RECT& r, TColor color) {
-    canvas.Brush()->SetStyle(bsSolid);
-    canvas.Brush()->SetColor(color);
-    canvas.FillRect(r);
-  }
-  void Frame(const RECT& r, TColor color) {
-    canvas.Brush()->SetStyle(bsSolid);
-    canvas.Brush()->SetColor(color);
-    canvas.FrameRect(r);
-  }
-  void Line(int x1, int y1, int x2, int y2, TColor color) {
-    canvas.Pen()->SetColor(color);
-    canvas.MoveTo(x1, y1);
-    canvas.LineTo(x2, y2);
-  }
-  // n one-pixel rings inward; r shrinks by n.
-  void Bevel(RECT& r, TColor topLeft, TColor bottomRight, int n) {
-    if (n <= 0) return;
-    DrawBevelFrame(&canvas, r, topLeft, bottomRight, n);
-    InflateRect(&r, -n, -n);
-  }
-};
-
-}  // namespace
 
 void PaintEdit(TControlSubClass& s) {
   auto* edit = static_cast<TCustomEdit*>(s.Control);
@@ -53,7 +11,7 @@ void PaintEdit(TControlSubClass& s) {
     s.Recreating = true;
     edit->SetCtl3D(false);
   }
-  PaintFrame f(edit, *s.MenuComponent);
+  TPainterCanvas f(edit, *s.MenuComponent);
   const bool single = s.SavedBorderStyle == bsSingle;
   const TColor parent = ParentColor(edit);
   TColor color;
@@ -74,7 +32,7 @@ void PaintRichEdit(TControlSubClass& s) {
     edit->SetBorderStyle(bsNone);
     if (edit->BorderWidth() < 2) edit->SetBorderWidth(2);
   }
-  PaintFrame f(edit->Parent(), *s.MenuComponent);
+  TPainterCanvas f(edit->Parent(), *s.MenuComponent);
   const TColor parent = ParentColor(edit);
   TColor color;
   if (s.Highlighted || s.HasFocus)
@@ -86,7 +44,7 @@ void PaintRichEdit(TControlSubClass& s) {
 
 void PaintComboBox(TControlSubClass& s) {
   auto* combo = static_cast<TCustomCombo*>(s.Control);
-  PaintFrame f(combo, *s.MenuComponent);
+  TPainterCanvas f(combo, *s.MenuComponent);
   const RECT client = combo->ClientRect();
   const bool leftButton = combo->BiDiMode() == bdRightToLeft;
   const bool hot = s.Highlighted, focused = s.HasFocus;
@@ -143,7 +101,7 @@ void PaintComboBox(TControlSubClass& s) {
 void PaintGroupBox(TControlSubClass& s) {
   if (s.LastMessage != WM_PAINT) return;
   auto* box = static_cast<TCustomGroupBox*>(s.Control);
-  PaintFrame f(box, *s.MenuComponent);
+  TPainterCanvas f(box, *s.MenuComponent);
   const RECT c = box->ClientRect();
   const std::string caption = box->Caption();
   f.canvas.Font()->Assign(*box->Font());
@@ -181,7 +139,7 @@ void PaintGroupBox(TControlSubClass& s) {
 void PaintPanel(TControlSubClass& s) {
   if (s.LastMessage != WM_PAINT) return;
   auto* panel = static_cast<TCustomPanel*>(s.Control);
-  PaintFrame f(panel, *s.MenuComponent);
+  TPainterCanvas f(panel, *s.MenuComponent);
   RECT r = panel->ClientRect();
   const TColor face = panel->Color();
   const TColor dark = f.Darken(face, 60), light = f.Lighten(face, 60);

@@ -85,33 +85,33 @@ XPWorkingColors ComputeWorkingColors(const XPColorSettings& s, const XPSystemCol
   return w;
 }
 
-void GrayPixels(std::uint32_t* pixels, int count, int offset) {
-  bool cached = false;
+namespace {
+
+// Rewrites every pixel through convert, which sees each run of equal pixels once.
+template <class Convert>
+void MapPixels(std::uint32_t* pixels, int count, Convert convert) {
+  bool cached = false;  // the cache starts empty: the first pixel is converted too
   std::uint32_t from = 0, to = 0;
   for (int i = 0; i < count; ++i) {
     const std::uint32_t p = pixels[i] & 0xFFFFFF;
     if (!cached || p != from) {
       from = p;
-      to = RGBToPixel(GreyRGB(PixelToRGB(p), offset));
+      to = RGBToPixel(convert(PixelToRGB(p)));
       cached = true;
     }
     pixels[i] = to;
   }
 }
 
+}  // namespace
+
+void GrayPixels(std::uint32_t* pixels, int count, int offset) {
+  MapPixels(pixels, count, [offset](ColorValue c) { return GreyRGB(c, offset); });
+}
+
 void DimPixels(std::uint32_t* pixels, int count, int percent, const NearestColorFn& nearest) {
   percent = std::min(percent, 100);
-  bool cached = false;
-  std::uint32_t from = 0, to = 0;
-  for (int i = 0; i < count; ++i) {
-    const std::uint32_t p = pixels[i] & 0xFFFFFF;
-    if (!cached || p != from) {
-      from = p;
-      to = RGBToPixel(nearest(LightenRGB(PixelToRGB(p), percent)));
-      cached = true;
-    }
-    pixels[i] = to;
-  }
+  MapPixels(pixels, count, [&](ColorValue c) { return nearest(LightenRGB(c, percent)); });
 }
 
 std::vector<bool> ShadowMask(const std::uint32_t* pixels, int width, int height) {

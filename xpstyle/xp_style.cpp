@@ -131,27 +131,20 @@ void TXPStyle::SetOverrideOwnerDraw(bool on) {
   Rehook();
 }
 
-void TXPStyle::SetXPContainers(TXPContainers set) {
-  if (set != xpContainers_ && active_) {
+// A changed set while active: everything unhooked under the old set, hooked under the new one.
+void TXPStyle::ChangeSet(std::uint16_t& field, std::uint16_t set) {
+  if (set != field && active_) {
     active_ = false;
     HookComponents(ownerWindow_, false, true);
     active_ = true;
-    xpContainers_ = set;
+    field = set;
     HookComponents(ownerWindow_, true, true);
   }
-  xpContainers_ = set;
+  field = set;
 }
 
-void TXPStyle::SetXPControls(TXPControls set) {
-  if (set != xpControls_ && active_) {
-    active_ = false;
-    HookComponents(ownerWindow_, false, true);
-    active_ = true;
-    xpControls_ = set;
-    HookComponents(ownerWindow_, true, true);
-  }
-  xpControls_ = set;
-}
+void TXPStyle::SetXPContainers(TXPContainers set) { ChangeSet(xpContainers_, set); }
+void TXPStyle::SetXPControls(TXPControls set) { ChangeSet(xpControls_, set); }
 
 void TXPStyle::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);

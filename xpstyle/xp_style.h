@@ -142,6 +142,7 @@ private:
   friend class TControlSubClass;
   void HookControl(TControl* x, bool hook, bool repaint);
   void Rehook();
+  void ChangeSet(std::uint16_t& field, std::uint16_t set);
   void RedrawMenuBar();
   void Forget(TControlSubClass* subclass);
 

@@ -244,7 +244,7 @@ TEST_F(XPPaint, SpeedButtonsAreFlatFacesOrTintedThroughAndStandardAgainWhenOff) 
   probe.FreeHandle();
   Snapshot pressed(form->Handle());
   EXPECT_EQ(pressed.At(60 + 27, 10 + 15), Rgb(clMoneyGreen) & tint);  // where the hot shadow was
-  EXPECT_EQ(pressed.At(60 + 20, 10 + 15), RGB(255, 0, 0));           // checked: not dimmed
+  EXPECT_EQ(pressed.At(60 + 20, 10 + 15), RGB(255, 0, 0));            // checked: not dimmed
   see->Perform(WM_LBUTTONUP, 0, MAKELPARAM(60, 60));
   Pump();
   Snapshot hot(form->Handle());

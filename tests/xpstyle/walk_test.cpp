@@ -89,8 +89,7 @@ TEST_F(XPWalk, StylesEveryKindOnAStyledParentByItsClassAndTheOptOutTag) {
   EXPECT_EQ(xp->SubClassCount(), 13);  // the rich edit as a memo
 
   // A bit button only through its own bit; a changed set re-walks at once.
-  xp->SetXPControls(
-      static_cast<TXPControls>(kAllXPControls & ~XPBit(xcBitBtn) & ~XPBit(xcMemo) & ~XPBit(xcRichEdit)));
+  xp->SetXPControls(static_cast<TXPControls>(kAllXPControls & ~XPBit(xcBitBtn) & ~XPBit(xcMemo) & ~XPBit(xcRichEdit)));
   Pump();
   EXPECT_FALSE(Styled(bit));
   EXPECT_FALSE(Styled(memo));
@@ -172,24 +171,6 @@ TEST_F(XPWalk, NoSubclassOutlivesItsComponentOrItsControl) {
   EXPECT_EQ(TControlSubClass::LiveCount(), styled - 2);
   xp->SetActive(false);
 }
-
-// Sits in front of a control's procedure and records what passes.
-struct Recorder {
-  TControl* control = nullptr;
-  TWndMethod saved;
-  std::vector<UINT> seen;
-  void Attach(TControl* c) {
-    control = c;
-    saved = c->WindowProc();
-    c->SetWindowProc(TWndMethod::Of<&Recorder::Proc>(this));
-  }
-  void Detach() { control->SetWindowProc(saved); }
-  void Proc(TMessage& m) {
-    seen.push_back(m.Msg);
-    saved(m);
-  }
-  int Count(UINT msg) const { return static_cast<int>(std::count(seen.begin(), seen.end(), msg)); }
-};
 
 TEST_F(XPWalk, ADoubleClickIsASecondPressForButtonsAndCheckBoxesOnly) {
   auto* button = Put<TButton>(form, form, 0, 0, 75, 25);

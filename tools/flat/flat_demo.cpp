@@ -128,16 +128,5 @@ int main(int argc, char** argv) {
   Application->SetTitle("Flat controls");
   TFlatDemoForm* form = nullptr;
   Application->CreateForm(form);
-  form->Show();
-  SetForegroundWindow(form->Handle());
-  ::SetFocus(form->focusMemo->Handle());
-  if (argc < 2) {
-    Application->Run();
-    return 0;
-  }
-  for (int i = 0; i < 20; ++i) {
-    Application->ProcessMessages();
-    Sleep(20);
-  }
-  return SaveClientBmp(form->Handle(), argv[1]) ? 0 : 1;
+  return ShowOrSave(form, argc, argv, [form] { ::SetFocus(form->focusMemo->Handle()); });
 }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "winui/form.h"
+
 bool SaveClientBmp(HWND window, const char* path) {
   RECT r;
   GetClientRect(window, &r);
@@ -38,4 +40,19 @@ bool SaveClientBmp(HWND window, const char* path) {
   DeleteObject(dib);
   ReleaseDC(window, src);
   return ok;
+}
+
+int ShowOrSave(TForm* form, int argc, char** argv, const std::function<void()>& prepare) {
+  form->Show();
+  SetForegroundWindow(form->Handle());
+  prepare();
+  if (argc < 2) {
+    Application->Run();
+    return 0;
+  }
+  for (int i = 0; i < 20; ++i) {
+    Application->ProcessMessages();
+    Sleep(20);
+  }
+  return SaveClientBmp(form->Handle(), argv[1]) ? 0 : 1;
 }

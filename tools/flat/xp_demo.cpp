@@ -197,20 +197,11 @@ int main(int argc, char** argv) {
   SysLocale.SetMiddleEast(true);  // so that right-to-left controls read that way
   TXPDemoForm* form = nullptr;
   Application->CreateForm(form);
-  form->Show();
-  SetForegroundWindow(form->Handle());
-  for (int i = 0; i < 10; ++i) {
-    Application->ProcessMessages();
-    Sleep(20);
-  }
-  form->SetStates();
-  if (argc < 2) {
-    Application->Run();
-    return 0;
-  }
-  for (int i = 0; i < 20; ++i) {
-    Application->ProcessMessages();
-    Sleep(20);
-  }
-  return SaveClientBmp(form->Handle(), argv[1]) ? 0 : 1;
+  return ShowOrSave(form, argc, argv, [form] {
+    for (int i = 0; i < 10; ++i) {
+      Application->ProcessMessages();
+      Sleep(20);
+    }
+    form->SetStates();
+  });
 }
