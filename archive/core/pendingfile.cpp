@@ -24,6 +24,16 @@ TPendingFile::~TPendingFile() {
 void TPendingFile::Commit(uint32_t dosDateTime, uint32_t attributes) {
   writer_->Flush();
   os::SetFileDosDateTime(stream_->Handle(), dosDateTime);
+  RenameOverTarget(attributes);
+}
+
+void TPendingFile::CommitKeepingAttributes() {
+  writer_->Flush();
+  const uint32_t attributes = os::GetAttributes(target_);
+  RenameOverTarget(attributes == os::kNoAttributes ? 0 : attributes);
+}
+
+void TPendingFile::RenameOverTarget(uint32_t attributes) {
   stream_.reset();
   if (!os::RenameFile(temp_, target_)) throw EFCreateError("Cannot create file \"" + target_ + "\"");
   committed_ = true;
