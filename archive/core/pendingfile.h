@@ -24,6 +24,7 @@ public:
 
 private:
   void RenameOverTarget(uint32_t attributes);
+  void KeepAttributes(uint32_t attributes);
 
   std::string target_, temp_;
   std::unique_ptr<TFileStream> stream_;

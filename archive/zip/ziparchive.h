@@ -143,7 +143,7 @@ public:
 private:
   void ReplaceStream(const std::string& name, TArMediaKind kind, int32_t piece);
   // The two roads of a save (zipsave.cpp), and what follows a written archive.
-  void WriteReplacingArchive(TArZipStaging& staging, int64_t stubLength, TArMediaKind kind);
+  void WriteReplacingArchive(TArZipStaging& staging, TStream& oldArchive, int64_t stubLength, TArMediaKind kind);
   void WriteSpannedSet(TArZipStaging& staging, TArMediaKind kind);
   void ReopenAfterSave(const std::string& name, TArMediaKind kind, int32_t piece);
   void ApplySavedLayout(const TArZipLayout& layout);

@@ -54,8 +54,6 @@ private:
   int64_t written_ = 0;
 };
 
-bool CopiesOldData(uint8_t action) { return action == aaNone || action == aaMove; }
-
 }  // namespace
 
 // ---- item records ---------------------------------------------------------------------
@@ -151,15 +149,17 @@ void TArZipCountingTarget::Advance(int64_t count) {
 }
 
 TArZipStreamTarget::TArZipStreamTarget(TStream& out, std::function<void(int64_t)> onWritten)
-    : out_(out), onWritten_(std::move(onWritten)) {}
+    : out_(out), onWritten_(std::move(onWritten)), position_(out.Position()) {}
 
 void TArZipStreamTarget::Write(const void* data, int32_t count) {
   out_.WriteBuffer(data, count);
+  position_ += count;
   if (onWritten_) onWritten_(count);
 }
 
 void TArZipStreamTarget::Copy(TStream* source, int64_t count) {
   CopyStoredBytes(*source, out_, count, buffer_, onWritten_);
+  position_ += count;
 }
 
 TArZipSpanTarget::TArZipSpanTarget(TArSpanStream& span, char labelDrive, std::function<void(int64_t)> onWritten)
@@ -173,14 +173,14 @@ void TArZipSpanTarget::NextImage() {
 // ---- layout ----------------------------------------------------------------------------
 
 TArZipLayout LayOutArchive(TArZipImageTarget& target, const TArZipPrefix& prefix,
-                           const std::vector<TArZipStagedItem>& items, TStream* blocks,
+                           const std::vector<TArZipStagedItem>& items, const TArZipDataSources* sources,
                            const TArZipDirectoryFileFooter& endRecord) {
   TArZipLayout layout;
   TMemoryStream record;
   auto put = [&] { target.Write(record.Memory(), static_cast<int32_t>(record.Size())); };
   if (prefix.StubLength > 0) {
-    if (prefix.StubSource) prefix.StubSource->SetPosition(0);
-    target.Copy(prefix.StubSource, prefix.StubLength);
+    if (sources) sources->OldArchive->SetPosition(0);
+    target.Copy(sources ? sources->OldArchive : nullptr, prefix.StubLength);
   }
   if (prefix.SpanningMarker) {
     uint8_t marker[4];
@@ -196,13 +196,18 @@ TArZipLayout LayOutArchive(TArZipImageTarget& target, const TArZipPrefix& prefix
     record.Clear();
     s.Item->WriteLocalHeader(record);
     put();
-    if (s.HasBlock) {
+    if (s.Source == TArZipStagedItem::dsStaged) {
+      TStream* blocks = sources ? sources->Blocks : nullptr;
       if (blocks) {
         uint8_t length[4];
+        blocks->SetPosition(s.Position);
         blocks->ReadBuffer(length, 4);
-        if (GetLE32(length) != s.BlockLength) throw EArBadStream();
+        if (GetLE32(length) != s.Length) throw EArBadStream();
       }
-      target.Copy(blocks, s.BlockLength);
+      target.Copy(blocks, s.Length);
+    } else if (s.Source == TArZipStagedItem::dsOldArchive) {
+      if (sources) sources->OldArchive->SetPosition(s.Position);
+      target.Copy(sources ? sources->OldArchive : nullptr, s.Length);
     }
     if (s.Item->GpFlags() & kDataDescriptorFlag) {
       record.Clear();
@@ -277,43 +282,39 @@ void TArZipArchive::WriteArchive() {
   const int64_t stub =
       StartsAsExecutable ? std::clamp<int64_t>(ProgramStubLength, 0, int64_t{EndRecord.DirectoryOffset}) : 0;
 
-  // What is known before staging is checked before staging: the item count, and the
-  // sizes of old items (also their sum, when the archive is certain to stay one file).
-  std::vector<TArZipStagedItem> known;
-  for (int32_t i = 0; i < Count(); ++i) {
-    TArZipItem* item = ZipItem(i);
-    if (item->PendingAction == aaDelete) continue;
-    const bool old = CopiesOldData(item->PendingAction);
-    if (old) CheckItemSize(*item);
-    known.push_back({item, old && item->CentralHeader.PackedSize > 0, old ? item->CentralHeader.PackedSize : 0});
-  }
+  TArZipReadWindow old(*Stream);
+  TArZipStaging staging(*this, old);
+  staging.Plan();
+  // What is known before the hooks run is checked before they run: the item count, and
+  // the old items' sizes (their sum too, when the archive is certain to stay one file).
   TArZipCountingTarget counter(0);
-  CheckLayoutLimits(LayOutArchive(counter, {stub, nullptr, false}, known, nullptr, EndRecord),
+  CheckLayoutLimits(LayOutArchive(counter, {stub, false}, staging.Written(), nullptr, EndRecord),
                     SpanThreshold <= 0 && kind != mkRemovableDisks);
+  staging.StageNewData();
 
-  TArZipStaging staging(*this);
-  staging.Run();
   const int64_t estimate = staging.SizeEstimate();
   bool spanning = SpanThreshold > 0 && SpanThreshold < estimate;
   if (kind == mkRemovableDisks) spanning = spanning || GetDiskFreeSpaceOfPath(ArchiveName) < estimate;
   if (!spanning) {
-    WriteReplacingArchive(staging, stub, kind);
+    WriteReplacingArchive(staging, old, stub, kind);
     return;
   }
   // The program stub would have to stand in front of the spanning marker.
   if (stub > 0) RaiseCoded(arcSelfExtractingSpan);
+  staging.StageOldData();  // the set is written over the archive
   WriteSpannedSet(staging, kind);
 }
 
-void TArZipArchive::WriteReplacingArchive(TArZipStaging& staging, int64_t stub, TArMediaKind kind) {
-  TArZipPrefix prefix{stub, nullptr, false};
+void TArZipArchive::WriteReplacingArchive(TArZipStaging& staging, TStream& oldArchive, int64_t stub,
+                                          TArMediaKind kind) {
+  const TArZipPrefix prefix{stub, false};
   TArZipCountingTarget counter(0);
   CheckLayoutLimits(LayOutArchive(counter, prefix, staging.Written(), nullptr, EndRecord), true);
 
   TPendingFile out(ArchiveName);
-  prefix.StubSource = Stream;
   TArZipStreamTarget target(*out.Stream(), TSaveProgress(*this, counter.Total()));
-  const TArZipLayout layout = LayOutArchive(target, prefix, staging.Written(), &staging.Blocks(), EndRecord);
+  const TArZipDataSources sources{&staging.Blocks(), &oldArchive};
+  const TArZipLayout layout = LayOutArchive(target, prefix, staging.Written(), &sources, EndRecord);
 
   // The archive's own stream lets go of the file first, or the file could not be replaced.
   if (OwnsStream) delete Stream;
@@ -330,7 +331,7 @@ void TArZipArchive::WriteReplacingArchive(TArZipStaging& staging, int64_t stub, 
 
 void TArZipArchive::WriteSpannedSet(TArZipStaging& staging, TArMediaKind kind) {
   const bool removable = kind == mkRemovableDisks;
-  const TArZipPrefix prefix{0, nullptr, true};
+  const TArZipPrefix prefix{0, true};
   int64_t total = staging.SizeEstimate();
   if (!removable) {
     TArZipCountingTarget counter(SpanThreshold);
@@ -355,7 +356,8 @@ void TArZipArchive::WriteSpannedSet(TArZipStaging& staging, TArMediaKind kind) {
     const char drive = removable ? GetDriveLetter(ArchiveName) : 0;
     if (removable) WriteSpanVolumeLabel(drive, set.SpanNumber() + 1);
     TArZipSpanTarget target(set, drive, TSaveProgress(*this, total));
-    const TArZipLayout layout = LayOutArchive(target, prefix, staging.Written(), &staging.Blocks(), EndRecord);
+    const TArZipDataSources sources{&staging.Blocks(), nullptr};
+    const TArZipLayout layout = LayOutArchive(target, prefix, staging.Written(), &sources, EndRecord);
     // Readers find the set from its last image, as a load leaves it.
     const std::string last = removable ? ArchiveName : set.ImageName();
     ReopenAfterSave(last, kind, layout.ThisDisk);

@@ -1,9 +1,8 @@
-// Saving a zip archive, in two steps. Staging first gathers the stored data of every item
-// the save keeps (its old bytes, or new bytes from the insert hooks) in one swap-to-disk
-// stream, so every size is known and every hook has run before anything is written. The
-// layout then runs the records and blocks through an image target twice: once counting,
-// to refuse what the 32-bit format cannot hold, and once writing. One layout routine for
-// both passes means the check can never disagree with what is written.
+// Saving a zip archive, in two steps. Staging gathers stored data in one swap-to-disk
+// stream, so that every hook has run and every size is known before anything is
+// written. The layout then runs the records and data through an image target twice:
+// once counting, to refuse what the 32-bit format cannot hold, and once writing. One
+// layout routine for both passes means the check can never disagree with the writing.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -16,39 +15,68 @@
 // a source that ends early raises EArReadError.
 void CopyStoredBytes(TStream& source, TStream& dest, int64_t count, std::vector<uint8_t>& buffer,
                      const std::function<void(int64_t bytes)>& onWritten);
+// Raises for an item whose sizes do not fit the item model's signed 32 bits.
+void CheckItemSize(const TArZipItem& item);
 
-// An item the save writes, in list order, with the stored data staged for it.
-struct TArZipStagedItem {
-  TArZipItem* Item;
-  bool HasBlock;         // a block of BlockLength bytes follows in the staging stream
-  uint32_t BlockLength;  // always the item's packed size
+// Reads the old archive in large pieces. A save visits the items in file order, so most
+// positions it asks for lie in the piece already read and cost no system call.
+class TArZipReadWindow : public TStream {
+public:
+  explicit TArZipReadWindow(TStream& inner) : inner_(inner), buffer_(kPiece) {}
+  int32_t Read(void* buffer, int32_t count) override;
+  int32_t Write(const void*, int32_t) override { return 0; }
+  int64_t Seek(int64_t offset, int origin) override;
+
+private:
+  static constexpr int32_t kPiece = 256 * 1024;
+  TStream& inner_;
+  std::vector<uint8_t> buffer_;
+  int64_t start_ = 0;   // where the piece in buffer_ begins
+  int32_t length_ = 0;  // bytes of the piece
+  int64_t position_ = 0;
 };
 
+// An item the save writes, in list order, and where its stored data comes from.
+struct TArZipStagedItem {
+  enum TSource : uint8_t { dsNone, dsStaged, dsOldArchive };
+  TArZipItem* Item;
+  int32_t Index;  // in the archive's list
+  TSource Source;
+  int64_t Position;  // of its block in the staging stream, or of its data in the old archive
+  uint32_t Length;   // the item's packed size
+};
+
+// Staging, the first step of a save. New data has to be staged before the archive is
+// written: every hook has run and every size is known when the writing starts. Old data
+// is staged only for a save that overwrites the archive (a spanned set); a plain save
+// writes a new file and copies old items straight from the old one.
 class TArZipStaging {
 public:
-  explicit TArZipStaging(TArZipArchive& archive);
+  TArZipStaging(TArZipArchive& archive, TStream& oldArchive);
   TArZipStaging(const TArZipStaging&) = delete;
   TArZipStaging& operator=(const TArZipStaging&) = delete;
 
-  // Runs every item's pending action into the staging stream and leaves it at its start.
-  // Raises when an item has no data to give or data that differs from its packed size.
-  void Run();
+  // Lists the items the save writes and finds each old item's data behind its local header.
+  void Plan();
+  // Runs the insert hooks. Raises when an item has no data to give or data that differs
+  // from its packed size.
+  void StageNewData();
+  void StageOldData();
 
   TArVirtualMemoryStream& Blocks() { return blocks_; }
   const std::vector<TArZipStagedItem>& Written() const { return written_; }
   // Bytes the archive is expected to take, for the spanning decision.
-  int64_t SizeEstimate() const { return estimate_; }
+  int64_t SizeEstimate() const;
 
 private:
-  uint32_t CopyExistingData(TArZipItem& item);
-  uint32_t StageNewData(int32_t index, TArZipItem& item);
-  void AppendBlock(TStream& data, uint32_t length);
+  void AppendBlock(TArZipStagedItem& s, TStream& data);
 
   TArZipArchive& archive_;
+  TStream& old_;
   std::string folder_;  // where the swap files go
   TArVirtualMemoryStream blocks_;
   std::vector<TArZipStagedItem> written_;
-  int64_t estimate_ = 0;
+  std::vector<uint8_t> buffer_;
 };
 
 // Where the bytes of a save go: one plain file, or the images of a spanned set.
@@ -88,7 +116,7 @@ private:
 class TArZipStreamTarget : public TArZipImageTarget {
 public:
   TArZipStreamTarget(TStream& out, std::function<void(int64_t bytes)> onWritten);
-  int64_t Position() override { return out_.Position(); }
+  int64_t Position() override { return position_; }  // counted, not asked of the stream
   int64_t Room() override { return INT64_MAX; }
   int32_t SpanNumber() override { return 0; }
   void NextImage() override {}
@@ -99,12 +127,14 @@ private:
   TStream& out_;
   std::function<void(int64_t)> onWritten_;
   std::vector<uint8_t> buffer_;
+  int64_t position_;
 };
 
 // Writes the images of a spanned set; a new removable disk gets its volume label.
 class TArZipSpanTarget : public TArZipStreamTarget {
 public:
   TArZipSpanTarget(TArSpanStream& span, char labelDrive, std::function<void(int64_t bytes)> onWritten);
+  int64_t Position() override { return span_.Position(); }
   int64_t Room() override { return span_.RoomOnImage(); }
   int32_t SpanNumber() override { return span_.SpanNumber(); }
   void NextImage() override;
@@ -129,21 +159,23 @@ struct TArZipLayout {
 };
 
 // What comes in front of the first local header: a self-extracting archive's program
-// (its first StubLength bytes, copied from StubSource) or a spanned set's marker.
+// (the old archive's first StubLength bytes) or a spanned set's marker.
 struct TArZipPrefix {
   int64_t StubLength = 0;
-  TStream* StubSource = nullptr;
   bool SpanningMarker = false;
 };
 
-// Runs prefix, local headers, blocks (read from blocks when given), data descriptors,
-// central directory and end record (numbers from the layout, comment from endRecord)
-// through target.
+// Where the layout reads stored data from; none while it only counts.
+struct TArZipDataSources {
+  TStream* Blocks;      // the staging stream
+  TStream* OldArchive;  // the archive as it was
+};
+
+// Runs prefix, local headers, stored data, data descriptors, central directory and end
+// record (numbers from the layout, comment from endRecord) through target.
 TArZipLayout LayOutArchive(TArZipImageTarget& target, const TArZipPrefix& prefix,
-                           const std::vector<TArZipStagedItem>& items, TStream* blocks,
+                           const std::vector<TArZipStagedItem>& items, const TArZipDataSources* sources,
                            const TArZipDirectoryFileFooter& endRecord);
 // Raises when a layout needs more items than the 16-bit counts hold or (with offsets)
 // larger offsets than the 32-bit fields hold.
 void CheckLayoutLimits(const TArZipLayout& layout, bool offsets);
-// Raises for an item whose sizes do not fit the item model's signed 32 bits.
-void CheckItemSize(const TArZipItem& item);

@@ -1,7 +1,8 @@
-// Staging, the first step of a save (see zipsave.h): one block per item that has stored
-// data, a 32-bit length and the bytes, in list order. Which item staged a block is kept
-// beside the stream, so the writing step reads a block back for exactly those items.
+// Staging, the first step of a save (see zipsave.h). The staging stream holds blocks of a
+// 32-bit length and the bytes; each item records where its block starts, so a block is
+// read back for exactly the items that staged one, whatever order they were staged in.
 #include <algorithm>
+#include <cstring>
 #include "archive/core/arutils.h"
 #include "archive/zip/zipsave.h"
 
@@ -38,73 +39,126 @@ void CopyStoredBytes(TStream& source, TStream& dest, int64_t count, std::vector<
   }
 }
 
-TArZipStaging::TArZipStaging(TArZipArchive& archive)
-    : archive_(archive), folder_(ExtractFilePath(GetTempFileNameIn(archive.TempDirectory, false))) {
-  blocks_.SwapFolder = folder_;
-}
+// ---- read window -----------------------------------------------------------------------
 
-void TArZipStaging::Run() {
-  TArArchiveList& items = *archive_.Items;
-  for (int32_t i = 0; i < items.Count(); ++i) {
-    auto& item = static_cast<TArZipItem&>(*items.Get(i));
-    archive_.CurrentItem = &item;
-    const uint8_t action = item.PendingAction;
-    if (action == aaDelete) continue;
-    uint32_t length = 0;
-    if (action == aaNone || action == aaMove) {
-      length = CopyExistingData(item);
-    } else if (StagesNewData(action)) {
-      length = StageNewData(i, item);
-    } else if (item.CentralHeader.PackedSize != 0) {
-      // An action that brings no data cannot give an item the bytes its header promises.
-      throw EArBadStream();
+int32_t TArZipReadWindow::Read(void* buffer, int32_t count) {
+  auto* out = static_cast<uint8_t*>(buffer);
+  int32_t done = 0;
+  while (done < count) {
+    if (position_ >= start_ && position_ < start_ + length_) {
+      const int32_t n = static_cast<int32_t>(std::min<int64_t>(count - done, start_ + length_ - position_));
+      std::memcpy(out + done, buffer_.data() + (position_ - start_), static_cast<size_t>(n));
+      done += n;
+      position_ += n;
+      continue;
     }
-    written_.push_back({&item, length > 0, length});
-    const TArZipDirectoryFileHeader& h = item.CentralHeader;
-    estimate_ += int64_t{length} + 2 * int64_t{h.NameLength} + 2 * int64_t{h.ExtraLength} + 76;
-    if (h.GpFlags & kDataDescriptorFlag) estimate_ += 16;
+    inner_.SetPosition(position_);
+    if (count - done >= kPiece) {  // a large read goes straight to the caller
+      const int32_t n = inner_.Read(out + done, count - done);
+      if (n <= 0) break;
+      done += n;
+      position_ += n;
+      continue;
+    }
+    start_ = position_;
+    length_ = std::max(inner_.Read(buffer_.data(), kPiece), 0);
+    if (length_ == 0) break;
   }
-  blocks_.SetPosition(0);
+  return done;
 }
 
-void TArZipStaging::AppendBlock(TStream& data, uint32_t length) {
-  uint8_t prefix[4];
-  PutLE32(prefix, length);
-  blocks_.WriteBuffer(prefix, 4);
-  std::vector<uint8_t> buffer;
-  CopyStoredBytes(data, blocks_, length, buffer, nullptr);
+int64_t TArZipReadWindow::Seek(int64_t offset, int origin) {
+  if (origin == soFromCurrent)
+    position_ += offset;
+  else if (origin == soFromEnd)
+    position_ = inner_.Size() + offset;
+  else
+    position_ = offset;
+  return position_;
+}
+
+// ---- staging ---------------------------------------------------------------------------
+
+TArZipStaging::TArZipStaging(TArZipArchive& archive, TStream& oldArchive)
+    : archive_(archive), old_(oldArchive), folder_(ExtractFilePath(GetTempFileNameIn(archive.TempDirectory, false))) {
+  blocks_.SwapFolder = folder_;
 }
 
 // The stored data (encryption header and compressed bytes) begins after the old local
 // header, whose name and extra field may differ in length from the central record's.
-uint32_t TArZipStaging::CopyExistingData(TArZipItem& item) {
-  CheckItemSize(item);
-  const uint32_t length = item.CentralHeader.PackedSize;
-  if (length == 0) return 0;
-  TStream& old = *archive_.Stream;
-  old.SetPosition(item.LocalHeaderOffset());
-  TArZipLocalFileHeader local;
-  try {
-    local.ReadRecord(old);
-  } catch (const EArZipInvalid&) { throw EArZipInvalidLFH(); }
-  AppendBlock(old, length);
-  return length;
+void TArZipStaging::Plan() {
+  TArArchiveList& items = *archive_.Items;
+  for (int32_t i = 0; i < items.Count(); ++i) {
+    auto& item = static_cast<TArZipItem&>(*items.Get(i));
+    const uint8_t action = item.PendingAction;
+    if (action == aaDelete) continue;
+    TArZipStagedItem s{&item, i, TArZipStagedItem::dsNone, 0, 0};
+    if (action == aaNone || action == aaMove) {
+      CheckItemSize(item);
+      s.Length = item.CentralHeader.PackedSize;
+      if (s.Length > 0) {
+        old_.SetPosition(item.LocalHeaderOffset());
+        TArZipLocalFileHeader local;
+        try {
+          local.ReadRecord(old_);
+        } catch (const EArZipInvalid&) { throw EArZipInvalidLFH(); }
+        s.Source = TArZipStagedItem::dsOldArchive;
+        s.Position = old_.Position();
+      }
+    } else if (!StagesNewData(action) && item.CentralHeader.PackedSize != 0) {
+      // An action that brings no data cannot give an item the bytes its header promises.
+      throw EArBadStream();
+    }
+    written_.push_back(s);
+  }
 }
 
-uint32_t TArZipStaging::StageNewData(int32_t index, TArZipItem& item) {
-  TArVirtualMemoryStream data;
-  data.SwapFolder = folder_;
-  if (item.PendingAction == aaStreamAdd)
-    archive_.InsertItemFromStream(index, data);
-  else
-    archive_.InsertItem(index, data);
-  CheckItemSize(item);
-  // A packed size that differs from the bytes written would shift every later item.
-  if (data.Size() != int64_t{item.CentralHeader.PackedSize}) throw EArBadStream();
-  const uint32_t length = item.CentralHeader.PackedSize;
-  if (length > 0) {
-    data.SetPosition(0);
-    AppendBlock(data, length);
+void TArZipStaging::StageNewData() {
+  for (TArZipStagedItem& s : written_) {
+    TArZipItem& item = *s.Item;
+    if (!StagesNewData(item.PendingAction)) continue;
+    archive_.CurrentItem = &item;
+    TArVirtualMemoryStream data;
+    data.SwapFolder = folder_;
+    if (item.PendingAction == aaStreamAdd)
+      archive_.InsertItemFromStream(s.Index, data);
+    else
+      archive_.InsertItem(s.Index, data);
+    CheckItemSize(item);
+    // A packed size that differs from the bytes written would shift every later item.
+    if (data.Size() != int64_t{item.CentralHeader.PackedSize}) throw EArBadStream();
+    s.Length = item.CentralHeader.PackedSize;
+    if (s.Length > 0) {
+      data.SetPosition(0);
+      AppendBlock(s, data);
+    }
   }
-  return length;
+}
+
+void TArZipStaging::StageOldData() {
+  for (TArZipStagedItem& s : written_) {
+    if (s.Source != TArZipStagedItem::dsOldArchive) continue;
+    archive_.CurrentItem = s.Item;
+    old_.SetPosition(s.Position);
+    AppendBlock(s, old_);
+  }
+}
+
+void TArZipStaging::AppendBlock(TArZipStagedItem& s, TStream& data) {
+  s.Source = TArZipStagedItem::dsStaged;
+  s.Position = blocks_.Seek(0, soFromEnd);
+  uint8_t length[4];
+  PutLE32(length, s.Length);
+  blocks_.WriteBuffer(length, 4);
+  CopyStoredBytes(data, blocks_, s.Length, buffer_, nullptr);
+}
+
+int64_t TArZipStaging::SizeEstimate() const {
+  int64_t estimate = 0;
+  for (const TArZipStagedItem& s : written_) {
+    const TArZipDirectoryFileHeader& h = s.Item->CentralHeader;
+    estimate += int64_t{s.Length} + 2 * int64_t{h.NameLength} + 2 * int64_t{h.ExtraLength} + 76;
+    if (h.GpFlags & kDataDescriptorFlag) estimate += 16;
+  }
+  return estimate;
 }

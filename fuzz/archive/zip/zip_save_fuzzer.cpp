@@ -12,7 +12,10 @@
 namespace {
 
 const std::string& Scratch() {
-  static const std::string name = os::TempDirectory() + "zipsave_fuzz_" + std::to_string(::getpid()) + ".zip";
+  static const std::string name = [] {
+    std::atexit([] { os::EraseFile(Scratch()); });
+    return os::TempDirectory() + "zipsave_fuzz_" + std::to_string(::getpid()) + ".zip";
+  }();
   return name;
 }
 
