@@ -245,16 +245,20 @@ TArZipLayout LayOutArchive(TArZipImageTarget& target, const TArZipPrefix& prefix
   if (target.Room() < kZipEndRecordSize + footer.CommentLength) target.NextImage();
   layout.ThisDisk = target.SpanNumber();
   layout.EntriesOnThisDisk = countedDisk == layout.ThisDisk ? onDisk : 0;
-  footer.ThisDisk = static_cast<uint16_t>(layout.ThisDisk);
-  footer.DirectoryDisk = static_cast<uint16_t>(layout.DirectoryDisk);
-  footer.EntriesOnThisDisk = static_cast<uint16_t>(layout.EntriesOnThisDisk);
-  footer.EntryCount = static_cast<uint16_t>(layout.EntryCount);
-  footer.DirectorySize = static_cast<uint32_t>(layout.DirectorySize);
-  footer.DirectoryOffset = static_cast<uint32_t>(layout.DirectoryOffset);
+  layout.NumberEndRecord(footer);
   record.Clear();
   footer.WriteRecord(record);
   put();
   return layout;
+}
+
+void TArZipLayout::NumberEndRecord(TArZipDirectoryFileFooter& footer) const {
+  footer.ThisDisk = static_cast<uint16_t>(ThisDisk);
+  footer.DirectoryDisk = static_cast<uint16_t>(DirectoryDisk);
+  footer.EntriesOnThisDisk = static_cast<uint16_t>(EntriesOnThisDisk);
+  footer.EntryCount = static_cast<uint16_t>(EntryCount);
+  footer.DirectorySize = static_cast<uint32_t>(DirectorySize);
+  footer.DirectoryOffset = static_cast<uint32_t>(DirectoryOffset);
 }
 
 void CheckLayoutLimits(const TArZipLayout& layout, bool offsets) {
@@ -389,12 +393,7 @@ void TArZipArchive::ApplySavedLayout(const TArZipLayout& layout) {
     p.Item->SetStartDisk(static_cast<uint16_t>(p.Disk));
     p.Item->SetLocalHeaderOffset(static_cast<uint32_t>(p.Offset));
   }
-  EndRecord.ThisDisk = static_cast<uint16_t>(layout.ThisDisk);
-  EndRecord.DirectoryDisk = static_cast<uint16_t>(layout.DirectoryDisk);
-  EndRecord.EntriesOnThisDisk = static_cast<uint16_t>(layout.EntriesOnThisDisk);
-  EndRecord.EntryCount = static_cast<uint16_t>(layout.EntryCount);
-  EndRecord.DirectorySize = static_cast<uint32_t>(layout.DirectorySize);
-  EndRecord.DirectoryOffset = static_cast<uint32_t>(layout.DirectoryOffset);
+  layout.NumberEndRecord(EndRecord);
   DiskInUse = static_cast<uint16_t>(layout.ThisDisk);
   CurrentItem = nullptr;  // it may be one of the deleted items
   for (int32_t i = Count() - 1; i >= 0; --i) {

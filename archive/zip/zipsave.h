@@ -156,6 +156,8 @@ struct TArZipLayout {
   int32_t EntriesOnThisDisk = 0, EntryCount = 0;
   int64_t DirectoryOffset = 0, DirectorySize = 0;
   int64_t Largest = 0;  // the largest offset or directory end the records must hold
+  // The end record's numbers (its comment stays).
+  void NumberEndRecord(TArZipDirectoryFileFooter& footer) const;
 };
 
 // What comes in front of the first local header: a self-extracting archive's program
