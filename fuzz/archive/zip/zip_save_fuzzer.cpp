@@ -11,12 +11,15 @@
 
 namespace {
 
+// The scratch file goes when the process ends.
+struct TScratch {
+  std::string Name = os::TempDirectory() + "zipsave_fuzz_" + std::to_string(::getpid()) + ".zip";
+  ~TScratch() { os::EraseFile(Name); }
+};
+
 const std::string& Scratch() {
-  static const std::string name = [] {
-    std::atexit([] { os::EraseFile(Scratch()); });
-    return os::TempDirectory() + "zipsave_fuzz_" + std::to_string(::getpid()) + ".zip";
-  }();
-  return name;
+  static const TScratch scratch;
+  return scratch.Name;
 }
 
 std::vector<std::string> Names(TArZipArchive& a) {
