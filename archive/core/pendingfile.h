@@ -1,7 +1,8 @@
-// Extraction's safe target: data goes to a temporary file in the target's own folder, which
-// replaces the target only when the item proved good, so a failed item leaves the old file
-// as it was and never leaves a half-written one behind. Where no file has the target's
-// name yet, the target is made afresh and written directly, and removed on failure.
+// The safe target of extraction and of saving an archive: data goes to a temporary file in
+// the target's own folder, which replaces the target only when everything proved good, so a
+// failure leaves the old file as it was and never leaves a half-written one behind. Where
+// no file has the target's name yet, the target is made afresh and written directly, and
+// removed on failure.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -20,9 +21,16 @@ public:
   // Gives the file its DOS date and time (without one it keeps the time it was written),
   // puts it in the target's place and restores the attributes the archive can carry.
   void Commit(std::optional<uint32_t> dosDateTime, uint32_t attributes);
+  // Puts the file in the target's place as it was written (its date is the time of
+  // writing) and gives it the attributes the target had, as a rewritten archive keeps its
+  // own.
+  void CommitKeepingAttributes();
 
 private:
-  std::string target_, temp_;
+  void RenameOverTarget(uint32_t attributes);
+  void KeepAttributes(uint32_t attributes);
+
+  std::string target_, temp_;  // temp_ is target_ when the target was made afresh
   std::unique_ptr<TFileStream> stream_;
   std::unique_ptr<TWriteBehind> writer_;
   bool committed_ = false;

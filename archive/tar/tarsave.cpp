@@ -2,7 +2,6 @@
 // swap-to-disk scratch stream, which then takes the archive's place. A file that cannot be
 // added is reported and left out without a trace of it in the new archive; any other
 // failure ends the save with the archive as it was.
-#include <optional>
 #include <vector>
 #include "archive/core/pendingfile.h"
 #include "archive/core/vmstream.h"
@@ -33,14 +32,13 @@ void TArTarArchive::ReplaceArchiveImage(TStream*& current, TStream& image) {
   }
   TPendingFile pending(ArchiveName);
   if (size > 0) pending.Stream()->CopyFrom(image, size);
-  const uint32_t attributes = os::GetAttributes(ArchiveName);
   // The file can be replaced only while nobody holds it open.
   if (OwnsStream) delete current;
   current = nullptr;
   OwnsStream = true;
   bool replaced = true;
   try {
-    pending.Commit(std::nullopt, attributes == os::kNoAttributes ? 0 : attributes);
+    pending.CommitKeepingAttributes();
   } catch (...) {
     replaced = false;  // the old file is still there
   }
