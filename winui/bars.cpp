@@ -14,7 +14,9 @@ constexpr int kGrabberWidth = 11, kBandFrame = 2;
 
 // ---- TToolButton
 
-TToolButton::TToolButton(TComponent* AOwner) : TComponent(AOwner), command_(g_nextButtonCommand++) {}
+TToolButton::TToolButton(TComponent* AOwner) : TComponent(AOwner), command_(g_nextButtonCommand) {
+  g_nextButtonCommand = g_nextButtonCommand % 0xFFFF + 1;  // 16-bit command numbers
+}
 
 TToolButton::~TToolButton() {
   if (bar_) bar_->RemoveButton(this);

@@ -10,7 +10,14 @@
 namespace {
 
 std::map<UINT, TMenuItem*> g_items;  // command number -> live item
-UINT g_nextCommand = 100;
+UINT g_lastCommand = 99;
+
+// Choices arrive as 16-bit command numbers: the next one that no live item holds.
+UINT NextCommand() {
+  do g_lastCommand = g_lastCommand >= 0xFFFF ? 100 : g_lastCommand + 1;
+  while (g_items.count(g_lastCommand));
+  return g_lastCommand;
+}
 
 TMenuItem* ItemOf(UINT command) {
   auto it = g_items.find(command);
@@ -67,7 +74,7 @@ std::string ShortCutToText(TShortCut shortCut) {
 
 // ---- TMenuItem
 
-TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner), command_(g_nextCommand++) { g_items[command_] = this; }
+TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner), command_(NextCommand()) { g_items[command_] = this; }
 
 TMenuItem::~TMenuItem() {
   g_items.erase(command_);
