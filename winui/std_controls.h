@@ -123,13 +123,17 @@ public:
 
 protected:
   void HandleCreated() override;
+  // While a choice from the list is reported, the edit field still shows the text before it:
+  // the text is then the chosen entry.
+  std::string GetText() override;
   int ListHeight();
 
 private:
   friend class TComboItems;
   std::unique_ptr<TControlStrings> items_;
   int dropDownCount_ = 8;
-  int itemIndex_ = -1;  // kept while there is no window
+  int itemIndex_ = -1;     // kept while there is no window
+  bool choosing_ = false;  // inside OnChange of a choice from the list
 };
 
 class TComboBox : public TCustomCombo {
