@@ -57,6 +57,7 @@ Tabout::Tabout(TComponent* owner) : TForm(owner) {
   Label4->OnClick = [this](TObject* s) { Label4Click(s); };
   SpeedButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
   OnShow = [this](TObject* s) { FormShow(s); };
+  OnCloseQuery = [this](TObject* s, bool& c) { FormCloseQuery(s, c); };
   Quiet({FlatPanel1, FlatMemo1, FlatPanel2, SpeedButton1});
 }
 
@@ -72,4 +73,10 @@ void Tabout::Label4Click(TObject*) { Form1->Core->OpenReadme(); }
 void Tabout::SpeedButton1Click(TObject*) {
   Form1->Show();
   Hide();
+}
+
+// Alt+F4 goes back as the back button does (the window has no close box).
+void Tabout::FormCloseQuery(TObject* Sender, bool& CanClose) {
+  CanClose = false;
+  SpeedButton1Click(Sender);
 }

@@ -11,6 +11,7 @@ public:
   TButton* Button1;
   void FormShow(TObject* Sender);
   void Button1Click(TObject* Sender);
+  void FormCloseQuery(TObject* Sender, bool& CanClose);
 };
 
 extern TForm2* Form2;

@@ -30,6 +30,7 @@ Tabout1::Tabout1(TComponent* AOwner) : TForm(AOwner) {
   Button1 = PlaceButton(this, this, "Button1", 95, 104, 75, 25, "OK");
   EndLoading();
   OnShow = [this](TObject* s) { FormShow(s); };
+  OnCloseQuery = [this](TObject* s, bool& c) { FormCloseQuery(s, c); };
   Button1->OnClick = [this](TObject* s) { Button1Click(s); };
   Label3->OnClick = [this](TObject* s) { Label3Click(s); };
   Label4->OnClick = [this](TObject* s) { Label4Click(s); };
@@ -44,6 +45,12 @@ void Tabout1::FormShow(TObject*) {
 void Tabout1::Button1Click(TObject*) {
   Hide();
   Form1->Show();
+}
+
+// The close box returns to the wizard as OK does; hiding alone would leave no window.
+void Tabout1::FormCloseQuery(TObject* Sender, bool& CanClose) {
+  CanClose = false;
+  Button1Click(Sender);
 }
 
 // Web pages are shown normally: a hidden browser window would look like a dead link.

@@ -11,6 +11,7 @@ public:
   TButton* Button1;
   void FormShow(TObject* Sender);
   void Button1Click(TObject* Sender);
+  void FormCloseQuery(TObject* Sender, bool& CanClose);
   void Label3Click(TObject* Sender);
   void Label4Click(TObject* Sender);
 };

@@ -397,6 +397,21 @@ TEST_F(Console, TheEditorTakesTheChosenProfilesNameAndKeepsItsTextWhenSaving) {
   EXPECT_EQ(TextOf(host), "host2b");
 }
 
+TEST_F(Console, ClosingASecondaryWindowReturnsToTheConsoleAsItsBackButtonDoes) {
+  HWND console = StartConsole();
+  ASSERT_TRUE(console);
+  // The opening button's line and the window's caption line: editor, timed wake, about box.
+  for (const auto& [button, caption] : {std::pair{10, 27}, std::pair{8, 21}, std::pair{13, 17}}) {
+    ClickGraphic(console, lang[button]);
+    HWND window = Window(lang[caption]);
+    ASSERT_TRUE(window) << lang[caption];
+    ASSERT_TRUE(WaitUntil([&] { return !IsShown(console); }, Wait));
+    PostClose(window);  // Alt+F4: these windows have no close box
+    EXPECT_TRUE(WaitUntil([&] { return IsShown(console) && !IsShown(window); }, Wait)) << lang[caption];
+  }
+  EXPECT_FALSE(Exited(200));
+}
+
 TEST_F(Console, TimedWakeWritesThePickedDateAndTimeAndStartsTimer) {
   HWND console = StartConsole();
   ASSERT_TRUE(console);

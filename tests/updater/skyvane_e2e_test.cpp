@@ -499,3 +499,41 @@ TEST_F(SkyvaneE2E, CancelDuringTheSecondDownloadDeletesItsFileAndStartsOver) {
   EXPECT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 2; }, kWait));
   EXPECT_EQ(c.Version(2), "3.1");
 }
+
+TEST_F(SkyvaneE2E, TheAboutBoxAndTheCancelDialogCloseAsTheirButtonsDo) {
+  Client c("closing");
+  c.AddProgram("tool.exe", "Tool", "1.0");
+  // The body's first piece comes only after five seconds.
+  std::string slow = "http://update.quillmoor.invalid/body/2000000?chunk=1024&delay=5000&name=/slow_setup.exe";
+  c.ServeIndex("[tool.exe]\r\nnewver=2.0\r\nmodus=1\r\nupdurl=" + slow + "\r\n");
+  Wizard w(c);
+  ASSERT_NE(w.Window(), nullptr);
+  w.Press("Über...");
+  HWND about = WaitForTopWindow(w.Proc().Id(), "", "Über... Skyvane", kWait);
+  ASSERT_NE(about, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return !IsShown(w.Window()); }, kWait));
+  PostClose(about);  // its close box
+  EXPECT_TRUE(WaitUntil([&] { return IsShown(w.Window()) && !IsShown(about); }, kWait));
+
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 1; }, kWait));
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(1)) == 1; }, kWait));
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return FileExists(c.App() + "slow_setup.exe"); }, kWait));
+  w.Press("Abbrechen");
+  HWND dialog = WaitForTopWindow(w.Proc().Id(), "", "Bitte warten...", kWait);
+  ASSERT_NE(dialog, nullptr);
+  HWND ok = FindChild(dialog, "", "OK");
+  ASSERT_NE(ok, nullptr);
+  // While the transfer still runs, Alt+F4 leaves the dialog up.
+  PostClose(dialog);
+  EXPECT_FALSE(WaitUntil([&] { return !IsShown(dialog); }, 1000));
+  EXPECT_FALSE(IsEnabledWindow(ok));
+  ASSERT_TRUE(WaitUntil([&] { return IsEnabledWindow(ok); }, kWait));
+  // Once the transfer has ended, it does what OK does: the wizard starts over.
+  PostClose(dialog);
+  EXPECT_TRUE(WaitUntil([&] { return !IsShown(dialog) && w.LabelShown("Willkommen bei Skyvane"); }, kWait));
+  EXPECT_TRUE(IsEnabledWindow(w.Window()));
+  EXPECT_FALSE(FileExists(c.App() + "slow_setup.exe"));
+}
