@@ -30,6 +30,7 @@ Tabout::Tabout(TComponent* owner) : TForm(owner) {
   FlatPanel1->SetColorShadow(clBlack);
   FlatMemo1 = Place<TFlatMemo>(this, this, "FlatMemo1", 8, 56, 233, 65);
   FlatMemo1->SetScrollBars(ssVertical);
+  FlatMemo1->SetReadOnly(true);
   FlatMemo1->SetColorFocused(clCream);
   FlatMemo1->SetColorBorder(clBlack);
   FlatMemo1->SetColorFlat(clBtnFace);

@@ -16,6 +16,12 @@ Tabout1::Tabout1(TComponent* AOwner) : TForm(AOwner) {
   SetPosition(poScreenCenter);
   SetClientSize(265, 137);
   Image1 = Place<TImage>(this, this, "Image1", 8, 8, 32, 32);
+  Image2 = Place<TImage>(this, this, "Image2", 193, 8, 64, 64);
+  Image2->SetStretch(true);
+  if (HBITMAP logo = LoadBitmapA(GetModuleHandleA(nullptr), "LOGO")) {
+    Image2->Picture()->Bitmap()->LoadFromHandle(logo);
+    DeleteObject(logo);
+  }
   Label1 = PlaceLabel(this, this, "Label1", 56, 8, "Skyvane");
   Label1->Font()->SetHeight(-20);
   Label1->Font()->SetStyle(fsBold);

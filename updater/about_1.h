@@ -1,4 +1,4 @@
-// The about box: name, version and the maker's web addresses.
+// The about box: name, version, the maker's web addresses and the client's logo.
 #pragma once
 #include "winui/winui.h"
 
@@ -7,7 +7,7 @@ public:
   explicit Tabout1(TComponent* AOwner);
   const char* ClassName() const override { return "Tabout1"; }
   TLabel *Label1, *Label2, *Label3, *Label4;
-  TImage* Image1;
+  TImage *Image1, *Image2;
   TButton* Button1;
   void FormShow(TObject* Sender);
   void Button1Click(TObject* Sender);

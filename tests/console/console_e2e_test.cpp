@@ -412,6 +412,21 @@ TEST_F(Console, ClosingASecondaryWindowReturnsToTheConsoleAsItsBackButtonDoes) {
   EXPECT_FALSE(Exited(200));
 }
 
+TEST_F(Console, TheAboutBoxsTermsTextCannotBeTypedInto) {
+  HWND console = StartConsole();
+  ASSERT_TRUE(console);
+  ClickGraphic(console, lang[13]);
+  HWND aboutBox = Window(lang[17]);
+  ASSERT_TRUE(aboutBox);
+  HWND memo = ControlAt(aboutBox, 100, 80);
+  const std::string terms = TextOf(memo);
+  ASSERT_FALSE(terms.empty());
+  PostMessageA(memo, WM_CHAR, 'x', 1);
+  PostMessageA(memo, WM_KEYDOWN, VK_DELETE, 1);
+  PostMessageA(memo, WM_KEYDOWN, VK_BACK, 1);
+  EXPECT_FALSE(WaitUntil([&] { return TextOf(memo) != terms; }, 500));
+}
+
 TEST_F(Console, TimedWakeWritesThePickedDateAndTimeAndStartsTimer) {
   HWND console = StartConsole();
   ASSERT_TRUE(console);
