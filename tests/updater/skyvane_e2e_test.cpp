@@ -61,7 +61,7 @@ public:
     app_ = base_ + "Quill moor\\Skyvane\\";
     MakeDirs(app_ + "data");
     CopyTo(Host(MB_SKYVANE_EXE), app_ + "skyvane.exe");
-    for (const char* media : {"help.htm", "logo.bmp"})
+    for (const char* media : {"help.htm", "logo.bmp", "world.avi"})
       CopyTo(Host(MB_SOURCE_DIR) + "\\updater\\data\\" + media, app_ + "data\\" + media);
     SaveFileBytes(app_ + "ver.kvr", "[self]\r\nver=1.2.0\r\n");
   }
@@ -310,6 +310,22 @@ TEST_F(SkyvaneE2E, NormalRunInstallsBothProgramsSilentlyAndRecordsTheirVersions)
   DWORD code = 1;
   EXPECT_TRUE(w.Proc().WaitExit(kWait, &code));
   EXPECT_EQ(code, 0u);
+}
+
+TEST_F(SkyvaneE2E, TheWelcomePageShowsTheGlobeTurning) {
+  Client c("globe");
+  c.AddProgram("tool.exe", "Tool", "1.0");
+  Wizard w(c);
+  ASSERT_NE(w.Window(), nullptr);
+  const RECT animation{8, 132, 128, 180};
+  ASSERT_TRUE(WaitUntil([&] { return Capture(w.Window(), animation).Colours() > 8; }, kWait)) << "no picture";
+  const std::string first = Capture(w.Window(), animation).bits;
+  EXPECT_TRUE(WaitUntil([&] { return Capture(w.Window(), animation).bits != first; }, 3000)) << "not playing";
+  w.Press("Beenden");
+  HWND box = WaitForMessageBox(w.Proc().Id(), kWait);
+  ASSERT_NE(box, nullptr);
+  AnswerMessageBox(box, IDYES);
+  EXPECT_TRUE(w.Proc().WaitExit(kWait));
 }
 
 TEST_F(SkyvaneE2E, ALogoBesideTheProgramDoesNotStallTheUpdateDownloads) {
