@@ -15,6 +15,7 @@
 
 class TWinControl;
 class TForm;
+class TControlCanvas;
 
 LRESULT CALLBACK LayerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
@@ -246,6 +247,12 @@ protected:
   // The native frame styles for the current Ctl3D (edits and list boxes differ).
   virtual void UpdateFrameStyle() {}
   virtual bool DoKeyDown(WORD& key, TShiftState shift);
+  // The painting every self-painting window shares: WM_ERASEBKGND fills the client area with
+  // the background colour; WM_PAINT runs paint on canvas, then paints the windowless children.
+  void EraseBackground(TMessage& message);
+  void PaintWindow(TMessage& message, TControlCanvas& canvas, const std::function<void()>& paint);
+  // Runs paint with the context of a WM_PAINT: the one a parent passed in WParam, or BeginPaint's.
+  void WithPaintContext(TMessage& message, const std::function<void(HDC)>& paint);
   // Tells the form that this control now has the focus (for controls whose focus sits in a
   // native child window, such as the edit field of a combo box).
   void NotifyFocus();
@@ -258,8 +265,17 @@ private:
   friend LRESULT CALLBACK LayerWindowProc(HWND, UINT, WPARAM, LPARAM);
   void InsertControl(TControl* control);
   void RemoveControl(TControl* control);
-  bool ForwardMouse(TMessage& message);
-  bool ReflectNotify(TMessage& message);
+  // The handlers WndProc dispatches to, one per kind of message; each returns true when it
+  // answered the message (nothing else then sees it).
+  bool Dispatch(TMessage& message);
+  bool MouseMessage(TMessage& message);    // forwarded to windowless children
+  bool PointerMessage(TMessage& message);  // cursor shape, leaving, losing the capture
+  bool KeyMessage(TMessage& message);
+  bool FocusMessage(TMessage& message);
+  bool PaintMessage(TMessage& message);        // a native control's windowless children
+  bool WindowStateMessage(TMessage& message);  // text, place, system colours
+  bool ReflectNotify(TMessage& message);       // notifications handed back to the child they are about
+  bool ComponentMessage(TMessage& message);    // CM_* and CN_CTLCOLOR*
   void TrackMouse(TControl* target);
   std::vector<TControl*> controls_;
   bool tabStop_ = false;
@@ -346,13 +362,3 @@ void FreeControlCanvasContexts();
 TControl* FindControl(HWND window);
 // The form a control sits on (through its parents), or nullptr.
 TForm* GetParentForm(TControl* control);
-
-// Windowless controls cannot be found with EnumChildWindows, so a window holding them answers
-// two registered messages for test drivers and other automation (same process or not):
-//  "MbGraphicText":  WParam = index of a windowless child; returns a global atom holding
-//                    "<flags>:<caption>" (flags: 'V' visible or '-', 'E' enabled or '-'),
-//                    which the caller deletes, or 0 past the last child.
-//  "MbGraphicClick": LParam = a global atom holding a caption; the first visible, enabled
-//                    windowless child with that caption is clicked; returns 1, else 0.
-constexpr const char* kGraphicTextMessage = "MbGraphicText";
-constexpr const char* kGraphicClickMessage = "MbGraphicClick";

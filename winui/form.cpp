@@ -323,33 +323,12 @@ void TForm::WndProc(TMessage& m) {
       Close();
       m.Result = 0;
       return;
-    case WM_ERASEBKGND: {
-      RECT r;
-      GetClientRect(handle_, &r);
-      FillRect(reinterpret_cast<HDC>(m.WParam), &r, BackgroundBrush());
-      m.Result = 1;
-      return;
-    }
-    case WM_PAINT: {
-      PAINTSTRUCT ps{};
-      HDC dc = m.WParam ? reinterpret_cast<HDC>(m.WParam) : BeginPaint(handle_, &ps);
-      auto* canvas = static_cast<TControlCanvas*>(canvas_.get());
-      canvas->FreeHandle();
-      canvas->Font()->Assign(*Font());
-      canvas->Brush()->SetColor(Color());
-      canvas->SetHandle(dc);
-      try {
+    case WM_ERASEBKGND: EraseBackground(m); return;
+    case WM_PAINT:
+      PaintWindow(m, static_cast<TControlCanvas&>(*canvas_), [this] {
         if (OnPaint) OnPaint(this);
-        canvas->SetHandle(nullptr);
-        PaintControls(dc);
-      } catch (...) {
-        canvas->SetHandle(nullptr);
-        if (!m.WParam) EndPaint(handle_, &ps);
-        throw;
-      }
-      if (!m.WParam) EndPaint(handle_, &ps);
+      });
       return;
-    }
     case WM_ACTIVATE:
       DefaultHandler(m);
       if (g_destroyingForms || (ComponentState() & csDestroying)) return;

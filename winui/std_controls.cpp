@@ -442,13 +442,7 @@ void TCustomGroupBox::WndProc(TMessage& m) {
       // windowless controls that need it.
       m.Result = HTCLIENT;
       return;
-    case WM_ERASEBKGND: {
-      RECT r;
-      GetClientRect(handle_, &r);
-      FillRect(reinterpret_cast<HDC>(m.WParam), &r, BackgroundBrush());
-      m.Result = 1;
-      return;
-    }
+    case WM_ERASEBKGND: EraseBackground(m); return;
     default: TWinControl::WndProc(m);
   }
 }

@@ -17,6 +17,7 @@
 #include "winui/component.h"
 #include "winui/graphics.h"
 #include "winui/control.h"
+#include "winui/automation.h"
 #include "winui/form.h"
 #include "winui/std_controls.h"
 #include "winui/extra_controls.h"

@@ -45,7 +45,7 @@ public:
   // word load needs it; false when the data ends first.
   bool Need(int32_t count) {
     while (bitCount_ < count) {
-      if (end_ - ptr_ < 4 && !Refill()) return false;
+      if (end_ - ptr_ < 4 && !ibsFillBuffer()) return false;
       LoadWord();
     }
     return true;
@@ -72,8 +72,7 @@ private:
     bitBuf_ |= static_cast<uint64_t>(w) << bitCount_;
     bitCount_ += 32;
   }
-  bool Refill();
-  bool FillBuffer();
+  bool ibsFillBuffer();
   [[noreturn]] static void NoMoreData(const char* where);
 
   uint64_t bitBuf_ = 0;
@@ -110,7 +109,7 @@ public:
     acc_ |= static_cast<uint64_t>(bits) << used_;
     used_ += count;
     if (used_ >= 32) {
-      if (end_ - ptr_ < 4) EmptyBuffer();
+      if (end_ - ptr_ < 4) obsEmptyBuffer();
       uint32_t w = static_cast<uint32_t>(acc_);
       if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
       std::memcpy(ptr_, &w, 4);
@@ -121,7 +120,7 @@ public:
   }
 
 private:
-  void EmptyBuffer();
+  void obsEmptyBuffer();
 
   uint64_t acc_ = 0;
   int32_t used_ = 0;

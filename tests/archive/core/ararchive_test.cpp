@@ -264,16 +264,16 @@ TEST_F(ArchiveModel, AnImageRequestIsRefusedAndAHelperNeedsAStream) {
   EXPECT_THROW(a->RequestImage(a.get(), 1, name, abort), EArSpanningNotSupported);
   struct Helper : TArArchiveStreamHelper {
     using TArArchiveStreamHelper::TArArchiveStreamHelper;
-    void ExtractItemData(TStream&) override {}
-    bool FindFirstItem() override { return false; }
-    bool FindNextItem() override { return false; }
-    void ReadHeader() override {}
+    void UnpackCurrentItem(TStream&) override {}
+    bool LocateFirstItem() override { return false; }
+    bool LocateNextItem() override { return false; }
+    void ReadLeadIn() override {}
     void ReadTrailer() override {}
-    bool FindItemAt(int32_t) override { return false; }
-    void WriteArchiveHeader() override {}
-    void WriteArchiveItem(TStream&) override {}
-    void WriteArchiveTrailer() override {}
-    int32_t GetItemCount() override { return 0; }
+    bool LocateItem(int32_t) override { return false; }
+    void WriteLeadIn() override {}
+    void PackItem(TStream&) override {}
+    void WriteTrailer() override {}
+    int32_t CountItems() override { return 0; }
   };
   try {
     Helper h(nullptr);
