@@ -123,6 +123,12 @@ TEST(CabinetReading, ForeignAndDamagedFilesFailCleanly) {
   EXPECT_THROW(TReader(dir / "missing.cab"), EArReadError);
   artest::WriteFile(dir / "head.cab", artest::ReadFile(Corpus("none.cab")).substr(0, 30));
   EXPECT_THROW(ProbeCabinetFile(dir / "head.cab"), EArInvalidCabFile);
+  // A library that cannot make a decompression context tells detection nothing.
+  cab::TCabinetLibrary& library = cab::CabinetLibrary();
+  const cab::PFDICreate create = library.FDICreate;
+  library.FDICreate = nullptr;
+  EXPECT_EQ(DetectArchiveType(Corpus("none.cab")), atUnknown);
+  library.FDICreate = create;
   TArUnZipper u;  // recognises a cabinet and still does not open it
   EXPECT_THROW(u.OpenArchiveFile(Corpus("mszip.cab")), EArUnhandledType);
 
