@@ -26,4 +26,4 @@ TForm2::TForm2(TComponent* AOwner) : TForm(AOwner) {
 
 void TForm2::FormShow(TObject*) { Button1->SetEnabled(false); }
 
-void TForm2::Button1Click(TObject*) { Form1->ResetWizard(); }
+void TForm2::Button1Click(TObject*) { Form1->Core->ResetWizard(); }
