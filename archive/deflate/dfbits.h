@@ -101,7 +101,8 @@ public:
   void AlignToByte();
   void WriteBuffer(const void* buffer, int32_t count);
   // Writes the last partial byte and everything buffered: how the last bits of a
-  // stream reach the destination.
+  // stream reach the destination, also of one that ends in an error. A destination that
+  // refused a write gets nothing more.
   void Finish();
 
   // Unchecked: up to 32 bits that have no bit set at or above `count`.
@@ -128,4 +129,5 @@ private:
   std::unique_ptr<uint8_t[]> buffer_;
   uint8_t* ptr_;
   TStream* stream_;
+  bool refused_ = false;  // a write fell short; what it held is not offered again
 };
