@@ -20,13 +20,6 @@ std::string UpperExtension(const std::string& fileName) {
 
 }  // namespace
 
-// No cabinet support is built in: a file is a cabinet when it carries the cabinet
-// signature, and anything else is refused as the cabinet library refuses it.
-ArchiveTypeCode ProbeCabinetFile(const std::string& fileName) {
-  TFileStream f(fileName, fmOpenRead | fmShareDenyNone);
-  uint8_t sig[4] = {};
-  if (f.Read(sig, 4) == 4 && std::memcmp(sig, "MSCF", 4) == 0) return atCabinet;
-  throw EArInvalidCabFile();
 }
 
 ArchiveTypeCode DetectArchiveType(const std::string& fileName) {
