@@ -1,5 +1,4 @@
 #include "archive/typedetect.h"
-#include <cstring>
 #include "archive/core/arerrors.h"
 #include "archive/core/arutils.h"
 #include "archive/gzip/gziparchive.h"
@@ -19,8 +18,6 @@ std::string UpperExtension(const std::string& fileName) {
 }
 
 }  // namespace
-
-}
 
 ArchiveTypeCode DetectArchiveType(const std::string& fileName) {
   const std::string ext = UpperExtension(fileName);
