@@ -251,6 +251,13 @@ TEST(FailedSaves, LeaveTheOldArchiveTheFolderAndTheObjectAsTheyWere) {
          a.OnInsert = [](TArZipArchive&, TArZipItem&, TStream*) { FAIL() << "a hook ran"; };
        },
        0},
+      {"a self-extracting archive cut into images",
+       [](TArZipArchive& a, artest::TempFolder&) {
+         a.StartsAsExecutable = true;
+         a.ProgramStubLength = 20;
+         a.SetSpanThreshold(10000);
+       },
+       16},
       {"no data for a promised size", [](TArZipArchive& a, artest::TempFolder&) { a.ZipItem(0)->PendingAction = 0; },
        21},
   };

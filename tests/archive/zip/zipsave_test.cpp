@@ -173,6 +173,12 @@ TEST_F(ZipSaving, AThresholdCutsNumberedImagesThatLoadBackAndASetIsNeverRewritte
   } catch (const EArZipException& e) { EXPECT_EQ(e.ErrorCode, 31); }
   EXPECT_EQ(artest::ReadFile(dir / "TINY.zip"), "");
   EXPECT_FALSE(os::FileExists(dir / "TINY.z01"));
+
+  // A set stopped half-written no longer matches its items: the object refuses further work.
+  tiny->SetSpanThreshold(20000);
+  tiny->OnSaveProgress = [](TArArchive*, uint8_t, bool& abort) { abort = true; };
+  EXPECT_THROW(tiny->Save(), EArUserAbort);
+  EXPECT_THROW(tiny->ExtractItemAt(0), EArNoArchive);
 }
 
 // The machine has no removable drive: the drive queries stand in for one whose disks
