@@ -120,13 +120,11 @@ bool TArDfInputWindow::FindLongestMatch(int32_t targetLength, TArDfMatch& match,
   match.Length = 0;
   const int32_t avail = static_cast<int32_t>(std::min<int64_t>(longest_, end_ - cur_));
   const int32_t target = std::min(targetLength, avail);
-  int32_t best;
-  if (prevLength == 0)
-    best = 2;
-  else if (prevLength > avail)
-    return false;
-  else
-    best = prevLength;
+  // No match can be longer than what is available: when the match held from the
+  // previous position already reaches that far, no candidate can beat it and the walk
+  // is skipped (a run of equal bytes would otherwise compare the whole chain in vain).
+  if (prevLength >= avail) return false;
+  int32_t best = prevLength == 0 ? 2 : prevLength;
   int32_t budget = best >= target ? chainLimit_ / 4 : chainLimit_;
   // Candidates lie at most the history size back and never before the stream's start;
   // each must be older than the one before, since a slot reused by a newer position
