@@ -7,6 +7,7 @@
 #include "console/splash_1.h"
 #include "console/wait_1.h"
 #include "winui/dialogs.h"
+#include "xpstyle/xp_layout.h"
 
 TForm1* Form1 = nullptr;
 
@@ -72,8 +73,7 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
   SpeedButton5->OnClick = [this](TObject* s) { SpeedButton5Click(s); };
   SpeedButton9->OnClick = [this](TObject* s) { SpeedButton9Click(s); };
   OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
-  Quiet({GroupBox1, ComboBox3, FlatPanel1, Edit1, Edit2, SpeedButton9, SpeedButton2, SpeedButton3, SpeedButton7,
-         SpeedButton6, SpeedButton1, SpeedButton8, SpeedButton5, ComboBox1});
+  XPStyle1 = PlaceXPStyle(this, "Tahoma");
 }
 
 void DockInStatusPanel(TControl* control, TStatusBar* bar, int panel) {

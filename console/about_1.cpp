@@ -2,6 +2,7 @@
 
 #include "console/Unit1.h"
 #include "console/layout.h"
+#include "xpstyle/xp_layout.h"
 
 Tabout* about = nullptr;
 
@@ -57,7 +58,7 @@ Tabout::Tabout(TComponent* owner) : TForm(owner) {
   Label4->OnClick = [this](TObject* s) { Label4Click(s); };
   SpeedButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
   OnShow = [this](TObject* s) { FormShow(s); };
-  Quiet({FlatPanel1, FlatMemo1, FlatPanel2, SpeedButton1});
+  XPStyle1 = PlaceXPStyle(this, "Tahoma");
 }
 
 void Tabout::FormShow(TObject*) {

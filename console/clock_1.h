@@ -1,6 +1,7 @@
 // The timed wake: pick a date and a time; arming writes timer.dat and starts timer.exe.
 #pragma once
 #include "winui/winui.h"
+#include "xpstyle/xp_style.h"
 
 class Tclock1 : public TForm {
 public:
@@ -14,6 +15,7 @@ public:
   TDateTimePicker* DateTimePicker2;
   TSpeedButton* SpeedButton2;
   TSpeedButton* SpeedButton1;
+  TXPStyle* XPStyle1 = nullptr;  // last: it styles the controls above
 
   void SpeedButton1Click(TObject* Sender);
   void SpeedButton2Click(TObject* Sender);

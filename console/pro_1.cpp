@@ -2,6 +2,7 @@
 
 #include "console/Unit1.h"
 #include "console/layout.h"
+#include "xpstyle/xp_layout.h"
 
 Tpro1* pro1 = nullptr;
 
@@ -24,7 +25,7 @@ Tpro1::Tpro1(TComponent* owner) : TForm(owner) {
   SpeedButton1 = PlaceButton(this, this, "SpeedButton1", 168, 176, 169, 22, "speichern");
   SpeedButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
   SpeedButton2->OnClick = [this](TObject* s) { SpeedButton2Click(s); };
-  Quiet({GroupBox1, ComboBox1, GroupBox2, Edit1, Edit2, Edit3, SpeedButton1, SpeedButton2});
+  XPStyle1 = PlaceXPStyle(this, "Tahoma");
 }
 
 void Tpro1::ComboBox1Change(TObject*) { Form1->Core->EditorChosen(ComboBox1->Text(), ComboBox1->ItemIndex()); }

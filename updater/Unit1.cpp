@@ -13,6 +13,7 @@
 #include "updater/platform_win32.h"
 #include "updater/self_1.h"
 #include "winui/dialogs.h"
+#include "xpstyle/xp_layout.h"
 
 TForm1* Form1 = nullptr;
 
@@ -173,8 +174,7 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
   HTTPFetch4->OnProgress = [this](TObject* s, int32_t t, int32_t r) { HTTPFetch4Progress(s, t, r); };
   HTTPFetch4->OnError = [this](TObject* s) { HTTPFetch4Error(s); };
   HTTPFetch4->OnDoneFile = [this](TObject* s, const std::string& f, int32_t n) { HTTPFetch4DoneFile(s, f, n); };
-  Quiet({Button1, Button2, Button3, Button4, Button6, Button7, FlatMemo1, GroupBox3, GroupBox4, GroupBox5, GroupBox6,
-         GroupBox7, GroupBox8});
+  XPStyle1 = PlaceXPStyle(this, "Lucida Grande");
 }
 
 // --- handlers: the window's own work here, the flow in the core ---

@@ -9,6 +9,7 @@
 #include "flat/flat_progress_bar.h"
 #include "updater/core.h"
 #include "winui/winui.h"
+#include "xpstyle/xp_style.h"
 
 class TForm1 : public TForm {
 public:
@@ -26,6 +27,7 @@ public:
   TButton *Button1, *Button2, *Button3, *Button4, *Button6, *Button7;
   THTTPFetch *HTTPFetch1, *HTTPFetch2, *HTTPFetch3, *HTTPFetch4;
   TImageList *ImageList1, *ImageList2;
+  TXPStyle* XPStyle1 = nullptr;  // last: it styles the controls above
 
   // The wizard's flow; it holds AppDir, OwnVersion, the nine per-update lists, the download
   // positions, WizardStep and ArUnZipper1.

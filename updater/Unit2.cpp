@@ -2,6 +2,7 @@
 
 #include "updater/Unit1.h"
 #include "updater/layout.h"
+#include "xpstyle/xp_layout.h"
 
 TForm2* Form2 = nullptr;
 
@@ -21,7 +22,7 @@ TForm2::TForm2(TComponent* AOwner) : TForm(AOwner) {
   EndLoading();
   OnShow = [this](TObject* s) { FormShow(s); };
   Button1->OnClick = [this](TObject* s) { Button1Click(s); };
-  Quiet({Button1});
+  XPStyle1 = PlaceXPStyle(this, "Lucida Grande");
 }
 
 void TForm2::FormShow(TObject*) { Button1->SetEnabled(false); }

@@ -4,6 +4,7 @@
 
 #include "updater/Unit1.h"
 #include "updater/layout.h"
+#include "xpstyle/xp_layout.h"
 
 Tabout1* about1 = nullptr;
 
@@ -33,7 +34,7 @@ Tabout1::Tabout1(TComponent* AOwner) : TForm(AOwner) {
   Button1->OnClick = [this](TObject* s) { Button1Click(s); };
   Label3->OnClick = [this](TObject* s) { Label3Click(s); };
   Label4->OnClick = [this](TObject* s) { Label4Click(s); };
-  Quiet({Button1});
+  XPStyle1 = PlaceXPStyle(this, "Tahoma");
 }
 
 void Tabout1::FormShow(TObject*) {

@@ -1,6 +1,7 @@
 // The about box: name, version and the maker's web addresses.
 #pragma once
 #include "winui/winui.h"
+#include "xpstyle/xp_style.h"
 
 class Tabout1 : public TForm {
 public:
@@ -9,6 +10,7 @@ public:
   TLabel *Label1, *Label2, *Label3, *Label4;
   TImage* Image1;
   TButton* Button1;
+  TXPStyle* XPStyle1 = nullptr;  // last: it styles the controls above
   void FormShow(TObject* Sender);
   void Button1Click(TObject* Sender);
   void Label3Click(TObject* Sender);

@@ -55,7 +55,7 @@ bool AnswerAutomation(TWinControl& window, TMessage& m) {
   if (m.Msg == ClickMessage()) {
     TControl* target = ChildByCaption(window, m.LParam);
     m.Result = target ? 1 : 0;  // answered before the handler runs, whatever it throws
-    if (target) target->Click();
+    if (target) RunAsChild(target, [target] { target->Click(); });
     return true;
   }
   return false;

@@ -96,6 +96,30 @@ void PaintOnCanvas(TControl& control, TControlCanvas& canvas, HDC dc, const std:
 
 }  // namespace
 
+TSysLocale SysLocale;
+
+bool TSysLocale::MiddleEast() {
+  if (middleEast_ < 0) middleEast_ = GetSystemMetrics(SM_MIDEASTENABLED) ? 1 : 0;
+  return middleEast_ == 1;
+}
+
+// A message a container hands to one of its children is the child's message: what the child's
+// handlers throw ends here, in the application's box unless the child drops it, and never
+// passes back through the container's own procedure.
+void RunAsChild(TControl* child, const std::function<void()>& work) {
+  try {
+    work();
+  } catch (...) {
+    if (!child->SilentExceptions() && Application) Application->HandleException(child);
+  }
+}
+
+LRESULT DeliverToChild(TControl* child, UINT msg, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  RunAsChild(child, [&] { result = child->Perform(msg, wParam, lParam); });
+  return result;
+}
+
 // The procedure of every window class we register.
 LRESULT CALLBACK LayerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto* control = static_cast<TWinControl*>(GetPropA(hwnd, kControlProp));
@@ -326,6 +350,12 @@ void TControl::FontChanged() {
   Perform(CM_FONTCHANGED);
 }
 
+void TControl::SetBiDiMode(TBiDiMode mode) {
+  if (mode == biDiMode_) return;
+  biDiMode_ = mode;
+  Invalidate();
+}
+
 void TControl::SetCursor(TCursor cursor) {
   cursor_ = cursor;
   Perform(CM_CURSORCHANGED);
@@ -449,6 +479,22 @@ void TWinControl::CreateParams(TCreateParams& p) {
   p.Width = Width();
   p.Height = Height();
   p.WndParent = Parent() ? Parent()->Handle() : ParkingWindow();
+  ReadingOrderStyle(p.Style, p.ExStyle);
+}
+
+void TWinControl::ReadingOrderStyle(DWORD&, DWORD& exStyle) {
+  exStyle = UseRightToLeftReading() ? (exStyle | WS_EX_RTLREADING) : (exStyle & ~static_cast<DWORD>(WS_EX_RTLREADING));
+}
+
+void TWinControl::SetBiDiMode(TBiDiMode mode) {
+  TControl::SetBiDiMode(mode);
+  if (!handle_) return;
+  DWORD style = static_cast<DWORD>(GetWindowLongPtrA(handle_, GWL_STYLE));
+  DWORD ex = static_cast<DWORD>(GetWindowLongPtrA(handle_, GWL_EXSTYLE));
+  ReadingOrderStyle(style, ex);
+  SetWindowLongPtrA(handle_, GWL_STYLE, static_cast<LONG_PTR>(style));
+  SetWindowLongPtrA(handle_, GWL_EXSTYLE, static_cast<LONG_PTR>(ex));
+  InvalidateRect(handle_, nullptr, TRUE);
 }
 
 void TWinControl::CreateWnd() {
@@ -577,6 +623,14 @@ void TWinControl::SetParentCtl3D(bool on) {
   }
 }
 
+void TWinControl::SetBorderWidth(int width) {
+  if (width == borderWidth_) return;
+  borderWidth_ = width;
+  if (handle_)
+    SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void TWinControl::SetBounds(int left, int top, int width, int height) {
   SetBoundsFields(left, top, width, height);
   if (handle_) SetWindowPos(handle_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -651,18 +705,19 @@ bool TWinControl::DoKeyDown(WORD& key, TShiftState shift) {
 }
 
 void TWinControl::TrackMouse(TControl* target) {
-  if (target == g_mouseControl) return;
-  TControl* old = g_mouseControl;
-  g_mouseControl = target;
-  if (old) old->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(old));
-  if (target && g_mouseControl == target) target->Perform(CM_MOUSEENTER, 0, reinterpret_cast<LPARAM>(target));
   if (handle_) {
+    // Armed on every move: a child window of a native control can use up the last request.
     TRACKMOUSEEVENT t{};
     t.cbSize = sizeof(t);
     t.dwFlags = TME_LEAVE;
     t.hwndTrack = handle_;
     TrackMouseEvent(&t);
   }
+  if (target == g_mouseControl) return;
+  TControl* old = g_mouseControl;
+  g_mouseControl = target;
+  if (old) old->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(old));
+  if (target && g_mouseControl == target) target->Perform(CM_MOUSEENTER, 0, reinterpret_cast<LPARAM>(target));
 }
 
 // One dispatch over the handlers below: each takes one kind of message and returns true when it
@@ -695,6 +750,9 @@ bool TWinControl::Dispatch(TMessage& m) {
     case WM_SETTEXT:
     case WM_WINDOWPOSCHANGED:
     case WM_SYSCOLORCHANGE: return WindowStateMessage(m);
+    case WM_NCCALCSIZE:
+    case WM_NCPAINT:
+    case WM_ERASEBKGND: return FrameMessage(m);
     default: break;
   }
   if (m.Msg >= CM_BASE && m.Msg <= CN_CTLCOLORSTATIC) return ComponentMessage(m);
@@ -717,7 +775,7 @@ bool TWinControl::MouseMessage(TMessage& m) {
   }
   const bool up = IsButtonUp(m.Msg);
   const LPARAM local = MAKELPARAM(static_cast<short>(p.x - target->left_), static_cast<short>(p.y - target->top_));
-  target->Perform(m.Msg, m.WParam, local);
+  DeliverToChild(target, m.Msg, m.WParam, local);
   if (up && captured_) {
     captured_ = nullptr;
     if (GetCapture() == handle_) ReleaseCapture();
@@ -792,11 +850,16 @@ bool TWinControl::FocusMessage(TMessage& m) {
   return true;
 }
 
-// A native control with windowless children paints into our context first, then they follow.
+// A native control with windowless children paints into our context first, then they follow;
+// a plain window of ours only holds them.
 bool TWinControl::PaintMessage(TMessage& m) {
   bool graphic = false;
   for (TControl* c : controls_) graphic = graphic || (!dynamic_cast<TWinControl*>(c) && c->visible_);
   if (!graphic) return false;
+  if (PlainWindow()) {
+    WithPaintContext(m, [&](HDC dc) { PaintControls(dc); });
+    return true;
+  }
   WithPaintContext(m, [&](HDC dc) {
     const WPARAM given = m.WParam;
     m.WParam = reinterpret_cast<WPARAM>(dc);
@@ -831,6 +894,43 @@ bool TWinControl::WindowStateMessage(TMessage& m) {
   }
 }
 
+// The border band of BorderWidth inside the native frame; a plain window of ours, which has no
+// class brush, fills its background itself.
+bool TWinControl::FrameMessage(TMessage& m) {
+  switch (m.Msg) {
+    case WM_NCCALCSIZE:
+      DefaultHandler(m);
+      if (borderWidth_ > 0) {
+        // Either form of the message starts with the proposed client rectangle.
+        auto* client = reinterpret_cast<RECT*>(m.LParam);
+        InflateRect(client, -borderWidth_, -borderWidth_);
+        if (client->right < client->left) client->right = client->left;
+        if (client->bottom < client->top) client->bottom = client->top;
+      }
+      return true;
+    case WM_NCPAINT: {
+      DefaultHandler(m);
+      if (borderWidth_ <= 0) return true;
+      RECT window, client;
+      GetWindowRect(handle_, &window);
+      GetClientRect(handle_, &client);
+      MapWindowPoints(handle_, nullptr, reinterpret_cast<POINT*>(&client), 2);
+      OffsetRect(&client, -window.left, -window.top);
+      RECT band = client;
+      InflateRect(&band, borderWidth_, borderWidth_);
+      HDC dc = GetWindowDC(handle_);
+      ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
+      FillRect(dc, &band, BackgroundBrush());
+      ReleaseDC(handle_, dc);
+      return true;
+    }
+    default:  // WM_ERASEBKGND
+      if (!PlainWindow()) return false;
+      EraseBackground(m);
+      return true;
+  }
+}
+
 // Notifications about a child window go back to that child's control.
 bool TWinControl::ReflectNotify(TMessage& m) {
   HWND child = nullptr;
@@ -842,7 +942,7 @@ bool TWinControl::ReflectNotify(TMessage& m) {
   if (!child || child == handle_) return false;
   TControl* target = FindControl(child);
   if (!target) return false;
-  m.Result = target->Perform(CN_BASE + m.Msg, m.WParam, m.LParam);
+  m.Result = DeliverToChild(target, CN_BASE + m.Msg, m.WParam, m.LParam);
   return true;
 }
 

@@ -18,6 +18,11 @@ class TForm;
 class TControlCanvas;
 
 LRESULT CALLBACK LayerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+class TControl;
+// Work a container does on behalf of a child (a message it passes on, a click): the child's
+// exceptions stop here, in the application's box unless the child drops them.
+void RunAsChild(TControl* child, const std::function<void()>& work);
+LRESULT DeliverToChild(TControl* child, UINT msg, WPARAM wParam, LPARAM lParam);
 
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 
@@ -34,6 +39,18 @@ using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, i
 enum TCursor : int { crDefault = 0, crArrow = -2, crCross = -3, crIBeam = -4, crHourGlass = -11, crHandPoint = -21 };
 
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
+
+// What the system's locale says about reading order. MiddleEast is read from the system on
+// first use; tests set it to see right-to-left drawing on systems that have no such locale.
+struct TSysLocale {
+  bool MiddleEast();
+  void SetMiddleEast(bool on) { middleEast_ = on ? 1 : 0; }
+
+private:
+  int middleEast_ = -1;  // not read yet
+};
+extern TSysLocale SysLocale;
 // Border styles of forms; controls use only bsNone and bsSingle.
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 using TBorderStyle = TFormBorderStyle;
@@ -101,6 +118,12 @@ public:
   void SetParentFont(bool on);
   TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor cursor);
+  TBiDiMode BiDiMode() const { return biDiMode_; }
+  virtual void SetBiDiMode(TBiDiMode mode);
+  // Text runs right to left: a right-to-left locale and a mode other than left to right.
+  bool UseRightToLeftReading() { return biDiMode_ != bdLeftToRight && SysLocale.MiddleEast(); }
+  // The control is laid out from the right: a right-to-left locale and bdRightToLeft.
+  bool UseRightToLeftAlignment() { return biDiMode_ == bdRightToLeft && SysLocale.MiddleEast(); }
 
   // The replaceable window procedure; it starts out as this control's own WndProc.
   TWndMethod WindowProc() const { return windowProc_; }
@@ -165,6 +188,7 @@ private:
   TFont font_;
   bool parentFont_ = true;
   TCursor cursor_ = crDefault;
+  TBiDiMode biDiMode_ = bdLeftToRight;
   TWndMethod windowProc_;
   bool silentExceptions_ = false;
   bool opaque_ = false;
@@ -201,7 +225,8 @@ public:
   // The topmost visible child (windowed or not) at a client point, or nullptr.
   TControl* ControlAtPos(POINT p, bool allowDisabled, bool windowless_only = false);
 
-  bool Focused();
+  // The input focus is in this control (or, for a control made of native windows, in one of them).
+  virtual bool Focused();
   bool CanFocus();
   virtual void SetFocus();
   bool TabStop() const { return tabStop_; }
@@ -210,8 +235,13 @@ public:
   void SetCtl3D(bool on);  // changes the frame in place; CM_CTL3DCHANGED follows
   bool ParentCtl3D() const { return parentCtl3D_; }
   void SetParentCtl3D(bool on);
+  // A band of this width in the background colour inside the window's frame, outside the
+  // client area.
+  int BorderWidth() const { return borderWidth_; }
+  void SetBorderWidth(int width);
 
   void SetBounds(int left, int top, int width, int height) override;
+  void SetBiDiMode(TBiDiMode mode) override;
   RECT ClientRect() override;
   void SetVisible(bool visible) override;
   void SetEnabled(bool enabled) override;
@@ -246,6 +276,9 @@ protected:
   void FontChanged() override;
   // The native frame styles for the current Ctl3D (edits and list boxes differ).
   virtual void UpdateFrameStyle() {}
+  // The native styles for the reading order (right-to-left reading here; controls that lay
+  // themselves out add their own), on the parameters of a new window.
+  virtual void ReadingOrderStyle(DWORD& style, DWORD& exStyle);
   virtual bool DoKeyDown(WORD& key, TShiftState shift);
   // The painting every self-painting window shares: WM_ERASEBKGND fills the client area with
   // the background colour; WM_PAINT runs paint on canvas, then paints the windowless children.
@@ -253,6 +286,8 @@ protected:
   void PaintWindow(TMessage& message, TControlCanvas& canvas, const std::function<void()>& paint);
   // Runs paint with the context of a WM_PAINT: the one a parent passed in WParam, or BeginPaint's.
   void WithPaintContext(TMessage& message, const std::function<void(HDC)>& paint);
+  // The control under the mouse becomes target (CM_MOUSELEAVE / CM_MOUSEENTER as it changes).
+  void TrackMouse(TControl* target);
   // Tells the form that this control now has the focus (for controls whose focus sits in a
   // native child window, such as the edit field of a combo box).
   void NotifyFocus();
@@ -276,11 +311,13 @@ private:
   bool WindowStateMessage(TMessage& message);  // text, place, system colours
   bool ReflectNotify(TMessage& message);       // notifications handed back to the child they are about
   bool ComponentMessage(TMessage& message);    // CM_* and CN_CTLCOLOR*
-  void TrackMouse(TControl* target);
+  bool FrameMessage(TMessage& message);        // the border band, a plain window's background
+  bool PlainWindow() const { return defWndProc_ == DefWindowProcA || !defWndProc_; }
   std::vector<TControl*> controls_;
   bool tabStop_ = false;
   bool ctl3D_ = true;
   bool parentCtl3D_ = true;
+  int borderWidth_ = 0;
   TBrush background_;
   TControl* captured_ = nullptr;
 };

@@ -29,9 +29,15 @@ void BroadcastAll(TWinControl* parent, UINT msg, WPARAM w, LPARAM l) {
 TApplication* Application = new TApplication();
 TScreen* Screen = new TScreen();
 
+// ---- frames and scroll boxes
+
+TCustomFrame::TCustomFrame(TComponent* AOwner) : TScrollingWinControl(AOwner) { SetBoundsFields(0, 0, 320, 240); }
+
+TScrollBox::TScrollBox(TComponent* AOwner) : TScrollingWinControl(AOwner) { SetBoundsFields(0, 0, 185, 41); }
+
 // ---- TForm
 
-TForm::TForm(TComponent* AOwner) : TWinControl(AOwner) {
+TForm::TForm(TComponent* AOwner) : TScrollingWinControl(AOwner) {
   visible_ = false;
   SetBoundsFields(0, 0, 320, 240);
   canvas_ = std::make_unique<TControlCanvas>(this);
@@ -349,7 +355,7 @@ void TForm::WndProc(TMessage& m) {
       if (activeControl_ && activeControl_->HandleAllocated() && activeControl_->CanFocus())
         ::SetFocus(activeControl_->Handle());
       return;
-    default: TWinControl::WndProc(m);
+    default: TScrollingWinControl::WndProc(m);
   }
 }
 

@@ -22,7 +22,34 @@ enum TCloseAction { caNone, caHide, caFree, caMinimize };
 using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
-class TForm : public TWinControl {
+// The base of the windows that hold other controls as a whole: forms, frames and scroll boxes.
+// A plain window of ours: it fills its background and paints its windowless children.
+class TScrollingWinControl : public TWinControl {
+public:
+  explicit TScrollingWinControl(TComponent* AOwner) : TWinControl(AOwner) {}
+  const char* ClassName() const override { return "TScrollingWinControl"; }
+};
+
+// A frame: a container whose controls belong to it (it owns them), placed on a form.
+class TCustomFrame : public TScrollingWinControl {
+public:
+  explicit TCustomFrame(TComponent* AOwner);
+  const char* ClassName() const override { return "TCustomFrame"; }
+};
+
+class TFrame : public TCustomFrame {
+public:
+  explicit TFrame(TComponent* AOwner) : TCustomFrame(AOwner) {}
+  const char* ClassName() const override { return "TFrame"; }
+};
+
+class TScrollBox : public TScrollingWinControl {
+public:
+  explicit TScrollBox(TComponent* AOwner);
+  const char* ClassName() const override { return "TScrollBox"; }
+};
+
+class TForm : public TScrollingWinControl {
 public:
   explicit TForm(TComponent* AOwner);
   ~TForm() override;

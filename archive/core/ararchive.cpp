@@ -225,12 +225,14 @@ void TArArchive::WriteLogEntry(const std::string& name, int kind) {
 
 // ---- queued changes ------------------------------------------------------------------
 
+// A load that failed or was stopped leaves a partial item list: the archive becomes
+// unusable, so no later request walks it as if it were the whole archive.
 void TArArchive::Load() {
   EnterBusy();
   try {
     ReadArchive();
   } catch (...) {
-    Status = asIdle;
+    Status = asInvalid;
     try {
       NotifyLoaded();
     } catch (...) {}

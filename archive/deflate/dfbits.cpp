@@ -134,9 +134,11 @@ void TArDfOutBitStream::AlignToByte() {
 
 void TArDfOutBitStream::obsEmptyBuffer() {
   const int32_t n = static_cast<int32_t>(ptr_ - buffer_.get());
-  if (n > 0 && stream_->Write(buffer_.get(), n) != n)
-    throw EArInternalDeflateError("could not write to the output atream [TArDfInBitStream.obsEmptyBuffer]");
   ptr_ = buffer_.get();
+  if (n > 0 && (refused_ || stream_->Write(buffer_.get(), n) != n)) {
+    refused_ = true;
+    throw EArInternalDeflateError("could not write to the output atream [TArDfInBitStream.obsEmptyBuffer]");
+  }
 }
 
 void TArDfOutBitStream::WriteBuffer(const void* buffer, int32_t count) {

@@ -97,7 +97,8 @@ public:
   void AlignToByte();
   void WriteBuffer(const void* buffer, int32_t count);
   // Writes the last partial byte and everything buffered: how the last bits of a
-  // stream reach the destination.
+  // stream reach the destination, also of one that ends in an error. A destination that
+  // refused a write gets nothing more.
   void Finish();
 
   // Unchecked: up to 32 bits that have no bit set at or above `count`.
@@ -124,4 +125,5 @@ private:
   std::unique_ptr<uint8_t[]> buffer_;
   uint8_t* ptr_;
   TStream* stream_;
+  bool refused_ = false;  // a write fell short; what it held is not offered again
 };

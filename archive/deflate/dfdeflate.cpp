@@ -28,9 +28,21 @@ public:
     window_.SetProgressHook(h.ProgressHook());
   }
 
-  uint32_t DeflateStaticDynamic();
+  // The bytes encoded before an error, the partial last one included, still reach the
+  // output before the error goes on; a flush that fails then gives way to the error.
+  uint32_t DeflateStaticDynamic() {
+    try {
+      return Encode();
+    } catch (...) {
+      try {
+        bits_.Finish();
+      } catch (...) {}
+      throw;
+    }
+  }
 
 private:
+  uint32_t Encode();
   void WriteBlock(bool final) {
     if (mode_ == bmStatic)
       WriteStaticBlock(final);
@@ -55,7 +67,7 @@ private:
   std::unique_ptr<uint8_t[]> scratch_;
 };
 
-uint32_t TArDfEncoder::DeflateStaticDynamic() {
+uint32_t TArDfEncoder::Encode() {
   TArDfMatch pending, found;
   bool havePending = false, armed = true, full = false;
   while (window_.LookAheadCount() == 3) {

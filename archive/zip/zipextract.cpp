@@ -32,7 +32,8 @@ void UseDisk(TArZipArchive& archive, uint16_t disk) {
   archive.RequestDiskOrImage(disk);
 }
 
-// Extraction asks for an item's piece only when the stream is not already on it.
+// Extracting and testing ask for an item's piece only when the stream is not already on
+// it: a disk prompt for every item of a set on floppies would be one prompt too many.
 void SelectDisk(TArZipArchive& archive, const TArZipItem& item) {
   if (!archive.Spanned) return;
   auto* span = dynamic_cast<TArSpanStream*>(archive.Stream);
@@ -132,7 +133,7 @@ void ExtractItemToStream(TArZipArchive& archive, TArZipItem& item, TStream* outp
 // of an item followed by a data descriptor are in the local record as zeros.
 void TestItem(TArZipArchive& archive, TArZipItem& item) {
   CheckVersion(item);
-  if (archive.Spanned) UseDisk(archive, item.StartDisk());
+  SelectDisk(archive, item);
   TArBitBucketStream bucket(0);
   TArZipLocalFileHeader local;
   archive.Stream->SetPosition(item.LocalHeaderOffset());

@@ -47,7 +47,7 @@ TEST_F(ArchiveModel, CreationGivesAnIdleArchiveInTheProgramsFolder) {
   }
 }
 
-TEST_F(ArchiveModel, LoadReadsTheItemsAndALoadFailureStillNotifiesAndLeavesItIdle) {
+TEST_F(ArchiveModel, LoadReadsTheItemsAndALoadFailureStillNotifiesAndLeavesItUnusable) {
   auto a = Open({"a.txt|1", "b.txt|22"});
   EXPECT_EQ(a->Count(), 2);
   EXPECT_EQ(a->Items->Get(1)->GetStoredName(), "b.txt");
@@ -59,7 +59,9 @@ TEST_F(ArchiveModel, LoadReadsTheItemsAndALoadFailureStillNotifiesAndLeavesItIdl
   b.OnLoad = [&](TArArchive*) { ++loaded; };
   EXPECT_THROW(b.Load(), EArZipInvalid);
   EXPECT_EQ(loaded, 1);
-  EXPECT_EQ(b.Status, asIdle);
+  EXPECT_EQ(b.Status, asInvalid);
+  EXPECT_EQ(b.Lock.Count(), 0);
+  EXPECT_THROW(b.ExtractByMasks("*.*"), EArNoArchive);
 }
 
 TEST_F(ArchiveModel, UnusableArchiveRefusesWork) {

@@ -150,11 +150,13 @@ TEST(LegacyDecoders, MalformedTablesAndTruncatedInputFailCleanly) {
     w.Put(0x05, 8);
     EXPECT_THROW(Decode(w.Finish(), 6, 10, 1, 2), EArReadError);
   }
-  {  // code width growing past 13 bits
+  {  // code width growing past 13 bits: the fifth increase already (9 to 14) is one too
+     // many, and the code that would follow points far beyond the 8192-entry tables
     TBitWriter w;
     w.Put('a', 9);
     int width = 9;
-    for (int i = 0; i < 6; ++i) w.Put(256, width), w.Put(1, width), ++width;
+    for (int i = 0; i < 5; ++i) w.Put(256, width), w.Put(1, width), ++width;
+    w.Put(0x3FFF, width);
     w.Put('b', width);
     EXPECT_THROW(Decode(w.Finish(), 1, 10), EArReadError);
   }
