@@ -11,31 +11,6 @@ constexpr const char* kEncUnit = "ArDfEnc";
 constexpr int64_t kSlideSpan = 256 * 1024;
 constexpr int64_t kPad = 64;  // zeroed room for word-wise reads past the look-ahead
 
-inline uint16_t Load16(const uint8_t* p) {
-  uint16_t v;
-  std::memcpy(&v, p, 2);
-  return v;
-}
-inline uint64_t Load64(const uint8_t* p) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  return v;
-}
-
-// Equal bytes of a and b from the start, at most limit.
-inline int32_t MatchLength(const uint8_t* a, const uint8_t* b, int32_t limit) {
-  int32_t n = 0;
-  while (n + 8 <= limit) {
-    const uint64_t x = Load64(a + n) ^ Load64(b + n);
-    if (x != 0) {
-      const int32_t k = std::endian::native == std::endian::little ? std::countr_zero(x) / 8 : std::countl_zero(x) / 8;
-      return n + k;
-    }
-    n += 8;
-  }
-  while (n < limit && a[n] == b[n]) ++n;
-  return n;
-}
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -79,6 +54,7 @@ void TArDfInputWindow::ReadMore() {
       UpdateAdler32(checksum_, at, n);
     end_ += n;
   }
+  slideAt_ = moreInput_ ? end_ - longest_ - 8 : INT64_MAX;
 }
 
 void TArDfInputWindow::Slide() {
@@ -105,63 +81,6 @@ void TArDfInputWindow::Progress(int32_t count) {
   if ((advanced_ & 4095) == 0) hook_(ArDfPercent(advanced_, total_));
 }
 
-void TArDfInputWindow::Advance(int32_t count, int32_t insertCount) {
-  ArDfCheck(count <= end_ - cur_, "TArDfInputWindow.Advance: seem to be advancing into the unknown", kWindowUnit);
-  ArDfCheck(insertCount == count || insertCount == count - 1,
-            "TArDfInputWindow.Advance: the parameters are plain wrong", kWindowUnit);
-  for (int64_t pos = cur_ + (count - insertCount), stop = cur_ + count; pos < stop; ++pos) Insert(pos);
-  Step(count);
-}
-
-bool TArDfInputWindow::FindLongestMatch(int32_t targetLength, TArDfMatch& match, int32_t prevLength) {
-  Insert(cur_);
-  const uint8_t* const s = buf_ + (cur_ - base_);
-  match.Literal = *s;
-  match.Length = 0;
-  const int32_t avail = static_cast<int32_t>(std::min<int64_t>(longest_, end_ - cur_));
-  const int32_t target = std::min(targetLength, avail);
-  // No match can be longer than what is available: when the match held from the
-  // previous position already reaches that far, no candidate can beat it and the walk
-  // is skipped (a run of equal bytes would otherwise compare the whole chain in vain).
-  if (prevLength >= avail) return false;
-  int32_t best = prevLength == 0 ? 2 : prevLength;
-  int32_t budget = best >= target ? chainLimit_ / 4 : chainLimit_;
-  // Candidates lie at most the history size back and never before the stream's start;
-  // each must be older than the one before, since a slot reused by a newer position
-  // would lead back into candidates already seen.
-  const uint32_t reach = static_cast<uint32_t>(std::min<int64_t>(cur_, windowSize_));
-  const uint32_t here = static_cast<uint32_t>(cur_);
-  uint32_t cand = chain_[static_cast<size_t>(cur_ & mask_)];
-  uint32_t lastDistance = 0;
-  int32_t distance = 0;
-  const uint16_t head = Load16(s);
-  uint16_t tail = Load16(s + best - 1);
-  while (budget > 0) {
-    const uint32_t d = here - cand;
-    if (d > reach || d <= lastDistance) break;
-    const uint8_t* const p = s - d;
-    const uint32_t next = chain_[cand & static_cast<uint32_t>(mask_)];
-    // The bytes around the best length so far tell candidates apart sooner than the
-    // first two, which the shared hash makes likely to match anyway.
-    if (Load16(p + best - 1) == tail && Load16(p) == head) {
-      const int32_t len = 2 + MatchLength(p + 2, s + 2, avail - 2);
-      if (len > best) {
-        best = len;
-        distance = static_cast<int32_t>(d);
-        if (best >= target) break;
-        tail = Load16(s + best - 1);
-      }
-    }
-    --budget;
-    lastDistance = d;
-    cand = next;
-  }
-  if (best < 3 || best <= prevLength) return false;
-  match.Length = best;
-  match.Distance = distance;
-  return true;
-}
-
 void TArDfInputWindow::ReadRawBlock(void* buffer, int32_t count, int64_t offset) {
   if (offset >= base_ && offset + count <= end_) {
     std::memcpy(buffer, buf_ + (offset - base_), static_cast<size_t>(count));
@@ -177,30 +96,13 @@ void TArDfInputWindow::ReadRawBlock(void* buffer, int32_t count, int64_t offset)
 // LZ token stream
 
 TArDfLZStream::TArDfLZStream(TArDfInputWindow* window, TArLogger* logger, bool deflate64)
-    : logger_(logger), window_(window), deflate64_(deflate64) {
+    : logger_(logger), window_(window), deflate64_(deflate64), translator_(ArDfTranslator()) {
   // Room for a full block of matches and the few tokens that may follow the token that
   // filled it.
-  const size_t size = static_cast<size_t>(MaxTokens + 16) * 5;
-  tokens_.reset(new uint8_t[size]);
+  const size_t size = static_cast<size_t>(MaxTokens + 16) * 3;
+  tokens_.reset(new uint16_t[size]);
   limit_ = tokens_.get() + size;
   ResetBlock(window ? window->StreamOffset() : 0);
-}
-
-bool TArDfLZStream::AppendMatch(int32_t length, int32_t distance) {
-  ArDfCheck(ptr_ + 5 <= limit_, "TArDfLZStream.AppendMatch: the token buffer is full", kEncUnit);
-  const uint32_t l = static_cast<uint32_t>(length - 1), d = static_cast<uint32_t>(distance - 1);
-  ptr_[0] = 0;
-  ptr_[1] = static_cast<uint8_t>(l);
-  ptr_[2] = static_cast<uint8_t>(l >> 8);
-  ptr_[3] = static_cast<uint8_t>(d);
-  ptr_[4] = static_cast<uint8_t>(d >> 8);
-  ptr_ += 5;
-  ++matchCount_;
-  covered_ += length;
-  const auto& x = ArDfTranslator();
-  ++litCounts_[length >= 258 ? 285 : x.LengthSymbol(length)];
-  ++distCounts_[x.DistanceSymbol(distance)];
-  return BlockFull();
 }
 
 void TArDfLZStream::ResetBlock(int64_t startOffset) {
@@ -234,18 +136,16 @@ void TArDfLZStream::Encode(TArDfOutBitStream& out, const TArDfDecodeHuffmanTree&
                            const TArDfDecodeHuffmanTree& distTree) {
   const uint32_t* const lit = litTree.EncodeTable();
   const uint32_t* const dist = distTree.EncodeTable();
-  const auto& x = ArDfTranslator();
-  for (const uint8_t* p = tokens_.get(); p < ptr_;) {
-    if (p[0] == 1) {
-      const uint32_t e = lit[p[1]];
+  for (const uint16_t* p = tokens_.get(); p < ptr_;) {
+    if (!(p[0] & MatchFlag)) {
+      const uint32_t e = lit[p[0]];
       out.Put(e & 0xFFFF, static_cast<int32_t>((e >> 16) & 0xFF));
-      p += 2;
+      ++p;
       continue;
     }
-    const int32_t length = (p[1] | (p[2] << 8)) + 1;
-    const int32_t distance = (p[3] | (p[4] << 8)) + 1;
-    p += 5;
-    const int32_t ls = length >= 258 ? 285 : x.LengthSymbol(length);
+    const int32_t ls = 257 + (p[0] & 31), ds = (p[0] >> 5) & 31;
+    const int32_t length = p[1] + 1, distance = p[2] + 1;
+    p += 3;
     uint32_t e = lit[ls];
     int32_t codeLen = static_cast<int32_t>((e >> 16) & 0xFF);
     uint32_t bits = e & 0xFFFF;
@@ -259,7 +159,6 @@ void TArDfLZStream::Encode(TArDfOutBitStream& out, const TArDfDecodeHuffmanTree&
       codeLen += extra;
     }
     out.Put(bits, codeLen);
-    const int32_t ds = x.DistanceSymbol(distance);
     ArDfCheck(deflate64 || ds <= 29, "TArDfLZStream.Encode: a Deflate64 distance symbol has been generated for Deflate",
               kEncUnit);
     e = dist[ds];

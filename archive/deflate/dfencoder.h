@@ -8,12 +8,38 @@
 // slides (one move and one refill each) are rare; the search sees the same bytes either
 // way, because the look-ahead it may use is capped by the longest match.
 #pragma once
+#include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 #include "archive/deflate/dfbase.h"
 #include "archive/deflate/dfbits.h"
 #include "archive/deflate/dfhuff.h"
+
+inline uint16_t ArDfLoad16(const uint8_t* p) {
+  uint16_t v;
+  std::memcpy(&v, p, 2);
+  return v;
+}
+
+// Equal bytes of a and b from the start, at most limit; eight at a time.
+inline int32_t ArDfMatchLength(const uint8_t* a, const uint8_t* b, int32_t limit) {
+  int32_t n = 0;
+  while (n + 8 <= limit) {
+    uint64_t x, y;
+    std::memcpy(&x, a + n, 8);
+    std::memcpy(&y, b + n, 8);
+    if (x != y) {
+      x ^= y;
+      return n + (std::endian::native == std::endian::little ? std::countr_zero(x) : std::countl_zero(x)) / 8;
+    }
+    n += 8;
+  }
+  while (n < limit && a[n] == b[n]) ++n;
+  return n;
+}
 
 struct TArDfMatch {
   int32_t Length = 0;
@@ -35,11 +61,12 @@ public:
   void SetChainLimit(int32_t limit) { chainLimit_ = limit; }
 
   // Inserts the current position and searches the chain for a match of at least 3 that
-  // is longer than prevLength.
-  bool FindLongestMatch(int32_t targetLength, TArDfMatch& match, int32_t prevLength);
+  // is longer than prevLength. (The search and the moves are defined below the class,
+  // in this header, so that the encoder's loop compiles them in.)
+  [[gnu::always_inline]] inline bool FindLongestMatch(int32_t targetLength, TArDfMatch& match, int32_t prevLength);
   // Moves on by count; insertCount is count (insert every position passed) or count - 1
   // (the current one is in already).
-  void Advance(int32_t count, int32_t insertCount);
+  inline void Advance(int32_t count, int32_t insertCount);
   void AdvanceOne() { Step(1); }
   uint8_t TakeLiteral() { return buf_[cur_++ - base_]; }
   int32_t LookAheadCount() const { return static_cast<int32_t>(std::min<int64_t>(end_ - cur_, 3)); }
@@ -54,14 +81,25 @@ private:
   void Step(int32_t count) {
     cur_ += count;
     if (reporting_) Progress(count);
-    // Keep at least the longest match ahead while the source has more.
-    if (moreInput_ && end_ - cur_ < longest_ + 8) Slide();
+    if (cur_ > slideAt_) Slide();
   }
   void Progress(int32_t count);
-  void Insert(int64_t pos) {
-    hash_ = ((hash_ << 5) ^ buf_[pos + 2 - base_]) & 0x3FFF;
-    chain_[static_cast<size_t>(pos & mask_)] = head_[hash_];
-    head_[hash_] = static_cast<uint32_t>(pos);
+  // Inserts the positions from .. to - 1, in order (the hash rolls along them). The
+  // hash and the tables are taken into locals: stores into the tables could otherwise
+  // alias the hash and make it go through memory on every position.
+  void InsertRange(int64_t from, int64_t to) {
+    uint32_t hash = hash_;
+    uint32_t* const chain = chain_.data();
+    uint32_t* const head = head_.data();
+    const uint8_t* const third = buf_ + (from - base_) + 2;  // byte 2 of the first position
+    const uint32_t mask = static_cast<uint32_t>(mask_);
+    const uint32_t first = static_cast<uint32_t>(from);
+    for (uint32_t i = 0, n = static_cast<uint32_t>(to - from); i < n; ++i) {
+      hash = ((hash << 5) ^ third[i]) & 0x3FFF;
+      chain[(first + i) & mask] = head[hash];
+      head[hash] = first + i;
+    }
+    hash_ = hash;
   }
   void Slide();
   void ReadMore();
@@ -80,6 +118,9 @@ private:
   uint32_t checksum_;
   int64_t cur_ = 0;  // next byte to encode
   int64_t end_ = 0;  // one past the last byte read
+  // The window slides once the current position passes this: the longest match (and a
+  // little) must stay ahead while the source has more.
+  int64_t slideAt_ = INT64_MAX;
   int32_t longest_;
   bool moreInput_ = true;
   TArProgressHook hook_;
@@ -99,15 +140,27 @@ public:
 
   TArDfLZStream(TArDfInputWindow* window, TArLogger* logger, bool deflate64);
   bool AppendLiteral(uint8_t value) {
-    ArDfCheck(ptr_ + 2 <= limit_, "TArDfLZStream.AppendLiteral: the token buffer is full", "ArDfEnc");
-    *ptr_++ = 1;
+    ArDfCheck(ptr_ + 1 <= limit_, "TArDfLZStream.AppendLiteral: the token buffer is full", "ArDfEnc");
     *ptr_++ = value;
     ++literalCount_;
     ++litCounts_[value];
     ++covered_;
     return BlockFull();
   }
-  bool AppendMatch(int32_t length, int32_t distance);
+  bool AppendMatch(int32_t length, int32_t distance) {
+    ArDfCheck(ptr_ + 3 <= limit_, "TArDfLZStream.AppendMatch: the token buffer is full", "ArDfEnc");
+    const int32_t ls = length >= 258 ? 28 : translator_.LengthSymbol(length) - 257;
+    const int32_t ds = translator_.DistanceSymbol(distance);
+    ptr_[0] = static_cast<uint16_t>(MatchFlag | ls | (ds << 5));
+    ptr_[1] = static_cast<uint16_t>(length - 1);
+    ptr_[2] = static_cast<uint16_t>(distance - 1);
+    ptr_ += 3;
+    ++matchCount_;
+    covered_ += length;
+    ++litCounts_[257 + ls];
+    ++distCounts_[ds];
+    return BlockFull();
+  }
   void ResetBlock(int64_t startOffset);
   int32_t CoveredBytes() const { return covered_; }
   void Encode(TArDfOutBitStream& out, const TArDfDecodeHuffmanTree& litTree, bool deflate64,
@@ -128,7 +181,12 @@ private:
     return matchCount_ >= MaxTokens || tokens >= MaxTokens;
   }
 
-  uint8_t* ptr_;
+  // Tokens in 16-bit units (so that storing them cannot alias the counts or the
+  // window's state): a literal is its byte; a match is MatchFlag with its length
+  // symbol's offset from 257 in bits 0..4 and its distance symbol in bits 5..9,
+  // followed by length - 1 and distance - 1.
+  static constexpr uint16_t MatchFlag = 0x8000;
+  uint16_t* ptr_;
   int32_t distCounts_[32];
   int32_t matchCount_ = 0;
   int32_t litCounts_[286];
@@ -137,9 +195,10 @@ private:
   TArDfInputWindow* window_;
   int64_t startOffset_ = 0;
   int32_t covered_ = 0;
-  std::unique_ptr<uint8_t[]> tokens_;
-  uint8_t* limit_;
+  std::unique_ptr<uint16_t[]> tokens_;
+  uint16_t* limit_;
   bool deflate64_;
+  const TArDfTranslator& translator_;
 };
 
 // Run-length coded code lengths (symbols 0..18 with their extra values).
@@ -169,3 +228,74 @@ private:
 // used symbol gives the first symbol length 1.
 void GenerateCodeLengths(int32_t maxLength, const int32_t* weights, int32_t count, uint8_t* lengths, int32_t start,
                          TArLogger* logger);
+
+// ---------------------------------------------------------------------------------------
+// The window's hot path, compiled into the encoder's loop.
+
+void TArDfInputWindow::Advance(int32_t count, int32_t insertCount) {
+  ArDfCheck(count <= end_ - cur_, "TArDfInputWindow.Advance: seem to be advancing into the unknown", "ArDfInW");
+  ArDfCheck(insertCount == count || insertCount == count - 1,
+            "TArDfInputWindow.Advance: the parameters are plain wrong", "ArDfInW");
+  InsertRange(cur_ + (count - insertCount), cur_ + count);
+  Step(count);
+}
+
+bool TArDfInputWindow::FindLongestMatch(int32_t targetLength, TArDfMatch& match, int32_t prevLength) {
+  InsertRange(cur_, cur_ + 1);
+  const uint8_t* const s = buf_ + (cur_ - base_);
+  // The next position's first candidate, its chain link and its bytes are wanted
+  // soon; asking for them now hides their latency behind this search.
+  {
+    const uint32_t nextHead = head_[((hash_ << 5) ^ s[3]) & 0x3FFF];
+    __builtin_prefetch(&chain_[nextHead & static_cast<uint32_t>(mask_)]);
+    // (An address, not a pointer: the candidate may lie outside the buffer.)
+    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(s) + 1 -
+                                                     (static_cast<uint32_t>(cur_ + 1) - nextHead)));
+  }
+  match.Literal = *s;
+  match.Length = 0;
+  const int32_t avail = static_cast<int32_t>(std::min<int64_t>(longest_, end_ - cur_));
+  const int32_t target = std::min(targetLength, avail);
+  // No match can be longer than what is available: when the match held from the
+  // previous position already reaches that far, no candidate can beat it and the walk
+  // is skipped (a run of equal bytes would otherwise compare the whole chain in vain).
+  if (prevLength >= avail) return false;
+  int32_t best = prevLength == 0 ? 2 : prevLength;
+  int32_t budget = best >= target ? chainLimit_ / 4 : chainLimit_;
+  // Candidates lie at most the history size back and never before the stream's start;
+  // each must be older than the one before, since a slot reused by a newer position
+  // would lead back into candidates already seen.
+  const uint32_t reach = static_cast<uint32_t>(std::min<int64_t>(cur_, windowSize_));
+  const uint32_t here = static_cast<uint32_t>(cur_);
+  const uint32_t* const chain = chain_.data();
+  const uint32_t mask = static_cast<uint32_t>(mask_);
+  uint32_t cand = chain[here & mask];
+  uint32_t lastDistance = 0;
+  int32_t distance = 0;
+  const uint16_t head = ArDfLoad16(s);
+  uint16_t tail = ArDfLoad16(s + best - 1);
+  while (budget > 0) {
+    const uint32_t d = here - cand;
+    if (d - lastDistance - 1 >= reach - lastDistance) break;  // d not in (lastDistance, reach]
+    const uint8_t* const p = s - d;
+    const uint32_t next = chain[cand & mask];
+    // The bytes around the best length so far tell candidates apart sooner than the
+    // first two, which the shared hash makes likely to match anyway.
+    if (ArDfLoad16(p + best - 1) == tail && ArDfLoad16(p) == head) {
+      const int32_t len = 2 + ArDfMatchLength(p + 2, s + 2, avail - 2);
+      if (len > best) {
+        best = len;
+        distance = static_cast<int32_t>(d);
+        if (best >= target) break;
+        tail = ArDfLoad16(s + best - 1);
+      }
+    }
+    --budget;
+    lastDistance = d;
+    cand = next;
+  }
+  if (best < 3 || best <= prevLength) return false;
+  match.Length = best;
+  match.Distance = distance;
+  return true;
+}
