@@ -34,6 +34,11 @@ TArDfInputWindow::TArDfInputWindow(TStream* source, bool crc32, bool deflate64, 
   buf_ = buffer_.get();
   chain_.assign(static_cast<size_t>(windowSize), 0xFFFFFFFFu);
   head_.assign(16384, 0xFFFFFFFFu);
+  deep_ = chainLimit / 4 >= windowSize;
+  if (deep_) {
+    deepChain_.assign(static_cast<size_t>(windowSize), 0xFFFFFFFFu);
+    deepHead_.assign(size_t(1) << DeepHashBits, 0xFFFFFFFFu);
+  }
   sourceStart_ = source->Seek(0, soFromCurrent);
   ReadMore();
   if (end_ >= 2) hash_ = ((static_cast<uint32_t>(buf_[0]) << 5) ^ buf_[1]) & 0x3FFF;
@@ -255,21 +260,22 @@ void TArDfCodeLenStream::Encode(TArDfOutBitStream& out, const TArDfDecodeHuffman
 // Package-merge
 
 namespace {
-struct TPmNode {
+struct TPmLeaf {
   uint64_t weight;
-  int32_t counter;  // leaves: the code length being counted
-  int32_t symbol;   // leaves: the symbol; packages: -1
-  TPmNode* left;
-  TPmNode* right;
+  int32_t symbol;
 };
 
-void SortByWeight(TPmNode** items, int32_t low, int32_t high) {
+// Quicksort by weight (Hoare partition, the middle element's weight as pivot; the left
+// part by recursion, the right part by iteration). Equal weights keep no particular
+// order, and the code lengths depend on the order it leaves them in: this is the sort
+// every encoder of this format must use to write the same bytes.
+void SortByWeight(TPmLeaf* items, int32_t low, int32_t high) {
   do {
     int32_t i = low, j = high;
-    const uint64_t pivot = items[(low + high) / 2]->weight;
+    const uint64_t pivot = items[(low + high) / 2].weight;
     do {
-      while (items[i]->weight < pivot) ++i;
-      while (items[j]->weight > pivot) --j;
+      while (items[i].weight < pivot) ++i;
+      while (items[j].weight > pivot) --j;
       if (i <= j) {
         std::swap(items[i], items[j]);
         ++i;
@@ -280,17 +286,16 @@ void SortByWeight(TPmNode** items, int32_t low, int32_t high) {
     low = i;
   } while (low < high);
 }
-
-void CountLeaves(TPmNode* node) {
-  if (node->symbol >= 0) {
-    ++node->counter;
-    return;
-  }
-  CountLeaves(node->left);
-  CountLeaves(node->right);
-}
 }  // namespace
 
+// Package-merge without building the packages as trees. Each round's list is the sorted
+// leaves merged with the pairs of the list before (a leaf first among equal weights);
+// only its weights and which of its items are leaves are kept. The code length of a
+// leaf is 1 plus the number of times it lies below one of the packages among the first
+// 2n - 2 items of the last list. Those packages are the first ones of that list, so
+// what lies below them is a prefix of the list before: twice as many items as there
+// were packages. Going back round by round, each prefix holds a prefix of the sorted
+// leaves (each of which gains one) and again a first run of packages.
 void GenerateCodeLengths(int32_t maxLength, const int32_t* weights, int32_t count, uint8_t* lengths, int32_t start,
                          TArLogger*) {
   ArDfCheck(maxLength >= 1 && maxLength <= 15,
@@ -300,46 +305,56 @@ void GenerateCodeLengths(int32_t maxLength, const int32_t* weights, int32_t coun
             "ArDfPkMg");
   uint8_t* const out = lengths + start;
   std::memset(out, 0, static_cast<size_t>(count));
-  TArNodeManager nodes(static_cast<int32_t>(sizeof(TPmNode)));
-  std::vector<TPmNode*> leaves;
-  for (int32_t s = 0; s < count; ++s) {
-    if (weights[s] <= 0) continue;
-    auto* n = static_cast<TPmNode*>(nodes.AllocNode());
-    *n = TPmNode{static_cast<uint64_t>(weights[s]), 1, s, nullptr, nullptr};
-    leaves.push_back(n);
-  }
-  if (leaves.empty()) {
+  TPmLeaf leaves[286];
+  int32_t n = 0;
+  for (int32_t s = 0; s < count; ++s)
+    if (weights[s] > 0) leaves[n++] = TPmLeaf{static_cast<uint64_t>(weights[s]), s};
+  if (n == 0) {
     out[0] = 1;
     return;
   }
-  if (leaves.size() == 1) {
-    out[leaves[0]->symbol] = 1;
+  if (n == 1) {
+    out[leaves[0].symbol] = 1;
     return;
   }
-  const int32_t n = static_cast<int32_t>(leaves.size());
-  SortByWeight(leaves.data(), 0, n - 1);
-  std::vector<TPmNode*> list = leaves, merged;
-  for (int32_t round = 1; round < maxLength; ++round) {
-    merged.clear();
-    size_t li = 0, pi = 0;
-    const size_t packages = list.size() / 2;
-    auto packageAt = [&](size_t k) {
-      auto* p = static_cast<TPmNode*>(nodes.AllocNode());
-      *p = TPmNode{list[2 * k]->weight + list[2 * k + 1]->weight, 0, -1, list[2 * k], list[2 * k + 1]};
-      return p;
-    };
-    TPmNode* next = packages > 0 ? packageAt(0) : nullptr;
-    while (li < leaves.size() || pi < packages) {
-      if (pi >= packages || (li < leaves.size() && leaves[li]->weight <= next->weight)) {
-        merged.push_back(leaves[li++]);
+  SortByWeight(leaves, 0, n - 1);
+
+  constexpr int32_t kMaxItems = 2 * 286;
+  uint64_t list[kMaxItems], merged[kMaxItems];
+  bool isLeaf[15][kMaxItems];  // per round: which items of its list are leaves
+  int32_t size = n;
+  for (int32_t i = 0; i < n; ++i) list[i] = leaves[i].weight;
+  const int32_t rounds = maxLength - 1;
+  for (int32_t r = 1; r <= rounds; ++r) {
+    const int32_t packages = size / 2;
+    int32_t li = 0, pi = 0, m = 0;
+    while (li < n || pi < packages) {
+      const uint64_t package = pi < packages ? list[2 * pi] + list[2 * pi + 1] : 0;
+      if (pi >= packages || (li < n && leaves[li].weight <= package)) {
+        isLeaf[r][m] = true;
+        merged[m++] = leaves[li++].weight;
       } else {
-        merged.push_back(next);
-        if (++pi < packages) next = packageAt(pi);
+        isLeaf[r][m] = false;
+        merged[m++] = package;
+        ++pi;
       }
     }
-    list.swap(merged);
+    std::memcpy(list, merged, sizeof(uint64_t) * static_cast<size_t>(m));
+    size = m;
   }
-  for (int32_t i = 0; i < 2 * n - 2; ++i)
-    if (list[static_cast<size_t>(i)]->symbol < 0) CountLeaves(list[static_cast<size_t>(i)]);
-  for (TPmNode* leaf : leaves) out[leaf->symbol] = static_cast<uint8_t>(leaf->counter);
+
+  int32_t counter[286];
+  std::fill_n(counter, n, 1);
+  int32_t prefix = std::min(2 * n - 2, size);
+  for (int32_t r = rounds; r >= 1 && prefix > 0; --r) {
+    int32_t leafCount = 0;
+    for (int32_t i = 0; i < prefix; ++i) leafCount += isLeaf[r][i];
+    // The leaves of the last list count through the counter's start, not here.
+    if (r < rounds)
+      for (int32_t i = 0; i < leafCount; ++i) ++counter[i];
+    prefix = 2 * (prefix - leafCount);
+  }
+  if (rounds >= 1)
+    for (int32_t i = 0; i < prefix; ++i) ++counter[i];  // the first list is all leaves
+  for (int32_t i = 0; i < n; ++i) out[leaves[i].symbol] = static_cast<uint8_t>(counter[i]);
 }

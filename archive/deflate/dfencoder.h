@@ -69,7 +69,7 @@ public:
   inline void Advance(int32_t count, int32_t insertCount);
   void AdvanceOne() { Step(1); }
   uint8_t TakeLiteral() { return buf_[cur_++ - base_]; }
-  int32_t LookAheadCount() const { return static_cast<int32_t>(std::min<int64_t>(end_ - cur_, 3)); }
+  int32_t LookAheadCount() const { return end_ - cur_ >= 3 ? 3 : static_cast<int32_t>(end_ - cur_); }
   uint32_t InputChecksum() const { return crc32_ ? ~checksum_ : checksum_; }
   int64_t StreamOffset() const { return cur_; }
   // Raw input bytes for stored blocks: from memory while the buffer still holds them,
@@ -100,6 +100,23 @@ private:
       head[hash] = first + i;
     }
     hash_ = hash;
+    if (deep_) InsertDeep(from, to);
+  }
+  // The four-byte chain: keyed by a hash of a position's first four bytes, so that
+  // positions sharing them share a chain. Every inserted position has its four bytes:
+  // the look-ahead keeps the longest match ahead while the source has more.
+  void InsertDeep(int64_t from, int64_t to) {
+    uint32_t* const chain = deepChain_.data();
+    uint32_t* const head = deepHead_.data();
+    const uint8_t* p = buf_ + (from - base_);
+    const uint32_t mask = static_cast<uint32_t>(mask_);
+    for (uint32_t pos = static_cast<uint32_t>(from), stop = static_cast<uint32_t>(to); pos != stop; ++pos, ++p) {
+      uint32_t v;
+      std::memcpy(&v, p, 4);
+      const uint32_t key = (v * 0x9E3779B1u) >> (32 - DeepHashBits);
+      chain[pos & mask] = head[key];
+      head[key] = pos;
+    }
   }
   void Slide();
   void ReadMore();
@@ -109,11 +126,19 @@ private:
   int64_t base_ = 0;
   int64_t bufSize_;
   int64_t advanced_ = 0;  // for progress
-  int32_t chainLimit_;
+  // The tuning the search reads at every position is kept 64 bits wide: the loop's
+  // 32-bit stores (counts, chain entries) then cannot alias it.
+  int64_t chainLimit_;
   // Positions modulo 2^32 (0xFFFFFFFF before the first insert); a candidate is taken by
   // its distance, which must lie within the history and grow along the walk.
   std::vector<uint32_t> chain_;
   std::vector<uint32_t> head_;
+  // With a chain limit the history cannot exhaust, a second chain over four-byte keys
+  // (entries as in chain_) lets searches skip candidates that share only three bytes.
+  static constexpr int32_t DeepHashBits = 15;
+  bool deep_ = false;
+  std::vector<uint32_t> deepChain_;
+  std::vector<uint32_t> deepHead_;
   uint32_t hash_ = 0;
   uint32_t checksum_;
   int64_t cur_ = 0;  // next byte to encode
@@ -121,7 +146,7 @@ private:
   // The window slides once the current position passes this: the longest match (and a
   // little) must stay ahead while the source has more.
   int64_t slideAt_ = INT64_MAX;
-  int32_t longest_;
+  int64_t longest_;
   bool moreInput_ = true;
   TArProgressHook hook_;
   bool reporting_ = false;
@@ -130,7 +155,7 @@ private:
   int32_t total_;
   bool crc32_;
   int64_t mask_;
-  int32_t windowSize_;
+  int64_t windowSize_;
 };
 
 // One block's tokens and symbol counts.
@@ -240,38 +265,15 @@ void TArDfInputWindow::Advance(int32_t count, int32_t insertCount) {
   Step(count);
 }
 
-bool TArDfInputWindow::FindLongestMatch(int32_t targetLength, TArDfMatch& match, int32_t prevLength) {
-  InsertRange(cur_, cur_ + 1);
-  const uint8_t* const s = buf_ + (cur_ - base_);
-  // The next position's first candidate, its chain link and its bytes are wanted
-  // soon; asking for them now hides their latency behind this search.
-  {
-    const uint32_t nextHead = head_[((hash_ << 5) ^ s[3]) & 0x3FFF];
-    __builtin_prefetch(&chain_[nextHead & static_cast<uint32_t>(mask_)]);
-    // (An address, not a pointer: the candidate may lie outside the buffer.)
-    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(s) + 1 -
-                                                     (static_cast<uint32_t>(cur_ + 1) - nextHead)));
-  }
-  match.Literal = *s;
-  match.Length = 0;
-  const int32_t avail = static_cast<int32_t>(std::min<int64_t>(longest_, end_ - cur_));
-  const int32_t target = std::min(targetLength, avail);
-  // No match can be longer than what is available: when the match held from the
-  // previous position already reaches that far, no candidate can beat it and the walk
-  // is skipped (a run of equal bytes would otherwise compare the whole chain in vain).
-  if (prevLength >= avail) return false;
-  int32_t best = prevLength == 0 ? 2 : prevLength;
-  int32_t budget = best >= target ? chainLimit_ / 4 : chainLimit_;
-  // Candidates lie at most the history size back and never before the stream's start;
-  // each must be older than the one before, since a slot reused by a newer position
-  // would lead back into candidates already seen.
-  const uint32_t reach = static_cast<uint32_t>(std::min<int64_t>(cur_, windowSize_));
-  const uint32_t here = static_cast<uint32_t>(cur_);
-  const uint32_t* const chain = chain_.data();
-  const uint32_t mask = static_cast<uint32_t>(mask_);
-  uint32_t cand = chain[here & mask];
+// Walks a chain from `cand`, nearest candidate first, for a match longer than `best`
+// (at most `avail`, stopping at `target`); `budget` counts the candidates examined.
+// Candidates lie at most `reach` back and never before the stream's start; each must be
+// older than the one before, since a slot reused by a newer position would lead back
+// into candidates already seen.
+inline void ArDfWalkChain(const uint32_t* chain, uint32_t mask, uint32_t cand, const uint8_t* s, uint32_t here,
+                          uint32_t reach, int32_t avail, int32_t target, int32_t& budget, int32_t& best,
+                          int32_t& distance) {
   uint32_t lastDistance = 0;
-  int32_t distance = 0;
   const uint16_t head = ArDfLoad16(s);
   uint16_t tail = ArDfLoad16(s + best - 1);
   while (budget > 0) {
@@ -293,6 +295,46 @@ bool TArDfInputWindow::FindLongestMatch(int32_t targetLength, TArDfMatch& match,
     --budget;
     lastDistance = d;
     cand = next;
+  }
+}
+
+bool TArDfInputWindow::FindLongestMatch(int32_t targetLength, TArDfMatch& match, int32_t prevLength) {
+  InsertRange(cur_, cur_ + 1);
+  const uint8_t* const s = buf_ + (cur_ - base_);
+  // The next position's first candidate, its chain link and its bytes are wanted
+  // soon; asking for them now hides their latency behind this search.
+  {
+    const uint32_t nextHead = head_[((hash_ << 5) ^ s[3]) & 0x3FFF];
+    __builtin_prefetch(&chain_[nextHead & static_cast<uint32_t>(mask_)]);
+    // (An address, not a pointer: the candidate may lie outside the buffer.)
+    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(s) + 1 -
+                                                     (static_cast<uint32_t>(cur_ + 1) - nextHead)));
+  }
+  match.Literal = *s;
+  match.Length = 0;
+  const int32_t avail = static_cast<int32_t>(std::min<int64_t>(longest_, end_ - cur_));
+  const int32_t target = std::min(targetLength, avail);
+  // No match can be longer than what is available: when the match held from the
+  // previous position already reaches that far, no candidate can beat it and the walk
+  // is skipped (a run of equal bytes would otherwise compare the whole chain in vain).
+  if (prevLength >= avail) return false;
+  int32_t best = prevLength == 0 ? 2 : prevLength;
+  int32_t budget = static_cast<int32_t>(best >= target ? chainLimit_ / 4 : chainLimit_);
+  const uint32_t reach = static_cast<uint32_t>(std::min<int64_t>(cur_, windowSize_));
+  const uint32_t here = static_cast<uint32_t>(cur_);
+  const uint32_t mask = static_cast<uint32_t>(mask_);
+  int32_t distance = 0;
+  if (deep_ && avail >= 4 && chainLimit_ / 4 >= windowSize_) {
+    // The budget cannot run out before the history does, so the answer is the nearest
+    // of the longest matches in the history, whichever chain leads to it. Every match
+    // of four bytes or more is on the four-byte chain, in the same order; only when it
+    // has none can a three-byte match be the answer, and then the nearest one is.
+    ArDfWalkChain(deepChain_.data(), mask, deepChain_[here & mask], s, here, reach, avail, target, budget, best,
+                  distance);
+    if (best < 3)
+      ArDfWalkChain(chain_.data(), mask, chain_[here & mask], s, here, reach, avail, 3, budget, best, distance);
+  } else {
+    ArDfWalkChain(chain_.data(), mask, chain_[here & mask], s, here, reach, avail, target, budget, best, distance);
   }
   if (best < 3 || best <= prevLength) return false;
   match.Length = best;
