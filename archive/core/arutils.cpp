@@ -246,25 +246,20 @@ void MakeSpanImageName(std::string& fileName, uint16_t number) {
   fileName = (hasExt ? fileName.substr(0, dot) : fileName) + ext;
 }
 
-uint32_t SetVolumeLabelOf(const std::string& label, char drive) {
+namespace {
+
+uint32_t SystemSetLabel(const std::string& label, char drive) {
   return os::WriteVolumeLabel(std::string(1, drive) + ":\\", label.substr(0, 11));
 }
 
-void WriteSpanVolumeLabel(char drive, int32_t number) { SetVolumeLabelOf(ArFormat("PKBACK# %3.3d", {number}), drive); }
-
-char GetDriveLetter(const std::string& path) {
-  const std::string full = os::FullPath(path);
-  return full.find(':') != std::string::npos ? full[0] : 'A';
-}
-
-bool IsRemovableDrive(const std::string& path) {
+bool SystemIsRemovable(const std::string& path) {
   const std::string full = os::FullPath(path);
   const size_t colon = full.find(':');
   if (colon == std::string::npos) return false;
   return os::DriveType(full.substr(0, colon + 1) + '\\') == os::dtRemovable;
 }
 
-int32_t GetDiskFreeSpaceOfPath(const std::string& path) {
+int32_t SystemFreeSpace(const std::string& path) {
   if (PathKind(path) != pkAbsolute) return -1;
   int64_t bytes = -1;
   if (path.compare(0, 2, "\\\\") == 0) {
@@ -285,6 +280,24 @@ int32_t GetDiskFreeSpaceOfPath(const std::string& path) {
   if (bytes < -1 || bytes > 2147483647) return 2147483647;
   return static_cast<int32_t>(bytes);
 }
+
+}  // namespace
+
+TArDriveQueries SystemDriveQueries() { return {SystemIsRemovable, SystemFreeSpace, SystemSetLabel}; }
+TArDriveQueries ArDriveQueries = SystemDriveQueries();
+
+uint32_t SetVolumeLabelOf(const std::string& label, char drive) { return ArDriveQueries.SetLabel(label, drive); }
+
+void WriteSpanVolumeLabel(char drive, int32_t number) { SetVolumeLabelOf(ArFormat("PKBACK# %3.3d", {number}), drive); }
+
+char GetDriveLetter(const std::string& path) {
+  const std::string full = os::FullPath(path);
+  return full.find(':') != std::string::npos ? full[0] : 'A';
+}
+
+bool IsRemovableDrive(const std::string& path) { return ArDriveQueries.IsRemovable(path); }
+
+int32_t GetDiskFreeSpaceOfPath(const std::string& path) { return ArDriveQueries.FreeSpace(path); }
 
 // ---- CRC-32 --------------------------------------------------------------------------
 
