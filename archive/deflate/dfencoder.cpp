@@ -4,7 +4,6 @@
 #include <cstring>
 
 namespace {
-constexpr const char* kWindowUnit = "ArDfInW";
 constexpr const char* kEncUnit = "ArDfEnc";
 // Bytes the buffer holds beyond the history and the longest match; slides happen once
 // per this many input bytes.
