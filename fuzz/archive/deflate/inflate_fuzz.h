@@ -74,7 +74,7 @@ inline int InflateFuzzOne(const uint8_t* data, size_t size, bool deflate64) {
     // depend on how the source was read; elsewhere nothing may differ.
     if (src.Position() < static_cast<int64_t>(size - 1) &&
         (error != againError || sum != againSum || slow.Position() != src.Position() || out.Size() != again.Size() ||
-         std::memcmp(out.Memory(), again.Memory(), static_cast<size_t>(out.Size())) != 0 ||
+         (out.Size() > 0 && std::memcmp(out.Memory(), again.Memory(), static_cast<size_t>(out.Size())) != 0) ||
          h.CompressedCount != ha.CompressedCount))
       std::abort();
   }
