@@ -163,6 +163,7 @@ void TConsoleView::SetLangText(const TLangTarget& target, const std::string& tex
 }
 
 void TConsoleView::SetProfileNames(const std::vector<std::string>& names) {
+  const std::string editorText = pro1->ComboBox1->Text();
   Form1->ComboBox3->Items()->Clear();
   pro1->ComboBox1->Items()->Clear();
   Form1->Edit1->SetText("");
@@ -171,6 +172,9 @@ void TConsoleView::SetProfileNames(const std::vector<std::string>& names) {
     Form1->ComboBox3->Items()->Add(name);
     pro1->ComboBox1->Items()->Add(name);
   }
+  // Emptying the list empties the editor's edit field as well; its text is put back as a
+  // text, not typed, so the editor's fields are not loaded from it again.
+  pro1->ComboBox1->SetText(editorText);
 }
 
 void TConsoleView::SelectProfile(int index) { Form1->ComboBox3->SetItemIndex(index); }

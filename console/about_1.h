@@ -27,6 +27,7 @@ public:
   void Label3Click(TObject* Sender);
   void Label4Click(TObject* Sender);
   void SpeedButton1Click(TObject* Sender);
+  void FormCloseQuery(TObject* Sender, bool& CanClose);
 };
 
 extern Tabout* about;

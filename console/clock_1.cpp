@@ -39,6 +39,7 @@ Tclock1::Tclock1(TComponent* owner) : TForm(owner) {
   SpeedButton1 = PlaceButton(this, this, "SpeedButton1", 144, 112, 169, 22, "Timer aktivieren");
   SpeedButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
   SpeedButton2->OnClick = [this](TObject* s) { SpeedButton2Click(s); };
+  OnCloseQuery = [this](TObject* s, bool& c) { FormCloseQuery(s, c); };
   XPStyle1 = PlaceXPStyle(this, "Tahoma");
 }
 
@@ -50,4 +51,10 @@ void Tclock1::SpeedButton1Click(TObject*) {
 void Tclock1::SpeedButton2Click(TObject*) {
   Form1->Show();
   Hide();
+}
+
+// Alt+F4 goes back as the back button does (the window has no close box).
+void Tclock1::FormCloseQuery(TObject* Sender, bool& CanClose) {
+  CanClose = false;
+  SpeedButton2Click(Sender);
 }

@@ -19,6 +19,7 @@ public:
 
   void SpeedButton1Click(TObject* Sender);
   void SpeedButton2Click(TObject* Sender);
+  void FormCloseQuery(TObject* Sender, bool& CanClose);
 };
 
 extern Tclock1* clock1;

@@ -24,6 +24,7 @@ public:
   void ComboBox1Change(TObject* Sender);
   void SpeedButton1Click(TObject* Sender);
   void SpeedButton2Click(TObject* Sender);
+  void FormCloseQuery(TObject* Sender, bool& CanClose);
 };
 
 extern Tpro1* pro1;

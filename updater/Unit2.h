@@ -13,6 +13,7 @@ public:
   TXPStyle* XPStyle1 = nullptr;  // last: it styles the controls above
   void FormShow(TObject* Sender);
   void Button1Click(TObject* Sender);
+  void FormCloseQuery(TObject* Sender, bool& CanClose);
 };
 
 extern TForm2* Form2;

@@ -394,6 +394,11 @@ void TWizardCore::HTTPFetch4Error() {
   view_.SetEnabled(true);
   view_.SetSelfWindowVisible(false);
   ResetWizard();
+  // The reset hides only the download page; back at the start, the index page would still
+  // cover the welcome text.
+  for (TWizardPage page :
+       {TWizardPage::Programs, TWizardPage::Index, TWizardPage::Offers, TWizardPage::Install, TWizardPage::Summary})
+    view_.SetPageVisible(page, false);
 }
 
 // --- installation and summary ---
@@ -413,12 +418,13 @@ void TWizardCore::InstallUpdates() {
     const bool downloaded = i < static_cast<int32_t>(downloaded_.size()) && downloaded_[static_cast<size_t>(i)];
     if (downloaded && IsSafeDownloadName(name))
       ok = InstallByMode(ReadInstallMode(AppDir, IndexSections[i]), AppDir + name, InstallDirs[i]);
-    view_.AddSummaryRow(ProgramNames[i], ok ? "Erfolgreich" : "Fehler!", i);
     if (ok) {
+      // A version that is not recorded is offered again next time; the row must say so.
       try {
         RecordVersion(AppDir, ProgramNumbers[i], NewVersions[i]);
-      } catch (const std::exception&) {}
+      } catch (const std::exception&) { ok = false; }
     }
+    view_.AddSummaryRow(ProgramNames[i], ok ? "Erfolgreich" : "Fehler!", i);
   }
   // The press shows the summary; run again from the "Status:" label after that, it must not
   // become the press of "Fertig." that closes the client.

@@ -13,6 +13,7 @@
 #include "base/strings.h"
 #include "winui/automation.h"
 #include "winui/form.h"
+#include "winui/menus.h"
 
 namespace {
 
@@ -740,9 +741,13 @@ bool TWinControl::Dispatch(TMessage& m) {
     case WM_SETCURSOR:
     case WM_MOUSELEAVE:
     case WM_CAPTURECHANGED: return PointerMessage(m);
-    case WM_COMMAND:
-    case WM_NOTIFY:
+    case WM_MEASUREITEM:
     case WM_DRAWITEM:
+    case WM_COMMAND:
+      // Items of owner-drawn menus and chosen menu items are the menu's business, not a child's.
+      if (AnswerMenuMessage(m.Msg, m.WParam, m.LParam, m.Result)) return true;
+      return m.Msg != WM_MEASUREITEM && ReflectNotify(m);
+    case WM_NOTIFY:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN:

@@ -101,6 +101,10 @@ void TForm::HandleCreated() {
                              GetModuleHandleA(nullptr), nullptr);
   if (tooltip_) SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
   if (icon_) SendMessageA(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  if (menu_) {
+    menu_->SetWindowHandle(handle_);
+    if (clientW_ >= 0 && clientH_ >= 0) SetClientSize(clientW_, clientH_);
+  }
 }
 
 // The hint tools: a windowed control is its own tool; a windowless one is a rectangle of its parent.
@@ -318,6 +322,28 @@ void TForm::RepaintNow() {
   if (handle_) RedrawWindow(handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
+void TForm::SetMenu(TMainMenu* menu) {
+  if (menu == menu_) return;
+  if (menu_) {
+    menu_->SetWindowHandle(nullptr);
+    menu_->RemoveFreeNotification(this);
+  }
+  menu_ = menu;
+  if (menu_) menu_->FreeNotification(this);
+  if (!handle_) return;
+  ::SetMenu(handle_, menu_ ? menu_->Handle() : nullptr);
+  if (menu_) menu_->SetWindowHandle(handle_);
+  if (clientW_ >= 0 && clientH_ >= 0) SetClientSize(clientW_, clientH_);  // the bar takes client height
+}
+
+void TForm::Notification(TComponent* AComponent, TOperation Operation) {
+  TScrollingWinControl::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == menu_) {
+    menu_ = nullptr;
+    if (handle_) ::SetMenu(handle_, nullptr);
+  }
+}
+
 void TForm::SetIcon(HICON icon) {
   icon_ = icon;
   if (handle_) SendMessageA(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
@@ -363,8 +389,15 @@ void TForm::WndProc(TMessage& m) {
 
 namespace {
 constexpr UINT kReleaseForm = WM_APP + 0x31;
+constexpr UINT kInsertionNotices = WM_APP + 0x32;
 
 LRESULT CALLBACK ApplicationWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == kInsertionNotices) {
+    try {
+      DeliverInsertionNotices();
+    } catch (...) { Application->HandleException(Application); }
+    return 0;
+  }
   if (msg == kReleaseForm) {
     try {
       delete reinterpret_cast<TForm*>(lParam);
@@ -387,6 +420,7 @@ TApplication::TApplication() : TComponent(nullptr) {
   icc.dwSize = sizeof(icc);
   icc.dwICC = ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_ANIMATE_CLASS | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES;
   InitCommonControlsEx(&icc);
+  InsertionNoticesDue = [] { PostMessageA(Application->Handle(), kInsertionNotices, 0, 0); };
 }
 
 TApplication::~TApplication() {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "winui/control.h"
+#include "winui/menus.h"
 
 using TBorderIcons = unsigned;
 enum : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
@@ -83,6 +84,10 @@ public:
   void RepaintNow();
 
   TCanvas* Canvas() { return canvas_.get(); }
+  // The menu bar.
+  TMainMenu* Menu() const { return menu_; }
+  void SetMenu(TMainMenu* menu);
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   HICON Icon() const { return icon_; }
   void SetIcon(HICON icon);
 
@@ -115,6 +120,7 @@ private:
   TWinControl* activeControl_ = nullptr;
   std::unique_ptr<TCanvas> canvas_;
   HICON icon_ = nullptr;
+  TMainMenu* menu_ = nullptr;
   HWND tooltip_ = nullptr;
   bool placed_ = false;
   int clientW_ = -1, clientH_ = -1;  // a client size asked for, kept across frame changes

@@ -459,6 +459,8 @@ void TCustomCombo::SetItemIndex(int index) {
   if (handle_) SendMessageA(handle_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
+std::string TCustomCombo::GetText() { return choosing_ ? text_ : TWinControl::GetText(); }
+
 bool TCustomCombo::DroppedDown() { return handle_ && SendMessageA(handle_, CB_GETDROPPEDSTATE, 0, 0) != 0; }
 void TCustomCombo::SetDroppedDown(bool on) { SendMessageA(Handle(), CB_SHOWDROPDOWN, on ? TRUE : FALSE, 0); }
 
@@ -467,8 +469,19 @@ void TCustomCombo::WndProc(TMessage& m) {
     switch (HIWORD(m.WParam)) {
       case CBN_SELCHANGE: {
         const int i = ItemIndex();
-        if (i >= 0 && i < items_->Count()) text_ = items_->Get(i);
-        if (OnChange) OnChange(this);
+        if (i < 0 || i >= items_->Count()) {
+          if (OnChange) OnChange(this);
+          break;
+        }
+        text_ = items_->Get(i);
+        choosing_ = true;
+        try {
+          if (OnChange) OnChange(this);
+        } catch (...) {
+          choosing_ = false;
+          throw;
+        }
+        choosing_ = false;
         break;
       }
       case CBN_EDITCHANGE:

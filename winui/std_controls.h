@@ -158,6 +158,9 @@ public:
 
 protected:
   void HandleCreated() override;
+  // While a choice from the list is reported, the edit field still shows the text before it:
+  // the text is then the chosen entry.
+  std::string GetText() override;
   int ListHeight();
 
 private:
@@ -168,7 +171,8 @@ private:
   WNDPROC editFieldProc_ = nullptr;
   std::unique_ptr<TControlStrings> items_;
   int dropDownCount_ = 8;
-  int itemIndex_ = -1;  // kept while there is no window
+  int itemIndex_ = -1;     // kept while there is no window
+  bool choosing_ = false;  // inside OnChange of a choice from the list
 };
 
 class TComboBox : public TCustomCombo {

@@ -22,3 +22,5 @@
 #include "winui/std_controls.h"
 #include "winui/extra_controls.h"
 #include "winui/common_controls.h"
+#include "winui/menus.h"
+#include "winui/bars.h"

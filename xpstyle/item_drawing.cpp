@@ -4,19 +4,37 @@
 
 namespace {
 
-bool IsMenuItem(TComponent*) { return false; }
+bool IsMenuItem(TComponent* c) { return dynamic_cast<TMenuItem*>(c) != nullptr; }
+bool IsToolButton(TComponent* c) { return dynamic_cast<TToolButton*>(c) != nullptr; }
 
 }  // namespace
 
 void TXPStyle::DrawItemText(TComponent* item, const std::string& text, UINT format, TFont* font, bool rightToLeft,
                             bool barItem, bool isDefault, bool enabled, bool selected, RECT Q, TCanvas* canvas,
                             const std::string& shortcut) {
-  (void)barItem;
   TColor color = font->Color();
   canvas->Font()->Assign(*font);
   if (selected) color = PaintSelectFontColor;
   if (!enabled) color = PaintDisabledColor;
-  (void)item;
+  if (!enabled && IsToolButton(item)) {
+    // Drawn through a bitmap of the background: a disabled button's caption and nothing else.
+    Q.top += (Q.bottom - Q.top - canvas->TextHeight("W")) / 2;
+    const int w = Q.right - Q.left, h = Q.bottom - Q.top;
+    if (w <= 0 || h <= 0) return;
+    TBitmap off;
+    off.SetSize(w, h);
+    TCanvas* oc = off.Canvas();
+    oc->Brush()->SetColor(canvas->Brush()->Color());
+    oc->FillRect(RECT{0, 0, w, h});
+    oc->Font()->Assign(*font);
+    oc->Font()->SetColor(color);
+    oc->Brush()->SetStyle(bsClear);
+    RECT r{0, 0, w, h};
+    oc->DrawText(text, r, format | DT_VCENTER);
+    canvas->CopyRect(Q, oc, r);
+    return;
+  }
+  if (selected && barItem && useSystemColors_) color = BarTextColor(canvas, PaintIconBackColor);
   canvas->Font()->SetColor(color);
   Q.top += (Q.bottom - Q.top - canvas->TextHeight("W")) / 2;
   canvas->Brush()->SetStyle(bsClear);
@@ -68,7 +86,8 @@ void TXPStyle::DrawItemIcon(TComponent* item, TCanvas* canvas, TBitmap* glyph, R
     DimBitmap(glyph, 40);
   }
   if (selected && enabled && !checked) {
-    const TColor base = PaintSelectColor;
+    const TColor base = HighColor && !useSystemColors_ && IsToolButton(item) ? LightenColor(canvas, selectColor_, 68)
+                                                                             : PaintSelectColor;
     DrawBitmapShadow(glyph, canvas, x + 2, y + 2, DarkenColor(canvas, base, 50));
   }
   glyph->SetTransparent(true);

@@ -5,9 +5,10 @@
 
 TColor ParentColor(TControl* c) { return c->Parent() ? c->Parent()->Color() : c->Color(); }
 
-TPainterCanvas::TPainterCanvas(TControl* on, TXPStyle& component, HDC paintContext) : canvas(on), xp(component) {
+TPainterCanvas::TPainterCanvas(TControl* on, TXPStyle& component, HDC paintContext, bool prepare)
+    : canvas(on), xp(component) {
   if (paintContext) canvas.SetHandle(paintContext);
-  xp.PrepareMenuColors(&canvas);
+  if (prepare) xp.PrepareMenuColors(&canvas);
 }
 
 TColor TPainterCanvas::Lighten(TColor c, int percent) { return LightenColor(&canvas, c, percent); }

@@ -14,7 +14,8 @@ class TXPStyle;
 struct TPainterCanvas {
   TControlCanvas canvas;
   TXPStyle& xp;
-  TPainterCanvas(TControl* on, TXPStyle& component, HDC paintContext = nullptr);
+  // prepare false: the working colours of the paint in progress stay.
+  TPainterCanvas(TControl* on, TXPStyle& component, HDC paintContext = nullptr, bool prepare = true);
   TColor Lighten(TColor c, int percent);
   TColor Darken(TColor c, int amount);
   void Fill(const RECT& r, TColor color);

@@ -37,7 +37,10 @@ bool IsStyledKind(const TControl* x, TXPControls set) {
 // The parents whose children are styled, tested in this order (the first match decides).
 bool IsStyledParent(const TWinControl* p, TXPContainers set) {
   auto has = [set](TXPContainer member) { return (set & XPBit(member)) != 0; };
+  if (Is<TToolBar>(p)) return has(xccToolbar);
+  if (Is<TCoolBar>(p)) return has(xccCoolbar);
   if (Is<TCustomPanel>(p)) return has(xccPanel);
+  if (Is<TControlBar>(p)) return has(xccControlbar);
   if (Is<TScrollBox>(p)) return has(xccScrollBox);
   if (Is<TCustomGroupBox>(p)) return has(xccGroupBox);
   if (Is<TTabSheet>(p)) return has(xccTabSheet);
@@ -148,7 +151,12 @@ void TXPStyle::SetXPControls(TXPControls set) { ChangeSet(xpControls_, set); }
 
 void TXPStyle::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
-  if (Operation != opRemove) return;
+  if (Operation == opInsert) {
+    if (active_ && autoDetect_ &&
+        (Is<TMenuItem>(AComponent) || Is<TToolButton>(AComponent) || Is<TControlBar>(AComponent)))
+      Rehook();
+    return;
+  }
   // A styled control that goes frees its subclass with it, whatever state the subclass is in.
   for (size_t i = subclasses_.size(); i-- > 0;) {
     if (i >= subclasses_.size() || subclasses_[i]->Control != AComponent) continue;
@@ -168,9 +176,79 @@ void TXPStyle::HookComponents(TComponent* window, bool hook, bool repaint) {
   const int count = window->ComponentCount();
   for (int i = 0; i < count && i < window->ComponentCount(); ++i) {
     TComponent* x = window->Components(i);
+    if (auto* menu = dynamic_cast<TMainMenu*>(x); menu && (xpControls_ & XPBit(xcMainMenu)) && x->Tag() != kXPOptOutTag)
+      HookMenu(menu, hook);
+    if (auto* menu = dynamic_cast<TPopupMenu*>(x); menu && (xpControls_ & XPBit(xcPopupMenu))) HookMenu(menu, hook);
+    if (auto* bar = dynamic_cast<TToolBar*>(x); bar && (xpControls_ & XPBit(xcToolbar)))
+      HookToolBar(bar, hook, repaint);
+    if (auto* bar = dynamic_cast<TControlBar*>(x); bar && (xpControls_ & XPBit(xcControlbar)))
+      HookControlBar(bar, hook, repaint);
     if (auto* control = dynamic_cast<TControl*>(x)) HookControl(control, hook, repaint);
     if (Is<TCustomFrame>(x) && (xpContainers_ & XPBit(xccFrame))) HookComponents(x, hook, repaint);
   }
+}
+
+void TXPStyle::HookMenu(TMenu* menu, bool hook) {
+  const int count = menu->Items()->Count();  // a menu without items keeps its drawing as it is
+  for (int i = 0; i < count && i < menu->Items()->Count(); ++i) {
+    menu->SetOwnerDraw(hook);
+    TMenuItem* item = menu->Items()->Items(i);
+    HookMenuItem(item, hook);
+    HookMenuTree(item, hook);
+  }
+}
+
+void TXPStyle::HookMenuItem(TMenuItem* item, bool hook) {
+  if (!hook) {
+    if (item->OnDrawItem == DrawItemHandlerEvent()) item->OnDrawItem = nullptr;
+    if (item->OnMeasureItem == MeasureMenuItemEvent()) item->OnMeasureItem = nullptr;
+    return;
+  }
+  if (item->Tag() == kXPOptOutTag) return;
+  if (!item->OnDrawItem || overrideOwnerDraw_) item->OnDrawItem = DrawItemHandlerEvent();
+  if (!item->OnMeasureItem || overrideOwnerDraw_) item->OnMeasureItem = MeasureMenuItemEvent();
+}
+
+void TXPStyle::HookMenuTree(TMenuItem* item, bool hook) {
+  HookMenuItem(item, hook);
+  for (int i = 0; i < item->Count(); ++i) HookMenuTree(item->Items(i), hook);
+}
+
+void TXPStyle::RehookMenuItem(TMenuItem* item) {
+  if (item->Tag() == kXPOptOutTag || item->OnDrawItem == DrawItemHandlerEvent()) return;
+  HookMenuItem(item, true);
+}
+
+// Items added to a hooked menu get their handlers as soon as a neighbour is drawn.
+void TXPStyle::RehookMenuFamily(TMenuItem* item) {
+  RehookMenuItem(item);
+  TMenuItem* parent = item->Parent();
+  if (!parent) return;
+  for (int i = 0; i < parent->Count(); ++i) {
+    TMenuItem* sibling = parent->Items(i);
+    RehookMenuItem(sibling);
+    for (int j = 0; j < sibling->Count(); ++j) RehookMenuFamily(sibling->Items(j));
+  }
+}
+
+void TXPStyle::HookToolBar(TToolBar* bar, bool hook, bool repaint) {
+  if (!bar->Flat()) bar->SetFlat(true);  // unhooking leaves it flat
+  if (hook) {
+    if (bar->ButtonCount() > 0 && (!bar->OnCustomDrawButton || overrideOwnerDraw_))
+      bar->OnCustomDrawButton = DrawToolButtonEvent();
+  } else if (bar->OnCustomDrawButton == DrawToolButtonEvent()) {
+    bar->OnCustomDrawButton = nullptr;
+  }
+  if (repaint) bar->Invalidate();
+}
+
+void TXPStyle::HookControlBar(TControlBar* bar, bool hook, bool repaint) {
+  if (hook) {
+    if (!bar->OnBandPaint || overrideOwnerDraw_) bar->OnBandPaint = PaintControlBandEvent();
+  } else if (bar->OnBandPaint == PaintControlBandEvent()) {
+    bar->OnBandPaint = nullptr;
+  }
+  if (repaint) bar->Invalidate();
 }
 
 void TXPStyle::HookControl(TControl* x, bool hook, bool repaint) {

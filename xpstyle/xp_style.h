@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "winui/bars.h"
 #include "winui/winui.h"
 
 class TControlSubClass;
@@ -119,6 +120,29 @@ public:
   void PrepareMenuColors(TCanvas* canvas);
   // Fills R column by column from the icon background towards white.
   void PaintGradient(TCanvas* canvas, RECT R, bool rightToLeft);
+  // The handlers the walk installs on menu items, tool bars and control bars.
+  void MeasureMenuItem(TObject* Sender, TCanvas* ACanvas, int& Width, int& Height);
+  void DrawItemHandler(TObject* Sender, TCanvas* ACanvas, RECT ARect, bool Selected);
+  void DrawToolButton(TToolBar* Sender, TToolButton* Button, TCustomDrawState State, bool& DefaultDraw);
+  void PaintControlBand(TObject* Sender, TControl* Control, TCanvas* Canvas, RECT& ARect, TBandPaintOptions& Options);
+  TMenuDrawItemEvent DrawItemHandlerEvent() { return TMenuDrawItemEvent::Of<&TXPStyle::DrawItemHandler>(this); }
+  TMenuMeasureItemEvent MeasureMenuItemEvent() { return TMenuMeasureItemEvent::Of<&TXPStyle::MeasureMenuItem>(this); }
+  TTBCustomDrawBtnEvent DrawToolButtonEvent() { return TTBCustomDrawBtnEvent::Of<&TXPStyle::DrawToolButton>(this); }
+  TBandPaintEvent PaintControlBandEvent() { return TBandPaintEvent::Of<&TXPStyle::PaintControlBand>(this); }
+
+  // Menu items drawn and measured in the flat style.
+  void PaintMenuItem(TMenuItem* item, TCanvas* canvas, RECT R, bool selected);
+  SIZE GetItemImageSize(TMenuItem* item, TBitmap* glyph);
+  void DrawCheckMark(TMenuItem* item, bool selected, RECT M, TCanvas* canvas, bool hasGlyph, bool enabled);
+  void DrawBarItem(TMenuItem* item, TCanvas* canvas, bool rightToLeft, TColor color, RECT R);
+  TColor BarTextColor(TCanvas* canvas, TColor color);
+  // The flat border over a popup menu's window (drawn on that window).
+  void DrawFlatMenuBorder(HWND window, bool rightToLeft);
+  void DrawToolButtonFrame(TToolButton* button, TCanvas* canvas, RECT r);
+  static void DrawDropArrow(TCanvas* canvas, int x, int y);
+  void RehookMenuItem(TMenuItem* item);
+  void RehookMenuFamily(TMenuItem* item);
+
   // Caption and glyph of a menu item, tool button or styled button, in the menu's manner.
   void DrawItemText(TComponent* item, const std::string& text, UINT format, TFont* font, bool rightToLeft, bool barItem,
                     bool isDefault, bool enabled, bool selected, RECT Q, TCanvas* canvas, const std::string& shortcut);
@@ -141,6 +165,12 @@ public:
 private:
   friend class TControlSubClass;
   void HookControl(TControl* x, bool hook, bool repaint);
+  void HookMenu(TMenu* menu, bool hook);
+  void HookMenuItem(TMenuItem* item, bool hook);
+  void HookMenuTree(TMenuItem* item, bool hook);
+  void HookToolBar(TToolBar* bar, bool hook, bool repaint);
+  void HookControlBar(TControlBar* bar, bool hook, bool repaint);
+  bool IsMenuBarItem(TMenuItem* item) const;
   void Rehook();
   void ChangeSet(std::uint16_t& field, std::uint16_t set);
   void RedrawMenuBar();

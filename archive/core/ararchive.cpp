@@ -58,6 +58,16 @@ TArArchive::TArArchive(const std::string& fileName, uint16_t mode) {
   Status = asIdle;
 }
 
+TArArchive::TArArchive(const std::string& fileName, uint16_t mode, TNoStream) {
+  Status = asInvalid;
+  ArchiveName = fileName;
+  OnEngineProgress = [this](uint8_t progress, bool& abort) { ReportCurrentItemProgress(progress, abort); };
+  Mode = mode;
+  SetBaseDirectory(os::ProgramFolder());
+  Items = std::make_unique<TArArchiveList>();
+  Status = asIdle;
+}
+
 TArArchive::~TArArchive() {
   if (Items) Items->FreeAll();
   Items.reset();

@@ -168,6 +168,12 @@ public:
   TArRequestImageEvent OnRequestImage;
   TArArchiveEvent OnAfterSave;
 
+protected:
+  // For a format whose files are reached through a library of their own: the same
+  // archive without a stream.
+  struct TNoStream {};
+  TArArchive(const std::string& fileName, uint16_t mode, TNoStream);
+
 private:
   std::string baseDirectory_;
   bool baseConverted_ = false;  // the code-page conversion of extraction has been applied

@@ -404,13 +404,13 @@ TEST(SelfUpdate, AFailedSelfUpdateDownloadReturnsToTheWelcomePageWithEmptyLists)
   EXPECT_FALSE(r.view.selfVisible);
   EXPECT_FALSE(r.view.closed);
   EXPECT_EQ(r.core.WizardStep, wsWelcome);
-  EXPECT_TRUE(r.view.pages[Page::Welcome]);
-  EXPECT_FALSE(r.view.pages[Page::Downloads]);
+  EXPECT_EQ(r.view.VisiblePages(), Pages{Page::Welcome});
   EXPECT_TRUE(r.view.installed.empty());
   EXPECT_TRUE(r.view.statusLines.empty());
   EXPECT_EQ(r.view.infos.size(), 1u);  // no message for the failure
   r.Press();                           // a new round refills the installed programs
   EXPECT_EQ(r.view.installed.size(), 3u);
+  EXPECT_EQ(r.view.VisiblePages(), Pages{Page::Programs});
 }
 
 // "Abbrechen" while download `position` of three runs; the transfer then ends in its error
@@ -586,6 +586,27 @@ TEST(Installation, TheStatusLabelRunsTheInstallationAgainWithAFurtherRowPerUpdat
   EXPECT_EQ(r.view.VisiblePages(), Pages{Page::Summary});
   EXPECT_TRUE(r.view.Usable(Button::Next));
   EXPECT_FALSE(r.view.closed);
+}
+
+TEST(Installation, AVersionThatCannotBeRecordedIsListedAsAFailure) {
+  Rig r;
+  r.AddProgram("tool.exe", "Tool", "1.0");
+  r.AddProgram("other.exe", "Other", "3.1");
+  r.index.clear();
+  r.Offer("tool.exe", "2.0", 1);
+  r.Offer("other.exe", "3.2", 1);
+  r.ToOffers();
+  r.Press();
+  r.Complete();
+  // While the second installer runs, progs.kvr turns into something that cannot be written.
+  r.host.onRun = [&] {
+    if (r.host.commands.size() != 2) return;
+    std::filesystem::remove(r.dir.Native("progs.kvr"));
+    std::filesystem::create_directory(r.dir.Native("progs.kvr"));
+  };
+  r.Complete();
+  EXPECT_EQ(r.SummaryResults(), (std::vector<std::string>{"Tool:Erfolgreich", "Other:Fehler!"}));
+  EXPECT_EQ(r.view.VisiblePages(), Pages{Page::Summary});
 }
 
 TEST(Installation, ModesRunTheQuotedCommandOpenThroughTheShellOrFail) {

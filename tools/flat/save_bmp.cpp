@@ -4,11 +4,11 @@
 
 #include "winui/form.h"
 
-bool SaveClientBmp(HWND window, const char* path) {
-  RECT r;
-  GetClientRect(window, &r);
-  const int w = r.right, h = r.bottom;
-  HDC src = GetDC(window);
+namespace {
+
+// The rectangle r of the context src as a 24-bit BMP file.
+bool SaveRect(HDC src, const RECT& r, const char* path) {
+  const int w = r.right - r.left, h = r.bottom - r.top;
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = w;
@@ -20,7 +20,7 @@ bool SaveClientBmp(HWND window, const char* path) {
   HBITMAP dib = CreateDIBSection(src, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HDC mem = CreateCompatibleDC(src);
   HGDIOBJ old = SelectObject(mem, dib);
-  BitBlt(mem, 0, 0, w, h, src, 0, 0, SRCCOPY);
+  BitBlt(mem, 0, 0, w, h, src, r.left, r.top, SRCCOPY);
   GdiFlush();
   const DWORD stride = ((static_cast<DWORD>(w) * 3 + 3) & ~3u);
   const DWORD imageSize = stride * static_cast<DWORD>(h);
@@ -38,7 +38,24 @@ bool SaveClientBmp(HWND window, const char* path) {
   SelectObject(mem, old);
   DeleteDC(mem);
   DeleteObject(dib);
+  return ok;
+}
+
+}  // namespace
+
+bool SaveClientBmp(HWND window, const char* path) {
+  RECT r;
+  GetClientRect(window, &r);
+  HDC src = GetDC(window);
+  const bool ok = SaveRect(src, r, path);
   ReleaseDC(window, src);
+  return ok;
+}
+
+bool SaveScreenBmp(const RECT& r, const char* path) {
+  HDC src = GetDC(nullptr);
+  const bool ok = SaveRect(src, r, path);
+  ReleaseDC(nullptr, src);
   return ok;
 }
 
