@@ -55,6 +55,7 @@ enum : int32_t {
   arcInsertBlankFloppy = 17,
   arcNoSuchDirectory = 19,
   arcBadStream = 21,
+  arcZipTruncate = 22,
   arcZipBadCRC = 23,
   arcFileNotFound = 25,
   arcZipInvalidLFH = 26,

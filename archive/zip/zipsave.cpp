@@ -356,7 +356,9 @@ void TArZipArchive::WriteSpannedSet(TArZipStaging& staging, TArMediaKind kind) {
     TArSpanStream& set = *stream;
     Stream = stream.release();
     OwnsStream = true;
-    set.SetSize(0);  // everything it held is staged
+    try {
+      set.SetSize(0);  // everything it held is staged
+    } catch (const EStreamError&) { RaiseCoded(arcZipTruncate); }
     const char drive = removable ? GetDriveLetter(ArchiveName) : 0;
     if (removable) WriteSpanVolumeLabel(drive, set.SpanNumber() + 1);
     TArZipSpanTarget target(set, drive, TSaveProgress(*this, total));
