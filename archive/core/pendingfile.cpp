@@ -37,7 +37,14 @@ TPendingFile::~TPendingFile() {
 void TPendingFile::Commit(std::optional<uint32_t> dosDateTime, uint32_t attributes) {
   writer_->Flush();
   if (dosDateTime) os::SetFileDosDateTime(stream_->Handle(), *dosDateTime);
-  RenameOverTarget(attributes);
+  if constexpr (os::kHandleTakesAttributes) {
+    // The rename keeps them: the file is the same.
+    os::SetHandleAttributes(stream_->Handle(), KeptAttributes(attributes));
+    PutInPlace();
+  } else {
+    PutInPlace();
+    os::SetAttributes(target_, KeptAttributes(attributes));
+  }
 }
 
 // The old file steps aside before the new one takes its name, and comes back when the new
@@ -62,19 +69,18 @@ void TPendingFile::CommitKeepingAttributes() {
   }
   committed_ = true;
   if (!aside.empty()) os::EraseFile(aside);
-  KeepAttributes(attributes == os::kNoAttributes ? 0 : attributes);
+  os::SetAttributes(target_, KeptAttributes(attributes == os::kNoAttributes ? 0 : attributes));
 }
 
-void TPendingFile::RenameOverTarget(uint32_t attributes) {
+void TPendingFile::PutInPlace() {
   stream_.reset();
   if (temp_ != target_ && !os::RenameFile(temp_, target_))
     throw EFCreateError("Cannot create file \"" + target_ + "\"");
   committed_ = true;
-  KeepAttributes(attributes);
 }
 
 // Read-only, hidden, system and archive: the other bits (a Unix mode in the high word,
 // folder flags) are no file attributes of this system.
-void TPendingFile::KeepAttributes(uint32_t attributes) {
-  os::SetAttributes(target_, attributes & (os::faReadOnly | os::faHidden | os::faSysFile | os::faArchive));
+uint32_t TPendingFile::KeptAttributes(uint32_t attributes) {
+  return attributes & (os::faReadOnly | os::faHidden | os::faSysFile | os::faArchive);
 }

@@ -27,8 +27,8 @@ public:
   void CommitKeepingAttributes();
 
 private:
-  void RenameOverTarget(uint32_t attributes);
-  void KeepAttributes(uint32_t attributes);
+  void PutInPlace();
+  static uint32_t KeptAttributes(uint32_t attributes);
 
   std::string target_, temp_;  // temp_ is target_ when the target was made afresh
   std::unique_ptr<TFileStream> stream_;

@@ -139,17 +139,14 @@ int32_t TArSpanStream::Write(const void* buffer, int32_t count) {
 
 int64_t TArSpanStream::Seek(int64_t offset, int origin) {
   if (!file_) return 0;
-  const int64_t pos = file_->Position();
   // Asking where the stream stands moves nothing and needs no size (loading asks per item).
-  if (spanMode_ == smWriting || (origin == soFromCurrent && offset == 0)) return pos;
+  if (spanMode_ == smWriting || (origin == soFromCurrent && offset == 0)) return file_->Position();
   const int64_t size = file_->Size();
-  int64_t target = pos;
-  if (origin == soFromBeginning)
-    target = offset;
-  else if (origin == soFromCurrent)
-    target = offset + pos;
-  else if (origin == soFromEnd)
+  int64_t target = offset;
+  if (origin == soFromEnd)
     target = offset + size;
+  else if (origin != soFromBeginning)
+    target = (origin == soFromCurrent ? offset : 0) + file_->Position();
   if (IgnoreSpanning) target = std::clamp<int64_t>(target, 0, size);
   // No reader of this library seeks across images; a position outside the current
   // image is damaged input.
