@@ -157,7 +157,8 @@ cab::INT_PTR TCabCallbacks::ExtractNotify(int32_t fdint, cab::FDINOTIFICATION* p
         // changed since it was listed.
         std::string name = Text(pfdin->psz1);
         const TArConfirmOverwriteEvent confirm = [a](std::string& n, bool& c) { a->ConfirmOverwrite(n, c); };
-        if (!TArArchive::PrepareOutputPath(a->BaseDirectory(), name, a->ExtractOptions, confirm)) return 0;
+        if (!TArArchive::PrepareOutputPath(a->BaseDirectory(), name, a->ExtractOptions, confirm, a->WalkFolders()))
+          return 0;
         TArCabArchive::TTarget t;
         t.File = std::make_unique<TPendingFile>(name);
         t.Handle = std::make_unique<TCabFile>();

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include "archive/core/arerrors.h"
 #include "archive/core/aritems.h"
 #include "archive/core/arutils.h"
@@ -16,6 +17,10 @@
 #include "base/stream.h"
 
 class TArArchive;
+
+// Output folders one extraction walk has found in place: each is looked up once per walk
+// rather than once per file. Between walks anything may have changed on the disk.
+using TArKnownFolders = std::unordered_set<std::string>;
 
 enum TArProcessType : uint8_t {
   ptAdd = 0,
@@ -133,8 +138,12 @@ public:
   void ExtractItemAt(int32_t index, const std::string& newName = std::string());
   // Turns a stored name into the output path below baseDirectory and says whether the
   // item may be written. A name that would leave the folder raises EArException.
+  // knownFolders, when given, holds the folders found in place earlier in the same walk.
   static bool PrepareOutputPath(const std::string& baseDirectory, std::string& name, TArExtractOptions extractOptions,
-                                const TArConfirmOverwriteEvent& onConfirmOverwrite);
+                                const TArConfirmOverwriteEvent& onConfirmOverwrite,
+                                TArKnownFolders* knownFolders = nullptr);
+  // The folders the running ExtractByMasks walk has found in place; null outside one.
+  TArKnownFolders* WalkFolders() const { return walkFolders_; }
   // Whether the part of storedName that extraction appends to the folder stays below
   // it: not rooted, no drive or share, no ":" and no ".." component.
   static bool IsConfinedName(const std::string& storedName, TArExtractOptions extractOptions);
@@ -183,6 +192,7 @@ private:
   bool logging_ = false;
   std::unique_ptr<TFileStream> LogStream;
   int32_t busyDepth_ = 0;
+  TArKnownFolders* walkFolders_ = nullptr;  // the running walk's, which owns them
 };
 
 // Base of the tar and gzip stream helpers: one stream, not owned.

@@ -166,7 +166,7 @@ void TArGzipArchive::UnpackItemToFile(int32_t index, const std::string& outputNa
   ToBackslashes(path);
   path = ExtractFileName(path);
   if (path.empty() || !IsConfinedName(path, eoRestorePath)) throw EArException("Invalid stored name");
-  if (!PrepareOutputPath(BaseDirectory(), path, ExtractOptions, OnConfirmOverwrite)) return;
+  if (!PrepareOutputPath(BaseDirectory(), path, ExtractOptions, OnConfirmOverwrite, WalkFolders())) return;
   try {
     TPendingFile file(path);
     UnpackItemToStream(0, *file.Stream());

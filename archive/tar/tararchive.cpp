@@ -205,7 +205,7 @@ void TArTarArchive::UnpackItemToFile(int32_t index, const std::string& outputNam
   if (!IsConfinedName(outputName, eoRestorePath)) throw EArException("Invalid stored name");
   const TArTarItem& item = StoredItem(index);
   std::string path = outputName;
-  if (!PrepareOutputPath(BaseDirectory(), path, ExtractOptions, OnConfirmOverwrite)) return;
+  if (!PrepareOutputPath(BaseDirectory(), path, ExtractOptions, OnConfirmOverwrite, WalkFolders())) return;
   try {
     TPendingFile file(path);
     UnpackItemToStream(index, *file.Stream());

@@ -107,7 +107,8 @@ void ReportBadCrc(TArZipArchive& archive, TArZipItem& item) {
 
 void ExtractItemToFile(TArZipArchive& archive, TArZipItem& item, const std::string& name) {
   std::string path = name;
-  if (!TArArchive::PrepareOutputPath(archive.BaseDirectory(), path, archive.ExtractOptions, archive.OnConfirmOverwrite))
+  if (!TArArchive::PrepareOutputPath(archive.BaseDirectory(), path, archive.ExtractOptions, archive.OnConfirmOverwrite,
+                                     archive.WalkFolders()))
     return;
   // A folder entry: PrepareOutputPath has made the folder (with eoCreateDirs).
   if (IsFolderEntry(item, name)) return;
