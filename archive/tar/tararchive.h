@@ -86,6 +86,8 @@ protected:
   std::string SwapFolder() const;
   // Forgets the data read ahead for extraction: the archive's content changed.
   void DropReadAhead() { readAhead_.Source = nullptr; }
+  // Where the read-ahead for the small item at index ends in the stream.
+  int64_t ReadAheadEnd(int32_t index) const;
   // Puts image (from its start) in place of the archive that current holds. A memory
   // stream is refilled. A file is written anew beside itself and takes the old one's
   // place only when complete; current is then closed and set to a new stream over the
