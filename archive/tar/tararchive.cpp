@@ -226,8 +226,7 @@ void TArTarArchive::UnpackItemToFile(int32_t index, const std::string& outputNam
   try {
     TPendingFile file(path);
     UnpackItemToStream(index, *file.Stream());
-    file.Commit(static_cast<uint32_t>(item.GetModDate()) << 16 | item.GetModTime(),
-                UnixModeToAttributes(item.GetAttributes()));
+    file.Commit(UnixSecondsToDos(item.UnixTime()), UnixModeToAttributes(item.GetAttributes()));
   } catch (const EArUserAbort&) {
     Status = asInvalid;
     throw;
