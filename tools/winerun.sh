@@ -6,8 +6,21 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 # The machine field of the PE header, whose offset the DOS header holds at byte 60.
 pe=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
-machine=$( [ -n "$pe" ] && od -An -tx2 -j$((pe + 4)) -N2 "$1" | tr -d ' ')
-if [ "$machine" = 014c ]; then
-  exec /usr/lib/wine/wine "$@"
-fi
-exec /usr/lib/wine/wine64 "$@"
+machine=$([ -n "$pe" ] && od -An -tx2 -j$((pe + 4)) -N2 "$1" | tr -d ' ')
+loader=/usr/lib/wine/wine64
+[ "$machine" = 014c ] && loader=/usr/lib/wine/wine
+# The output goes through a file: Wine's server and the services it starts inherit the output
+# of the program that started them and outlive it, and ctest waits for its pipe to close.
+out=$(mktemp "${TMPDIR:-/tmp}/mb-winerun.XXXXXX") || exit 1
+"$loader" "$@" >"$out" 2>&1 &
+child=$!
+# A time-out stops the program, not only this script.
+trap 'kill "$child" 2>/dev/null' TERM INT HUP
+while :; do
+  wait "$child"
+  rc=$?
+  kill -0 "$child" 2>/dev/null || break  # a trapped signal ends the wait early
+done
+cat "$out"
+rm -f "$out"
+exit $rc
