@@ -64,7 +64,8 @@ run_wine_ctest() {  # name
     # Xvfb picks a free display itself and reports it when it is ready.
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
     xvfb_pid=$!
-    export WINEPREFIX=$work/prefix
+    # Temporary files of the run, a killed test's among them, go with the run's folder.
+    export WINEPREFIX=$work/prefix TMPDIR=$work
     trap 'wineserver -k >/dev/null 2>&1; kill $xvfb_pid 2>/dev/null; rm -rf "$work"' EXIT
     for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
     export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=:$(cat "$work/display")

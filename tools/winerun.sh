@@ -12,15 +12,9 @@ loader=/usr/lib/wine/wine64
 # The output goes through a file: Wine's server and the services it starts inherit the output
 # of the program that started them and outlive it, and ctest waits for its pipe to close.
 out=$(mktemp "${TMPDIR:-/tmp}/mb-winerun.XXXXXX") || exit 1
-"$loader" "$@" >"$out" 2>&1 &
-child=$!
-# A time-out stops the program, not only this script.
-trap 'kill "$child" 2>/dev/null' TERM INT HUP
-while :; do
-  wait "$child"
-  rc=$?
-  kill -0 "$child" 2>/dev/null || break  # a trapped signal ends the wait early
-done
+# A time-out kills this script outright; the program is made to die with it.
+setpriv --pdeathsig KILL "$loader" "$@" >"$out" 2>&1
+rc=$?
 cat "$out"
 rm -f "$out"
 exit $rc
