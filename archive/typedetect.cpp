@@ -91,15 +91,6 @@ ArchiveTypeCode ProbeGzipStream(TStream& stream) {
   return ProbeTarStream(head512) == atTar ? atGzippedTar : atGzip;
 }
 
-// No cabinet support is built in: a file is a cabinet when it carries the cabinet
-// signature, and anything else is refused as the cabinet library refuses it.
-ArchiveTypeCode ProbeCabinetFile(const std::string& fileName) {
-  TFileStream f(fileName, fmOpenRead | fmShareDenyNone);
-  uint8_t sig[4] = {};
-  if (f.Read(sig, 4) == 4 && std::memcmp(sig, "MSCF", 4) == 0) return atCabinet;
-  throw EArInvalidCabFile();
-}
-
 ArchiveTypeCode DetectArchiveType(const std::string& fileName) {
   const std::string ext = UpperExtension(fileName);
   const int64_t size = os::FileExists(fileName) && !os::DirectoryExists(fileName) ? GetFileSize64(fileName) : -1;

@@ -172,7 +172,7 @@ TArCustomUnZipper::TArCustomUnZipper() {
   SetPasswordRetries(3);
 }
 
-void TArCustomUnZipper::SetExtractOptions(uint8_t value) {
+void TArCustomUnZipper::SetExtractOptions(TArExtractOptions value) {
   extractOptions_ = value;
   if (archive_) archive_->ExtractOptions = value;
 }

@@ -29,7 +29,7 @@ using TArBrowserItemConfirmEvent =
 using TArBrowserItemFailureEvent =
     std::function<void(TArBaseBrowser* sender, TArArchiveItem* item, TArProcessType processType,
                        TArErrorClass errorClass, int32_t errorCode)>;
-using TArBrowserNeedPasswordEvent = std::function<void(TArBaseBrowser* sender, std::string& newPassword)>;
+using TArNeedPasswordEvent = std::function<void(TArBaseBrowser* sender, std::string& newPassword)>;
 
 class TArBaseBrowser : public TArBaseComponent {
 public:
@@ -119,8 +119,8 @@ class TArCustomUnZipper : public TArCustomZipBrowser {
 public:
   TArCustomUnZipper();
 
-  uint8_t ExtractOptions() const { return extractOptions_; }
-  void SetExtractOptions(uint8_t value);
+  TArExtractOptions ExtractOptions() const { return extractOptions_; }
+  void SetExtractOptions(TArExtractOptions value);
   uint8_t PasswordRetries() const { return passwordRetries_; }
   void SetPasswordRetries(uint8_t value);
 
@@ -133,7 +133,7 @@ public:
   int32_t FailedItems() const { return failedItems_; }
 
   TArConfirmOverwriteEvent OnConfirmOverwrite;
-  TArBrowserNeedPasswordEvent OnNeedPassword;
+  TArNeedPasswordEvent OnNeedPassword;
 
 protected:
   void ApplySettingsToArchive() override;
@@ -143,7 +143,7 @@ protected:
   virtual void NeedPassword(std::string& newPassword);
 
 private:
-  uint8_t extractOptions_ = eoCreateDirs;
+  TArExtractOptions extractOptions_ = eoCreateDirs;
   uint8_t passwordRetries_ = 3;
   int32_t failedItems_ = 0;
 };

@@ -7,6 +7,7 @@
 #include "console/splash_1.h"
 #include "console/wait_1.h"
 #include "winui/dialogs.h"
+#include "xpstyle/xp_layout.h"
 
 TForm1* Form1 = nullptr;
 
@@ -72,8 +73,7 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
   SpeedButton5->OnClick = [this](TObject* s) { SpeedButton5Click(s); };
   SpeedButton9->OnClick = [this](TObject* s) { SpeedButton9Click(s); };
   OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
-  Quiet({GroupBox1, ComboBox3, FlatPanel1, Edit1, Edit2, SpeedButton9, SpeedButton2, SpeedButton3, SpeedButton7,
-         SpeedButton6, SpeedButton1, SpeedButton8, SpeedButton5, ComboBox1});
+  XPStyle1 = PlaceXPStyle(this, "Tahoma");
 }
 
 void DockInStatusPanel(TControl* control, TStatusBar* bar, int panel) {
@@ -163,6 +163,7 @@ void TConsoleView::SetLangText(const TLangTarget& target, const std::string& tex
 }
 
 void TConsoleView::SetProfileNames(const std::vector<std::string>& names) {
+  const std::string editorText = pro1->ComboBox1->Text();
   Form1->ComboBox3->Items()->Clear();
   pro1->ComboBox1->Items()->Clear();
   Form1->Edit1->SetText("");
@@ -171,6 +172,9 @@ void TConsoleView::SetProfileNames(const std::vector<std::string>& names) {
     Form1->ComboBox3->Items()->Add(name);
     pro1->ComboBox1->Items()->Add(name);
   }
+  // Emptying the list empties the editor's edit field as well; its text is put back as a
+  // text, not typed, so the editor's fields are not loaded from it again.
+  pro1->ComboBox1->SetText(editorText);
 }
 
 void TConsoleView::SelectProfile(int index) { Form1->ComboBox3->SetItemIndex(index); }

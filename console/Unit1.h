@@ -6,6 +6,7 @@
 #include "console/core.h"
 #include "flat/flat_panel.h"
 #include "winui/winui.h"
+#include "xpstyle/xp_style.h"
 
 class TForm1 : public TForm {
 public:
@@ -30,6 +31,7 @@ public:
   TSpeedButton* SpeedButton5;
   TComboBox* ComboBox1;
   TStatusBar* StatusBar1;
+  TXPStyle* XPStyle1 = nullptr;  // last: it styles the controls above
 
   // The console's logic; it holds ProgramDir, the wake settings, AbortWake, LangLines and
   // LangFiles.

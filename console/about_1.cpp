@@ -2,6 +2,7 @@
 
 #include "console/Unit1.h"
 #include "console/layout.h"
+#include "xpstyle/xp_layout.h"
 
 Tabout* about = nullptr;
 
@@ -30,6 +31,7 @@ Tabout::Tabout(TComponent* owner) : TForm(owner) {
   FlatPanel1->SetColorShadow(clBlack);
   FlatMemo1 = Place<TFlatMemo>(this, this, "FlatMemo1", 8, 56, 233, 65);
   FlatMemo1->SetScrollBars(ssVertical);
+  FlatMemo1->SetReadOnly(true);
   FlatMemo1->SetColorFocused(clCream);
   FlatMemo1->SetColorBorder(clBlack);
   FlatMemo1->SetColorFlat(clBtnFace);
@@ -57,7 +59,8 @@ Tabout::Tabout(TComponent* owner) : TForm(owner) {
   Label4->OnClick = [this](TObject* s) { Label4Click(s); };
   SpeedButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
   OnShow = [this](TObject* s) { FormShow(s); };
-  Quiet({FlatPanel1, FlatMemo1, FlatPanel2, SpeedButton1});
+  OnCloseQuery = [this](TObject* s, bool& c) { FormCloseQuery(s, c); };
+  XPStyle1 = PlaceXPStyle(this, "Tahoma");
 }
 
 void Tabout::FormShow(TObject*) {
@@ -72,4 +75,10 @@ void Tabout::Label4Click(TObject*) { Form1->Core->OpenReadme(); }
 void Tabout::SpeedButton1Click(TObject*) {
   Form1->Show();
   Hide();
+}
+
+// Alt+F4 goes back as the back button does (the window has no close box).
+void Tabout::FormCloseQuery(TObject* Sender, bool& CanClose) {
+  CanClose = false;
+  SpeedButton1Click(Sender);
 }

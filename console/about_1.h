@@ -3,6 +3,7 @@
 #include "flat/flat_memo.h"
 #include "flat/flat_panel.h"
 #include "winui/winui.h"
+#include "xpstyle/xp_style.h"
 
 class Tabout : public TForm {
 public:
@@ -19,12 +20,14 @@ public:
   TLabel* Label3;
   TImage* Image1;
   TSpeedButton* SpeedButton1;
+  TXPStyle* XPStyle1 = nullptr;  // last: it styles the controls above
 
   void FormShow(TObject* Sender);
   void Label2Click(TObject* Sender);
   void Label3Click(TObject* Sender);
   void Label4Click(TObject* Sender);
   void SpeedButton1Click(TObject* Sender);
+  void FormCloseQuery(TObject* Sender, bool& CanClose);
 };
 
 extern Tabout* about;

@@ -2,6 +2,7 @@
 
 #include "console/Unit1.h"
 #include "console/layout.h"
+#include "xpstyle/xp_layout.h"
 
 Tclock1* clock1 = nullptr;
 
@@ -38,7 +39,8 @@ Tclock1::Tclock1(TComponent* owner) : TForm(owner) {
   SpeedButton1 = PlaceButton(this, this, "SpeedButton1", 144, 112, 169, 22, "Timer aktivieren");
   SpeedButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
   SpeedButton2->OnClick = [this](TObject* s) { SpeedButton2Click(s); };
-  Quiet({GroupBox1, DateTimePicker1, DateTimePicker2, SpeedButton1, SpeedButton2});
+  OnCloseQuery = [this](TObject* s, bool& c) { FormCloseQuery(s, c); };
+  XPStyle1 = PlaceXPStyle(this, "Tahoma");
 }
 
 void Tclock1::SpeedButton1Click(TObject*) {
@@ -49,4 +51,10 @@ void Tclock1::SpeedButton1Click(TObject*) {
 void Tclock1::SpeedButton2Click(TObject*) {
   Form1->Show();
   Hide();
+}
+
+// Alt+F4 goes back as the back button does (the window has no close box).
+void Tclock1::FormCloseQuery(TObject* Sender, bool& CanClose) {
+  CanClose = false;
+  SpeedButton2Click(Sender);
 }

@@ -1,6 +1,7 @@
 // The timed wake: pick a date and a time; arming writes timer.dat and starts timer.exe.
 #pragma once
 #include "winui/winui.h"
+#include "xpstyle/xp_style.h"
 
 class Tclock1 : public TForm {
 public:
@@ -14,9 +15,11 @@ public:
   TDateTimePicker* DateTimePicker2;
   TSpeedButton* SpeedButton2;
   TSpeedButton* SpeedButton1;
+  TXPStyle* XPStyle1 = nullptr;  // last: it styles the controls above
 
   void SpeedButton1Click(TObject* Sender);
   void SpeedButton2Click(TObject* Sender);
+  void FormCloseQuery(TObject* Sender, bool& CanClose);
 };
 
 extern Tclock1* clock1;

@@ -104,25 +104,20 @@ void TConsoleCore::WakeClicked() {
   wake_.SendWakeUp(view_.MacText(), host, WakeButtonWaits(host), Settings, LangLines, AbortWake);
 }
 
-void TConsoleCore::ResolveClicked() {
-  std::string text = view_.HostText();
+std::string TConsoleCore::ResolveHostName(const std::string& text) {
   view_.SetHostText(LangLines[llResolving]);
-  if (!host_.SocketsStartup()) {
-    view_.SetHostText("");
-    return;
-  }
+  if (!host_.SocketsStartup()) return "";
   // The look-up takes at most 255 characters; a longer text is no host name and is not
   // cut down to one.
   std::string address;
   if (text.size() <= MaxHostNameLength) address = host_.LookupHost(text);
   host_.SocketsCleanup();
-  if (address.empty()) {
-    view_.SetHostText(text);
-    view_.ErrorBox(LangLines[llResolveFailed]);
-  } else {
-    view_.SetHostText(address);
-  }
+  if (!address.empty()) return address;
+  view_.ErrorBox(LangLines[llResolveFailed]);
+  return text;
 }
+
+void TConsoleCore::ResolveClicked() { view_.SetHostText(ResolveHostName(view_.HostText())); }
 
 void TConsoleCore::EditorChosen(const std::string& text, int index) {
   IIniStore& ini = host_.Profiles();

@@ -82,7 +82,11 @@ public:
   void ExitClicked();
   void WakeClicked();
   void CancelWake() { AbortWake = true; }
+  // The resolve button and Enter in the host field: the host field gets ResolveHostName of it.
   void ResolveClicked();
+  // The dotted address of a host name, or the text itself (after an error box) when it cannot
+  // be resolved; "" when the socket library does not start.
+  std::string ResolveHostName(const std::string& text);
   void EditorChosen(const std::string& text, int index);
   void EditorSave(const std::string& name, const std::string& mac, const std::string& host);
   void ArmTimer(const std::string& mac, const std::string& host, const std::string& date, const std::string& time);

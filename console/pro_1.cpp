@@ -2,6 +2,7 @@
 
 #include "console/Unit1.h"
 #include "console/layout.h"
+#include "xpstyle/xp_layout.h"
 
 Tpro1* pro1 = nullptr;
 
@@ -24,7 +25,8 @@ Tpro1::Tpro1(TComponent* owner) : TForm(owner) {
   SpeedButton1 = PlaceButton(this, this, "SpeedButton1", 168, 176, 169, 22, "speichern");
   SpeedButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
   SpeedButton2->OnClick = [this](TObject* s) { SpeedButton2Click(s); };
-  Quiet({GroupBox1, ComboBox1, GroupBox2, Edit1, Edit2, Edit3, SpeedButton1, SpeedButton2});
+  OnCloseQuery = [this](TObject* s, bool& c) { FormCloseQuery(s, c); };
+  XPStyle1 = PlaceXPStyle(this, "Tahoma");
 }
 
 void Tpro1::ComboBox1Change(TObject*) { Form1->Core->EditorChosen(ComboBox1->Text(), ComboBox1->ItemIndex()); }
@@ -34,4 +36,11 @@ void Tpro1::SpeedButton1Click(TObject*) { Form1->Core->EditorSave(Edit1->Text(),
 void Tpro1::SpeedButton2Click(TObject*) {
   Hide();
   Form1->Show();
+}
+
+// The window has no close box, but Alt+F4 still reaches it: it goes back as the back button
+// does, so the hidden console returns.
+void Tpro1::FormCloseQuery(TObject* Sender, bool& CanClose) {
+  CanClose = false;
+  SpeedButton2Click(Sender);
 }

@@ -1,6 +1,7 @@
 // The profile editor: choose a stored profile or type a name, edit MAC and host, save.
 #pragma once
 #include "winui/winui.h"
+#include "xpstyle/xp_style.h"
 
 class Tpro1 : public TForm {
 public:
@@ -18,10 +19,12 @@ public:
   TEdit* Edit3;
   TSpeedButton* SpeedButton2;
   TSpeedButton* SpeedButton1;
+  TXPStyle* XPStyle1 = nullptr;  // last: it styles the controls above
 
   void ComboBox1Change(TObject* Sender);
   void SpeedButton1Click(TObject* Sender);
   void SpeedButton2Click(TObject* Sender);
+  void FormCloseQuery(TObject* Sender, bool& CanClose);
 };
 
 extern Tpro1* pro1;

@@ -2,6 +2,7 @@
 
 #include "console/Unit1.h"
 #include "console/layout.h"
+#include "xpstyle/xp_layout.h"
 
 Twait1* wait1 = nullptr;
 
@@ -14,7 +15,7 @@ Twait1::Twait1(TComponent* owner) : TForm(owner) {
   Animate1->SetStopFrame(29);
   SpeedButton1 = PlaceButton(this, this, "SpeedButton1", 0, 72, 241, 17, "Abbrechen");
   SpeedButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
-  Quiet({SpeedButton1});
+  XPStyle1 = PlaceXPStyle(this, "Tahoma");
   OnShow = [this](TObject* s) { FormShow(s); };
   OnHide = [this](TObject* s) { FormHide(s); };
   // The dialog has no close box, but Alt+F4 still reaches it; it counts as the cancel button,

@@ -1,6 +1,7 @@
 // The wait dialog shown while a wake-up waits for the host's echo answer.
 #pragma once
 #include "winui/winui.h"
+#include "xpstyle/xp_style.h"
 
 class Twait1 : public TForm {
 public:
@@ -10,6 +11,7 @@ public:
   TLabel* Label1;
   TAnimate* Animate1;
   TSpeedButton* SpeedButton1;
+  TXPStyle* XPStyle1 = nullptr;  // last: it styles the controls above
 
   void FormShow(TObject* Sender);
   void FormHide(TObject* Sender);

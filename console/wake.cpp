@@ -36,6 +36,12 @@ TWakePayload BuildWakePayload(const TMacBytes& mac) {
   return p;
 }
 
+bool TWakeUp::PingHost(const std::string& host, TPingStatus* status) {
+  TPingStatus answer = pinger_.Ping(host);
+  if (status) *status = answer;
+  return answer == TPingStatus::EchoReply;
+}
+
 bool WakeButtonWaits(const std::string& host) { return host != "255.255.255.255"; }
 
 void TWakeUp::SendWakeUp(const std::string& mac, const std::string& host, bool waiting, const TWakeSettings& settings,
@@ -54,7 +60,7 @@ void TWakeUp::SendWakeUp(const std::string& mac, const std::string& host, bool w
       if (waiting) ui_.BeginWait();
       stage = lang[llStageSend];
       // One echo request before the first datagram; its answer is not used.
-      if (waiting) pinger_.Ping(host);
+      if (waiting) PingHost(host);
       for (int32_t t = 0; t < settings.WakeTimes; ++t) {
         udp_.Send(host, settings.WakePort, payload.data(), WakePayloadSize);
         if (settings.WakeWait < 0) throw EWakeError("negative pause after a wake datagram");
@@ -65,8 +71,8 @@ void TWakeUp::SendWakeUp(const std::string& mac, const std::string& host, bool w
         for (;;) {
           ui_.KeepAlive();
           if (abortWake) break;
-          TPingStatus status = pinger_.Ping(host);
-          if (status == TPingStatus::EchoReply) break;
+          TPingStatus status = TPingStatus::TimedOut;
+          if (PingHost(host, &status)) break;
           if (status != TPingStatus::TimedOut) {
             // Unreachable and TTL reports come back at once while the host is still
             // asleep; pause about a second, staying responsive, so the loop does not spin.

@@ -69,8 +69,9 @@ public:
   // AbortWake is the flag the wait dialog's cancel button sets.
   void SendWakeUp(const std::string& mac, const std::string& host, bool waiting, const TWakeSettings& settings,
                   const TLangLines& lang, bool& abortWake);
-  // True only for a real echo reply.
-  bool PingHost(const std::string& host) { return pinger_.Ping(host) == TPingStatus::EchoReply; }
+  // One echo request; true only for a real echo reply. status, when given, receives the kind
+  // of the answer.
+  bool PingHost(const std::string& host, TPingStatus* status = nullptr);
 
 private:
   IUdpSender& udp_;

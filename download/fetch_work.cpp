@@ -130,7 +130,7 @@ void TFetchWork::RunTransfer(IHttpTransport& net) {
     ReadBody(net);
   } catch (...) { Succeeded = false; }
   try {
-    net.Close();
+    net.CloseInternetHandles();
   } catch (...) { Succeeded = false; }
 }
 

@@ -41,8 +41,8 @@ struct THttpRequest {
   std::string Body;
 };
 
-// One request's connection. Send opens everything and sends the request; Close releases the
-// handles in reverse order and may be called more than once.
+// One request's connection. Send opens everything and sends the request; CloseInternetHandles
+// releases the request, connection and internet handles and may be called more than once.
 class IHttpTransport {
 public:
   virtual ~IHttpTransport() = default;
@@ -52,7 +52,7 @@ public:
   virtual bool QueryContentLength(std::string& text) = 0;
   // Reads up to size bytes; read = 0 with true marks the end of the body.
   virtual bool Read(void* buffer, uint32_t size, uint32_t& read) = 0;
-  virtual void Close() = 0;
+  virtual void CloseInternetHandles() = 0;
 };
 
 // The fields of a download worker, in their declared order, and its body. The copies are taken

@@ -15,7 +15,7 @@ public:
   bool QueryStatus(uint32_t& code) override;
   bool QueryContentLength(std::string& text) override;
   bool Read(void* buffer, uint32_t size, uint32_t& read) override;
-  void Close() override;
+  void CloseInternetHandles() override;
 
 private:
   void* internet_ = nullptr;  // HINTERNET, kept out of the header

@@ -16,7 +16,7 @@ void SetTimeouts(HINTERNET handle) {
 }
 }  // namespace
 
-TWinInetTransport::~TWinInetTransport() { Close(); }
+TWinInetTransport::~TWinInetTransport() { CloseInternetHandles(); }
 
 bool TWinInetTransport::Send(const THttpRequest& r) {
   internet_ = InternetOpenA(r.HasAgent ? r.Agent.c_str() : nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
@@ -78,7 +78,7 @@ bool TWinInetTransport::Read(void* buffer, uint32_t size, uint32_t& read) {
   return true;
 }
 
-void TWinInetTransport::Close() {
+void TWinInetTransport::CloseInternetHandles() {
   for (void** h : {&request_, &connection_, &internet_}) {
     if (*h) InternetCloseHandle(*h);
     *h = nullptr;

@@ -65,11 +65,6 @@ void TFlatProgressBar::SetSmooth(bool on) {
   Invalidate();
 }
 
-void TFlatProgressBar::SetBiDiMode(TBiDiMode mode) {
-  biDiMode_ = mode;
-  Invalidate();
-}
-
 void TFlatProgressBar::SetPosition(int value) {
   if (value > max_) value = max_;
   if (value < min_) value = min_;
@@ -147,7 +142,7 @@ void TFlatProgressBar::PaintElements(TCanvas* canvas) {
   shape.Width = ClientWidth();
   shape.Height = ClientHeight();
   shape.Vertical = orientation_ == pbVertical;
-  shape.RightToLeft = biDiMode_ == bdRightToLeft;
+  shape.RightToLeft = BiDiMode() == bdRightToLeft;
   shape.Smooth = smooth_;
   shape.Min = min_;
   shape.Max = max_;

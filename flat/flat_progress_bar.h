@@ -6,7 +6,6 @@
 #include "winui/control.h"
 
 enum TProgressBarOrientation { pbHorizontal, pbVertical };
-enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
 
 class TFlatProgressBar : public TGraphicControl {
 public:
@@ -36,8 +35,6 @@ public:
   void SetMax(int value);
   int Step() const { return step_; }
   void SetStep(int value);
-  TBiDiMode BiDiMode() const { return biDiMode_; }
-  void SetBiDiMode(TBiDiMode mode);
 
   // Placed from code, the bar hears about its new parent's colour at once; placed by a layout,
   // once the layout has set all its properties (Loaded).
@@ -65,5 +62,4 @@ private:
   int min_ = 0;
   int max_ = 100;
   int step_ = 10;
-  TBiDiMode biDiMode_ = bdLeftToRight;
 };

@@ -12,7 +12,7 @@ need_pkgs=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb x11-utils xdotool imagemagick
-  zlib1g-dev libdeflate-dev p7zip-full zip unzip libarchive-tools python3 curl
+  zlib1g-dev libdeflate-dev p7zip-full zip unzip libarchive-tools python3 curl gcab cabextract
   dpkg-dev
 )
 enable_deb_src() {

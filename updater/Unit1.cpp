@@ -2,9 +2,9 @@
 
 #include <windows.h>
 #include <shellapi.h>
-#include <tlhelp32.h>
 
 #include <exception>
+#include <vector>
 
 #include "base/sysutils.h"
 #include "updater/Unit2.h"
@@ -13,8 +13,7 @@
 #include "updater/platform_win32.h"
 #include "updater/self_1.h"
 #include "winui/dialogs.h"
-
-using namespace skyvane;
+#include "xpstyle/xp_layout.h"
 
 TForm1* Form1 = nullptr;
 
@@ -166,77 +165,27 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner) {
   HTTPFetch1->OnProgress = [this](TObject* s, int32_t t, int32_t r) { HTTPFetch1Progress(s, t, r); };
   HTTPFetch1->OnError = [this](TObject* s) { HTTPFetch1Error(s); };
   HTTPFetch1->OnDoneFile = [this](TObject* s, const std::string& f, int32_t n) { HTTPFetch1DoneFile(s, f, n); };
-  for (THTTPFetch* f : {HTTPFetch2, HTTPFetch3}) {
-    f->OnProgress = [this](TObject* s, int32_t t, int32_t r) { HTTPFetch23Progress(s, t, r); };
-    f->OnError = [this, f](TObject*) { HTTPFetch23Error(f); };
-    f->OnDoneFile = [this, f](TObject*, const std::string&, int32_t) { HTTPFetch23DoneFile(f); };
-  }
+  HTTPFetch2->OnProgress = [this](TObject* s, int32_t t, int32_t r) { HTTPFetch2Progress(s, t, r); };
+  HTTPFetch2->OnError = [this](TObject* s) { HTTPFetch2Error(s); };
+  HTTPFetch2->OnDoneFile = [this](TObject* s, const std::string& f, int32_t n) { HTTPFetch2DoneFile(s, f, n); };
+  HTTPFetch3->OnProgress = [this](TObject* s, int32_t t, int32_t r) { HTTPFetch3Progress(s, t, r); };
+  HTTPFetch3->OnError = [this](TObject* s) { HTTPFetch3Error(s); };
+  HTTPFetch3->OnDoneFile = [this](TObject* s, const std::string& f, int32_t n) { HTTPFetch3DoneFile(s, f, n); };
   HTTPFetch4->OnProgress = [this](TObject* s, int32_t t, int32_t r) { HTTPFetch4Progress(s, t, r); };
   HTTPFetch4->OnError = [this](TObject* s) { HTTPFetch4Error(s); };
   HTTPFetch4->OnDoneFile = [this](TObject* s, const std::string& f, int32_t n) { HTTPFetch4DoneFile(s, f, n); };
-  Quiet({Button1, Button2, Button3, Button4, Button6, Button7, FlatMemo1, GroupBox3, GroupBox4, GroupBox5, GroupBox6,
-         GroupBox7, GroupBox8});
+  XPStyle1 = PlaceXPStyle(this, "Lucida Grande");
 }
 
-// --- start-up, connection, closing ---
+// --- handlers: the window's own work here, the flow in the core ---
 
 void TForm1::FormShow(TObject*) {
-  if (started_) return;
-  started_ = true;
-  // Lists and step first, so a failing media file cannot leave them unset.
-  WizardStep = 0;
-  Offers.clear();
-  OfferImages.clear();
-  DownloadFiles.Clear();
-  AppDir = ProgramFolder();
-  OwnVersion = ReadOwnVersion(AppDir);
-  SetCaption("Skyvane - " + OwnVersion);
-  if (ParamStr(1) == "-newver") {
-    AdoptNewOwnVersion(AppDir);
-    ShowInformation("Die Aktualisierung von Skyvane wurde erfolgreich abgeschlossen.");
-    OwnVersion = ReadOwnVersion(AppDir);
-    SetCaption("Skyvane - " + OwnVersion);
-  }
-  CheckConnection();
-  try {
-    Image1->Picture()->LoadFromFile(AppDir + "data\\logo.bmp");
-  } catch (const std::exception&) {}
-  Animate1->SetFileName(AppDir + "data\\world.avi");
-  Animate1->SetOpen(true);
-  Animate1->SetActive(true);
+  std::vector<std::string> args;
+  for (int i = 1; i <= ParamCount(); ++i) args.push_back(ParamStr(i));
+  Core->FormShow(args);
 }
 
-void TForm1::CheckConnection() {
-  uint32_t flags = 0;
-  bool connected = false;
-  try {
-    connected = IsInternetConnected(flags);
-  } catch (const std::exception&) { connected = false; }
-  if (connected) {
-    Label18->SetCaption("Ja");
-    Label19->SetCaption(ConnectionKind(flags));
-    Label20->SetVisible(false);
-    Button6->SetVisible(false);
-    Button4->SetVisible(true);
-  } else {
-    Label18->SetCaption("Nein");
-    Button4->SetVisible(false);
-    Button6->SetVisible(true);
-    Label20->SetVisible(true);
-    Label19->SetCaption("---");
-  }
-}
-
-void TForm1::Button6Click(TObject*) { CheckConnection(); }
-
-void TForm1::Button1Click(TObject*) { Close(); }
-
-void TForm1::FormCloseQuery(TObject*, bool& CanClose) {
-  if (self1->Visible()) return;
-  CanClose = AskConfirmation(
-      "Wenn sie Skyvane jetzt beenden wird die Aktualisierung von Programmen nicht abgeschlossen. Möchten sie "
-      "fortfahren?");
-}
+void TForm1::FormCloseQuery(TObject*, bool& CanClose) { CanClose = Core->FormCloseQuery(); }
 
 void TForm1::FormClose(TObject*, TCloseAction&) {
   Hide();
@@ -258,104 +207,106 @@ void TForm1::FormClose(TObject*, TCloseAction&) {
   for (int n = 2; n <= 11; ++n) stepTo(n);
 }
 
+void TForm1::Button1Click(TObject*) { Core->Button1Click(); }
+
 void TForm1::Button2Click(TObject*) {
-  ShellExecuteA(Handle(), "open", (AppDir + "data\\help.htm").c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  ShellExecuteA(Handle(), "open", (Core->AppDir + "data\\help.htm").c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void TForm1::Button3Click(TObject*) {
   Hide();
-  about1->Label2->SetCaption("Version: " + OwnVersion);
+  about1->Label2->SetCaption("Version: " + Core->OwnVersion);
   about1->Show();
 }
 
-// --- the step machine ---
+void TForm1::Button4Click(TObject*) { Core->Button4Click(); }
+void TForm1::Button6Click(TObject*) { Core->Button6Click(); }
+void TForm1::Button7Click(TObject*) { Core->Button7Click(); }
+void TForm1::HTTPFetch1Progress(TObject*, int32_t, int32_t) { Core->HTTPFetch1Progress(); }
+void TForm1::HTTPFetch1Error(TObject*) { Core->HTTPFetch1Error(); }
+void TForm1::HTTPFetch1DoneFile(TObject*, const std::string&, int32_t) { Core->HTTPFetch1DoneFile(); }
+void TForm1::HTTPFetch2Progress(TObject*, int32_t TotalSize, int32_t Readed) {
+  Core->HTTPFetch2Progress(TotalSize, Readed);
+}
+void TForm1::HTTPFetch3Progress(TObject*, int32_t TotalSize, int32_t Readed) {
+  Core->HTTPFetch3Progress(TotalSize, Readed);
+}
+void TForm1::HTTPFetch2DoneFile(TObject*, const std::string&, int32_t) { Core->HTTPFetch2DoneFile(); }
+void TForm1::HTTPFetch3DoneFile(TObject*, const std::string&, int32_t) { Core->HTTPFetch3DoneFile(); }
+void TForm1::HTTPFetch2Error(TObject*) { Core->HTTPFetch2Error(); }
+void TForm1::HTTPFetch3Error(TObject*) { Core->HTTPFetch3Error(); }
+void TForm1::HTTPFetch4Progress(TObject*, int32_t TotalSize, int32_t Readed) {
+  Core->HTTPFetch4Progress(TotalSize, Readed);
+}
+void TForm1::HTTPFetch4DoneFile(TObject*, const std::string&, int32_t) { Core->HTTPFetch4DoneFile(); }
+void TForm1::HTTPFetch4Error(TObject*) { Core->HTTPFetch4Error(); }
+void TForm1::Label12Click(TObject*) { Core->Label12Click(); }
 
-void TForm1::Button4Click(TObject*) {
-  switch (WizardStep) {
-    case 0:
-      GroupBox3->SetVisible(true);
-      Label1->SetVisible(false);
-      Label2->SetVisible(false);
-      SetEnabled(false);
-      RepaintNow();
-      try {
-        LoadInstalledPrograms();
-      } catch (...) {
-        SetEnabled(true);
-        throw;
-      }
-      SetEnabled(true);
-      WizardStep = 1;
-      break;
-    case 1:
-      GroupBox3->SetVisible(false);
-      GroupBox4->SetVisible(true);
-      WizardStep = 2;
-      StartIndexDownload();
-      break;
-    case 2:
-      GroupBox4->SetVisible(false);
-      GroupBox5->SetVisible(true);
-      WizardStep = 3;
-      break;
-    case 3:
-      GroupBox5->SetVisible(false);
-      GroupBox6->SetVisible(true);
-      WizardStep = 4;
-      if (Offers.empty()) {
-        EndWithoutUpdates();
-        break;
-      }
-      Chain.Start(static_cast<int32_t>(Offers.size()));
-      DownloadFiles.Clear();
-      StartUpdateDownload(0);
-      break;
-    case 4:
-      WizardStep = 5;
-      GroupBox6->SetVisible(false);
-      GroupBox7->SetVisible(true);
-      RepaintNow();
-      Sleep(2500);
-      InstallUpdates();
-      break;
-    case 5:
-      Button4->SetCaption("Fertig.");
-      GroupBox7->SetVisible(false);
-      GroupBox8->SetVisible(true);
-      WizardStep = 6;
-      break;
-    case 6:
-      self1->Show();
-      Close();
-      break;
-    default: break;
+void TForm1::ListView1InfoTip(TObject*, TListItem* Item, std::string& InfoTip) {
+  InfoTip = Core->ListView1InfoTip(static_cast<int32_t>(reinterpret_cast<intptr_t>(Item->Data())));
+}
+
+void TForm1::ListView2InfoTip(TObject*, TListItem* Item, std::string& InfoTip) {
+  std::string tip = Core->ListView2InfoTip(Item->Index());
+  if (!tip.empty()) InfoTip = tip;
+}
+
+void TForm1::ListView3InfoTip(TObject*, TListItem*, std::string& InfoTip) {
+  InfoTip = "Neuerungen in dieser Version zeigen.";
+}
+
+void TForm1::ListView3SelectItem(TObject*, TListItem* Item, bool) {
+  if (Item) Core->ListView3SelectItem(Item->Index());
+}
+
+void TForm1::ListView3Click(TObject*) { Core->ListView3Click(); }
+
+// --- the view ---
+
+namespace {
+
+TGroupBox* PageBox(TWizardPage page) {
+  switch (page) {
+    case TWizardPage::Programs: return Form1->GroupBox3;
+    case TWizardPage::Index: return Form1->GroupBox4;
+    case TWizardPage::Offers: return Form1->GroupBox5;
+    case TWizardPage::Downloads: return Form1->GroupBox6;
+    case TWizardPage::Install: return Form1->GroupBox7;
+    case TWizardPage::Summary: return Form1->GroupBox8;
+    default: return nullptr;
   }
 }
 
-void TForm1::ResetWizard() {
-  SetEnabled(false);
-  Offers.clear();
-  OfferImages.clear();
-  DownloadFiles.Clear();
-  Chain.Reset();
-  WizardStep = 0;
-  Label1->SetVisible(true);
-  Label2->SetVisible(true);
-  ListView1->Items()->Clear();
-  ListView2->Items()->Clear();
-  GroupBox6->SetVisible(false);
-  Label7->SetCaption("");
-  Label6->SetCaption("");
-  Label9->SetCaption("");
-  FlatProgressBar1->SetPosition(0);
-  FlatMemo1->Lines()->Clear();
-  SetEnabled(true);
-  Form2->Hide();
+TButton* WizardButton(TWizardButton button) {
+  switch (button) {
+    case TWizardButton::Quit: return Form1->Button1;
+    case TWizardButton::Next: return Form1->Button4;
+    default: return Form1->Button6;
+  }
 }
 
-// --- installed programs and the update index ---
+TLabel* WizardLabel(TWizardText text) {
+  switch (text) {
+    case TWizardText::Connected: return Form1->Label18;
+    case TWizardText::ConnectionKind: return Form1->Label19;
+    case TWizardText::DownloadFile: return Form1->Label6;
+    case TWizardText::DownloadPosition: return Form1->Label7;
+    case TWizardText::DownloadState: return Form1->Label9;
+    case TWizardText::InstallFile: return Form1->Label13;
+    case TWizardText::InstallPosition: return Form1->Label14;
+    default: return Form1->Label15;
+  }
+}
 
-int TForm1::AddShellIcon(TImageList* list, const std::string& path) {
+TFlatProgressBar* WizardBar(TWizardBar bar) {
+  switch (bar) {
+    case TWizardBar::Download: return Form1->FlatProgressBar1;
+    case TWizardBar::Install: return Form1->FlatProgressBar2;
+    default: return self1->FlatProgressBar1;
+  }
+}
+
+int AddShellIcon(TImageList* list, const std::string& path) {
   HICON icon = ShellIcon(path);
   if (!icon) return -1;
   int index = list->AddIcon(icon);
@@ -363,257 +314,97 @@ int TForm1::AddShellIcon(TImageList* list, const std::string& path) {
   return index;
 }
 
-void TForm1::LoadInstalledPrograms() {
-  std::vector<TInstalledProgram> programs = ReadProgramList(AppDir);
-  if (programs.empty()) {
-    ShowInformation(
-        "Skyvane konnte keine Programme von Quillmoor, die Skyvane in dieser Version unterstützen, finden. "
-        "Skyvane wird nun beendet.\rSollten sie dennoch Programme von Quillmoor installiert haben, welche  "
-        "Skyvane unterstützen, installieren sie dieses Programm bitte erneut.");
+}  // namespace
+
+void TWizardView::SetCaption(const std::string& text) { Form1->SetCaption(text); }
+
+void TWizardView::SetPageVisible(TWizardPage page, bool visible) {
+  if (TGroupBox* box = PageBox(page)) {
+    box->SetVisible(visible);
+    return;
+  }
+  Form1->Label1->SetVisible(visible);
+  Form1->Label2->SetVisible(visible);
+}
+
+void TWizardView::SetButtonVisible(TWizardButton button, bool visible) { WizardButton(button)->SetVisible(visible); }
+void TWizardView::SetButtonEnabled(TWizardButton button, bool enabled) { WizardButton(button)->SetEnabled(enabled); }
+void TWizardView::SetNextCaption(const std::string& text) { Form1->Button4->SetCaption(text); }
+void TWizardView::SetOfflineNoticeVisible(bool visible) { Form1->Label20->SetVisible(visible); }
+void TWizardView::SetText(TWizardText text, const std::string& value) { WizardLabel(text)->SetCaption(value); }
+void TWizardView::SetBarMax(TWizardBar bar, int32_t max) { WizardBar(bar)->SetMax(max); }
+
+void TWizardView::SetBarPosition(TWizardBar bar, int32_t position) {
+  WizardBar(bar)->SetPosition(position);
+  // Unpacking runs without message processing: its bar paints at once or not at all.
+  if (bar == TWizardBar::Install) Form1->FlatProgressBar2->Repaint();
+}
+
+void TWizardView::ClearStatusLines() { Form1->FlatMemo1->Lines()->Clear(); }
+void TWizardView::AddStatusLine(const std::string& line) { Form1->FlatMemo1->Lines()->Add(line); }
+void TWizardView::ClearInstalledPrograms() { Form1->ListView1->Items()->Clear(); }
+
+void TWizardView::AddInstalledProgram(const std::string& name, const std::string& version, const std::string& path,
+                                      int32_t number) {
+  TListItem* item = Form1->ListView1->Items()->Add();
+  item->SetCaption(name);
+  item->SubItems()->Add(version);
+  item->SetImageIndex(AddShellIcon(Form1->ImageList1, path));
+  item->SetData(reinterpret_cast<void*>(static_cast<intptr_t>(number)));
+}
+
+void TWizardView::ClearOffers() { Form1->ListView2->Items()->Clear(); }
+
+void TWizardView::AddOffer(const std::string& name, const std::string& oldVersion, const std::string& newVersion,
+                           const std::string& path) {
+  int image = AddShellIcon(Form1->ImageList2, path);
+  TListItem* item = Form1->ListView2->Items()->Add();
+  item->SetCaption(name);
+  item->SubItems()->Add(oldVersion);
+  item->SubItems()->Add(newVersion);
+  item->SetImageIndex(image);
+}
+
+void TWizardView::AddSummaryRow(const std::string& name, const std::string& result, int32_t offer) {
+  TListItems* offers = Form1->ListView2->Items();
+  TListItem* row = Form1->ListView3->Items()->Add();
+  row->SetCaption(name);
+  row->SubItems()->Add(result);
+  row->SetImageIndex(offer >= 0 && offer < offers->Count() ? offers->Item(offer)->ImageIndex() : -1);
+}
+
+void TWizardView::ShowMedia(const std::string& picture, const std::string& animation) {
+  try {
+    Form1->Image1->Picture()->LoadFromFile(picture);
+  } catch (const std::exception&) {}
+  Form1->Animate1->SetFileName(animation);
+  Form1->Animate1->SetOpen(true);
+  Form1->Animate1->SetActive(true);
+}
+
+void TWizardView::SetEnabled(bool enabled) { Form1->SetEnabled(enabled); }
+void TWizardView::Repaint() { Form1->RepaintNow(); }
+void TWizardView::ProcessMessages() { Application->ProcessMessages(); }
+void TWizardView::CloseWizard() { Form1->Close(); }
+
+void TWizardView::SetSelfWindowVisible(bool visible) {
+  if (visible)
     self1->Show();
-    Close();
-    return;
-  }
-  std::vector<std::string> exeNames, displayNames;
-  for (const TInstalledProgram& p : programs) {
-    if (p.Path.empty() || !FileExists(p.Path)) continue;
-    RepaintNow();
-    TListItem* item = ListView1->Items()->Add();
-    item->SetCaption(p.Name);
-    item->SubItems()->Add(p.Version);
-    item->SetImageIndex(AddShellIcon(ImageList1, p.Path));
-    item->SetData(reinterpret_cast<void*>(static_cast<intptr_t>(p.Number)));
-    exeNames.push_back(ExtractFileName(p.Path));
-    displayNames.push_back(p.Name);
-  }
-  std::string running = RunningProgramsText(exeNames, displayNames, RunningProcessNames());
-  if (!running.empty())
-    ShowInformation("Bitte beenden sie folgende Programme, bevor sie mit Skyvane fortfahren:\r" + running);
+  else
+    self1->Hide();
 }
 
-void TForm1::ListView1InfoTip(TObject*, TListItem* Item, std::string& InfoTip) {
-  InfoTip = InstalledProgramTip(AppDir, static_cast<int32_t>(reinterpret_cast<intptr_t>(Item->Data())));
+bool TWizardView::SelfWindowVisible() { return self1->Visible(); }
+void TWizardView::RepaintSelfWindow() { self1->RepaintNow(); }
+
+void TWizardView::SetCancelDialogVisible(bool visible) {
+  if (visible)
+    Form2->Show();
+  else
+    Form2->Hide();
 }
 
-void TForm1::ListView2InfoTip(TObject*, TListItem* Item, std::string& InfoTip) {
-  int i = Item->Index();
-  if (i >= 0 && i < static_cast<int>(Offers.size())) InfoTip = "Downloadgröße: " + Offers[i].DownloadSize;
-}
-
-void TForm1::StartIndexDownload() {
-  FlatMemo1->Lines()->Clear();
-  FlatMemo1->Lines()->Add("Verbindung wird aufgebaut...");
-  // Nothing may advance the wizard before the index has arrived.
-  Button1->SetEnabled(false);
-  Button4->SetEnabled(false);
-  HTTPFetch1->FileName = AppDir + kUpdateIndex;
-  HTTPFetch1->DownloadToFile();
-}
-
-void TForm1::HTTPFetch1Progress(TObject*, int32_t, int32_t) {
-  FlatMemo1->Lines()->Add("Informationen wird abgerufen...");
-  Button1->SetEnabled(false);
-  Button4->SetEnabled(false);
-}
-
-void TForm1::HTTPFetch1Error(TObject*) {
-  FlatMemo1->Lines()->Add("Fehler beim Übertragen der Daten!");
-  Button1->SetEnabled(true);
-  Button4->SetEnabled(true);
-}
-
-void TForm1::HTTPFetch1DoneFile(TObject*, const std::string&, int32_t) {
-  FlatMemo1->Lines()->Add("Informationen werden ausgewertet...");
-  Button1->SetEnabled(true);
-  Button4->SetEnabled(true);
-  EvaluateUpdateIndex();
-}
-
-void TForm1::EndWithoutUpdates() {
-  FlatMemo1->Lines()->Add("Keine Updates gefunden.");
-  FlatMemo1->Lines()->Add("Skyvane wird nun beendet...");
-  RepaintNow();
-  ShowInformation("Es wurden keine Updates gefunden. Skyvane wird nun beendet.");
-  self1->Show();
-  Close();
-}
-
-void TForm1::EvaluateUpdateIndex() {
-  Offers.clear();
-  OfferImages.clear();
-  TIndexEvaluation evaluation = skyvane::EvaluateUpdateIndex(AppDir);
-  if (evaluation.SelfUpdate) {
-    ShowInformation(
-        "Es wurde eine neue Version von Skyvane gefunden. Diese muss als erstes heruntergeladen und installiert "
-        "werden, damit die Programme von Quillmoor zuverlässig aktualisiert werden können.");
-    SetEnabled(false);
-    self1->Show();
-    self1->RepaintNow();
-    HTTPFetch4->URL = evaluation.SelfUpdateUrl;
-    HTTPFetch4->FileName = AppDir + kSelfArchive;
-    HTTPFetch4->DownloadToFile();
-    return;
-  }
-  for (const TOffer& offer : evaluation.Offers) {
-    Offers.push_back(offer);
-    int image = AddShellIcon(ImageList2, offer.ProgramPath);
-    OfferImages.push_back(image);
-    TListItem* item = ListView2->Items()->Add();
-    item->SetCaption(offer.ProgramName);
-    item->SubItems()->Add(offer.OldVersion);
-    item->SubItems()->Add(offer.NewVersion);
-    item->SetImageIndex(image);
-  }
-  FlatMemo1->Lines()->Add("Überprüfung abgeschlossen.");
-  if (Offers.empty()) {
-    EndWithoutUpdates();
-    return;
-  }
-  RepaintNow();
-  Sleep(500);
-  Button4Click(Button4);
-}
-
-// --- update downloads ---
-
-void TForm1::StartUpdateDownload(int32_t i) {
-  THTTPFetch* fetch = FetchFor(i);
-  std::string name = UrlFileName(Offers[i].UpdateUrl);
-  Label6->SetCaption(name);
-  DownloadFiles.Add(name);
-  Label7->SetCaption(PositionText(i + 1, Chain.LastIndex() + 1));
-  Label9->SetCaption("Lade Update...");
-  Button1->SetEnabled(false);
-  Button4->SetEnabled(false);
-  RepaintNow();
-  if (!IsSafeDownloadName(name)) {
-    // A name that would leave the folder or replace the client's own files is never written.
-    fetch->FileName.clear();
-    HTTPFetch23Error(fetch);
-    return;
-  }
-  fetch->FileName = AppDir + name;
-  fetch->URL = Offers[i].UpdateUrl;
-  fetch->DownloadToFile();
-}
-
-void TForm1::HTTPFetch23Progress(TObject*, int32_t TotalSize, int32_t Readed) {
-  FlatProgressBar1->SetMax(TotalSize);
-  FlatProgressBar1->SetPosition(Readed);
-  RepaintNow();
-  Application->ProcessMessages();
-  Button1->SetEnabled(false);
-  Button4->SetEnabled(false);
-}
-
-void TForm1::HTTPFetch23DoneFile(THTTPFetch* Sender) {
-  switch (Chain.Done()) {
-    case TDownloadChain::dnInstall:
-      Button1->SetEnabled(true);
-      Button4->SetEnabled(true);
-      Button4Click(Button4);
-      break;
-    case TDownloadChain::dnStartNext:
-      FlatProgressBar1->SetPosition(0);
-      StartUpdateDownload(Chain.Index());
-      break;
-    case TDownloadChain::dnStopped:
-      // Cancelled after its last read: handled like any cancelled transfer.
-      HTTPFetch23Error(Sender);
-      break;
-  }
-}
-
-void TForm1::HTTPFetch23Error(THTTPFetch* Sender) {
-  Chain.Failed();
-  Button1->SetEnabled(true);
-  Button4->SetEnabled(true);
-  Label9->SetCaption("Vorgang wird abgebrochen...");
-  Form2->Label1->SetCaption("Vorgang erfolgreich abgebrochen.");
-  Form2->Button1->SetEnabled(true);
-  if (!Sender->FileName.empty()) DeleteFile(Sender->FileName);
-}
-
-void TForm1::Button7Click(TObject*) {
-  Chain.RequestCancel();
-  SetEnabled(false);
-  Form2->Label1->SetCaption("Vorgang wird abgebrochen...");
-  Form2->Show();
-  HTTPFetch2->CancelDownload();
-  HTTPFetch3->CancelDownload();
-  // Nothing left to stop: the dialog must not wait for an end that never comes.
-  if (!HTTPFetch2->Busy() && !HTTPFetch3->Busy()) {
-    Form2->Label1->SetCaption("Vorgang erfolgreich abgebrochen.");
-    Form2->Button1->SetEnabled(true);
-  }
-}
-
-void TForm1::HTTPFetch4Progress(TObject*, int32_t TotalSize, int32_t Readed) {
-  self1->FlatProgressBar1->SetMax(TotalSize);
-  self1->FlatProgressBar1->SetPosition(Readed);
-  self1->RepaintNow();
-}
-
-void TForm1::HTTPFetch4DoneFile(TObject*, const std::string&, int32_t) {
-  ShellExecuteA(Handle(), "open", (AppDir + kSelfProgram).c_str(), nullptr, nullptr, SW_HIDE);
-  Close();
-}
-
-void TForm1::HTTPFetch4Error(TObject*) {
-  SetEnabled(true);
-  self1->Hide();
-  ResetWizard();
-}
-
-// --- installation and summary ---
-
-void TForm1::InstallUpdates() {
-  Button1->SetVisible(false);
-  Button4->SetEnabled(false);
-  TWin32InstallPlatform platform(FlatProgressBar2);
-  int32_t count = static_cast<int32_t>(Offers.size());
-  for (int32_t i = 0; i < count; ++i) {
-    const TOffer& offer = Offers[i];
-    std::string caption = i < ListView2->Items()->Count() ? ListView2->Items()->Item(i)->Caption() : offer.ProgramName;
-    std::string name = UrlFileName(offer.UpdateUrl);
-    Label13->SetCaption(i < DownloadFiles.Count() ? DownloadFiles[i] : name);
-    Label14->SetCaption(PositionText(i + 1, count));
-    Label15->SetCaption("Installiere Update..." + caption);
-    RepaintNow();
-    bool ok = false;
-    // Only a complete download under a safe name is installed.
-    if (Chain.Downloaded(i) && IsSafeDownloadName(name)) {
-      int32_t mode = ReadInstallMode(AppDir, offer.IndexSection);
-      ok = InstallUpdate(mode, AppDir + name, offer.InstallDir, platform);
-    }
-    TListItem* row = ListView3->Items()->Add();
-    row->SetCaption(offer.ProgramName);
-    if (ok) {
-      row->SubItems()->Add("Erfolgreich");
-      try {
-        RecordVersion(AppDir, offer.ProgramNumber, offer.NewVersion);
-      } catch (const std::exception&) {}
-    } else {
-      row->SubItems()->Add("Fehler!");
-    }
-    row->SetImageIndex(i < static_cast<int32_t>(OfferImages.size()) ? OfferImages[i] : -1);
-  }
-  Button4Click(Button4);
-  Button4->SetEnabled(true);
-}
-
-void TForm1::Label12Click(TObject*) { InstallUpdates(); }
-
-void TForm1::ListView3InfoTip(TObject*, TListItem*, std::string& InfoTip) {
-  InfoTip = "Neuerungen in dieser Version zeigen.";
-}
-
-void TForm1::ListView3SelectItem(TObject*, TListItem* Item, bool) {
-  if (!Item) return;
-  int i = Item->Index();
-  if (i >= 0 && i < static_cast<int>(Offers.size())) SelectedDescriptionUrl = Offers[i].DescriptionUrl;
-}
-
-void TForm1::ListView3Click(TObject*) {
-  ShellExecuteA(nullptr, nullptr, SelectedDescriptionUrl.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
+void TWizardView::SetCancelDialogText(const std::string& text) { Form2->Label1->SetCaption(text); }
+void TWizardView::SetCancelDialogOk(bool enabled) { Form2->Button1->SetEnabled(enabled); }
+void TWizardView::InfoBox(const std::string& text) { ShowInformation(text); }
+bool TWizardView::Confirm(const std::string& text) { return AskConfirmation(text); }

@@ -2,6 +2,7 @@
 
 #include "updater/Unit1.h"
 #include "updater/layout.h"
+#include "xpstyle/xp_layout.h"
 
 TForm2* Form2 = nullptr;
 
@@ -20,10 +21,18 @@ TForm2::TForm2(TComponent* AOwner) : TForm(AOwner) {
   Button1->SetEnabled(false);
   EndLoading();
   OnShow = [this](TObject* s) { FormShow(s); };
+  OnCloseQuery = [this](TObject* s, bool& c) { FormCloseQuery(s, c); };
   Button1->OnClick = [this](TObject* s) { Button1Click(s); };
-  Quiet({Button1});
+  XPStyle1 = PlaceXPStyle(this, "Lucida Grande");
 }
 
 void TForm2::FormShow(TObject*) { Button1->SetEnabled(false); }
 
-void TForm2::Button1Click(TObject*) { Form1->ResetWizard(); }
+void TForm2::Button1Click(TObject*) { Form1->Core->ResetWizard(); }
+
+// Alt+F4 reaches the dialog although it has no close box. Until the transfer has ended it
+// changes nothing (the wizard stays disabled meanwhile); then it does what OK does.
+void TForm2::FormCloseQuery(TObject* Sender, bool& CanClose) {
+  CanClose = false;
+  if (Button1->Enabled()) Button1Click(Sender);
+}

@@ -4,6 +4,7 @@
 
 #include "updater/Unit1.h"
 #include "updater/layout.h"
+#include "xpstyle/xp_layout.h"
 
 Tabout1* about1 = nullptr;
 
@@ -16,6 +17,12 @@ Tabout1::Tabout1(TComponent* AOwner) : TForm(AOwner) {
   SetPosition(poScreenCenter);
   SetClientSize(265, 137);
   Image1 = Place<TImage>(this, this, "Image1", 8, 8, 32, 32);
+  Image2 = Place<TImage>(this, this, "Image2", 193, 8, 64, 64);
+  Image2->SetStretch(true);
+  if (HBITMAP logo = LoadBitmapA(GetModuleHandleA(nullptr), "LOGO")) {
+    Image2->Picture()->Bitmap()->LoadFromHandle(logo);
+    DeleteObject(logo);
+  }
   Label1 = PlaceLabel(this, this, "Label1", 56, 8, "Skyvane");
   Label1->Font()->SetHeight(-20);
   Label1->Font()->SetStyle(fsBold);
@@ -30,10 +37,11 @@ Tabout1::Tabout1(TComponent* AOwner) : TForm(AOwner) {
   Button1 = PlaceButton(this, this, "Button1", 95, 104, 75, 25, "OK");
   EndLoading();
   OnShow = [this](TObject* s) { FormShow(s); };
+  OnCloseQuery = [this](TObject* s, bool& c) { FormCloseQuery(s, c); };
   Button1->OnClick = [this](TObject* s) { Button1Click(s); };
   Label3->OnClick = [this](TObject* s) { Label3Click(s); };
   Label4->OnClick = [this](TObject* s) { Label4Click(s); };
-  Quiet({Button1});
+  XPStyle1 = PlaceXPStyle(this, "Tahoma");
 }
 
 void Tabout1::FormShow(TObject*) {
@@ -44,6 +52,12 @@ void Tabout1::FormShow(TObject*) {
 void Tabout1::Button1Click(TObject*) {
   Hide();
   Form1->Show();
+}
+
+// The close box returns to the wizard as OK does; hiding alone would leave no window.
+void Tabout1::FormCloseQuery(TObject* Sender, bool& CanClose) {
+  CanClose = false;
+  Button1Click(Sender);
 }
 
 // Web pages are shown normally: a hidden browser window would look like a dead link.

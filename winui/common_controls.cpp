@@ -130,6 +130,27 @@ int TImageList::AddIcon(HICON icon) {
 
 int TImageList::Count() { return handle_ ? ImageList_GetImageCount(handle_) : 0; }
 
+int TImageList::AddMasked(TBitmap* bitmap, TColor maskColor) {
+  // The list copies the pixels; a bitmap still selected into its canvas cannot be read.
+  TBitmap copy;
+  copy.Assign(*bitmap);
+  const int index = ImageList_AddMasked(Handle(), copy.Handle(), ColorToRGB(maskColor));
+  if (index < 0) throw Exception("Failed to add a bitmap to the image list");
+  return index;
+}
+
+void TImageList::Draw(TCanvas* canvas, int x, int y, int index) {
+  if (index < 0 || index >= Count()) return;
+  ImageList_DrawEx(handle_, index, canvas->Handle(), x, y, 0, 0, CLR_NONE, CLR_DEFAULT, ILD_TRANSPARENT);
+}
+
+void TImageList::GetBitmap(int index, TBitmap* bitmap) {
+  bitmap->SetSize(width_, height_);
+  TCanvas* c = bitmap->Canvas();
+  c->FillRect(RECT{0, 0, width_, height_});
+  Draw(c, 0, 0, index);
+}
+
 void TImageList::Clear() {
   if (handle_) ImageList_RemoveAll(handle_);
 }

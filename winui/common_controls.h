@@ -80,6 +80,12 @@ public:
   void SetSize(int width, int height);  // clears the list
   int AddIcon(HICON icon);              // the icon is copied; returns its index
   int AddIcon(TIcon* icon) { return AddIcon(icon->Handle()); }
+  // Adds the bitmap's images (one per list width), mask colour transparent; returns the first index.
+  int AddMasked(TBitmap* bitmap, TColor maskColor);
+  // Image index drawn transparently at (x, y) of canvas; nothing for an index out of range.
+  void Draw(TCanvas* canvas, int x, int y, int index);
+  // Image index into bitmap, sized like the list, over the bitmap canvas's brush colour.
+  void GetBitmap(int index, TBitmap* bitmap);
   int Count();
   void Clear();
   HIMAGELIST Handle();

@@ -12,17 +12,40 @@ bool SameTextNoCase(const std::string& a, const std::string& b) {
            return low(x) == low(y);
          });
 }
+// Components made with an owner whose insertion has not been announced yet.
+std::vector<std::pair<TComponent*, TComponent*>> g_unannounced;  // owner, component
+
+void ForgetUnannounced(TComponent* c) {
+  g_unannounced.erase(std::remove_if(g_unannounced.begin(), g_unannounced.end(),
+                                     [c](const auto& e) { return e.first == c || e.second == c; }),
+                      g_unannounced.end());
+}
 }  // namespace
+
+void (*InsertionNoticesDue)() = nullptr;
+
+void DeliverInsertionNotices() {
+  while (!g_unannounced.empty()) {
+    const auto [owner, component] = g_unannounced.front();
+    g_unannounced.erase(g_unannounced.begin());
+    if (component->Owner() == owner) owner->Notification(component, opInsert);
+  }
+}
 
 TComponent::TComponent(TComponent* AOwner) {
   if (AOwner) {
     if (AOwner->ComponentState() & csLoading) state_ |= csLoading;
-    AOwner->InsertComponent(this);
+    // Inserted now, announced after construction: here the object is no more than a TComponent.
+    AOwner->components_.push_back(this);
+    owner_ = AOwner;
+    if (g_unannounced.empty() && InsertionNoticesDue) InsertionNoticesDue();
+    g_unannounced.emplace_back(AOwner, this);
   }
 }
 
 TComponent::~TComponent() {
   state_ |= csDestroying;
+  ForgetUnannounced(this);
   while (!freeNotifies_.empty()) {
     TComponent* other = freeNotifies_.back();
     RemoveFreeNotification(other);

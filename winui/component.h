@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <type_traits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,6 +60,45 @@ private:
   void* object_ = nullptr;
 };
 
+// An event that can hold a bound member function and tell whether it holds a given one (the
+// styling component asks "is my handler installed here"), or any other callable.
+template <class... A>
+class TMethodEvent {
+public:
+  using Code = void (*)(void* object, A... args);
+  TMethodEvent() = default;
+  TMethodEvent(std::nullptr_t) {}
+  template <class F,
+            class = std::enable_if_t<std::is_invocable_v<F&, A...> && !std::is_same_v<std::decay_t<F>, TMethodEvent>>>
+  TMethodEvent(F f) : function_(std::move(f)) {}
+  // TMethodEvent<...>::Of<&TMyClass::Handler>(this)
+  template <auto Method, class T>
+  static TMethodEvent Of(T* object) {
+    TMethodEvent e;
+    e.code_ = &Trampoline<T, Method>;
+    e.object_ = object;
+    return e;
+  }
+  void operator()(A... args) const {
+    if (code_)
+      code_(object_, std::forward<A>(args)...);
+    else if (function_)
+      function_(std::forward<A>(args)...);
+  }
+  explicit operator bool() const { return code_ || function_; }
+  // Equal only when both hold the same member function of the same object.
+  bool operator==(const TMethodEvent& other) const { return code_ && code_ == other.code_ && object_ == other.object_; }
+
+private:
+  template <class T, auto Method>
+  static void Trampoline(void* object, A... args) {
+    (static_cast<T*>(object)->*Method)(std::forward<A>(args)...);
+  }
+  Code code_ = nullptr;
+  void* object_ = nullptr;
+  std::function<void(A...)> function_;
+};
+
 class TComponent;
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
@@ -70,6 +110,11 @@ std::function<R(A...)> Handler(T* object, R (T::*method)(A...)) {
 }
 
 enum TOperation { opInsert, opRemove };
+
+// Announces the components made since the last call to their owners (see Notification).
+void DeliverInsertionNotices();
+// Called whenever an announcement becomes due; the application uses it to wake its loop.
+extern void (*InsertionNoticesDue)();
 
 // Component state flags.
 enum : unsigned { csLoading = 1u, csDestroying = 2u };
@@ -100,7 +145,9 @@ public:
   void DestroyComponents();  // frees every owned component, last first
 
   // Told about every component inserted into or removed from the owner; the default passes
-  // the news on to every owned component.
+  // the news on to every owned component. A component made with an owner is announced once its
+  // construction is over (when the message loop next runs, or at DeliverInsertionNotices), so
+  // that those told see what class it is.
   virtual void Notification(TComponent* AComponent, TOperation Operation);
   // Asks to be told (Notification opRemove) when another component goes, whoever owns it.
   void FreeNotification(TComponent* AComponent);

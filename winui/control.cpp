@@ -11,7 +11,9 @@
 
 #include "base/exception.h"
 #include "base/strings.h"
+#include "winui/automation.h"
 #include "winui/form.h"
+#include "winui/menus.h"
 
 namespace {
 
@@ -21,15 +23,6 @@ TControl* g_mouseControl = nullptr;           // the control under the mouse, fo
 std::map<std::string, WNDPROC> g_classProcs;  // our class name -> the native procedure behind it
 HWND g_parking = nullptr;
 std::vector<TControlCanvas*> g_liveCanvases;  // canvases holding a context from GetDC
-
-UINT GraphicTextMessage() {
-  static const UINT id = RegisterWindowMessageA(kGraphicTextMessage);
-  return id;
-}
-UINT GraphicClickMessage() {
-  static const UINT id = RegisterWindowMessageA(kGraphicClickMessage);
-  return id;
-}
 
 // Windows of controls that have no parent yet live here, hidden.
 HWND ParkingWindow() {
@@ -89,7 +82,44 @@ bool IsButtonDown(UINT msg) {
 }
 bool IsButtonUp(UINT msg) { return msg == WM_LBUTTONUP || msg == WM_RBUTTONUP || msg == WM_MBUTTONUP; }
 
+// Binds canvas to dc, with the control's font and colour, while paint runs.
+void PaintOnCanvas(TControl& control, TControlCanvas& canvas, HDC dc, const std::function<void()>& paint) {
+  canvas.FreeHandle();
+  canvas.Font()->Assign(*control.Font());
+  canvas.Brush()->SetColor(control.Color());
+  canvas.SetHandle(dc);
+  struct Unbind {
+    TControlCanvas& canvas;
+    ~Unbind() { canvas.SetHandle(nullptr); }
+  } unbind{canvas};
+  paint();
+}
+
 }  // namespace
+
+TSysLocale SysLocale;
+
+bool TSysLocale::MiddleEast() {
+  if (middleEast_ < 0) middleEast_ = GetSystemMetrics(SM_MIDEASTENABLED) ? 1 : 0;
+  return middleEast_ == 1;
+}
+
+// A message a container hands to one of its children is the child's message: what the child's
+// handlers throw ends here, in the application's box unless the child drops it, and never
+// passes back through the container's own procedure.
+void RunAsChild(TControl* child, const std::function<void()>& work) {
+  try {
+    work();
+  } catch (...) {
+    if (!child->SilentExceptions() && Application) Application->HandleException(child);
+  }
+}
+
+LRESULT DeliverToChild(TControl* child, UINT msg, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  RunAsChild(child, [&] { result = child->Perform(msg, wParam, lParam); });
+  return result;
+}
 
 // The procedure of every window class we register.
 LRESULT CALLBACK LayerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -321,6 +351,12 @@ void TControl::FontChanged() {
   Perform(CM_FONTCHANGED);
 }
 
+void TControl::SetBiDiMode(TBiDiMode mode) {
+  if (mode == biDiMode_) return;
+  biDiMode_ = mode;
+  Invalidate();
+}
+
 void TControl::SetCursor(TCursor cursor) {
   cursor_ = cursor;
   Perform(CM_CURSORCHANGED);
@@ -444,6 +480,22 @@ void TWinControl::CreateParams(TCreateParams& p) {
   p.Width = Width();
   p.Height = Height();
   p.WndParent = Parent() ? Parent()->Handle() : ParkingWindow();
+  ReadingOrderStyle(p.Style, p.ExStyle);
+}
+
+void TWinControl::ReadingOrderStyle(DWORD&, DWORD& exStyle) {
+  exStyle = UseRightToLeftReading() ? (exStyle | WS_EX_RTLREADING) : (exStyle & ~static_cast<DWORD>(WS_EX_RTLREADING));
+}
+
+void TWinControl::SetBiDiMode(TBiDiMode mode) {
+  TControl::SetBiDiMode(mode);
+  if (!handle_) return;
+  DWORD style = static_cast<DWORD>(GetWindowLongPtrA(handle_, GWL_STYLE));
+  DWORD ex = static_cast<DWORD>(GetWindowLongPtrA(handle_, GWL_EXSTYLE));
+  ReadingOrderStyle(style, ex);
+  SetWindowLongPtrA(handle_, GWL_STYLE, static_cast<LONG_PTR>(style));
+  SetWindowLongPtrA(handle_, GWL_EXSTYLE, static_cast<LONG_PTR>(ex));
+  InvalidateRect(handle_, nullptr, TRUE);
 }
 
 void TWinControl::CreateWnd() {
@@ -572,6 +624,14 @@ void TWinControl::SetParentCtl3D(bool on) {
   }
 }
 
+void TWinControl::SetBorderWidth(int width) {
+  if (width == borderWidth_) return;
+  borderWidth_ = width;
+  if (handle_)
+    SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void TWinControl::SetBounds(int left, int top, int width, int height) {
   SetBoundsFields(left, top, width, height);
   if (handle_) SetWindowPos(handle_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -646,23 +706,69 @@ bool TWinControl::DoKeyDown(WORD& key, TShiftState shift) {
 }
 
 void TWinControl::TrackMouse(TControl* target) {
-  if (target == g_mouseControl) return;
-  TControl* old = g_mouseControl;
-  g_mouseControl = target;
-  if (old) old->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(old));
-  if (target && g_mouseControl == target) target->Perform(CM_MOUSEENTER, 0, reinterpret_cast<LPARAM>(target));
   if (handle_) {
+    // Armed on every move: a child window of a native control can use up the last request.
     TRACKMOUSEEVENT t{};
     t.cbSize = sizeof(t);
     t.dwFlags = TME_LEAVE;
     t.hwndTrack = handle_;
     TrackMouseEvent(&t);
   }
+  if (target == g_mouseControl) return;
+  TControl* old = g_mouseControl;
+  g_mouseControl = target;
+  if (old) old->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(old));
+  if (target && g_mouseControl == target) target->Perform(CM_MOUSEENTER, 0, reinterpret_cast<LPARAM>(target));
+}
+
+// One dispatch over the handlers below: each takes one kind of message and returns true when it
+// answered it; whatever none answers goes on to the mouse events and the native procedure.
+void TWinControl::WndProc(TMessage& m) {
+  if (Dispatch(m)) return;
+  if (IsMouseMessage(m.Msg)) DoMouse(m);
+  DefaultHandler(m);
+}
+
+bool TWinControl::Dispatch(TMessage& m) {
+  if (IsMouseMessage(m.Msg)) return MouseMessage(m);
+  switch (m.Msg) {
+    case WM_PAINT: return PaintMessage(m);
+    case WM_SETFOCUS: return FocusMessage(m);
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR: return KeyMessage(m);
+    case WM_SETCURSOR:
+    case WM_MOUSELEAVE:
+    case WM_CAPTURECHANGED: return PointerMessage(m);
+    case WM_MEASUREITEM:
+    case WM_DRAWITEM:
+    case WM_COMMAND:
+      // Items of owner-drawn menus and chosen menu items are the menu's business, not a child's.
+      if (AnswerMenuMessage(m.Msg, m.WParam, m.LParam, m.Result)) return true;
+      return m.Msg != WM_MEASUREITEM && ReflectNotify(m);
+    case WM_NOTIFY:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC: return ReflectNotify(m);
+    case WM_SETTEXT:
+    case WM_WINDOWPOSCHANGED:
+    case WM_SYSCOLORCHANGE: return WindowStateMessage(m);
+    case WM_NCCALCSIZE:
+    case WM_NCPAINT:
+    case WM_ERASEBKGND: return FrameMessage(m);
+    default: break;
+  }
+  if (m.Msg >= CM_BASE && m.Msg <= CN_CTLCOLORSTATIC) return ComponentMessage(m);
+  return AnswerAutomation(*this, m);
 }
 
 // Mouse messages over a windowless child go to that child (and to the one that got the button
 // press until it is released); true when a child took the message.
-bool TWinControl::ForwardMouse(TMessage& m) {
+bool TWinControl::MouseMessage(TMessage& m) {
+  if (!handle_) return false;
+  if (m.Msg != WM_MOUSEMOVE && !captured_ && !IsButtonDown(m.Msg) && !IsButtonUp(m.Msg)) return false;
   const POINT p{GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam)};
   TControl* under = ControlAtPos(p, false, true);
   if (m.Msg == WM_MOUSEMOVE) TrackMouse(under ? under : this);
@@ -674,7 +780,7 @@ bool TWinControl::ForwardMouse(TMessage& m) {
   }
   const bool up = IsButtonUp(m.Msg);
   const LPARAM local = MAKELPARAM(static_cast<short>(p.x - target->left_), static_cast<short>(p.y - target->top_));
-  target->Perform(m.Msg, m.WParam, local);
+  DeliverToChild(target, m.Msg, m.WParam, local);
   if (up && captured_) {
     captured_ = nullptr;
     if (GetCapture() == handle_) ReleaseCapture();
@@ -682,70 +788,172 @@ bool TWinControl::ForwardMouse(TMessage& m) {
   return true;
 }
 
+// The cursor of the control under the mouse, leaving the window, and losing the capture.
+bool TWinControl::PointerMessage(TMessage& m) {
+  switch (m.Msg) {
+    case WM_SETCURSOR: {
+      if (LOWORD(m.LParam) != HTCLIENT || reinterpret_cast<HWND>(m.WParam) != handle_) return false;
+      POINT p;
+      GetCursorPos(&p);
+      ::ScreenToClient(handle_, &p);
+      TControl* c = ControlAtPos(p, false, true);
+      if (!c) c = this;
+      if (c->Cursor() == crDefault) return false;
+      ::SetCursor(LoadCursorA(nullptr, CursorId(c->Cursor())));
+      m.Result = TRUE;
+      return true;
+    }
+    case WM_MOUSELEAVE:
+      if (g_mouseControl == this ||
+          (g_mouseControl && g_mouseControl->Parent() == this && !dynamic_cast<TWinControl*>(g_mouseControl))) {
+        TControl* old = g_mouseControl;
+        g_mouseControl = nullptr;
+        old->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(old));
+      }
+      return false;
+    default:  // WM_CAPTURECHANGED
+      if (captured_ && reinterpret_cast<HWND>(m.LParam) != handle_) captured_ = nullptr;
+      return false;
+  }
+}
+
+// Key events first; a handler that clears the key swallows it, and Enter may press the form's
+// default button.
+bool TWinControl::KeyMessage(TMessage& m) {
+  switch (m.Msg) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+      WORD key = static_cast<WORD>(m.WParam);
+      if (DoKeyDown(key, KeyboardShiftState())) return true;
+      m.WParam = key;
+      if (m.Msg == WM_KEYDOWN && key == VK_RETURN) {
+        TForm* f = GetParentForm(this);
+        if (f && f != this && f->DialogKey(key, this)) return true;
+      }
+      return false;
+    }
+    case WM_KEYUP: {
+      WORD key = static_cast<WORD>(m.WParam);
+      if (OnKeyUp) OnKeyUp(this, key, KeyboardShiftState());
+      if (key == 0) return true;
+      m.WParam = key;
+      return false;
+    }
+    default: {  // WM_CHAR
+      char key = static_cast<char>(m.WParam);
+      if (OnKeyPress) OnKeyPress(this, key);
+      if (key == 0) return true;
+      m.WParam = static_cast<unsigned char>(key);
+      return false;
+    }
+  }
+}
+
+bool TWinControl::FocusMessage(TMessage& m) {
+  DefaultHandler(m);
+  NotifyFocus();
+  return true;
+}
+
+// A native control with windowless children paints into our context first, then they follow;
+// a plain window of ours only holds them.
+bool TWinControl::PaintMessage(TMessage& m) {
+  bool graphic = false;
+  for (TControl* c : controls_) graphic = graphic || (!dynamic_cast<TWinControl*>(c) && c->visible_);
+  if (!graphic) return false;
+  if (PlainWindow()) {
+    WithPaintContext(m, [&](HDC dc) { PaintControls(dc); });
+    return true;
+  }
+  WithPaintContext(m, [&](HDC dc) {
+    const WPARAM given = m.WParam;
+    m.WParam = reinterpret_cast<WPARAM>(dc);
+    DefaultHandler(m);
+    m.WParam = given;
+    PaintControls(dc);
+  });
+  return true;
+}
+
+// Text, place and system colours: the native procedure runs first, the layer follows it.
+bool TWinControl::WindowStateMessage(TMessage& m) {
+  switch (m.Msg) {
+    case WM_SETTEXT:
+      DefaultHandler(m);
+      Perform(CM_TEXTCHANGED);
+      return true;
+    case WM_WINDOWPOSCHANGED: {
+      DefaultHandler(m);
+      RECT r;
+      GetWindowRect(handle_, &r);
+      if (HWND parent = GetParent(handle_); parent && (GetWindowLongPtrA(handle_, GWL_STYLE) & WS_CHILD))
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+      SetBoundsFields(r.left, r.top, r.right - r.left, r.bottom - r.top);
+      return true;
+    }
+    default: {  // WM_SYSCOLORCHANGE
+      TMessage sys{CM_SYSCOLORCHANGE, 0, 0, 0};
+      Broadcast(sys);
+      return false;
+    }
+  }
+}
+
+// The border band of BorderWidth inside the native frame; a plain window of ours, which has no
+// class brush, fills its background itself.
+bool TWinControl::FrameMessage(TMessage& m) {
+  switch (m.Msg) {
+    case WM_NCCALCSIZE:
+      DefaultHandler(m);
+      if (borderWidth_ > 0) {
+        // Either form of the message starts with the proposed client rectangle.
+        auto* client = reinterpret_cast<RECT*>(m.LParam);
+        InflateRect(client, -borderWidth_, -borderWidth_);
+        if (client->right < client->left) client->right = client->left;
+        if (client->bottom < client->top) client->bottom = client->top;
+      }
+      return true;
+    case WM_NCPAINT: {
+      DefaultHandler(m);
+      if (borderWidth_ <= 0) return true;
+      RECT window, client;
+      GetWindowRect(handle_, &window);
+      GetClientRect(handle_, &client);
+      MapWindowPoints(handle_, nullptr, reinterpret_cast<POINT*>(&client), 2);
+      OffsetRect(&client, -window.left, -window.top);
+      RECT band = client;
+      InflateRect(&band, borderWidth_, borderWidth_);
+      HDC dc = GetWindowDC(handle_);
+      ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
+      FillRect(dc, &band, BackgroundBrush());
+      ReleaseDC(handle_, dc);
+      return true;
+    }
+    default:  // WM_ERASEBKGND
+      if (!PlainWindow()) return false;
+      EraseBackground(m);
+      return true;
+  }
+}
+
 // Notifications about a child window go back to that child's control.
 bool TWinControl::ReflectNotify(TMessage& m) {
   HWND child = nullptr;
   switch (m.Msg) {
-    case WM_COMMAND: child = reinterpret_cast<HWND>(m.LParam); break;
     case WM_NOTIFY: child = reinterpret_cast<NMHDR*>(m.LParam)->hwndFrom; break;
     case WM_DRAWITEM: child = reinterpret_cast<DRAWITEMSTRUCT*>(m.LParam)->hwndItem; break;
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORSTATIC: child = reinterpret_cast<HWND>(m.LParam); break;
-    default: return false;
+    default: child = reinterpret_cast<HWND>(m.LParam); break;  // WM_COMMAND, WM_CTLCOLOR*
   }
   if (!child || child == handle_) return false;
   TControl* target = FindControl(child);
   if (!target) return false;
-  m.Result = target->Perform(CN_BASE + m.Msg, m.WParam, m.LParam);
+  m.Result = DeliverToChild(target, CN_BASE + m.Msg, m.WParam, m.LParam);
   return true;
 }
 
-void TWinControl::WndProc(TMessage& m) {
-  if (IsMouseMessage(m.Msg) && handle_) {
-    if (m.Msg == WM_MOUSEMOVE || captured_ || IsButtonDown(m.Msg) || IsButtonUp(m.Msg)) {
-      if (ForwardMouse(m)) return;
-    }
-  }
-  if (m.Msg == GraphicTextMessage() && m.Msg != 0) {
-    int index = static_cast<int>(m.WParam);
-    for (TControl* c : controls_) {
-      if (dynamic_cast<TWinControl*>(c)) continue;
-      if (index-- == 0) {
-        std::string s = std::string(c->visible_ ? "V" : "-") + (c->enabled_ ? "E" : "-") + ":" + c->GetText();
-        if (s.size() > 255) s.resize(255);
-        m.Result = GlobalAddAtomA(s.c_str());
-        return;
-      }
-    }
-    m.Result = 0;
-    return;
-  }
-  if (m.Msg == GraphicClickMessage() && m.Msg != 0) {
-    char name[256] = {0};
-    GlobalGetAtomNameA(static_cast<ATOM>(m.LParam), name, sizeof(name));
-    m.Result = 0;
-    for (TControl* c : controls_) {
-      if (dynamic_cast<TWinControl*>(c) || !c->visible_ || !c->enabled_) continue;
-      if (c->GetText() == name) {
-        m.Result = 1;
-        c->Click();
-        return;
-      }
-    }
-    return;
-  }
+// The layer's own messages (CM_*) and the colour answers a parent hands back (CN_CTLCOLOR*).
+bool TWinControl::ComponentMessage(TMessage& m) {
   switch (m.Msg) {
-    case WM_COMMAND:
-    case WM_NOTIFY:
-    case WM_DRAWITEM:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORSTATIC:
-      if (ReflectNotify(m)) return;
-      break;
     case CN_CTLCOLOREDIT:
     case CN_CTLCOLORLISTBOX:
     case CN_CTLCOLORBTN:
@@ -754,123 +962,59 @@ void TWinControl::WndProc(TMessage& m) {
       SetTextColor(dc, ColorToRGB(Font()->Color()));
       SetBkColor(dc, ColorToRGB(Color()));
       m.Result = reinterpret_cast<LRESULT>(BackgroundBrush());
-      return;
+      return true;
     }
-    case WM_PAINT: {
-      bool graphic = false;
-      for (TControl* c : controls_) graphic = graphic || (!dynamic_cast<TWinControl*>(c) && c->visible_);
-      if (!graphic) break;
-      if (m.WParam) {
-        DefaultHandler(m);
-        PaintControls(reinterpret_cast<HDC>(m.WParam));
-      } else {
-        // Let the native control paint into our context, then add the windowless children.
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(handle_, &ps);
-        m.WParam = reinterpret_cast<WPARAM>(dc);
-        DefaultHandler(m);
-        PaintControls(dc);
-        m.WParam = 0;
-        EndPaint(handle_, &ps);
-      }
-      return;
-    }
-    case WM_SETCURSOR:
-      if (LOWORD(m.LParam) == HTCLIENT && reinterpret_cast<HWND>(m.WParam) == handle_) {
-        POINT p;
-        GetCursorPos(&p);
-        ::ScreenToClient(handle_, &p);
-        TControl* c = ControlAtPos(p, false, true);
-        if (!c) c = this;
-        if (c->Cursor() != crDefault) {
-          ::SetCursor(LoadCursorA(nullptr, CursorId(c->Cursor())));
-          m.Result = TRUE;
-          return;
-        }
-      }
-      break;
-    case WM_MOUSELEAVE:
-      if (g_mouseControl == this ||
-          (g_mouseControl && g_mouseControl->Parent() == this && !dynamic_cast<TWinControl*>(g_mouseControl))) {
-        TControl* old = g_mouseControl;
-        g_mouseControl = nullptr;
-        old->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(old));
-      }
-      break;
-    case WM_CAPTURECHANGED:
-      if (captured_ && reinterpret_cast<HWND>(m.LParam) != handle_) captured_ = nullptr;
-      break;
-    case WM_SETFOCUS:
-      DefaultHandler(m);
-      NotifyFocus();
-      return;
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN: {
-      WORD key = static_cast<WORD>(m.WParam);
-      if (DoKeyDown(key, KeyboardShiftState())) return;
-      m.WParam = key;
-      if (m.Msg == WM_KEYDOWN && key == VK_RETURN) {
-        TForm* f = GetParentForm(this);
-        if (f && f != this && f->DialogKey(key, this)) return;
-      }
-      break;
-    }
-    case WM_KEYUP: {
-      WORD key = static_cast<WORD>(m.WParam);
-      if (OnKeyUp) OnKeyUp(this, key, KeyboardShiftState());
-      if (key == 0) return;
-      m.WParam = key;
-      break;
-    }
-    case WM_CHAR: {
-      char key = static_cast<char>(m.WParam);
-      if (OnKeyPress) OnKeyPress(this, key);
-      if (key == 0) return;
-      m.WParam = static_cast<unsigned char>(key);
-      break;
-    }
-    case WM_SETTEXT:
-      DefaultHandler(m);
-      Perform(CM_TEXTCHANGED);
-      return;
-    case WM_WINDOWPOSCHANGED: {
-      DefaultHandler(m);
-      RECT r;
-      GetWindowRect(handle_, &r);
-      if (HWND parent = GetParent(handle_); parent && (GetWindowLongPtrA(handle_, GWL_STYLE) & WS_CHILD))
-        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-      SetBoundsFields(r.left, r.top, r.right - r.left, r.bottom - r.top);
-      return;
-    }
-    case WM_SYSCOLORCHANGE: {
-      TMessage sys{CM_SYSCOLORCHANGE, 0, 0, 0};
-      Broadcast(sys);
-      break;
-    }
-    case CM_SYSCOLORCHANGE: Broadcast(m); return;
+    case CM_SYSCOLORCHANGE: Broadcast(m); return true;
     case CM_INVALIDATE:
       if (handle_) InvalidateRect(handle_, nullptr, !Opaque());
-      return;
+      return true;
     case CM_COLORCHANGED: {
       background_.SetColor(Color());
       if (handle_) InvalidateRect(handle_, nullptr, TRUE);
       TMessage pc{CM_PARENTCOLORCHANGED, 0, 0, 0};
       Broadcast(pc);
-      return;
+      return true;
     }
-    case CM_PARENTCOLORCHANGED: ParentChanged(m); return;
-    case CM_PARENTFONTCHANGED: ParentChanged(m); return;
-    case CM_FONTCHANGED: return;
+    case CM_PARENTCOLORCHANGED:
+    case CM_PARENTFONTCHANGED: ParentChanged(m); return true;
+    case CM_FONTCHANGED: return true;
     case CM_ENTER:
       if (OnEnter) OnEnter(this);
-      return;
+      return true;
     case CM_EXIT:
       if (OnExit) OnExit(this);
-      return;
-    default: break;
+      return true;
+    default: return false;
   }
-  if (IsMouseMessage(m.Msg)) DoMouse(m);
-  DefaultHandler(m);
+}
+
+void TWinControl::WithPaintContext(TMessage& m, const std::function<void(HDC)>& paint) {
+  if (m.WParam) {
+    paint(reinterpret_cast<HDC>(m.WParam));
+    return;
+  }
+  PAINTSTRUCT ps{};
+  HDC dc = BeginPaint(handle_, &ps);
+  struct EndPaintGuard {
+    HWND window;
+    PAINTSTRUCT* ps;
+    ~EndPaintGuard() { EndPaint(window, ps); }
+  } guard{handle_, &ps};
+  paint(dc);
+}
+
+void TWinControl::EraseBackground(TMessage& m) {
+  RECT r;
+  GetClientRect(handle_, &r);
+  FillRect(reinterpret_cast<HDC>(m.WParam), &r, BackgroundBrush());
+  m.Result = 1;
+}
+
+void TWinControl::PaintWindow(TMessage& m, TControlCanvas& canvas, const std::function<void()>& paint) {
+  WithPaintContext(m, [&](HDC dc) {
+    PaintOnCanvas(*this, canvas, dc, paint);
+    PaintControls(dc);
+  });
 }
 
 void TWinControl::DefaultHandler(TMessage& m) {
@@ -889,18 +1033,7 @@ TGraphicControl::~TGraphicControl() = default;
 
 void TGraphicControl::WndProc(TMessage& m) {
   if (m.Msg == WM_PAINT && m.WParam) {
-    auto* canvas = static_cast<TControlCanvas*>(canvas_.get());
-    canvas->FreeHandle();
-    canvas->Font()->Assign(*Font());
-    canvas->Brush()->SetColor(Color());
-    canvas->SetHandle(reinterpret_cast<HDC>(m.WParam));
-    try {
-      Paint();
-    } catch (...) {
-      canvas->SetHandle(nullptr);
-      throw;
-    }
-    canvas->SetHandle(nullptr);
+    PaintOnCanvas(*this, static_cast<TControlCanvas&>(*canvas_), reinterpret_cast<HDC>(m.WParam), [this] { Paint(); });
     return;
   }
   TControl::WndProc(m);
@@ -914,33 +1047,8 @@ TCustomControl::~TCustomControl() = default;
 
 void TCustomControl::WndProc(TMessage& m) {
   switch (m.Msg) {
-    case WM_ERASEBKGND: {
-      RECT r;
-      GetClientRect(Handle(), &r);
-      FillRect(reinterpret_cast<HDC>(m.WParam), &r, BackgroundBrush());
-      m.Result = 1;
-      return;
-    }
-    case WM_PAINT: {
-      auto* canvas = static_cast<TControlCanvas*>(canvas_.get());
-      PAINTSTRUCT ps{};
-      HDC dc = m.WParam ? reinterpret_cast<HDC>(m.WParam) : BeginPaint(Handle(), &ps);
-      canvas->FreeHandle();
-      canvas->Font()->Assign(*Font());
-      canvas->Brush()->SetColor(Color());
-      canvas->SetHandle(dc);
-      try {
-        Paint();
-        canvas->SetHandle(nullptr);
-        PaintControls(dc);
-      } catch (...) {
-        canvas->SetHandle(nullptr);
-        if (!m.WParam) EndPaint(Handle(), &ps);
-        throw;
-      }
-      if (!m.WParam) EndPaint(Handle(), &ps);
-      return;
-    }
+    case WM_ERASEBKGND: EraseBackground(m); return;
+    case WM_PAINT: PaintWindow(m, static_cast<TControlCanvas&>(*canvas_), [this] { Paint(); }); return;
     default: TWinControl::WndProc(m);
   }
 }

@@ -15,8 +15,14 @@
 
 class TWinControl;
 class TForm;
+class TControlCanvas;
 
 LRESULT CALLBACK LayerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+class TControl;
+// Work a container does on behalf of a child (a message it passes on, a click): the child's
+// exceptions stop here, in the application's box unless the child drops them.
+void RunAsChild(TControl* child, const std::function<void()>& work);
+LRESULT DeliverToChild(TControl* child, UINT msg, WPARAM wParam, LPARAM lParam);
 
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 
@@ -33,6 +39,18 @@ using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, i
 enum TCursor : int { crDefault = 0, crArrow = -2, crCross = -3, crIBeam = -4, crHourGlass = -11, crHandPoint = -21 };
 
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
+
+// What the system's locale says about reading order. MiddleEast is read from the system on
+// first use; tests set it to see right-to-left drawing on systems that have no such locale.
+struct TSysLocale {
+  bool MiddleEast();
+  void SetMiddleEast(bool on) { middleEast_ = on ? 1 : 0; }
+
+private:
+  int middleEast_ = -1;  // not read yet
+};
+extern TSysLocale SysLocale;
 // Border styles of forms; controls use only bsNone and bsSingle.
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 using TBorderStyle = TFormBorderStyle;
@@ -100,6 +118,12 @@ public:
   void SetParentFont(bool on);
   TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor cursor);
+  TBiDiMode BiDiMode() const { return biDiMode_; }
+  virtual void SetBiDiMode(TBiDiMode mode);
+  // Text runs right to left: a right-to-left locale and a mode other than left to right.
+  bool UseRightToLeftReading() { return biDiMode_ != bdLeftToRight && SysLocale.MiddleEast(); }
+  // The control is laid out from the right: a right-to-left locale and bdRightToLeft.
+  bool UseRightToLeftAlignment() { return biDiMode_ == bdRightToLeft && SysLocale.MiddleEast(); }
 
   // The replaceable window procedure; it starts out as this control's own WndProc.
   TWndMethod WindowProc() const { return windowProc_; }
@@ -164,6 +188,7 @@ private:
   TFont font_;
   bool parentFont_ = true;
   TCursor cursor_ = crDefault;
+  TBiDiMode biDiMode_ = bdLeftToRight;
   TWndMethod windowProc_;
   bool silentExceptions_ = false;
   bool opaque_ = false;
@@ -200,7 +225,8 @@ public:
   // The topmost visible child (windowed or not) at a client point, or nullptr.
   TControl* ControlAtPos(POINT p, bool allowDisabled, bool windowless_only = false);
 
-  bool Focused();
+  // The input focus is in this control (or, for a control made of native windows, in one of them).
+  virtual bool Focused();
   bool CanFocus();
   virtual void SetFocus();
   bool TabStop() const { return tabStop_; }
@@ -209,8 +235,13 @@ public:
   void SetCtl3D(bool on);  // changes the frame in place; CM_CTL3DCHANGED follows
   bool ParentCtl3D() const { return parentCtl3D_; }
   void SetParentCtl3D(bool on);
+  // A band of this width in the background colour inside the window's frame, outside the
+  // client area.
+  int BorderWidth() const { return borderWidth_; }
+  void SetBorderWidth(int width);
 
   void SetBounds(int left, int top, int width, int height) override;
+  void SetBiDiMode(TBiDiMode mode) override;
   RECT ClientRect() override;
   void SetVisible(bool visible) override;
   void SetEnabled(bool enabled) override;
@@ -245,7 +276,18 @@ protected:
   void FontChanged() override;
   // The native frame styles for the current Ctl3D (edits and list boxes differ).
   virtual void UpdateFrameStyle() {}
+  // The native styles for the reading order (right-to-left reading here; controls that lay
+  // themselves out add their own), on the parameters of a new window.
+  virtual void ReadingOrderStyle(DWORD& style, DWORD& exStyle);
   virtual bool DoKeyDown(WORD& key, TShiftState shift);
+  // The painting every self-painting window shares: WM_ERASEBKGND fills the client area with
+  // the background colour; WM_PAINT runs paint on canvas, then paints the windowless children.
+  void EraseBackground(TMessage& message);
+  void PaintWindow(TMessage& message, TControlCanvas& canvas, const std::function<void()>& paint);
+  // Runs paint with the context of a WM_PAINT: the one a parent passed in WParam, or BeginPaint's.
+  void WithPaintContext(TMessage& message, const std::function<void(HDC)>& paint);
+  // The control under the mouse becomes target (CM_MOUSELEAVE / CM_MOUSEENTER as it changes).
+  void TrackMouse(TControl* target);
   // Tells the form that this control now has the focus (for controls whose focus sits in a
   // native child window, such as the edit field of a combo box).
   void NotifyFocus();
@@ -258,13 +300,24 @@ private:
   friend LRESULT CALLBACK LayerWindowProc(HWND, UINT, WPARAM, LPARAM);
   void InsertControl(TControl* control);
   void RemoveControl(TControl* control);
-  bool ForwardMouse(TMessage& message);
-  bool ReflectNotify(TMessage& message);
-  void TrackMouse(TControl* target);
+  // The handlers WndProc dispatches to, one per kind of message; each returns true when it
+  // answered the message (nothing else then sees it).
+  bool Dispatch(TMessage& message);
+  bool MouseMessage(TMessage& message);    // forwarded to windowless children
+  bool PointerMessage(TMessage& message);  // cursor shape, leaving, losing the capture
+  bool KeyMessage(TMessage& message);
+  bool FocusMessage(TMessage& message);
+  bool PaintMessage(TMessage& message);        // a native control's windowless children
+  bool WindowStateMessage(TMessage& message);  // text, place, system colours
+  bool ReflectNotify(TMessage& message);       // notifications handed back to the child they are about
+  bool ComponentMessage(TMessage& message);    // CM_* and CN_CTLCOLOR*
+  bool FrameMessage(TMessage& message);        // the border band, a plain window's background
+  bool PlainWindow() const { return defWndProc_ == DefWindowProcA || !defWndProc_; }
   std::vector<TControl*> controls_;
   bool tabStop_ = false;
   bool ctl3D_ = true;
   bool parentCtl3D_ = true;
+  int borderWidth_ = 0;
   TBrush background_;
   TControl* captured_ = nullptr;
 };
@@ -346,13 +399,3 @@ void FreeControlCanvasContexts();
 TControl* FindControl(HWND window);
 // The form a control sits on (through its parents), or nullptr.
 TForm* GetParentForm(TControl* control);
-
-// Windowless controls cannot be found with EnumChildWindows, so a window holding them answers
-// two registered messages for test drivers and other automation (same process or not):
-//  "MbGraphicText":  WParam = index of a windowless child; returns a global atom holding
-//                    "<flags>:<caption>" (flags: 'V' visible or '-', 'E' enabled or '-'),
-//                    which the caller deletes, or 0 past the last child.
-//  "MbGraphicClick": LParam = a global atom holding a caption; the first visible, enabled
-//                    windowless child with that caption is clicked; returns 1, else 0.
-constexpr const char* kGraphicTextMessage = "MbGraphicText";
-constexpr const char* kGraphicClickMessage = "MbGraphicClick";

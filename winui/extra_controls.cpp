@@ -7,6 +7,64 @@
 
 #include "winui/form.h"
 
+// ---- glyph and caption
+
+void TButtonGlyph::Draw(TCanvas* c, const RECT& r, const std::string& text, bool pressed, bool enabled) {
+  HDC dc = c->Handle();
+  const SIZE ts = text.empty() ? SIZE{0, 0} : c->TextExtent(text);
+  const int gw = GlyphWidth(), gh = GlyphHeight();
+  const int gap = (gw > 0 && !text.empty()) ? Spacing : 0;
+  const bool horizontal = Layout == blGlyphLeft || Layout == blGlyphRight;
+  const int cw = r.right - r.left, ch = r.bottom - r.top;
+  int gx, gy, tx, ty;
+  if (horizontal) {
+    const int total = gw + gap + ts.cx;
+    int start = Margin >= 0 ? Margin : (cw - total) / 2;
+    if (Layout == blGlyphLeft) {
+      gx = start;
+      tx = start + gw + gap;
+    } else {
+      if (Margin >= 0) start = cw - Margin - total;
+      tx = start;
+      gx = start + ts.cx + gap;
+    }
+    gy = (ch - gh) / 2;
+    ty = (ch - ts.cy) / 2;
+  } else {
+    const int total = gh + gap + ts.cy;
+    int start = Margin >= 0 ? Margin : (ch - total) / 2;
+    if (Layout == blGlyphTop) {
+      gy = start;
+      ty = start + gh + gap;
+    } else {
+      if (Margin >= 0) start = ch - Margin - total;
+      ty = start;
+      gy = start + ts.cy + gap;
+    }
+    gx = (cw - gw) / 2;
+    tx = (cw - ts.cx) / 2;
+  }
+  gx += r.left, tx += r.left, gy += r.top, ty += r.top;
+  if (pressed) { ++gx, ++gy, ++tx, ++ty; }
+  if (gw > 0) {
+    HDC src = Glyph.Canvas()->Handle();
+    TransparentBlt(dc, gx, gy, gw, gh, src, 0, 0, gw, gh, ColorToRGB(Glyph.TransparentColor()));
+  }
+  if (!text.empty()) {
+    c->Brush()->SetStyle(bsClear);
+    if (!enabled) {
+      const TColor color = c->Font()->Color();
+      c->Font()->SetColor(clBtnHighlight);
+      c->TextOut(tx + 1, ty + 1, text);
+      c->Font()->SetColor(clBtnShadow);
+      c->TextOut(tx, ty, text);
+      c->Font()->SetColor(color);
+      return;
+    }
+    c->TextOut(tx, ty, text);
+  }
+}
+
 // ---- TSpeedButton
 
 TSpeedButton::TSpeedButton(TComponent* AOwner) : TGraphicControl(AOwner) {
@@ -15,7 +73,12 @@ TSpeedButton::TSpeedButton(TComponent* AOwner) : TGraphicControl(AOwner) {
 }
 
 void TSpeedButton::SetGlyph(const TBitmap& bitmap) {
-  glyph_.Assign(bitmap);
+  face_.Glyph.Assign(bitmap);
+  Invalidate();
+}
+
+void TSpeedButton::SetNumGlyphs(int n) {
+  face_.NumGlyphs = n < 1 ? 1 : (n > 4 ? 4 : n);
   Invalidate();
 }
 
@@ -31,17 +94,17 @@ void TSpeedButton::SetTransparent(bool on) {
 }
 
 void TSpeedButton::SetLayout(TButtonLayout l) {
-  layout_ = l;
+  face_.Layout = l;
   Invalidate();
 }
 
 void TSpeedButton::SetSpacing(int s) {
-  spacing_ = s;
+  face_.Spacing = s;
   Invalidate();
 }
 
 void TSpeedButton::SetMargin(int m) {
-  margin_ = m;
+  face_.Margin = m;
   Invalidate();
 }
 
@@ -66,57 +129,8 @@ void TSpeedButton::Paint() {
   } else if (pressed || hot) {
     DrawEdge(dc, &r, pressed ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
   }
-
-  // Glyph and caption, together centred unless a margin is given.
-  const std::string text = text_;
   c->Font()->Assign(*Font());
-  SIZE ts = text.empty() ? SIZE{0, 0} : c->TextExtent(text);
-  const int gw = glyph_.Empty() ? 0 : glyph_.Width(), gh = glyph_.Empty() ? 0 : glyph_.Height();
-  const int gap = (gw > 0 && !text.empty()) ? spacing_ : 0;
-  const bool horizontal = layout_ == blGlyphLeft || layout_ == blGlyphRight;
-  const int cw = r.right - r.left, ch = r.bottom - r.top;
-  int gx, gy, tx, ty;
-  if (horizontal) {
-    const int total = gw + gap + ts.cx;
-    int start = margin_ >= 0 ? margin_ : (cw - total) / 2;
-    if (layout_ == blGlyphLeft) {
-      gx = start;
-      tx = start + gw + gap;
-    } else {
-      if (margin_ >= 0) start = cw - margin_ - total;
-      tx = start;
-      gx = start + ts.cx + gap;
-    }
-    gy = (ch - gh) / 2;
-    ty = (ch - ts.cy) / 2;
-  } else {
-    const int total = gh + gap + ts.cy;
-    int start = margin_ >= 0 ? margin_ : (ch - total) / 2;
-    if (layout_ == blGlyphTop) {
-      gy = start;
-      ty = start + gh + gap;
-    } else {
-      if (margin_ >= 0) start = ch - margin_ - total;
-      ty = start;
-      gy = start + ts.cy + gap;
-    }
-    gx = (cw - gw) / 2;
-    tx = (cw - ts.cx) / 2;
-  }
-  if (pressed) { ++gx, ++gy, ++tx, ++ty; }
-  if (gw > 0) {
-    HDC src = glyph_.Canvas()->Handle();
-    TransparentBlt(dc, gx, gy, gw, gh, src, 0, 0, gw, gh, ColorToRGB(glyph_.TransparentColor()));
-  }
-  if (!text.empty()) {
-    c->Brush()->SetStyle(bsClear);
-    if (!Enabled()) {
-      c->Font()->SetColor(clBtnHighlight);
-      c->TextOut(tx + 1, ty + 1, text);
-      c->Font()->SetColor(clBtnShadow);
-    }
-    c->TextOut(tx, ty, text);
-  }
+  face_.Draw(c, ClientRect(), text_, pressed, Enabled());
 }
 
 void TSpeedButton::WndProc(TMessage& m) {
@@ -165,6 +179,64 @@ void TSpeedButton::WndProc(TMessage& m) {
       return;
     default: TGraphicControl::WndProc(m);
   }
+}
+
+// ---- TBitBtn
+
+TBitBtn::TBitBtn(TComponent* AOwner) : TButton(AOwner), canvas_(std::make_unique<TCanvas>()) {}
+
+void TBitBtn::CreateParams(TCreateParams& p) {
+  TButton::CreateParams(p);
+  p.Style = (p.Style & ~static_cast<DWORD>(BS_DEFPUSHBUTTON | BS_PUSHBUTTON)) | BS_OWNERDRAW;
+  p.WinClassName = "MbBitBtn";
+}
+
+void TBitBtn::SetGlyph(const TBitmap& bitmap) {
+  face_.Glyph.Assign(bitmap);
+  Invalidate();
+}
+
+void TBitBtn::SetNumGlyphs(int n) {
+  face_.NumGlyphs = n < 1 ? 1 : (n > 4 ? 4 : n);
+  Invalidate();
+}
+
+void TBitBtn::SetLayout(TButtonLayout l) {
+  face_.Layout = l;
+  Invalidate();
+}
+
+void TBitBtn::SetSpacing(int s) {
+  face_.Spacing = s;
+  Invalidate();
+}
+
+void TBitBtn::SetMargin(int m) {
+  face_.Margin = m;
+  Invalidate();
+}
+
+void TBitBtn::WndProc(TMessage& m) {
+  if (m.Msg != CN_DRAWITEM) {
+    TButton::WndProc(m);
+    return;
+  }
+  const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(m.LParam);
+  const bool pressed = (item->itemState & ODS_SELECTED) != 0;
+  RECT r = item->rcItem;
+  canvas_->SetHandle(item->hDC);
+  struct Unbind {
+    TCanvas& canvas;
+    ~Unbind() { canvas.SetHandle(nullptr); }
+  } unbind{*canvas_};
+  DrawFrameControl(item->hDC, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
+  canvas_->Font()->Assign(*Font());
+  face_.Draw(canvas_.get(), r, Caption(), pressed, Enabled());
+  if (item->itemState & ODS_FOCUS) {
+    InflateRect(&r, -4, -4);
+    DrawFocusRect(item->hDC, &r);
+  }
+  m.Result = TRUE;
 }
 
 // ---- TImage

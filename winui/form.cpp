@@ -29,9 +29,15 @@ void BroadcastAll(TWinControl* parent, UINT msg, WPARAM w, LPARAM l) {
 TApplication* Application = new TApplication();
 TScreen* Screen = new TScreen();
 
+// ---- frames and scroll boxes
+
+TCustomFrame::TCustomFrame(TComponent* AOwner) : TScrollingWinControl(AOwner) { SetBoundsFields(0, 0, 320, 240); }
+
+TScrollBox::TScrollBox(TComponent* AOwner) : TScrollingWinControl(AOwner) { SetBoundsFields(0, 0, 185, 41); }
+
 // ---- TForm
 
-TForm::TForm(TComponent* AOwner) : TWinControl(AOwner) {
+TForm::TForm(TComponent* AOwner) : TScrollingWinControl(AOwner) {
   visible_ = false;
   SetBoundsFields(0, 0, 320, 240);
   canvas_ = std::make_unique<TControlCanvas>(this);
@@ -95,6 +101,10 @@ void TForm::HandleCreated() {
                              GetModuleHandleA(nullptr), nullptr);
   if (tooltip_) SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
   if (icon_) SendMessageA(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  if (menu_) {
+    menu_->SetWindowHandle(handle_);
+    if (clientW_ >= 0 && clientH_ >= 0) SetClientSize(clientW_, clientH_);
+  }
 }
 
 // The hint tools: a windowed control is its own tool; a windowless one is a rectangle of its parent.
@@ -312,6 +322,28 @@ void TForm::RepaintNow() {
   if (handle_) RedrawWindow(handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
+void TForm::SetMenu(TMainMenu* menu) {
+  if (menu == menu_) return;
+  if (menu_) {
+    menu_->SetWindowHandle(nullptr);
+    menu_->RemoveFreeNotification(this);
+  }
+  menu_ = menu;
+  if (menu_) menu_->FreeNotification(this);
+  if (!handle_) return;
+  ::SetMenu(handle_, menu_ ? menu_->Handle() : nullptr);
+  if (menu_) menu_->SetWindowHandle(handle_);
+  if (clientW_ >= 0 && clientH_ >= 0) SetClientSize(clientW_, clientH_);  // the bar takes client height
+}
+
+void TForm::Notification(TComponent* AComponent, TOperation Operation) {
+  TScrollingWinControl::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == menu_) {
+    menu_ = nullptr;
+    if (handle_) ::SetMenu(handle_, nullptr);
+  }
+}
+
 void TForm::SetIcon(HICON icon) {
   icon_ = icon;
   if (handle_) SendMessageA(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
@@ -323,33 +355,12 @@ void TForm::WndProc(TMessage& m) {
       Close();
       m.Result = 0;
       return;
-    case WM_ERASEBKGND: {
-      RECT r;
-      GetClientRect(handle_, &r);
-      FillRect(reinterpret_cast<HDC>(m.WParam), &r, BackgroundBrush());
-      m.Result = 1;
-      return;
-    }
-    case WM_PAINT: {
-      PAINTSTRUCT ps{};
-      HDC dc = m.WParam ? reinterpret_cast<HDC>(m.WParam) : BeginPaint(handle_, &ps);
-      auto* canvas = static_cast<TControlCanvas*>(canvas_.get());
-      canvas->FreeHandle();
-      canvas->Font()->Assign(*Font());
-      canvas->Brush()->SetColor(Color());
-      canvas->SetHandle(dc);
-      try {
+    case WM_ERASEBKGND: EraseBackground(m); return;
+    case WM_PAINT:
+      PaintWindow(m, static_cast<TControlCanvas&>(*canvas_), [this] {
         if (OnPaint) OnPaint(this);
-        canvas->SetHandle(nullptr);
-        PaintControls(dc);
-      } catch (...) {
-        canvas->SetHandle(nullptr);
-        if (!m.WParam) EndPaint(handle_, &ps);
-        throw;
-      }
-      if (!m.WParam) EndPaint(handle_, &ps);
+      });
       return;
-    }
     case WM_ACTIVATE:
       DefaultHandler(m);
       if (g_destroyingForms || (ComponentState() & csDestroying)) return;
@@ -370,7 +381,7 @@ void TForm::WndProc(TMessage& m) {
       if (activeControl_ && activeControl_->HandleAllocated() && activeControl_->CanFocus())
         ::SetFocus(activeControl_->Handle());
       return;
-    default: TWinControl::WndProc(m);
+    default: TScrollingWinControl::WndProc(m);
   }
 }
 
@@ -378,8 +389,15 @@ void TForm::WndProc(TMessage& m) {
 
 namespace {
 constexpr UINT kReleaseForm = WM_APP + 0x31;
+constexpr UINT kInsertionNotices = WM_APP + 0x32;
 
 LRESULT CALLBACK ApplicationWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == kInsertionNotices) {
+    try {
+      DeliverInsertionNotices();
+    } catch (...) { Application->HandleException(Application); }
+    return 0;
+  }
   if (msg == kReleaseForm) {
     try {
       delete reinterpret_cast<TForm*>(lParam);
@@ -402,6 +420,7 @@ TApplication::TApplication() : TComponent(nullptr) {
   icc.dwSize = sizeof(icc);
   icc.dwICC = ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_ANIMATE_CLASS | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES;
   InitCommonControlsEx(&icc);
+  InsertionNoticesDue = [] { PostMessageA(Application->Handle(), kInsertionNotices, 0, 0); };
 }
 
 TApplication::~TApplication() {

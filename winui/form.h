@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "winui/control.h"
+#include "winui/menus.h"
 
 using TBorderIcons = unsigned;
 enum : unsigned { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
@@ -22,7 +23,34 @@ enum TCloseAction { caNone, caHide, caFree, caMinimize };
 using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
-class TForm : public TWinControl {
+// The base of the windows that hold other controls as a whole: forms, frames and scroll boxes.
+// A plain window of ours: it fills its background and paints its windowless children.
+class TScrollingWinControl : public TWinControl {
+public:
+  explicit TScrollingWinControl(TComponent* AOwner) : TWinControl(AOwner) {}
+  const char* ClassName() const override { return "TScrollingWinControl"; }
+};
+
+// A frame: a container whose controls belong to it (it owns them), placed on a form.
+class TCustomFrame : public TScrollingWinControl {
+public:
+  explicit TCustomFrame(TComponent* AOwner);
+  const char* ClassName() const override { return "TCustomFrame"; }
+};
+
+class TFrame : public TCustomFrame {
+public:
+  explicit TFrame(TComponent* AOwner) : TCustomFrame(AOwner) {}
+  const char* ClassName() const override { return "TFrame"; }
+};
+
+class TScrollBox : public TScrollingWinControl {
+public:
+  explicit TScrollBox(TComponent* AOwner);
+  const char* ClassName() const override { return "TScrollBox"; }
+};
+
+class TForm : public TScrollingWinControl {
 public:
   explicit TForm(TComponent* AOwner);
   ~TForm() override;
@@ -56,6 +84,10 @@ public:
   void RepaintNow();
 
   TCanvas* Canvas() { return canvas_.get(); }
+  // The menu bar.
+  TMainMenu* Menu() const { return menu_; }
+  void SetMenu(TMainMenu* menu);
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   HICON Icon() const { return icon_; }
   void SetIcon(HICON icon);
 
@@ -88,6 +120,7 @@ private:
   TWinControl* activeControl_ = nullptr;
   std::unique_ptr<TCanvas> canvas_;
   HICON icon_ = nullptr;
+  TMainMenu* menu_ = nullptr;
   HWND tooltip_ = nullptr;
   bool placed_ = false;
   int clientW_ = -1, clientH_ = -1;  // a client size asked for, kept across frame changes

@@ -12,15 +12,51 @@ COLORREF ColorToRGB(TColor color) {
 
 // ---- font, pen, brush: the GDI object is made on demand and dropped on every change.
 
+namespace {
+int g_liveFonts = 0;
+}
+
 TFont::TFont() = default;
 TFont::~TFont() { Drop(); }
+
+int TFont::LiveHandles() { return g_liveFonts; }
 
 void TFont::Drop() {
   if (handle_) {
     Changing();
-    DeleteObject(handle_);
+    if (handle_ != GetStockObject(DEFAULT_GUI_FONT)) {
+      DeleteObject(handle_);
+      --g_liveFonts;
+    }
     handle_ = nullptr;
   }
+}
+
+void TFont::SetHandle(HFONT font) {
+  if (font == handle_) return;
+  Drop();
+  if (!font) {
+    Changed();
+    return;
+  }
+  LOGFONTA lf{};
+  if (GetObjectA(font, sizeof(lf), &lf)) {
+    name_ = lf.lfFaceName;
+    height_ = lf.lfHeight;
+    charset_ = lf.lfCharSet;
+    style_ = (lf.lfWeight >= FW_BOLD ? fsBold : 0u) | (lf.lfItalic ? fsItalic : 0u) |
+             (lf.lfUnderline ? fsUnderline : 0u) | (lf.lfStrikeOut ? fsStrikeOut : 0u);
+  }
+  handle_ = font;
+  ++g_liveFonts;
+  Changed();
+}
+
+void TFont::SetCharset(BYTE charset) {
+  if (charset == charset_) return;
+  Drop();
+  charset_ = charset;
+  Changed();
 }
 
 void TFont::Assign(const TFont& other) {
@@ -29,6 +65,7 @@ void TFont::Assign(const TFont& other) {
   height_ = other.height_;
   color_ = other.color_;
   style_ = other.style_;
+  charset_ = other.charset_;
   Changed();
 }
 
@@ -72,10 +109,13 @@ void TFont::SetStyle(TFontStyles style) {
 HFONT TFont::Handle() {
   if (!handle_) {
     handle_ = CreateFontA(height_, 0, 0, 0, (style_ & fsBold) ? FW_BOLD : FW_NORMAL, (style_ & fsItalic) ? TRUE : FALSE,
-                          (style_ & fsUnderline) ? TRUE : FALSE, (style_ & fsStrikeOut) ? TRUE : FALSE, DEFAULT_CHARSET,
+                          (style_ & fsUnderline) ? TRUE : FALSE, (style_ & fsStrikeOut) ? TRUE : FALSE, charset_,
                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                           name_.c_str());
-    if (!handle_) handle_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    if (handle_)
+      ++g_liveFonts;
+    else
+      handle_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   }
   return handle_;
 }
@@ -264,13 +304,13 @@ void TCanvas::DrawFocusRect(const RECT& r) {
 
 void TCanvas::TextOut(int x, int y, const std::string& text) {
   RequireTools(false, true, true);
-  ::TextOutA(dc_, x, y, text.c_str(), static_cast<int>(text.size()));
+  ExtTextOutA(dc_, x, y, textFlags_, nullptr, text.c_str(), static_cast<UINT>(text.size()), nullptr);
   penPos_ = POINT{x + TextWidth(text), y};
 }
 
 void TCanvas::TextRect(const RECT& r, int x, int y, const std::string& text) {
   RequireTools(false, true, true);
-  const UINT options = ETO_CLIPPED | (brush_.Style() == bsSolid ? ETO_OPAQUE : 0);
+  const UINT options = ETO_CLIPPED | textFlags_ | (brush_.Style() == bsSolid ? ETO_OPAQUE : 0);
   ExtTextOutA(dc_, x, y, options, &r, text.c_str(), static_cast<UINT>(text.size()), nullptr);
 }
 

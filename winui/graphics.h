@@ -76,7 +76,14 @@ public:
   void SetColor(TColor color);
   TFontStyles Style() const { return style_; }
   void SetStyle(TFontStyles style);
+  BYTE Charset() const { return charset_; }
+  void SetCharset(BYTE charset);
   HFONT Handle();  // made on demand, owned by the font
+  // Takes over a font the caller made: the font owns and frees it, and its name, height, style
+  // and character set become the font's.
+  void SetHandle(HFONT font);
+  // Fonts that TFont objects own right now, for tests that look for leaks.
+  static int LiveHandles();
 
 private:
   void Drop();
@@ -84,6 +91,7 @@ private:
   int height_ = -11;
   TColor color_ = clWindowText;
   TFontStyles style_ = 0;
+  BYTE charset_ = DEFAULT_CHARSET;
   HFONT handle_ = nullptr;
 };
 
@@ -165,6 +173,9 @@ public:
   void DrawFocusRect(const RECT& r);
   void TextOut(int x, int y, const std::string& text);
   void TextRect(const RECT& r, int x, int y, const std::string& text);
+  // Extra ExtTextOut options of TextOut and TextRect (ETO_RTLREADING).
+  UINT TextFlags() const { return textFlags_; }
+  void SetTextFlags(UINT flags) { textFlags_ = flags; }
   int DrawText(const std::string& text, RECT& r, UINT format);  // DrawTextA with the canvas font
   int TextWidth(const std::string& text);
   int TextHeight(const std::string& text);
@@ -188,6 +199,7 @@ private:
   TBrush brush_;
   TFont font_;
   POINT penPos_{0, 0};
+  UINT textFlags_ = 0;
   HGDIOBJ oldPen_ = nullptr, oldBrush_ = nullptr, oldFont_ = nullptr;
 };
 

@@ -2,7 +2,6 @@
 // with its owner, parent, name and bounds in one call (parent first, as loading does),
 // then the caller sets its remaining properties in layout order.
 #pragma once
-#include <initializer_list>
 
 #include "winui/winui.h"
 
@@ -20,9 +19,4 @@ inline TLabel* PlaceLabel(TComponent* owner, TWinControl* parent, const char* na
   TLabel* label = Place<TLabel>(owner, parent, name, x, y, 0, 0);
   label->SetCaption(caption);
   return label;
-}
-
-// Controls whose handler exceptions end silently, as on every styled window.
-inline void Quiet(std::initializer_list<TControl*> controls) {
-  for (TControl* c : controls) c->SetSilentExceptions(true);
 }

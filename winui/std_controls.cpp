@@ -1,5 +1,6 @@
 #include "winui/std_controls.h"
 
+#include <richedit.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -295,6 +296,31 @@ void TCustomMemo::SetScrollBars(TScrollStyle s) {
 
 void TCustomMemo::SetWordWrap(bool on) { wordWrap_ = on; }
 
+// ---- rich edit
+
+TCustomRichEdit::TCustomRichEdit(TComponent* AOwner) : TCustomMemo(AOwner) {}
+
+void TCustomRichEdit::CreateParams(TCreateParams& p) {
+  TCustomMemo::CreateParams(p);
+  // The library registers the class; it stays loaded for the program's life.
+  static HMODULE library = LoadLibraryA("riched20.dll");
+  if (!library) throw Exception("The rich edit control is not available");
+  p.BaseClassName = RICHEDIT_CLASSA;
+  p.WinClassName = "MbRichEdit";
+}
+
+void TCustomRichEdit::HandleCreated() {
+  TCustomMemo::HandleCreated();
+  SendMessageA(handle_, EM_SETEVENTMASK, 0, ENM_CHANGE);
+  SendMessageA(handle_, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(ColorToRGB(Color())));
+}
+
+void TCustomRichEdit::WndProc(TMessage& m) {
+  if (m.Msg == CM_COLORCHANGED && handle_)
+    SendMessageA(handle_, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(ColorToRGB(Color())));
+  TCustomMemo::WndProc(m);
+}
+
 // ---- combo box
 
 class TComboItems : public TControlStrings {
@@ -372,7 +398,50 @@ void TCustomCombo::SetDropDownCount(int n) {
   SetBounds(Left(), Top(), Width(), Height());
 }
 
+// The edit field of a drop-down combo box is a native window of its own: the pointer over it
+// counts as over the combo box, which hears of it here.
+LRESULT CALLBACK TCustomCombo::EditFieldProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* combo = dynamic_cast<TCustomCombo*>(FindControl(GetParent(hwnd)));
+  if (!combo || !combo->editFieldProc_) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  const WNDPROC own = combo->editFieldProc_;
+  if (msg == WM_MOUSEMOVE) {
+    combo->TrackMouse(combo);
+    TRACKMOUSEEVENT t{};
+    t.cbSize = sizeof(t);
+    t.dwFlags = TME_LEAVE;
+    t.hwndTrack = hwnd;
+    TrackMouseEvent(&t);
+  } else if (msg == WM_MOUSELEAVE && !combo->PointerInside()) {
+    combo->TrackMouse(nullptr);
+  } else if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own));
+    combo->editFieldProc_ = nullptr;
+    combo->editField_ = nullptr;
+  }
+  return CallWindowProcA(own, hwnd, msg, wParam, lParam);
+}
+
+bool TCustomCombo::PointerInside() {
+  if (!handle_) return false;
+  POINT p;
+  GetCursorPos(&p);
+  RECT r;
+  GetWindowRect(handle_, &r);
+  r.bottom = r.top + Height();  // the closed combo box, not its list
+  return PtInRect(&r, p) != FALSE;
+}
+
+bool TCustomCombo::Focused() {
+  if (!handle_) return false;
+  HWND focus = GetFocus();
+  return focus && (focus == handle_ || IsChild(handle_, focus));
+}
+
 void TCustomCombo::HandleCreated() {
+  editField_ = FindWindowExA(handle_, nullptr, "Edit", nullptr);
+  if (editField_)
+    editFieldProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(editField_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TCustomCombo::EditFieldProc)));
   auto* items = static_cast<TComboItems*>(items_.get());
   for (const auto& s : items->All()) SendMessageA(handle_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s.c_str()));
   if (itemIndex_ >= 0) SendMessageA(handle_, CB_SETCURSEL, static_cast<WPARAM>(itemIndex_), 0);
@@ -390,6 +459,8 @@ void TCustomCombo::SetItemIndex(int index) {
   if (handle_) SendMessageA(handle_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
+std::string TCustomCombo::GetText() { return choosing_ ? text_ : TWinControl::GetText(); }
+
 bool TCustomCombo::DroppedDown() { return handle_ && SendMessageA(handle_, CB_GETDROPPEDSTATE, 0, 0) != 0; }
 void TCustomCombo::SetDroppedDown(bool on) { SendMessageA(Handle(), CB_SHOWDROPDOWN, on ? TRUE : FALSE, 0); }
 
@@ -398,8 +469,19 @@ void TCustomCombo::WndProc(TMessage& m) {
     switch (HIWORD(m.WParam)) {
       case CBN_SELCHANGE: {
         const int i = ItemIndex();
-        if (i >= 0 && i < items_->Count()) text_ = items_->Get(i);
-        if (OnChange) OnChange(this);
+        if (i < 0 || i >= items_->Count()) {
+          if (OnChange) OnChange(this);
+          break;
+        }
+        text_ = items_->Get(i);
+        choosing_ = true;
+        try {
+          if (OnChange) OnChange(this);
+        } catch (...) {
+          choosing_ = false;
+          throw;
+        }
+        choosing_ = false;
         break;
       }
       case CBN_EDITCHANGE:
@@ -413,6 +495,8 @@ void TCustomCombo::WndProc(TMessage& m) {
     }
     return;
   }
+  // Moving onto the edit field leaves the combo box's own window, not the combo box.
+  if (m.Msg == WM_MOUSELEAVE && PointerInside()) return;
   TWinControl::WndProc(m);
 }
 
@@ -442,15 +526,14 @@ void TCustomGroupBox::WndProc(TMessage& m) {
       // windowless controls that need it.
       m.Result = HTCLIENT;
       return;
-    case WM_ERASEBKGND: {
-      RECT r;
-      GetClientRect(handle_, &r);
-      FillRect(reinterpret_cast<HDC>(m.WParam), &r, BackgroundBrush());
-      m.Result = 1;
-      return;
-    }
+    case WM_ERASEBKGND: EraseBackground(m); return;
     default: TWinControl::WndProc(m);
   }
+}
+
+void TCustomGroupBox::ReadingOrderStyle(DWORD& style, DWORD& exStyle) {
+  TWinControl::ReadingOrderStyle(style, exStyle);
+  style = UseRightToLeftAlignment() ? (style | BS_RIGHT) : (style & ~static_cast<DWORD>(BS_RIGHT));
 }
 
 void TCustomGroupBox::DefaultHandler(TMessage& m) {
@@ -474,7 +557,9 @@ void TButton::CreateParams(TCreateParams& p) {
 
 void TButton::SetDefault(bool on) {
   default_ = on;
-  if (handle_) SendMessageA(handle_, BM_SETSTYLE, on ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+  // An owner-drawn button keeps its style; it draws the default frame itself.
+  if (handle_ && (GetWindowLongPtrA(handle_, GWL_STYLE) & BS_TYPEMASK) != BS_OWNERDRAW)
+    SendMessageA(handle_, BM_SETSTYLE, on ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
 }
 
 void TButton::WndProc(TMessage& m) {
@@ -484,6 +569,57 @@ void TButton::WndProc(TMessage& m) {
     return;
   }
   TWinControl::WndProc(m);
+}
+
+// ---- check box and radio button
+
+TButtonControl::TButtonControl(TComponent* AOwner, DWORD buttonStyle) : TWinControl(AOwner), buttonStyle_(buttonStyle) {
+  SetTabStop(true);
+}
+
+void TButtonControl::CreateParams(TCreateParams& p) {
+  TWinControl::CreateParams(p);
+  p.BaseClassName = "BUTTON";
+  p.Style |= buttonStyle_;
+}
+
+void TButtonControl::ReadingOrderStyle(DWORD& style, DWORD& exStyle) {
+  TWinControl::ReadingOrderStyle(style, exStyle);
+  style = UseRightToLeftAlignment() ? (style | BS_LEFTTEXT) : (style & ~static_cast<DWORD>(BS_LEFTTEXT));
+}
+
+void TButtonControl::HandleCreated() { SendMessageA(handle_, BM_SETCHECK, checked_ ? BST_CHECKED : BST_UNCHECKED, 0); }
+
+void TButtonControl::SetChecked(bool on) {
+  checked_ = on;
+  if (handle_) SendMessageA(handle_, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TButtonControl::WndProc(TMessage& m) {
+  if (m.Msg == CN_COMMAND) {
+    if (HIWORD(m.WParam) == BN_CLICKED && Enabled()) {
+      Clicked();
+      Click();
+    }
+    return;
+  }
+  TWinControl::WndProc(m);
+}
+
+TCustomCheckBox::TCustomCheckBox(TComponent* AOwner) : TButtonControl(AOwner, BS_CHECKBOX) {
+  SetBoundsFields(0, 0, 97, 17);
+}
+
+TRadioButton::TRadioButton(TComponent* AOwner) : TButtonControl(AOwner, BS_RADIOBUTTON) {
+  SetBoundsFields(0, 0, 113, 17);
+}
+
+void TRadioButton::SetChecked(bool on) {
+  TButtonControl::SetChecked(on);
+  if (!on || !Parent()) return;
+  for (int i = 0; i < Parent()->ControlCount(); ++i)
+    if (auto* other = dynamic_cast<TRadioButton*>(Parent()->Controls(i)); other && other != this && other->Checked())
+      other->SetChecked(false);
 }
 
 // ---- panel

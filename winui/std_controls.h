@@ -1,4 +1,5 @@
-// The standard controls: label, edit, memo, combo box, group box, push button, panel.
+// The standard controls: label, edits, memos, rich edit, combo box, group box, push button,
+// check box, radio button, panel.
 // Windowed ones are copies of the native classes; click and change events arrive as
 // notifications the parent hands back (CN_COMMAND), so they run inside the control's
 // WindowProc like every other message.
@@ -71,6 +72,19 @@ public:
   const char* ClassName() const override { return "TEdit"; }
 };
 
+// An edit that comes with a caption of its own in the class library; here only the edit.
+class TCustomLabeledEdit : public TCustomEdit {
+public:
+  explicit TCustomLabeledEdit(TComponent* AOwner) : TCustomEdit(AOwner) {}
+  const char* ClassName() const override { return "TCustomLabeledEdit"; }
+};
+
+class TLabeledEdit : public TCustomLabeledEdit {
+public:
+  explicit TLabeledEdit(TComponent* AOwner) : TCustomLabeledEdit(AOwner) {}
+  const char* ClassName() const override { return "TLabeledEdit"; }
+};
+
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
 class TCustomMemo : public TCustomEdit {
@@ -99,6 +113,25 @@ public:
   const char* ClassName() const override { return "TMemo"; }
 };
 
+// The platform's rich edit control (text only). Its background colour is set on the control,
+// not answered through WM_CTLCOLOR.
+class TCustomRichEdit : public TCustomMemo {
+public:
+  explicit TCustomRichEdit(TComponent* AOwner);
+  const char* ClassName() const override { return "TCustomRichEdit"; }
+
+protected:
+  void CreateParams(TCreateParams& params) override;
+  void HandleCreated() override;
+  void WndProc(TMessage& message) override;
+};
+
+class TRichEdit : public TCustomRichEdit {
+public:
+  explicit TRichEdit(TComponent* AOwner) : TCustomRichEdit(AOwner) {}
+  const char* ClassName() const override { return "TRichEdit"; }
+};
+
 enum TComboBoxStyle { csDropDown, csDropDownList };
 
 // Items are kept in the object as well as in the window, so they survive before the window exists.
@@ -116,6 +149,8 @@ public:
   bool DroppedDown();
   void SetDroppedDown(bool on);
   void SetBounds(int left, int top, int width, int height) override;
+  // The focus is in the combo box, its edit field or its list.
+  bool Focused() override;
   // OnChange: selection changed or text typed into the edit field.
   TNotifyEvent OnChange;
   TNotifyEvent OnDropDown;
@@ -123,13 +158,21 @@ public:
 
 protected:
   void HandleCreated() override;
+  // While a choice from the list is reported, the edit field still shows the text before it:
+  // the text is then the chosen entry.
+  std::string GetText() override;
   int ListHeight();
 
 private:
   friend class TComboItems;
+  static LRESULT CALLBACK EditFieldProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  bool PointerInside();
+  HWND editField_ = nullptr;  // the native edit of a drop-down combo box
+  WNDPROC editFieldProc_ = nullptr;
   std::unique_ptr<TControlStrings> items_;
   int dropDownCount_ = 8;
-  int itemIndex_ = -1;  // kept while there is no window
+  int itemIndex_ = -1;     // kept while there is no window
+  bool choosing_ = false;  // inside OnChange of a choice from the list
 };
 
 class TComboBox : public TCustomCombo {
@@ -157,6 +200,7 @@ public:
 
 protected:
   void CreateParams(TCreateParams& params) override;
+  void ReadingOrderStyle(DWORD& style, DWORD& exStyle) override;  // the caption on the right
 };
 
 class TGroupBox : public TCustomGroupBox {
@@ -178,6 +222,53 @@ protected:
 
 private:
   bool default_ = false;
+};
+
+// A check box or radio button: a mark and its caption. Checked is kept by the control (the
+// native button only shows it); a click changes it as the kind says, then OnClick runs.
+class TButtonControl : public TWinControl {
+public:
+  const char* ClassName() const override { return "TButtonControl"; }
+  bool Checked() const { return checked_; }
+  virtual void SetChecked(bool on);
+  void WndProc(TMessage& message) override;
+
+protected:
+  TButtonControl(TComponent* AOwner, DWORD buttonStyle);
+  void CreateParams(TCreateParams& params) override;
+  void HandleCreated() override;
+  void ReadingOrderStyle(DWORD& style, DWORD& exStyle) override;  // the mark on the right
+  virtual void Clicked() = 0;
+
+private:
+  DWORD buttonStyle_;
+  bool checked_ = false;
+};
+
+class TCustomCheckBox : public TButtonControl {
+public:
+  explicit TCustomCheckBox(TComponent* AOwner);
+  const char* ClassName() const override { return "TCustomCheckBox"; }
+
+protected:
+  void Clicked() override { SetChecked(!Checked()); }
+};
+
+class TCheckBox : public TCustomCheckBox {
+public:
+  explicit TCheckBox(TComponent* AOwner) : TCustomCheckBox(AOwner) {}
+  const char* ClassName() const override { return "TCheckBox"; }
+};
+
+// Checking a radio button clears the other radio buttons of its parent.
+class TRadioButton : public TButtonControl {
+public:
+  explicit TRadioButton(TComponent* AOwner);
+  const char* ClassName() const override { return "TRadioButton"; }
+  void SetChecked(bool on) override;
+
+protected:
+  void Clicked() override { SetChecked(true); }
 };
 
 enum TBevelCut { bvNone, bvLowered, bvRaised };

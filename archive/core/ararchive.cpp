@@ -58,12 +58,22 @@ TArArchive::TArArchive(const std::string& fileName, uint16_t mode) {
   Status = asIdle;
 }
 
+TArArchive::TArArchive(const std::string& fileName, uint16_t mode, TNoStream) {
+  Status = asInvalid;
+  ArchiveName = fileName;
+  OnEngineProgress = [this](uint8_t progress, bool& abort) { ReportCurrentItemProgress(progress, abort); };
+  Mode = mode;
+  SetBaseDirectory(os::ProgramFolder());
+  Items = std::make_unique<TArArchiveList>();
+  Status = asIdle;
+}
+
 TArArchive::~TArArchive() {
   if (Items) Items->FreeAll();
   Items.reset();
   if (OwnsStream) delete Stream;
   Stream = nullptr;
-  logStream_.reset();
+  LogStream.reset();
 }
 
 // ---- reporters -----------------------------------------------------------------------
@@ -201,36 +211,38 @@ void TArArchive::SetBaseDirectory(const std::string& value) {
 
 void TArArchive::SetLogging(bool value) {
   logging_ = value;
-  logStream_.reset();
+  LogStream.reset();
   if (!value || logFile_.empty()) return;
   try {
-    logStream_ = std::make_unique<TFileStream>(logFile_, fmCreate);
+    LogStream = std::make_unique<TFileStream>(logFile_, fmCreate);
     WriteLogEntry(ArchiveName, 6);
   } catch (...) {
-    logStream_.reset();
+    LogStream.reset();
     throw EArException(ArMessage(arcErrorCreatingLog));
   }
 }
 
 void TArArchive::WriteLogEntry(const std::string& name, int kind) {
-  if (!logStream_) return;
+  if (!LogStream) return;
   static const int32_t kWords[8] = {arcLogAdded, arcLogDeleted,  arcLogExtracted, arcLogFreshened,
                                     arcLogMoved, arcLogReplaced, arcLogLogging,   arcLogUnhandled};
   std::string line = name + ArMessage(kWords[kind >= 0 && kind < 8 ? kind : 7]) + os::LocalDateTimeText();
   // Cut before the line break, so a long name never runs two lines together.
   if (line.size() > 253) line.resize(253);
   line += "\r\n";
-  logStream_->WriteBuffer(line.data(), static_cast<int32_t>(line.size()));
+  LogStream->WriteBuffer(line.data(), static_cast<int32_t>(line.size()));
 }
 
 // ---- queued changes ------------------------------------------------------------------
 
+// A load that failed or was stopped leaves a partial item list: the archive becomes
+// unusable, so no later request walks it as if it were the whole archive.
 void TArArchive::Load() {
   EnterBusy();
   try {
     ReadArchive();
   } catch (...) {
-    Status = asIdle;
+    Status = asInvalid;
     try {
       NotifyLoaded();
     } catch (...) {}

@@ -29,8 +29,8 @@ enum TArProcessType : uint8_t {
 
 enum TArStatus : uint8_t { asInvalid = 0, asIdle = 1, asBusy = 2 };
 
-// ExtractOptions bits.
-enum : uint8_t { eoCreateDirs = 0x01, eoRestorePath = 0x02 };
+enum TArExtractOption : uint8_t { eoCreateDirs = 0x01, eoRestorePath = 0x02 };
+using TArExtractOptions = uint8_t;  // a set of TArExtractOption bits
 // AddOptions bits.
 enum : uint8_t {
   aoStripDriveOrShare = 0x01,
@@ -131,11 +131,11 @@ public:
   void ExtractItemAt(int32_t index, const std::string& newName = std::string());
   // Turns a stored name into the output path below baseDirectory and says whether the
   // item may be written. A name that would leave the folder raises EArException.
-  static bool PrepareOutputPath(const std::string& baseDirectory, std::string& name, uint8_t extractOptions,
+  static bool PrepareOutputPath(const std::string& baseDirectory, std::string& name, TArExtractOptions extractOptions,
                                 const TArConfirmOverwriteEvent& onConfirmOverwrite);
   // Whether the part of storedName that extraction appends to the folder stays below
   // it: not rooted, no drive or share, no ":" and no ".." component.
-  static bool IsConfinedName(const std::string& storedName, uint8_t extractOptions);
+  static bool IsConfinedName(const std::string& storedName, TArExtractOptions extractOptions);
 
   // ---- state ----
   TStream* Stream = nullptr;
@@ -145,7 +145,7 @@ public:
   bool AutoSave = false;
   TArArchiveItem* CurrentItem = nullptr;
   bool DOSMode = false;
-  uint8_t ExtractOptions = 0;
+  TArExtractOptions ExtractOptions = 0;
   TStream* SourceStream = nullptr;  // not owned
   bool IsDirty = false;
   int32_t SpanThreshold = 0;
@@ -168,12 +168,18 @@ public:
   TArRequestImageEvent OnRequestImage;
   TArArchiveEvent OnAfterSave;
 
+protected:
+  // For a format whose files are reached through a library of their own: the same
+  // archive without a stream.
+  struct TNoStream {};
+  TArArchive(const std::string& fileName, uint16_t mode, TNoStream);
+
 private:
   std::string baseDirectory_;
   bool baseConverted_ = false;  // the code-page conversion of extraction has been applied
   std::string logFile_;
   bool logging_ = false;
-  std::unique_ptr<TFileStream> logStream_;
+  std::unique_ptr<TFileStream> LogStream;
   int32_t busyDepth_ = 0;
 };
 
@@ -184,16 +190,16 @@ public:
   explicit TArArchiveStreamHelper(TStream* stream);
   virtual ~TArArchiveStreamHelper() = default;
 
-  virtual void ExtractItemData(TStream& destination) = 0;
-  virtual bool FindFirstItem() = 0;
-  virtual bool FindNextItem() = 0;
-  virtual void ReadHeader() = 0;
+  virtual void UnpackCurrentItem(TStream& destination) = 0;
+  virtual bool LocateFirstItem() = 0;
+  virtual bool LocateNextItem() = 0;
+  virtual void ReadLeadIn() = 0;
   virtual void ReadTrailer() = 0;
-  virtual bool FindItemAt(int32_t index) = 0;
-  virtual void WriteArchiveHeader() = 0;
-  virtual void WriteArchiveItem(TStream& source) = 0;
-  virtual void WriteArchiveTrailer() = 0;
-  virtual int32_t GetItemCount() = 0;
+  virtual bool LocateItem(int32_t index) = 0;
+  virtual void WriteLeadIn() = 0;
+  virtual void PackItem(TStream& source) = 0;
+  virtual void WriteTrailer() = 0;
+  virtual int32_t CountItems() = 0;
 
 protected:
   TStream* FStream;

@@ -3,7 +3,7 @@
 // confined to the target folder before anything is created for it.
 #include "archive/core/ararchive.h"
 
-bool TArArchive::IsConfinedName(const std::string& storedName, uint8_t extractOptions) {
+bool TArArchive::IsConfinedName(const std::string& storedName, TArExtractOptions extractOptions) {
   std::string name = storedName;
   ToBackslashes(name);
   const std::string part = (extractOptions & eoRestorePath) ? name : name.substr(name.rfind('\\') + 1);
@@ -30,7 +30,8 @@ bool TArArchive::IsConfinedName(const std::string& storedName, uint8_t extractOp
   }
 }
 
-bool TArArchive::PrepareOutputPath(const std::string& baseDirectory, std::string& name, uint8_t extractOptions,
+bool TArArchive::PrepareOutputPath(const std::string& baseDirectory, std::string& name,
+                                   TArExtractOptions extractOptions,
                                    const TArConfirmOverwriteEvent& onConfirmOverwrite) {
   if (!IsConfinedName(name, extractOptions)) throw EArException("Invalid stored name");
   bool confirm = true;

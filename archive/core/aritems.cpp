@@ -40,7 +40,7 @@ bool TArArchiveItem::MatchesMaskList(const std::string& maskList) const {
   }
 }
 
-TArArchiveList::TArArchiveList() : buckets_(kBucketCount, nullptr) {}
+TArArchiveList::TArArchiveList() : Buckets(kBucketCount, nullptr) {}
 
 TArArchiveList::~TArArchiveList() { FreeAll(); }
 
@@ -57,7 +57,7 @@ int32_t TArArchiveList::HashName(const std::string& name) {
 }
 
 void TArArchiveList::Link(TArArchiveItem* item) {
-  TArArchiveItem*& head = buckets_[static_cast<size_t>(HashName(item->GetStoredName()))];
+  TArArchiveItem*& head = Buckets[static_cast<size_t>(HashName(item->GetStoredName()))];
   item->BucketNext = head;
   head = item;
 }
@@ -74,26 +74,26 @@ void TArArchiveList::Unlink(TArArchiveItem* item) {
       }
     return false;
   };
-  if (unlinkFrom(buckets_[static_cast<size_t>(HashName(item->GetStoredName()))])) return;
-  for (auto& head : buckets_)
+  if (unlinkFrom(Buckets[static_cast<size_t>(HashName(item->GetStoredName()))])) return;
+  for (auto& head : Buckets)
     if (unlinkFrom(head)) return;
 }
 
 int32_t TArArchiveList::Add(TArArchiveItem* item) {
-  entries_.push_back(item);
+  Entries.push_back(item);
   Link(item);
   return Count() - 1;
 }
 
 void TArArchiveList::Clear() {
-  entries_.clear();
-  std::fill(buckets_.begin(), buckets_.end(), nullptr);
+  Entries.clear();
+  std::fill(Buckets.begin(), Buckets.end(), nullptr);
 }
 
 void TArArchiveList::FreeAll() {
-  while (!entries_.empty()) {
-    delete entries_.back();
-    entries_.pop_back();
+  while (!Entries.empty()) {
+    delete Entries.back();
+    Entries.pop_back();
   }
   Clear();
 }
@@ -108,28 +108,28 @@ void TArArchiveList::CheckIndex(int32_t index) const {
 
 TArArchiveItem* TArArchiveList::Extract(int32_t index) {
   CheckIndex(index);
-  TArArchiveItem* item = entries_[static_cast<size_t>(index)];
+  TArArchiveItem* item = Entries[static_cast<size_t>(index)];
   Unlink(item);
-  entries_.erase(entries_.begin() + index);
+  Entries.erase(Entries.begin() + index);
   return item;
 }
 
 void TArArchiveList::Delete(int32_t index) { delete Extract(index); }
 
 int32_t TArArchiveList::IndexOf(const TArArchiveItem* item) const {
-  for (size_t i = 0; i < entries_.size(); ++i)
-    if (entries_[i] == item) return static_cast<int32_t>(i);
+  for (size_t i = 0; i < Entries.size(); ++i)
+    if (Entries[i] == item) return static_cast<int32_t>(i);
   return -1;
 }
 
 int32_t TArArchiveList::Find(const std::string& name) const {
-  for (TArArchiveItem* p = buckets_[static_cast<size_t>(HashName(name))]; p; p = p->BucketNext)
+  for (TArArchiveItem* p = Buckets[static_cast<size_t>(HashName(name))]; p; p = p->BucketNext)
     if (SameStoredName(p->GetStoredName(), name)) return IndexOf(p);
   return -1;
 }
 
 bool TArArchiveList::IsActiveDuplicate(const std::string& name) const {
-  for (TArArchiveItem* p = buckets_[static_cast<size_t>(HashName(name))]; p; p = p->BucketNext)
+  for (TArArchiveItem* p = Buckets[static_cast<size_t>(HashName(name))]; p; p = p->BucketNext)
     if (p->PendingAction != aaDelete && SameStoredName(p->GetStoredName(), name)) return true;
   return false;
 }
@@ -143,5 +143,5 @@ void TArArchiveList::Rename(TArArchiveItem* item, const std::string& newName) {
 
 TArArchiveItem* TArArchiveList::Get(int32_t index) const {
   CheckIndex(index);
-  return entries_[static_cast<size_t>(index)];
+  return Entries[static_cast<size_t>(index)];
 }

@@ -93,7 +93,7 @@ public:
   void Rename(TArArchiveItem* item, const std::string& newName);
   TArArchiveItem* Get(int32_t index) const;
   TArArchiveItem* operator[](int32_t index) const { return Get(index); }
-  int32_t Count() const { return static_cast<int32_t>(entries_.size()); }
+  int32_t Count() const { return static_cast<int32_t>(Entries.size()); }
   int32_t IndexOf(const TArArchiveItem* item) const;
 
   static int32_t HashName(const std::string& name);
@@ -103,8 +103,8 @@ private:
   void Link(TArArchiveItem* item);
   void Unlink(TArArchiveItem* item);
 
-  std::vector<TArArchiveItem*> entries_;
-  std::vector<TArArchiveItem*> buckets_;
+  std::vector<TArArchiveItem*> Entries;  // the archive's order; owns the items
+  std::vector<TArArchiveItem*> Buckets;  // kBucketCount chain heads, linked by BucketNext
 };
 
 // ASCII-only case folding comparison of stored names.

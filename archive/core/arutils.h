@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -71,6 +72,17 @@ void WriteSpanVolumeLabel(char drive, int32_t number);
 char GetDriveLetter(const std::string& path);
 bool IsRemovableDrive(const std::string& path);
 int32_t GetDiskFreeSpaceOfPath(const std::string& path);
+
+// What spanning asks the system about drives, behind the three routines above. Replaceable
+// as a whole, so that a machine without removable drives can stand in for one.
+struct TArDriveQueries {
+  std::function<bool(const std::string& path)> IsRemovable;
+  std::function<int32_t(const std::string& path)> FreeSpace;
+  std::function<uint32_t(const std::string& label, char drive)> SetLabel;
+};
+extern TArDriveQueries ArDriveQueries;
+// The system's answers, the queries' defaults.
+TArDriveQueries SystemDriveQueries();
 
 // CRC-32 of zip and gzip: start from 0xFFFFFFFF, finish with the complement.
 void UpdateCrc32Buffer(uint32_t& crc, const void* buffer, size_t count);

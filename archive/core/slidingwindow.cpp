@@ -2,35 +2,35 @@
 #include <algorithm>
 #include <cstring>
 
-TabSlidingWindowStream::TabSlidingWindowStream(TStream* underlying)
+TArSlidingWindowStream::TArSlidingWindowStream(TStream* underlying)
     : storage_(new uint8_t[kChunkSize * kChunks]()), underlying_(underlying) {
   for (int i = 0; i < kChunks; ++i) chunks_[i] = storage_.get() + i * kChunkSize;
   underlying_->SetPosition(0);
 }
 
-TabSlidingWindowStream::~TabSlidingWindowStream() {
+TArSlidingWindowStream::~TArSlidingWindowStream() {
   try {
     Finish();
   } catch (...) {}
 }
 
-void TabSlidingWindowStream::Finish() {
+void TArSlidingWindowStream::Finish() {
   if (!dirty_) return;
   for (int i = 0; i < kChunks; ++i) bsWriteChunk(i);
   dirty_ = false;
 }
 
-void TabSlidingWindowStream::bsWriteChunk(int index) {
+void TArSlidingWindowStream::bsWriteChunk(int index) {
   const int64_t pos = bufferStart_ + static_cast<int64_t>(index) * kChunkSize;
   if (pos < 0) return;
   if (underlying_->Seek(pos, soFromBeginning) == -1)
-    throw Exception("TabSlidingWindowStream.bsWriteChunk: seek failed");
+    throw Exception("TArSlidingWindowStream.bsWriteChunk: seek failed");
   const int32_t n = index == kChunks - 1 ? lastPosition_ : kChunkSize;
   if (n > 0 && underlying_->Write(chunks_[index], n) != n)
-    throw Exception("TabSlidingWindowStream.bsWriteChunk: write failed");
+    throw Exception("TArSlidingWindowStream.bsWriteChunk: write failed");
 }
 
-void TabSlidingWindowStream::Slide() {
+void TArSlidingWindowStream::Slide() {
   bsWriteChunk(0);
   uint8_t* oldest = chunks_[0];
   for (int i = 0; i < kChunks - 1; ++i) chunks_[i] = chunks_[i + 1];
@@ -42,8 +42,8 @@ void TabSlidingWindowStream::Slide() {
   lastPosition_ = 0;
 }
 
-int32_t TabSlidingWindowStream::Write(const void* buffer, int32_t count) {
-  if (bufferStart_ + positionInBuffer_ != size_) throw Exception("TabSlidingWindowStream.Write: Not at end of stream");
+int32_t TArSlidingWindowStream::Write(const void* buffer, int32_t count) {
+  if (bufferStart_ + positionInBuffer_ != size_) throw Exception("TArSlidingWindowStream.Write: Not at end of stream");
   if (count <= 0) return 0;
   count = std::min(count, kHistory);
   const auto* src = static_cast<const uint8_t*>(buffer);
@@ -69,15 +69,15 @@ int32_t TabSlidingWindowStream::Write(const void* buffer, int32_t count) {
   return count;
 }
 
-int64_t TabSlidingWindowStream::Seek(int64_t offset, int origin) {
+int64_t TArSlidingWindowStream::Seek(int64_t offset, int origin) {
   int64_t target;
   switch (origin) {
     case soFromBeginning: target = offset; break;
     case soFromCurrent: target = offset + bufferStart_ + positionInBuffer_; break;
     case soFromEnd: target = offset + size_; break;
-    default: throw Exception("TabSlidingWindowStream.Seek: invalid origin");
+    default: throw Exception("TArSlidingWindowStream.Seek: invalid origin");
   }
-  if (target < bufferStart_ || target > size_) throw Exception("TabSlidingWindowStream.Seek: invalid new position");
+  if (target < bufferStart_ || target > size_) throw Exception("TArSlidingWindowStream.Seek: invalid new position");
   positionInBuffer_ = target - bufferStart_;
   currentChunk_ = static_cast<int32_t>(positionInBuffer_ / kChunkSize);
   positionInChunk_ = static_cast<int32_t>(positionInBuffer_ % kChunkSize);
@@ -86,7 +86,7 @@ int64_t TabSlidingWindowStream::Seek(int64_t offset, int origin) {
 
 // Unlike the seek-before-every-read use of the decoders needs, reading also moves the
 // position, so consecutive reads see consecutive bytes.
-int32_t TabSlidingWindowStream::Read(void* buffer, int32_t count) {
+int32_t TArSlidingWindowStream::Read(void* buffer, int32_t count) {
   count = std::min(count, kHistory);
   const int64_t pos = bufferStart_ + positionInBuffer_;
   if (pos + count > size_) count = static_cast<int32_t>(size_ - pos);

@@ -7,15 +7,15 @@
 #include <memory>
 #include "base/stream.h"
 
-class TabSlidingWindowStream : public TStream {
+class TArSlidingWindowStream : public TStream {
 public:
   static constexpr int32_t kChunkSize = 8192;
   static constexpr int32_t kChunks = 5;
   static constexpr int32_t kHistory = kChunkSize * (kChunks - 1);  // 32768
 
-  explicit TabSlidingWindowStream(TStream* underlying);
+  explicit TArSlidingWindowStream(TStream* underlying);
   // Flushes a dirty window; a failure here is lost, so callers that care call Finish.
-  ~TabSlidingWindowStream() override;
+  ~TArSlidingWindowStream() override;
 
   int32_t Read(void* buffer, int32_t count) override;
   int32_t Write(const void* buffer, int32_t count) override;

@@ -140,7 +140,8 @@ int32_t TArSpanStream::Write(const void* buffer, int32_t count) {
 int64_t TArSpanStream::Seek(int64_t offset, int origin) {
   if (!file_) return 0;
   const int64_t pos = file_->Position();
-  if (spanMode_ == smWriting) return pos;
+  // Asking where the stream stands moves nothing and needs no size (loading asks per item).
+  if (spanMode_ == smWriting || (origin == soFromCurrent && offset == 0)) return pos;
   const int64_t size = file_->Size();
   int64_t target = pos;
   if (origin == soFromBeginning)

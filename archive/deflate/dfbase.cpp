@@ -1,6 +1,6 @@
 #include "archive/deflate/dfbase.h"
+#include "archive/core/arutils.h"
 #include <algorithm>
-#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -171,55 +171,8 @@ void* TArNodeManager::AllocNode() {
 // ---------------------------------------------------------------------------------------
 // Checksums
 
-namespace {
-struct TCrcTables {
-  uint32_t t[16][256];
-  constexpr TCrcTables() : t() {
-    for (uint32_t i = 0; i < 256; ++i) {
-      uint32_t c = i;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
-      t[0][i] = c;
-    }
-    for (uint32_t i = 0; i < 256; ++i)
-      for (int s = 1; s < 16; ++s) t[s][i] = (t[s - 1][i] >> 8) ^ t[0][t[s - 1][i] & 0xFF];
-  }
-};
-constexpr TCrcTables kCrc;
-}  // namespace
-
-const uint32_t ArDfCrcTable[256] = {
-#define R(i) kCrc.t[0][i]
-#define R4(i) R(i), R(i + 1), R(i + 2), R(i + 3)
-#define R16(i) R4(i), R4(i + 4), R4(i + 8), R4(i + 12)
-#define R64(i) R16(i), R16(i + 16), R16(i + 32), R16(i + 48)
-    R64(0), R64(64), R64(128), R64(192)
-#undef R64
-#undef R16
-#undef R4
-#undef R
-};
-
 void UpdateCrc32(uint32_t& value, const void* buffer, int32_t count) {
-  const auto* p = static_cast<const uint8_t*>(buffer);
-  uint32_t c = value;
-  size_t n = count > 0 ? static_cast<size_t>(count) : 0;
-  // Sixteen bytes per step over sixteen tables; the same value as the one-table step.
-  while (n >= 16) {
-    uint32_t w[4];
-    std::memcpy(w, p, 16);
-    if constexpr (std::endian::native == std::endian::big)
-      for (auto& x : w) x = __builtin_bswap32(x);
-    w[0] ^= c;
-    c = kCrc.t[15][w[0] & 0xFF] ^ kCrc.t[14][(w[0] >> 8) & 0xFF] ^ kCrc.t[13][(w[0] >> 16) & 0xFF] ^
-        kCrc.t[12][w[0] >> 24] ^ kCrc.t[11][w[1] & 0xFF] ^ kCrc.t[10][(w[1] >> 8) & 0xFF] ^
-        kCrc.t[9][(w[1] >> 16) & 0xFF] ^ kCrc.t[8][w[1] >> 24] ^ kCrc.t[7][w[2] & 0xFF] ^
-        kCrc.t[6][(w[2] >> 8) & 0xFF] ^ kCrc.t[5][(w[2] >> 16) & 0xFF] ^ kCrc.t[4][w[2] >> 24] ^
-        kCrc.t[3][w[3] & 0xFF] ^ kCrc.t[2][(w[3] >> 8) & 0xFF] ^ kCrc.t[1][(w[3] >> 16) & 0xFF] ^ kCrc.t[0][w[3] >> 24];
-    p += 16;
-    n -= 16;
-  }
-  while (n--) c = kCrc.t[0][(c ^ *p++) & 0xFF] ^ (c >> 8);
-  value = c;
+  if (count > 0) UpdateCrc32Buffer(value, buffer, static_cast<size_t>(count));
 }
 
 void UpdateAdler32(uint32_t& value, const void* buffer, int32_t count) {

@@ -1,8 +1,7 @@
 // What every piece of the deflate engine shares: the per-call options record, the
 // write-only log stream, the engine's exceptions, the node pool of the code-length
-// generator and the two running checksums. The checksums are the engine's hottest
-// loops after decoding itself, so CRC-32 runs eight bytes per step over eight tables;
-// the results equal the plain one-table step.
+// generator and the two running checksums (CRC-32 is the archive utilities' routine,
+// one implementation for the whole library).
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -156,9 +155,6 @@ private:
 // are inverted by the caller at the end.
 void UpdateAdler32(uint32_t& value, const void* buffer, int32_t count);
 void UpdateCrc32(uint32_t& value, const void* buffer, int32_t count);
-// The engine's CRC-32 table (reflected polynomial 0xEDB88320).
-extern const uint32_t ArDfCrcTable[256];
-inline uint32_t ArDfCrc32Byte(uint32_t value, uint8_t b) { return ArDfCrcTable[(value ^ b) & 0xFF] ^ (value >> 8); }
 
 // round(part * 100 / total) with ties to even, clamped to 0..100; 0 when total is not
 // above 0.

@@ -20,7 +20,7 @@ void TArDfInBitStream::NoMoreData(const char* where) {
   throw EArInternalInflateError(std::string("no more compressed data in stream [TArDfInBitStream.") + where + "]");
 }
 
-bool TArDfInBitStream::Refill() {
+bool TArDfInBitStream::ibsFillBuffer() {
   const ptrdiff_t left = end_ - ptr_;
   ArDfCheck(left <= 3, "TArDfInBitStream.ibsFillBuffer: the buffer should be almost empty", kUnit);
   uint8_t* const start = raw_.get() + 8;
@@ -96,7 +96,7 @@ void TArDfInBitStream::ReadBuffer(void* buffer, int32_t count) {
   bitCount_ = 0;
   auto* dst = static_cast<uint8_t*>(buffer);
   while (count > 0) {
-    if (ptr_ == end_ && !Refill()) NoMoreData("ReadBuffer");
+    if (ptr_ == end_ && !ibsFillBuffer()) NoMoreData("ReadBuffer");
     const int32_t n = static_cast<int32_t>(std::min<ptrdiff_t>(count, end_ - ptr_));
     std::memcpy(dst, ptr_, static_cast<size_t>(n));
     ptr_ += n;
@@ -132,42 +132,44 @@ void TArDfOutBitStream::AlignToByte() {
   if (used_ & 7) Put(0, 8 - (used_ & 7));
 }
 
-void TArDfOutBitStream::EmptyBuffer() {
+void TArDfOutBitStream::obsEmptyBuffer() {
   const int32_t n = static_cast<int32_t>(ptr_ - buffer_.get());
-  if (n > 0 && stream_->Write(buffer_.get(), n) != n)
-    throw EArInternalDeflateError("could not write to the output atream [TArDfInBitStream.obsEmptyBuffer]");
   ptr_ = buffer_.get();
+  if (n > 0 && (refused_ || stream_->Write(buffer_.get(), n) != n)) {
+    refused_ = true;
+    throw EArInternalDeflateError("could not write to the output atream [TArDfInBitStream.obsEmptyBuffer]");
+  }
 }
 
 void TArDfOutBitStream::WriteBuffer(const void* buffer, int32_t count) {
   ArDfCheck((used_ & 7) == 0, "TArDfOutBitStream.WriteBuffer: must be byte aligned", kUnit);
   while (used_ > 0) {
-    if (ptr_ == end_) EmptyBuffer();
+    if (ptr_ == end_) obsEmptyBuffer();
     *ptr_++ = static_cast<uint8_t>(acc_);
     acc_ >>= 8;
     used_ -= 8;
   }
   const auto* src = static_cast<const uint8_t*>(buffer);
   while (count > 0) {
-    if (ptr_ == end_) EmptyBuffer();
+    if (ptr_ == end_) obsEmptyBuffer();
     const int32_t n = static_cast<int32_t>(std::min<ptrdiff_t>(count, end_ - ptr_));
     std::memcpy(ptr_, src, static_cast<size_t>(n));
     ptr_ += n;
     src += n;
     count -= n;
   }
-  EmptyBuffer();
+  obsEmptyBuffer();
 }
 
 void TArDfOutBitStream::Finish() {
   if (used_ > 0) {
     AlignToByte();
-    if (end_ - ptr_ < used_ / 8) EmptyBuffer();
+    if (end_ - ptr_ < used_ / 8) obsEmptyBuffer();
     while (used_ > 0) {
       *ptr_++ = static_cast<uint8_t>(acc_);
       acc_ >>= 8;
       used_ -= 8;
     }
   }
-  if (ptr_ != buffer_.get()) EmptyBuffer();
+  if (ptr_ != buffer_.get()) obsEmptyBuffer();
 }

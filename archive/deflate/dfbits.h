@@ -45,7 +45,7 @@ public:
   // word load needs it; false when the data ends first.
   bool Need(int32_t count) {
     while (bitCount_ < count) {
-      if (end_ - ptr_ < 4 && !Refill()) return false;
+      if (end_ - ptr_ < 4 && !ibsFillBuffer()) return false;
       LoadWord();
     }
     return true;
@@ -72,8 +72,7 @@ private:
     bitBuf_ |= static_cast<uint64_t>(w) << bitCount_;
     bitCount_ += 32;
   }
-  bool Refill();
-  bool FillBuffer();
+  bool ibsFillBuffer();
   [[noreturn]] static void NoMoreData(const char* where);
 
   uint64_t bitBuf_ = 0;
@@ -102,7 +101,8 @@ public:
   void AlignToByte();
   void WriteBuffer(const void* buffer, int32_t count);
   // Writes the last partial byte and everything buffered: how the last bits of a
-  // stream reach the destination.
+  // stream reach the destination, also of one that ends in an error. A destination that
+  // refused a write gets nothing more.
   void Finish();
 
   // Unchecked: up to 32 bits that have no bit set at or above `count`.
@@ -110,7 +110,7 @@ public:
     acc_ |= static_cast<uint64_t>(bits) << used_;
     used_ += count;
     if (used_ >= 32) {
-      if (end_ - ptr_ < 4) EmptyBuffer();
+      if (end_ - ptr_ < 4) obsEmptyBuffer();
       uint32_t w = static_cast<uint32_t>(acc_);
       if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
       std::memcpy(ptr_, &w, 4);
@@ -121,7 +121,7 @@ public:
   }
 
 private:
-  void EmptyBuffer();
+  void obsEmptyBuffer();
 
   uint64_t acc_ = 0;
   int32_t used_ = 0;
@@ -129,4 +129,5 @@ private:
   std::unique_ptr<uint8_t[]> buffer_;
   uint8_t* ptr_;
   TStream* stream_;
+  bool refused_ = false;  // a write fell short; what it held is not offered again
 };

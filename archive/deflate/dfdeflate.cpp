@@ -28,9 +28,21 @@ public:
     window_.SetProgressHook(h.ProgressHook());
   }
 
-  uint32_t Run();
+  // The bytes encoded before an error, the partial last one included, still reach the
+  // output before the error goes on; a flush that fails then gives way to the error.
+  uint32_t DeflateStaticDynamic() {
+    try {
+      return Encode();
+    } catch (...) {
+      try {
+        bits_.Finish();
+      } catch (...) {}
+      throw;
+    }
+  }
 
 private:
+  uint32_t Encode();
   void WriteBlock(bool final) {
     if (mode_ == bmStatic)
       WriteStaticBlock(final);
@@ -40,6 +52,10 @@ private:
   void WriteStaticBlock(bool final);
   void WriteDynamicBlock(bool final, bool choose);
   void WriteStoredBlock(bool final);
+  void WriteEndOfBlock(const TArDfDecodeHuffmanTree& litTree);
+  // Bits of the dynamic block with these code lengths, header included.
+  int64_t CalcDynamicBitCount(const uint8_t* lengths, int32_t hlit, int32_t hdist, const TArDfCodeLenStream& codeLens,
+                              const uint8_t* clLengths, int32_t hclen) const;
 
   TArDeflateHelper& h_;
   bool deflate64_;
@@ -51,7 +67,7 @@ private:
   std::unique_ptr<uint8_t[]> scratch_;
 };
 
-uint32_t TArDfEncoder::Run() {
+uint32_t TArDfEncoder::Encode() {
   TArDfMatch pending, found;
   bool havePending = false, armed = true, full = false;
   while (window_.LookAheadCount() == 3) {
@@ -107,8 +123,34 @@ void TArDfEncoder::WriteStaticBlock(bool final) {
   bits_.WriteBits(final ? 3 : 2, 3);
   const auto& lit = ArDfStaticLiteralTree();
   lz_.Encode(bits_, lit, deflate64_, ArDfStaticDistanceTree());
-  const uint32_t eob = lit.Encode(256);
+  WriteEndOfBlock(lit);
+}
+
+void TArDfEncoder::WriteEndOfBlock(const TArDfDecodeHuffmanTree& litTree) {
+  const uint32_t eob = litTree.Encode(256);
   bits_.Put(eob & 0xFFFF, static_cast<int32_t>((eob >> 16) & 0xFF));
+}
+
+int64_t TArDfEncoder::CalcDynamicBitCount(const uint8_t* lengths, int32_t hlit, int32_t hdist,
+                                          const TArDfCodeLenStream& codeLens, const uint8_t* clLengths,
+                                          int32_t hclen) const {
+  const int32_t* cl = codeLens.Counts();
+  int64_t bits = 14 + 3 * hclen;
+  bits += static_cast<int64_t>(cl[16]) * (clLengths[16] + 2) + static_cast<int64_t>(cl[17]) * (clLengths[17] + 3) +
+          static_cast<int64_t>(cl[18]) * (clLengths[18] + 7);
+  for (int32_t i = 3; i < hclen; ++i) {
+    const int32_t s = ArDfCodeLengthOrder[i];
+    ArDfCheck(s <= 15, "CalcDynamicBitCount: the index array of codelengths is corrupted", kUnit);
+    bits += static_cast<int64_t>(cl[s]) * clLengths[s];
+  }
+  const int32_t* lit = lz_.LitCounts();
+  for (int32_t s = 0; s < std::min(hlit, 285); ++s)
+    bits += static_cast<int64_t>(lit[s]) * (lengths[s] + (s >= 257 ? ArDfLengthExtraBits[s - 257] : 0));
+  if (hlit == 286) bits += static_cast<int64_t>(lit[285]) * (lengths[285] + (deflate64_ ? 16 : 0));
+  const int32_t* dist = lz_.DistCounts();
+  for (int32_t d = 0; d < hdist; ++d)
+    bits += static_cast<int64_t>(dist[d]) * (lengths[hlit + d] + ArDfDistanceExtraBits[d]);
+  return bits;
 }
 
 void TArDfEncoder::WriteDynamicBlock(bool final, bool choose) {
@@ -127,23 +169,7 @@ void TArDfEncoder::WriteDynamicBlock(bool final, bool choose) {
   while (hclen > 4 && clLengths[ArDfCodeLengthOrder[hclen - 1]] == 0) --hclen;
 
   if (choose) {
-    const int32_t* cl = codeLens.Counts();
-    int64_t dynamicBits = 14 + 3 * hclen;
-    dynamicBits += static_cast<int64_t>(cl[16]) * (clLengths[16] + 2) +
-                   static_cast<int64_t>(cl[17]) * (clLengths[17] + 3) +
-                   static_cast<int64_t>(cl[18]) * (clLengths[18] + 7);
-    for (int32_t i = 3; i < hclen; ++i) {
-      const int32_t s = ArDfCodeLengthOrder[i];
-      ArDfCheck(s <= 15, "CalcDynamicBitCount: the index array of codelengths is corrupted", kUnit);
-      dynamicBits += static_cast<int64_t>(cl[s]) * clLengths[s];
-    }
-    const int32_t* lit = lz_.LitCounts();
-    for (int32_t s = 0; s < std::min(hlit, 285); ++s)
-      dynamicBits += static_cast<int64_t>(lit[s]) * (lengths[s] + (s >= 257 ? ArDfLengthExtraBits[s - 257] : 0));
-    if (hlit == 286) dynamicBits += static_cast<int64_t>(lit[285]) * (lengths[285] + (deflate64_ ? 16 : 0));
-    const int32_t* dist = lz_.DistCounts();
-    for (int32_t d = 0; d < hdist; ++d)
-      dynamicBits += static_cast<int64_t>(dist[d]) * (lengths[hlit + d] + ArDfDistanceExtraBits[d]);
+    const int64_t dynamicBits = CalcDynamicBitCount(lengths, hlit, hdist, codeLens, clLengths, hclen);
     const int64_t staticBits = lz_.StaticBitCount();
     const int64_t storedBits = (static_cast<int64_t>(lz_.CoveredBytes()) + 4) * 8;
     if (staticBits < dynamicBits) {
@@ -170,8 +196,7 @@ void TArDfEncoder::WriteDynamicBlock(bool final, bool choose) {
   for (int32_t i = 0; i < hclen; ++i) bits_.WriteBits(clLengths[ArDfCodeLengthOrder[i]], 3);
   codeLens.Encode(bits_, clTree);
   lz_.Encode(bits_, litTree, deflate64_, distTree);
-  const uint32_t eob = litTree.Encode(256);
-  bits_.Put(eob & 0xFFFF, static_cast<int32_t>((eob >> 16) & 0xFF));
+  WriteEndOfBlock(litTree);
 }
 
 void TArDfEncoder::WriteStoredBlock(bool final) {
@@ -274,9 +299,9 @@ uint32_t Deflate(TStream* source, TStream* dest, TArDeflateHelper* helper) {
   try {
     switch (h->Options() & 7) {
       case 1: result = DeflateStored(source, out, *h); break;
-      case 2: result = TArDfEncoder(*h, source, out, logger.get(), bmStatic).Run(); break;
-      case 4: result = TArDfEncoder(*h, source, out, logger.get(), bmDynamic).Run(); break;
-      default: result = TArDfEncoder(*h, source, out, logger.get(), bmChoose).Run(); break;
+      case 2: result = TArDfEncoder(*h, source, out, logger.get(), bmStatic).DeflateStaticDynamic(); break;
+      case 4: result = TArDfEncoder(*h, source, out, logger.get(), bmDynamic).DeflateStaticDynamic(); break;
+      default: result = TArDfEncoder(*h, source, out, logger.get(), bmChoose).DeflateStaticDynamic(); break;
     }
   } catch (const EArInternalDeflateError& e) { throw EArDeflateError(e.what()); }
   if (helper) {

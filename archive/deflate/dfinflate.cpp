@@ -134,17 +134,17 @@ public:
     do {
       final = in_.ReadBit() != 0;
       switch (in_.ReadBits(2)) {
-        case 0: StoredBlock(); break;
+        case 0: InflateStoredBlock(); break;
         case 1: DecodeData(ArDfStaticLiteralTree(), ArDfStaticDistanceTree()); break;
-        case 2: DynamicBlock(); break;
+        case 2: InflateDynamicBlock(); break;
         default: Fail("starting new block, but invalid block type [Inflate]");
       }
     } while (!final);
   }
 
 private:
-  void StoredBlock();
-  void DynamicBlock();
+  void InflateStoredBlock();
+  void InflateDynamicBlock();
   void ReadLitDistCodeLengths(int32_t count);
   void DecodeData(const TArDfDecodeHuffmanTree& litTree, const TArDfDecodeHuffmanTree& distTree);
   // Consumes bits after a peek; the data may end before them.
@@ -167,7 +167,7 @@ private:
   uint8_t lengths_[318];
 };
 
-void TArDfInflater::StoredBlock() {
+void TArDfInflater::InflateStoredBlock() {
   in_.AlignToByte();
   uint8_t header[4];
   in_.ReadBuffer(header, 4);
@@ -182,7 +182,7 @@ void TArDfInflater::StoredBlock() {
   }
 }
 
-void TArDfInflater::DynamicBlock() {
+void TArDfInflater::InflateDynamicBlock() {
   const int32_t hlit = static_cast<int32_t>(in_.ReadBits(5)) + 257;
   const int32_t hdist = static_cast<int32_t>(in_.ReadBits(5)) + 1;
   const int32_t hclen = static_cast<int32_t>(in_.ReadBits(4)) + 4;

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <random>
 #include "archive/core/arerrors.h"
+#include "archive/core/arutils.h"
 #include "archive/deflate/dfbase.h"
 
 namespace {
@@ -21,9 +22,9 @@ void TArZipKeys::Seed(const std::string& passphrase) {
 }
 
 void TArZipKeys::Update(uint8_t plain) {
-  Key0 = ArDfCrc32Byte(Key0, plain);
+  Key0 = UpdateCrc32Byte(plain, Key0);
   Key1 = (Key1 + (Key0 & 0xFF)) * 134775813u + 1;
-  Key2 = ArDfCrc32Byte(Key2, static_cast<uint8_t>(Key1 >> 24));
+  Key2 = UpdateCrc32Byte(static_cast<uint8_t>(Key1 >> 24), Key2);
 }
 
 bool TArZipDecryptEngine::VerifyHeader(const uint8_t* header, const std::string& passphrase, uint32_t checkValue) {
@@ -113,9 +114,9 @@ bool TArZDecoder::TryHeader(int64_t headerPosition) {
 }
 
 bool TArZDecoder::CheckPassword() {
-  if (Retries == 0) throw EArZipInvalidPassword();
   const int64_t headerPosition = inner_->Seek(0, soFromCurrent);
-  // Try, then ask and try again: every answer the hook gives is tried.
+  // Try, then ask and try again: every answer the hook gives is tried, and the password
+  // the decoder has is tried also when no retries are allowed, as for every other item.
   for (int32_t attempt = 0;; ++attempt) {
     if (TryHeader(headerPosition)) return true;
     if (attempt >= Retries) throw EArZipInvalidPassword();

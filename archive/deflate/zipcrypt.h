@@ -92,8 +92,9 @@ private:
   TStream* inner_;
 };
 
-// Decryption for the legacy zip methods, with its own password retries: after a wrong
-// password it asks for another (through the hook) and tries again, up to Retries times.
+// Decryption for the legacy zip methods, with its own password retries: the password it
+// has is tried, and after a wrong one it asks for another (through the hook) and tries
+// again, up to Retries times.
 class TArZDecoder {
 public:
   using TNeedPasswordHook = std::function<void(TArZDecoder& sender, std::string& password)>;

@@ -4,6 +4,7 @@
 #include "archive/core/arerrors.h"
 #include "archive/core/arutils.h"
 #include "archive/core/slidingwindow.h"
+#include "archive/deflate/zipcrypt.h"
 
 namespace {
 
@@ -23,8 +24,8 @@ uint8_t Percent(uint64_t part, uint64_t total) {
 
 }  // namespace
 
-TArUnzipHelper::TArUnzipHelper(TStream* input, TStream* output)
-    : input_(input), output_(output), outBuf_(kOutSize), history_(kHistoryMask + 1) {
+TArUnzipHelper::TArUnzipHelper(TStream* input, TArZDecoder* decoder, TStream* output)
+    : input_(input), decoder_(decoder), output_(output), outBuf_(kOutSize), history_(kHistoryMask + 1) {
   CompressedSize = static_cast<uint32_t>(input->Size());
 }
 
@@ -46,7 +47,7 @@ uint32_t TArUnzipHelper::Execute() {
   outPos_ = 0;
   eof_ = false;
   if (Method >= 2 && Method <= 6) {
-    window_ = std::make_unique<TabSlidingWindowStream>(output_);
+    window_ = std::make_unique<TArSlidingWindowStream>(output_);
     writer_ = window_.get();
   } else {
     writer_ = output_;
@@ -54,12 +55,12 @@ uint32_t TArUnzipHelper::Execute() {
   bytesLeft_ = CompressedSize;
   inPos_ = sizeof(inBuf_);
   try {
-    if (CheckPassword) {
+    if (decoder_) {
       // A header longer than the item's data would make the count wrap and read on
       // into the next item.
-      if (bytesLeft_ < 12) Corrupt();
-      CheckPassword();
-      bytesLeft_ -= 12;
+      if (bytesLeft_ < ArZipCryptHeaderSize) Corrupt();
+      decoder_->CheckPassword();
+      bytesLeft_ -= ArZipCryptHeaderSize;
     }
     switch (Method) {
       case 1: Unshrink(); break;
@@ -99,7 +100,7 @@ void TArUnzipHelper::Refill() {
   if (!Spanned) want = std::min(want, std::max<int64_t>(avail, 0));
   const int32_t n = want > 0 ? input_->Read(inBuf_, static_cast<int32_t>(want)) : 0;
   if (n <= 0) throw EArReadError();
-  if (Decrypt) Decrypt(inBuf_, n);
+  if (decoder_) decoder_->DecodeBuffer(inBuf_, n);
   bytesLeft_ -= static_cast<uint32_t>(n);
   inCount_ = n;
   inPos_ = 0;

@@ -11,7 +11,8 @@
 #include <vector>
 #include "base/stream.h"
 
-class TabSlidingWindowStream;
+class TArSlidingWindowStream;
+class TArZDecoder;
 
 class TArUnzipHelper {
 public:
@@ -20,13 +21,10 @@ public:
   // read on (EArUserAbort when the request was cancelled).
   using TDiskRequest = std::function<TStream*(uint16_t disk)>;
 
-  TArUnzipHelper(TStream* input, TStream* output);
+  // The decoder of an encrypted item (not owned; none for a plain one) checks the
+  // 12-byte header with its own password procedure and deciphers what follows.
+  TArUnzipHelper(TStream* input, TArZDecoder* decoder, TStream* output);
   virtual ~TArUnzipHelper();
-
-  // Encryption of an encrypted item: CheckPassword reads and checks the 12-byte header
-  // from the input stream (raising on a wrong password), Decrypt deciphers in place.
-  std::function<void()> CheckPassword;
-  std::function<void(uint8_t* buffer, int32_t count)> Decrypt;
 
   uint8_t DictionarySize = 0;  // 1 = 4 KB, 2 = 8 KB
   uint8_t TreeCount = 0;       // 2 or 3
@@ -40,6 +38,8 @@ public:
 
   // Decodes the item; returns its CRC-32.
   uint32_t Execute();
+  // Bytes the last Execute produced (fewer than UncompressedSize when the data ended).
+  uint64_t Produced() const { return produced_; }
 
 protected:
   virtual void ReportProgress(uint8_t percent, bool& abort);
@@ -56,9 +56,10 @@ private:
   void Explode();
 
   TStream* input_;
+  TArZDecoder* decoder_;
   TStream* output_;
   TStream* writer_ = nullptr;
-  std::unique_ptr<TabSlidingWindowStream> window_;
+  std::unique_ptr<TArSlidingWindowStream> window_;
   uint32_t crc_ = 0xFFFFFFFF;
   uint8_t currentProgress_ = 0;
   std::vector<uint8_t> outBuf_;

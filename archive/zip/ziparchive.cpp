@@ -57,10 +57,6 @@ TArZipArchive::TArZipArchive(const std::string& fileName, uint16_t mode) : TArAr
 
 TArZipArchive::~TArZipArchive() = default;
 
-// Writing zip archives is not part of this library.
-TArArchiveItem* TArZipArchive::NewItem(const std::string&) { throw EArZipNoInsertion(); }
-void TArZipArchive::WriteArchive() { throw EArZipNoInsertion(); }
-
 void TArZipArchive::UnpackItemToFile(int32_t index, const std::string& outputName) {
   TArZipItem* item = ZipItem(index);
   if (!OnExtractToFile) throw EArZipNoExtraction();

@@ -1,8 +1,8 @@
 // The zip format of the archive model: the item over its central directory record, the
 // loading of the central directory (plain, self-extracting and spanned archives), and
 // the requests for further disks or image files of a spanned set. Unpacking is handed
-// to the hooks the unzipper installs (zipextract.h); this library reads zip archives
-// but does not write them.
+// to the hooks the unzipper installs (zipextract.h); new data comes in through the insert
+// hooks of a compressing component, and saving (zipsave.cpp) writes the archive anew.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -12,6 +12,8 @@
 #include "archive/zip/ziprecords.h"
 
 class TArZipArchive;
+class TArZipStaging;
+struct TArZipLayout;
 
 class TArZipItem : public TArArchiveItem {
 public:
@@ -53,12 +55,25 @@ public:
   // Reads the central directory record at the stream's position.
   void LoadFromCentralDirectory(TStream& stream);
 
+  // The records of a save. The local header repeats the central record's name and extra
+  // field byte for byte; the data descriptor follows the data of every item with bit 3.
+  void WriteLocalHeader(TStream& stream) const;
+  void WriteCentralHeader(TStream& stream) const;
+  void WriteDataDescriptor(TStream& stream) const;
+
   TArZipDirectoryFileHeader CentralHeader;
 };
 
 using TArZipExtractToFileHook = std::function<void(TArZipArchive& archive, TArZipItem& item, const std::string& name)>;
 using TArZipExtractToStreamHook = std::function<void(TArZipArchive& archive, TArZipItem& item, TStream* stream)>;
 using TArZipTestHook = std::function<void(TArZipArchive& archive, TArZipItem& item)>;
+// The new data of an item to be added: the hook writes the item's stored bytes (encryption
+// header and compressed data) to output and sets the item's method, flags, CRC, sizes,
+// version, date, time and attributes. The packed size it sets must be the bytes it wrote.
+using TArZipInsertHook = std::function<void(TArZipArchive& archive, TArZipItem& item, TStream* output)>;
+// The same for an item whose data is the archive's SourceStream.
+using TArZipInsertFromStreamHook =
+    std::function<void(TArZipArchive& archive, TArZipItem& item, TStream* output, TStream* source)>;
 using TArNeedPasswordHook = std::function<void(void* sender, std::string& newPassword)>;
 using TArRequestDiskEvent = std::function<void(void* sender, bool& abort)>;
 using TArRequestNthDiskEvent = std::function<void(void* sender, uint8_t diskNumber, bool& abort)>;
@@ -80,6 +95,8 @@ public:
   void ReadArchive() override;
   void WriteArchive() override;
   void VerifyItem(int32_t index) override;
+  // The generic stored name with "/" as the separator.
+  std::string NormalizeStoredName(const std::string& name) override;
   void RequestImage(void* sender, int32_t imageNumber, std::string& imageName, bool& abort) override;
 
   virtual void RequestLastDisk(bool& abort);
@@ -89,6 +106,10 @@ public:
   // Opens piece d of the set (-1: the piece that holds the end record) as Stream;
   // raises EArUserAbort when the request is cancelled, EArFileNotFound for a missing piece.
   void RequestDiskOrImage(int32_t d);
+
+  // New data through the insert hooks; EArZipNoInsertion when the hook is unassigned.
+  void InsertItem(int32_t index, TStream& output);
+  void InsertItemFromStream(int32_t index, TStream& output);
 
   static uint8_t ProbeZipFile(TStream& stream);
   static uint8_t ProbeSelfExtractingZip(TStream& stream);
@@ -112,6 +133,8 @@ public:
   TArZipExtractToFileHook OnExtractToFile;
   TArZipExtractToStreamHook OnExtractToStream;
   TArZipTestHook OnTest;
+  TArZipInsertHook OnInsert;
+  TArZipInsertFromStreamHook OnInsertFromStream;
   TArNeedPasswordHook OnNeedPassword;
   TArRequestDiskEvent OnRequestLastDisk;
   TArRequestNthDiskEvent OnRequestNthDisk;
@@ -119,4 +142,9 @@ public:
 
 private:
   void ReplaceStream(const std::string& name, TArMediaKind kind, int32_t piece);
+  // The two roads of a save (zipsave.cpp), and what follows a written archive.
+  void WriteReplacingArchive(TArZipStaging& staging, TStream& oldArchive, int64_t stubLength, TArMediaKind kind);
+  void WriteSpannedSet(TArZipStaging& staging, TArMediaKind kind);
+  void ReopenAfterSave(const std::string& name, TArMediaKind kind, int32_t piece);
+  void ApplySavedLayout(const TArZipLayout& layout);
 };

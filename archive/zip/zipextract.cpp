@@ -1,26 +1,21 @@
 #include "archive/zip/zipextract.h"
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <vector>
-#include "archive/zip/legacyzip.h"
-#include "archive/core/vmstream.h"
-#include "archive/deflate/zipcrypt.h"
-#include "archive/zip/zipinflate.h"
 #include "archive/core/bufstreams.h"
 #include "archive/core/pendingfile.h"
+#include "archive/core/vmstream.h"
+#include "archive/deflate/zipcrypt.h"
+#include "archive/zip/legacyzip.h"
+#include "archive/zip/zipinflate.h"
 #include "base/filestream.h"
 
 namespace {
 
 constexpr uint16_t kDataDescriptorFlag = 0x08;
 constexpr uint8_t kDeflate64 = 9;
-
-// What one run of the decoders produced, judged against the central directory.
-struct TOutcome {
-  uint32_t Crc = 0;
-  bool SizeMatches = true;
-};
 
 // Deflate64 needs version 2.1 by the format's own rules; everything else above 2.0 is
 // beyond this library.
@@ -29,15 +24,23 @@ void CheckVersion(const TArZipItem& item) {
   if (needed > 20 && !(needed == 21 && item.MethodByte() == kDeflate64)) throw EArZipVersion();
 }
 
+// The one place that puts the archive's stream on a piece of a spanned set: for an
+// item's first piece and for the next one a legacy decoder reads on into.
+void UseDisk(TArZipArchive& archive, uint16_t disk) {
+  if (!dynamic_cast<TArSpanStream*>(archive.Stream)) throw EArZipBadSpanStream();
+  archive.DiskInUse = disk;
+  archive.RequestDiskOrImage(disk);
+}
+
+// Extracting and testing ask for an item's piece only when the stream is not already on
+// it: a disk prompt for every item of a set on floppies would be one prompt too many.
 void SelectDisk(TArZipArchive& archive, const TArZipItem& item) {
   if (!archive.Spanned) return;
   auto* span = dynamic_cast<TArSpanStream*>(archive.Stream);
   if (!span) throw EArZipBadSpanStream();
   // A stream that moved on by itself no longer stands on the piece DiskInUse names.
   if (span->MovedByItself) archive.DiskInUse = 0xFFFF;
-  if (item.StartDisk() == archive.DiskInUse) return;
-  archive.DiskInUse = item.StartDisk();
-  archive.RequestDiskOrImage(item.StartDisk());
+  if (item.StartDisk() != archive.DiskInUse) UseDisk(archive, item.StartDisk());
 }
 
 uint32_t CheckValueOf(const TArZipLocalFileHeader& local, const TArZipItem& item) {
@@ -49,7 +52,30 @@ bool IsFolderEntry(const TArZipItem& item, const std::string& name) {
   return (item.GetAttributes() & os::faDirectory) && item.GetUnpackedSize() == 0 && item.GetPackedSize() == 0;
 }
 
-TOutcome Decode(TArZipArchive& archive, TArZipItem& item, TStream* output) {
+// The need-password hook's answer becomes the password; false when it answered nothing
+// (the user cancelled). Without a hook the password stays and the answer counts as given.
+bool AskForPassword(TArZipArchive& archive) {
+  if (!archive.OnNeedPassword) return true;
+  std::string answer;
+  archive.OnNeedPassword(&archive, answer);
+  if (answer.empty()) return false;
+  archive.Password = answer;
+  return true;
+}
+
+// Stored and inflated items prove a password the same way: the current one is tried (one
+// is asked for first when there is none), and after each wrong one a new one is asked for,
+// up to the archive's retries. `accepts` tries archive.Password on the item's encryption
+// header. Legacy items keep their decoder's own procedure.
+void ProvePassword(TArZipArchive& archive, const std::function<bool()>& accepts) {
+  EnsurePassword(archive);
+  for (int32_t asked = 0; !accepts(); ++asked) {
+    if (asked >= archive.PasswordRetries) throw EArZipInvalidPassword();
+    RequestNewPassword(archive);
+  }
+}
+
+TArItemResult Decode(TArZipArchive& archive, TArZipItem& item, TStream* output) {
   if (!output) throw EArBadStream();
   CheckVersion(item);
   SelectDisk(archive, item);
@@ -57,32 +83,19 @@ TOutcome Decode(TArZipArchive& archive, TArZipItem& item, TStream* output) {
   TArZipLocalFileHeader local;
   local.ReadRecord(*archive.Stream);
   const uint32_t check = CheckValueOf(local, item);
-  const int64_t start = output->Position();
-  TOutcome out;
   switch (local.MethodByte()) {
-    case 0: out.Crc = UnstoreItem(archive, item, output, check); break;
+    case 0: return UnstoreItem(archive, item, output, check);
     case 8:
-    case kDeflate64: {
-      // Inflating reports what it produced itself (nothing reaches a test's sink).
-      out.Crc = InflateItem(archive, item, output, check);
-      return out;
-    }
-    default: out.Crc = UnshrinkItem(archive, item, output, check); break;
+    case kDeflate64: return InflateItem(archive, item, output, check);
+    default: return UnshrinkItem(archive, item, output, check);
   }
-  out.SizeMatches = output->Position() - start == static_cast<int64_t>(item.GetUnpackedSize()) ||
-                    dynamic_cast<TArBitBucketStream*>(output) != nullptr;
-  return out;
 }
 
-// Inflate's own size check travels here: a wrong size counts as a failed check.
-thread_local bool gInflateSizeWrong = false;
-
 bool Verified(TArZipArchive& archive, TArZipItem& item, TStream* output) {
-  gInflateSizeWrong = false;
-  const TOutcome out = Decode(archive, item, output);
+  const TArItemResult r = Decode(archive, item, output);
   // The check value of an item with a data descriptor proves the password only; the
   // data is judged by the central directory's CRC alone.
-  return out.SizeMatches && !gInflateSizeWrong && out.Crc == item.GetCrc();
+  return r.Produced == static_cast<int64_t>(item.GetUnpackedSize()) && r.Crc == item.GetCrc();
 }
 
 void ReportBadCrc(TArZipArchive& archive, TArZipItem& item) {
@@ -120,12 +133,7 @@ void ExtractItemToStream(TArZipArchive& archive, TArZipItem& item, TStream* outp
 // of an item followed by a data descriptor are in the local record as zeros.
 void TestItem(TArZipArchive& archive, TArZipItem& item) {
   CheckVersion(item);
-  if (archive.Spanned) {
-    auto* span = dynamic_cast<TArSpanStream*>(archive.Stream);
-    if (!span) throw EArZipBadSpanStream();
-    archive.DiskInUse = item.StartDisk();
-    archive.RequestDiskOrImage(item.StartDisk());
-  }
+  SelectDisk(archive, item);
   TArBitBucketStream bucket(0);
   TArZipLocalFileHeader local;
   archive.Stream->SetPosition(item.LocalHeaderOffset());
@@ -142,76 +150,66 @@ void TestItem(TArZipArchive& archive, TArZipItem& item) {
   ExtractItemToStream(archive, item, &bucket);
 }
 
-void RequestNewPassword(TArZipArchive& archive, bool& abort) {
-  abort = false;
-  if (!archive.OnNeedPassword) return;
-  std::string answer;
-  archive.OnNeedPassword(&archive, answer);
-  if (answer.empty())
-    abort = true;
-  else
-    archive.Password = answer;
+void RequestNewPassword(TArZipArchive& archive) {
+  if (!AskForPassword(archive)) throw EArUserAbort();
 }
 
-void EnsurePassword(TArZipArchive& archive, int32_t& requestCount, bool& abort) {
-  if (archive.Password.empty()) {
-    RequestNewPassword(archive, abort);
-    ++requestCount;
-  }
+// A cancelled first question leaves the item without a password, which is what it then
+// fails with.
+void EnsurePassword(TArZipArchive& archive) {
+  if (archive.Password.empty()) AskForPassword(archive);
   if (archive.Password.empty()) throw EArZipInvalidPassword();
 }
 
-uint32_t UnstoreItem(TArZipArchive& archive, TArZipItem& item, TStream* output, uint32_t checkValue) {
+// Read in chunks of 1 KB, the steps progress is counted in. The hook hears 100 at the end
+// also when the user stopped the item.
+TArItemResult UnstoreItem(TArZipArchive& archive, TArZipItem& item, TStream* output, uint32_t checkValue) {
   const uint32_t size = item.GetUnpackedSize();
-  const int64_t packed = static_cast<uint32_t>(item.GetPackedSize());
-  TArWindowStream window(archive.Stream, packed);
+  TArWindowStream window(archive.Stream, static_cast<uint32_t>(item.GetPackedSize()));
   TReadAhead ahead(&window);
   TStream* source = &ahead;
   std::unique_ptr<TArDfDecryptStream> decrypt;
-  bool abort = false;
-  if (item.GetEncrypted()) {
-    int32_t requests = 0;
-    try {
-      EnsurePassword(archive, requests, abort);
-      if (abort) throw EArUserAbort();
-      decrypt = std::make_unique<TArDfDecryptStream>(&ahead, archive.Password, checkValue);
-      bool ok = decrypt->VerifyStreamHeader();
-      for (int32_t asked = 0; !ok && asked < archive.PasswordRetries; ++asked) {
-        RequestNewPassword(archive, abort);
-        if (abort) throw EArUserAbort();
-        decrypt = std::make_unique<TArDfDecryptStream>(&ahead, archive.Password, checkValue);
-        ok = decrypt->VerifyStreamHeader();
-      }
-      if (!ok) throw EArZipInvalidPassword();
-    } catch (const EArUserAbort&) { abort = true; }
-    source = decrypt.get();
-  }
-  uint32_t crc = 0xFFFFFFFF;
-  uint32_t done = 0;
   uint8_t lastPercent = 0;
-  std::vector<uint8_t> buf(1024);
-  if (!abort) {
+  auto finishProgress = [&] {
+    bool ignored = false;
+    if (lastPercent < 100 && archive.OnEngineProgress) archive.OnEngineProgress(100, ignored);
+  };
+  TArItemResult result;
+  try {
+    if (item.GetEncrypted()) {
+      ProvePassword(archive, [&] {
+        decrypt = std::make_unique<TArDfDecryptStream>(&ahead, archive.Password, checkValue);
+        return decrypt->VerifyStreamHeader();
+      });
+      source = decrypt.get();
+    }
+    uint32_t crc = 0xFFFFFFFF;
+    uint32_t done = 0;
+    std::vector<uint8_t> buf(1024);
     int32_t n = source->Read(buf.data(), static_cast<int32_t>(std::min<uint32_t>(1024, size)));
-    while (n > 0 && done < size && !abort) {
+    while (n > 0 && done < size) {
       done += static_cast<uint32_t>(n);
       const uint8_t percent = static_cast<uint8_t>(std::lround(static_cast<double>(done) * 100.0 / size));
+      bool abort = false;
       if (percent != lastPercent && archive.OnEngineProgress) archive.OnEngineProgress(percent, abort);
       lastPercent = percent;
       UpdateCrc32Buffer(crc, buf.data(), static_cast<size_t>(n));
       output->WriteBuffer(buf.data(), n);
+      if (abort) throw EArUserAbort();
       if (done >= size) break;
       n = source->Read(buf.data(), static_cast<int32_t>(std::min<uint32_t>(1024, size - done)));
     }
+    result.Crc = ~crc;
+    result.Produced = done;
+  } catch (const EArUserAbort&) {
+    finishProgress();
+    throw;
   }
-  if (lastPercent < 100 && archive.OnEngineProgress) {
-    bool ignored = false;
-    archive.OnEngineProgress(100, ignored);
-  }
-  if (abort) throw EArUserAbort();
-  return ~crc;
+  finishProgress();
+  return result;
 }
 
-uint32_t InflateItem(TArZipArchive& archive, TArZipItem& item, TStream* output, uint32_t checkValue) {
+TArItemResult InflateItem(TArZipArchive& archive, TArZipItem& item, TStream* output, uint32_t checkValue) {
   TArZipInflateCall call;
   call.Source = archive.Stream;
   call.Output = output;
@@ -220,68 +218,40 @@ uint32_t InflateItem(TArZipArchive& archive, TArZipItem& item, TStream* output, 
   call.Deflate64 = item.MethodByte() == kDeflate64;
   call.TestOnly = dynamic_cast<TArBitBucketStream*>(output) != nullptr;
   call.CheckValue = checkValue;
-  // The engine ends quietly when its progress hook stops it; the user's stop must still
-  // end the whole walk, so it is taken up again here.
-  bool stopped = false;
-  call.Progress = [&archive, &stopped](int32_t percent) {
-    try {
-      archive.ReportInflateProgress(percent);
-    } catch (const EArAbortProgress&) {
-      stopped = true;
-      throw;
-    }
-  };
+  call.Progress = [&archive](int32_t percent) { archive.ReportInflateProgress(percent); };
   TArZipInflateResult r;
-  if (!item.GetEncrypted()) {
+  auto inflate = [&] {
     r = ZipInflate(call);
-  } else {
-    int32_t requests = 0;
-    bool abort = false;
-    EnsurePassword(archive, requests, abort);
-    if (abort) throw EArUserAbort();
-    for (int32_t asked = 0;; ++asked) {
+    return r.Outcome != ioWrongPassword;
+  };
+  if (item.GetEncrypted())
+    ProvePassword(archive, [&] {
       call.Password = archive.Password;
-      r = ZipInflate(call);
-      if (!r.WrongPassword) break;
-      if (asked >= archive.PasswordRetries) throw EArZipInvalidPassword();
-      RequestNewPassword(archive, abort);
-      if (abort) throw EArUserAbort();
-    }
-  }
-  if (stopped) throw EArUserAbort();
-  if (r.Produced != item.GetUnpackedSize()) gInflateSizeWrong = true;
-  return r.Crc;
+      return inflate();
+    });
+  else
+    inflate();
+  TArItemResult result;
+  result.Crc = r.Crc;
+  result.Produced = r.Produced;
+  return result;
 }
 
-// The legacy methods' password check: tried with the current password, and after each
-// failure a new one is asked for and tried, up to the archive's retries.
-uint32_t UnshrinkItem(TArZipArchive& archive, TArZipItem& item, TStream* output, uint32_t checkValue) {
-  TArUnzipHelper helper(archive.Stream, output);
-  auto keys = std::make_shared<TArZipKeys>();
+// The legacy methods check their password with the decoder's own loop, which tries the
+// current password and asks for another after each failure, up to the retries.
+TArItemResult UnshrinkItem(TArZipArchive& archive, TArZipItem& item, TStream* output, uint32_t checkValue) {
+  std::unique_ptr<TArZDecoder> decoder;
   if (item.GetEncrypted()) {
-    helper.CheckPassword = [&archive, keys, checkValue] {
-      TStream* in = archive.Stream;
-      const int64_t at = in->Position();
-      int32_t requests = 0;
-      bool abort = false;
-      EnsurePassword(archive, requests, abort);
-      if (abort) throw EArUserAbort();
-      for (int32_t asked = 0;; ++asked) {
-        uint8_t header[12] = {};
-        keys->Seed(archive.Password);
-        in->SetPosition(at);
-        in->Read(header, 12);
-        for (uint8_t& b : header) b = keys->DecryptByte(b);
-        if (header[11] == static_cast<uint8_t>(checkValue >> 24)) return;
-        if (asked >= archive.PasswordRetries) throw EArZipInvalidPassword();
-        RequestNewPassword(archive, abort);
-        if (abort) throw EArUserAbort();
-      }
-    };
-    helper.Decrypt = [keys](uint8_t* buffer, int32_t count) {
-      for (int32_t i = 0; i < count; ++i) buffer[i] = keys->DecryptByte(buffer[i]);
-    };
+    EnsurePassword(archive);
+    decoder = std::make_unique<TArZDecoder>(archive.Password, true, checkValue, archive.Stream);
+    decoder->Retries = archive.PasswordRetries;
+    if (archive.OnNeedPassword)
+      decoder->OnNeedPassword = [&archive](TArZDecoder&, std::string& password) {
+        RequestNewPassword(archive);
+        password = archive.Password;
+      };
   }
+  TArUnzipHelper helper(archive.Stream, decoder.get(), output);
   helper.DictionarySize = item.ImplodeDictionarySize();
   helper.TreeCount = item.ImplodeTreeCount();
   helper.CompressedSize = static_cast<uint32_t>(item.GetPackedSize());
@@ -292,11 +262,12 @@ uint32_t UnshrinkItem(TArZipArchive& archive, TArZipItem& item, TStream* output,
     helper.Spanned = true;
     helper.CurrentDisk = archive.DiskInUse;
     helper.RequestDisk = [&archive](uint16_t disk) {
-      if (!dynamic_cast<TArSpanStream*>(archive.Stream)) throw EArZipBadSpanStream();
-      archive.DiskInUse = disk;
-      archive.RequestDiskOrImage(disk);
+      UseDisk(archive, disk);
       return archive.Stream;
     };
   }
-  return helper.Execute();
+  TArItemResult result;
+  result.Crc = helper.Execute();
+  result.Produced = static_cast<int64_t>(helper.Produced());
+  return result;
 }

@@ -40,19 +40,19 @@ int64_t FindEndRecord(TStream& stream) {
       return size - kZipEndRecordSize;
     }
   }
-  // Backward windows of growing size, each reaching 4 bytes into the one after it, but
-  // never further back than an end record with the longest comment can lie.
+  // Backward windows of growing size. Each reaches 21 bytes into the one after it, so
+  // that every position where a whole 22-byte record can start is a candidate in exactly
+  // one window; none reaches further back than an end record with the longest comment.
+  constexpr int32_t kOverlap = kZipEndRecordSize - 1;
+  const int64_t earliest = std::max<int64_t>(0, size - kZipEndSearchSpan);
   int32_t windowSize = 512;
-  int64_t offset = -512;
+  int64_t end = size;  // the current window ends here
   std::vector<uint8_t> window;
-  for (;;) {
-    int64_t start = size + offset;
-    bool last = false;
-    if (start <= 0) start = 0, last = true;
-    if (size - start >= kZipEndSearchSpan) start = size - kZipEndSearchSpan, last = true;
+  while (end - earliest >= kZipEndRecordSize) {
+    const int64_t start = std::max(end - windowSize, earliest);
     stream.SetPosition(start);
-    window.resize(static_cast<size_t>(windowSize));
-    const int32_t n = stream.Read(window.data(), windowSize);
+    window.resize(static_cast<size_t>(end - start));
+    const int32_t n = stream.Read(window.data(), static_cast<int32_t>(end - start));
     for (int32_t p = n - kZipEndRecordSize; p >= 0; --p) {
       if (GetU32(&window[static_cast<size_t>(p)]) != kZipEndRecordSignature) continue;
       // A hit whose comment would run past the end is a stray signature (in a comment,
@@ -64,9 +64,9 @@ int64_t FindEndRecord(TStream& stream) {
         return start + p;
       }
     }
-    if (last) break;
+    if (start == earliest) break;
     if (windowSize < limit) windowSize = std::min(2 * windowSize, limit);
-    offset -= windowSize - 4;
+    end = start + kOverlap;
   }
   return -1;
 }

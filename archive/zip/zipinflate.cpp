@@ -1,5 +1,6 @@
 #include "archive/zip/zipinflate.h"
 #include <algorithm>
+#include "archive/core/arerrors.h"
 #include "archive/deflate/dfinflate.h"
 
 int32_t TArWindowStream::Read(void* buffer, int32_t count) {
@@ -28,14 +29,17 @@ public:
     const int32_t n = static_cast<int32_t>(std::min<int64_t>(std::max(count, 0), left_));
     if (n > 0) inner_->WriteBuffer(buffer, n);
     left_ -= n;
+    offered_ += std::max(count, 0);
     if (n < count) throw TOverrun();
     return count;
   }
   int64_t Seek(int64_t offset, int origin) override { return inner_->Seek(offset, origin); }
+  int64_t Offered() const { return offered_; }
 
 private:
   TStream* inner_;
   int64_t left_;
+  int64_t offered_ = 0;
 };
 
 }  // namespace
@@ -47,7 +51,14 @@ TArZipInflateResult ZipInflate(const TArZipInflateCall& call) {
   if (call.Deflate64) options |= OptDeflate64;
   helper.SetOptions(options);
   helper.ProgressTotal = static_cast<int32_t>(std::min<uint32_t>(call.PackedSize, 0x7FFFFFFF));
-  if (call.Progress) helper.SetProgressHook(call.Progress);
+  // The engine ends quietly when its hook stops it, just as when the data ends; the
+  // user's stop has to end the item, so it leaves the engine as the abort it is.
+  if (call.Progress)
+    helper.SetProgressHook([&call](int32_t percent) {
+      try {
+        call.Progress(percent);
+      } catch (const EArAbortProgress&) { throw EArUserAbort(); }
+    });
   if (!call.Password.empty()) {
     helper.SetCryptPassword(call.Password);
     helper.SetCryptHeaderCheck(call.CheckValue);
@@ -57,13 +68,10 @@ TArZipInflateResult ZipInflate(const TArZipInflateCall& call) {
   TArZipInflateResult result;
   try {
     result.Crc = Inflate(&source, &output, &helper);
-  } catch (const EArInflatePasswordError&) {
-    result.WrongPassword = true;
-    return result;
-  } catch (const TOverrun&) {
-    result.Produced = call.UnpackedSize + 1;  // more than declared: a failed item
-    return result;
+    result.Produced = helper.UncompressedCount;
+  } catch (const EArInflatePasswordError&) { result.Outcome = ioWrongPassword; } catch (const TOverrun&) {
+    result.Outcome = ioOverrun;
+    result.Produced = output.Offered();
   }
-  result.Produced = helper.UncompressedCount;
   return result;
 }

@@ -129,8 +129,9 @@ TEST(UnzipperComponent, FileNamesOpenOnlyArchivesOfAKnownType) {
   EXPECT_THROW(u.OpenArchiveFile(dir / "data.xyz"), EArUnhandledType);
   EXPECT_EQ(changes, 1);
   EXPECT_EQ(u.FileName(), dir / "data.xyz");
+  // Not a cabinet under the cabinet library, and no library at all natively.
   artest::WriteFile(dir / "a.cab", "MSCF and a cabinet");
-  EXPECT_THROW(u.OpenArchiveFile(dir / "a.cab"), EArUnhandledType);
+  EXPECT_THROW(u.OpenArchiveFile(dir / "a.cab"), EArCabException);
   artest::WriteFile(dir / "a.tgz", std::string("\x1F\x8B\x08\0\0\0\0\0\0\x03\x01\x01\0\xFE\xFFx", 16));
   EXPECT_THROW(u.OpenArchiveFile(dir / "a.tgz"), EArUnhandledType);
   EXPECT_EQ(u.Archive(), nullptr);
@@ -264,4 +265,42 @@ TEST(SpannedSets, PromptsNameTheDiskOrPieceAndCancelAborts) {
                                                "Insert floppy: Insert the last disk in the spanned disk set",
                                                "Image file name: Insert span number 3 of the spanned file set",
                                                "Insert floppy: Insert a blank floppy disk"}));
+}
+
+// Every request for a piece of a set on floppies is a prompt: testing items, like
+// extracting them, asks only when an item lies on another piece than the stream.
+TEST(SpannedSets, TestingAsksForAPieceOnlyWhenTheItemLiesOnAnother) {
+  artest::TempFolder dir;
+  TZipBuilder z;
+  const std::pair<const char*, uint16_t> layout[] = {{"a.txt", 0}, {"b.txt", 0}, {"c.txt", 1}, {"d.txt", 2}};
+  for (const auto& [name, disk] : layout) {
+    TZipEntry e;
+    e.Name = name;
+    e.Data = ToBytes(std::string(300, name[0]));
+    e.Crc = Crc32Of(e.Data);
+    e.UnpackedSize = 300;
+    e.Disk = disk;
+    z.Add(e);
+  }
+  const std::vector<TBytes> pieces = z.BuildPieces();
+  ASSERT_EQ(pieces.size(), 3u);
+  const std::vector<std::string> names = {dir / "set.zip", dir / "set.z01", dir / "set.z02"};
+  for (size_t i = 0; i < pieces.size(); ++i) artest::WriteFile(names[i], Str(pieces[i]));
+  TArUnZipper u;
+  std::vector<int32_t> asked;
+  u.SetOnRequestImage([&](void*, int32_t number, std::string& name, bool& abort) {
+    asked.push_back(number);
+    name = names[number < 0 ? 2 : static_cast<size_t>(number)];
+    abort = false;
+  });
+  int failures = 0;
+  u.OnProcessItemFailure = [&](TArBaseBrowser*, TArArchiveItem*, TArProcessType, TArErrorClass, int32_t) {
+    ++failures;
+  };
+  u.OpenArchiveFile(names[0]);
+  EXPECT_EQ(asked, std::vector<int32_t>{-1});
+  asked.clear();
+  for (int32_t i : {0, 1, 2, 3, 0, 1}) u.Archive()->VerifyItem(i);
+  EXPECT_EQ(asked, (std::vector<int32_t>{0, 1, 2, 0}));
+  EXPECT_EQ(failures, 0);
 }

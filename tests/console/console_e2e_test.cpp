@@ -359,6 +359,74 @@ TEST_F(Console, ProfilesSavedInTheEditorCanBeChosenInTheConsole) {
       WaitUntil([&] { return TIniFile(dir + "profiles.ini").ReadString("settings", "lpro", "") == "pc1"; }, Wait));
 }
 
+TEST_F(Console, TheEditorTakesTheChosenProfilesNameAndKeepsItsTextWhenSaving) {
+  Ini("[profiles]\r\ncount=2\r\nprofilename0=pc1\r\nprofilemac0=111111111111\r\nprofilesub0=host1\r\n"
+      "profilename1=pc2\r\nprofilemac1=222222222222\r\nprofilesub1=host2\r\n");
+  HWND console = StartConsole();
+  ASSERT_TRUE(console);
+  ClickGraphic(console, lang[10]);
+  HWND editor = Window(lang[27]);
+  ASSERT_TRUE(editor);
+  HWND comboEdit = ControlAt(editor, 100, 26);  // the edit field inside ComboBox1
+  HWND combo = GetParent(comboEdit);
+  HWND name = ControlAt(editor, 100, 48 + 30), mac = ControlAt(editor, 100, 48 + 62),
+       host = ControlAt(editor, 100, 48 + 94);
+  // Chosen with the arrow key as a user does: the list reports the choice before the edit
+  // field shows it.
+  PressKey(comboEdit, VK_DOWN);
+  PressKey(comboEdit, VK_DOWN);
+  ASSERT_TRUE(WaitUntil([&] { return ComboSelectedIndex(combo) == 1 && TextOf(mac) == "222222222222"; }, Wait));
+  EXPECT_EQ(TextOf(name), "pc2");
+  EXPECT_EQ(TextOf(host), "host2");
+
+  SetEditText(host, "host2b");
+  ClickGraphic(editor, lang[33]);
+  MessageBoxView box = Box();
+  EXPECT_EQ(box.text, lang[54] + "pc2" + lang[55]);
+  AnswerMessageBox(box.handle, IDOK);
+  ASSERT_TRUE(WaitUntil(
+      [&] { return TIniFile(dir + "profiles.ini").ReadString("profiles", "profilesub1", "") == "host2b"; }, Wait));
+  TIniFile ini(dir + "profiles.ini");
+  EXPECT_EQ(ini.ReadString("profiles", "count", ""), "2");
+  EXPECT_EQ(ini.ReadString("profiles", "profilesub0", ""), "host1");
+  // The lists were filled anew; the editor keeps its texts.
+  EXPECT_EQ(ComboItems(combo), (std::vector<std::string>{"pc1", "pc2"}));
+  EXPECT_EQ(TextOf(comboEdit), "pc2");
+  EXPECT_EQ(TextOf(name), "pc2");
+  EXPECT_EQ(TextOf(mac), "222222222222");
+  EXPECT_EQ(TextOf(host), "host2b");
+}
+
+TEST_F(Console, ClosingASecondaryWindowReturnsToTheConsoleAsItsBackButtonDoes) {
+  HWND console = StartConsole();
+  ASSERT_TRUE(console);
+  // The opening button's line and the window's caption line: editor, timed wake, about box.
+  for (const auto& [button, caption] : {std::pair{10, 27}, std::pair{8, 21}, std::pair{13, 17}}) {
+    ClickGraphic(console, lang[button]);
+    HWND window = Window(lang[caption]);
+    ASSERT_TRUE(window) << lang[caption];
+    ASSERT_TRUE(WaitUntil([&] { return !IsShown(console); }, Wait));
+    PostClose(window);  // Alt+F4: these windows have no close box
+    EXPECT_TRUE(WaitUntil([&] { return IsShown(console) && !IsShown(window); }, Wait)) << lang[caption];
+  }
+  EXPECT_FALSE(Exited(200));
+}
+
+TEST_F(Console, TheAboutBoxsTermsTextCannotBeTypedInto) {
+  HWND console = StartConsole();
+  ASSERT_TRUE(console);
+  ClickGraphic(console, lang[13]);
+  HWND aboutBox = Window(lang[17]);
+  ASSERT_TRUE(aboutBox);
+  HWND memo = ControlAt(aboutBox, 100, 80);
+  const std::string terms = TextOf(memo);
+  ASSERT_FALSE(terms.empty());
+  PostMessageA(memo, WM_CHAR, 'x', 1);
+  PostMessageA(memo, WM_KEYDOWN, VK_DELETE, 1);
+  PostMessageA(memo, WM_KEYDOWN, VK_BACK, 1);
+  EXPECT_FALSE(WaitUntil([&] { return TextOf(memo) != terms; }, 500));
+}
+
 TEST_F(Console, TimedWakeWritesThePickedDateAndTimeAndStartsTimer) {
   HWND console = StartConsole();
   ASSERT_TRUE(console);

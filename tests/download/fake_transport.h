@@ -58,7 +58,7 @@ public:
     read = static_cast<uint32_t>(n);
     return true;
   }
-  void Close() override { ++x_.closes; }
+  void CloseInternetHandles() override { ++x_.closes; }
 
 private:
   TFakeExchange& x_;

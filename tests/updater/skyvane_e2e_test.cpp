@@ -61,7 +61,7 @@ public:
     app_ = base_ + "Quill moor\\Skyvane\\";
     MakeDirs(app_ + "data");
     CopyTo(Host(MB_SKYVANE_EXE), app_ + "skyvane.exe");
-    for (const char* media : {"help.htm", "logo.bmp"})
+    for (const char* media : {"help.htm", "logo.bmp", "world.avi"})
       CopyTo(Host(MB_SOURCE_DIR) + "\\updater\\data\\" + media, app_ + "data\\" + media);
     SaveFileBytes(app_ + "ver.kvr", "[self]\r\nver=1.2.0\r\n");
   }
@@ -177,6 +177,50 @@ private:
   HWND window_ = nullptr;
 };
 
+// The pixels of a client rectangle as they are on the screen, 24 bits, rows bottom up.
+struct ScreenPixels {
+  int width = 0, height = 0, stride = 0;
+  std::string bits;
+  // Distinct colours, so a test can tell a picture from an empty place.
+  size_t Colours() const {
+    std::vector<uint32_t> seen;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) {
+        const unsigned char* p = reinterpret_cast<const unsigned char*>(bits.data()) + y * stride + x * 3;
+        seen.push_back(p[0] | p[1] << 8 | p[2] << 16);
+      }
+    std::sort(seen.begin(), seen.end());
+    return static_cast<size_t>(std::unique(seen.begin(), seen.end()) - seen.begin());
+  }
+};
+
+ScreenPixels Capture(HWND window, RECT r) {
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  ScreenPixels shot;
+  shot.width = r.right - r.left;
+  shot.height = r.bottom - r.top;
+  shot.stride = (shot.width * 3 + 3) & ~3;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = shot.width;
+  info.bmiHeader.biHeight = shot.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, shot.width, shot.height, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  shot.bits.assign(static_cast<const char*>(bits), static_cast<size_t>(shot.stride) * shot.height);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return shot;
+}
+
 // With MB_SHOT_DIR set (the rendering script does), the window as it is on the screen goes
 // into <dir>\<name>.bmp; otherwise nothing happens.
 void Shot(HWND window, const std::string& name) {
@@ -185,33 +229,20 @@ void Shot(HWND window, const std::string& name) {
   Sleep(300);  // let the page finish painting
   RECT r;
   GetClientRect(window, &r);
-  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
-  int w = r.right - r.left, h = r.bottom - r.top;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = h;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  int stride = (w * 3 + 3) & ~3;
+  ScreenPixels shot = Capture(window, r);
+  BITMAPINFOHEADER info{};
+  info.biSize = sizeof(info);
+  info.biWidth = shot.width;
+  info.biHeight = shot.height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
   BITMAPFILEHEADER file{};
   file.bfType = 0x4D42;
-  file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
-  file.bfSize = file.bfOffBits + stride * h;
+  file.bfOffBits = sizeof(file) + sizeof(info);
+  file.bfSize = file.bfOffBits + static_cast<DWORD>(shot.bits.size());
   std::string data(reinterpret_cast<const char*>(&file), sizeof(file));
-  data.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(info.bmiHeader));
-  data.append(static_cast<const char*>(bits), static_cast<size_t>(stride) * h);
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
+  data.append(reinterpret_cast<const char*>(&info), sizeof(info));
+  data += shot.bits;
   SaveFileBytes(Host(dir.c_str()) + "\\" + name + ".bmp", data);
 }
 
@@ -279,6 +310,22 @@ TEST_F(SkyvaneE2E, NormalRunInstallsBothProgramsSilentlyAndRecordsTheirVersions)
   DWORD code = 1;
   EXPECT_TRUE(w.Proc().WaitExit(kWait, &code));
   EXPECT_EQ(code, 0u);
+}
+
+TEST_F(SkyvaneE2E, TheWelcomePageShowsTheGlobeTurning) {
+  Client c("globe");
+  c.AddProgram("tool.exe", "Tool", "1.0");
+  Wizard w(c);
+  ASSERT_NE(w.Window(), nullptr);
+  const RECT animation{8, 132, 128, 180};
+  ASSERT_TRUE(WaitUntil([&] { return Capture(w.Window(), animation).Colours() > 8; }, kWait)) << "no picture";
+  const std::string first = Capture(w.Window(), animation).bits;
+  EXPECT_TRUE(WaitUntil([&] { return Capture(w.Window(), animation).bits != first; }, 3000)) << "not playing";
+  w.Press("Beenden");
+  HWND box = WaitForMessageBox(w.Proc().Id(), kWait);
+  ASSERT_NE(box, nullptr);
+  AnswerMessageBox(box, IDYES);
+  EXPECT_TRUE(w.Proc().WaitExit(kWait));
 }
 
 TEST_F(SkyvaneE2E, ALogoBesideTheProgramDoesNotStallTheUpdateDownloads) {
@@ -498,4 +545,47 @@ TEST_F(SkyvaneE2E, CancelDuringTheSecondDownloadDeletesItsFileAndStartsOver) {
   w.Press("Weiter >>");
   EXPECT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 2; }, kWait));
   EXPECT_EQ(c.Version(2), "3.1");
+}
+
+TEST_F(SkyvaneE2E, TheAboutBoxAndTheCancelDialogCloseAsTheirButtonsDo) {
+  Client c("closing");
+  c.AddProgram("tool.exe", "Tool", "1.0");
+  // The body's first piece comes only after five seconds.
+  std::string slow = "http://update.quillmoor.invalid/body/2000000?chunk=1024&delay=5000&name=/slow_setup.exe";
+  c.ServeIndex("[tool.exe]\r\nnewver=2.0\r\nmodus=1\r\nupdurl=" + slow + "\r\n");
+  // The about box's picture is compiled into the program, so the copy beside it is not needed.
+  DeleteFileA((c.App() + "data\\logo.bmp").c_str());
+  Wizard w(c);
+  ASSERT_NE(w.Window(), nullptr);
+  w.Press("Über...");
+  HWND about = WaitForTopWindow(w.Proc().Id(), "", "Über... Skyvane", kWait);
+  ASSERT_NE(about, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return !IsShown(w.Window()); }, kWait));
+  Sleep(300);
+  EXPECT_GT(Capture(about, RECT{193, 8, 257, 72}).Colours(), 8u) << "no picture in the about box";
+  Shot(about, "skyvane-about");
+  PostClose(about);  // its close box
+  EXPECT_TRUE(WaitUntil([&] { return IsShown(w.Window()) && !IsShown(about); }, kWait));
+
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 1; }, kWait));
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(1)) == 1; }, kWait));
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return FileExists(c.App() + "slow_setup.exe"); }, kWait));
+  w.Press("Abbrechen");
+  HWND dialog = WaitForTopWindow(w.Proc().Id(), "", "Bitte warten...", kWait);
+  ASSERT_NE(dialog, nullptr);
+  HWND ok = FindChild(dialog, "", "OK");
+  ASSERT_NE(ok, nullptr);
+  // While the transfer still runs, Alt+F4 leaves the dialog up.
+  PostClose(dialog);
+  EXPECT_FALSE(WaitUntil([&] { return !IsShown(dialog); }, 1000));
+  EXPECT_FALSE(IsEnabledWindow(ok));
+  ASSERT_TRUE(WaitUntil([&] { return IsEnabledWindow(ok); }, kWait));
+  // Once the transfer has ended, it does what OK does: the wizard starts over.
+  PostClose(dialog);
+  EXPECT_TRUE(WaitUntil([&] { return !IsShown(dialog) && w.LabelShown("Willkommen bei Skyvane"); }, kWait));
+  EXPECT_TRUE(IsEnabledWindow(w.Window()));
+  EXPECT_FALSE(FileExists(c.App() + "slow_setup.exe"));
 }

@@ -9,24 +9,6 @@
 
 namespace {
 
-// Sits in front of a control like a styling object: records, then hands on.
-struct Recorder {
-  TControl* control = nullptr;
-  TWndMethod saved;
-  std::vector<UINT> seen;
-  void Attach(TControl* c) {
-    control = c;
-    saved = c->WindowProc();
-    c->SetWindowProc(TWndMethod::Of<&Recorder::Proc>(this));
-  }
-  void Proc(TMessage& m) {
-    seen.push_back(m.Msg);
-    saved(m);
-  }
-  bool Saw(UINT msg) const { return std::find(seen.begin(), seen.end(), msg) != seen.end(); }
-  int Count(UINT msg) const { return static_cast<int>(std::count(seen.begin(), seen.end(), msg)); }
-};
-
 class TProcForm : public TForm {
 public:
   explicit TProcForm(TComponent* owner) : TForm(owner) {

@@ -297,11 +297,13 @@ void SetEditText(HWND edit, const std::string& text) {
   if (!Send(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()))) throw DriverError("text not accepted");
 }
 
-void PressEnter(HWND control) {
-  const UINT scan = MapVirtualKeyA(VK_RETURN, 0);
-  Post(control, WM_KEYDOWN, VK_RETURN, 1 | (static_cast<LPARAM>(scan) << 16));
-  Post(control, WM_KEYUP, VK_RETURN, 1 | (static_cast<LPARAM>(scan) << 16) | (1LL << 30) | (1LL << 31));
+void PressKey(HWND control, WORD key) {
+  const UINT scan = MapVirtualKeyA(key, 0);
+  Post(control, WM_KEYDOWN, key, 1 | (static_cast<LPARAM>(scan) << 16));
+  Post(control, WM_KEYUP, key, 1 | (static_cast<LPARAM>(scan) << 16) | (1LL << 30) | (1LL << 31));
 }
+
+void PressEnter(HWND control) { PressKey(control, VK_RETURN); }
 
 void SelectComboItem(HWND combo, int index) {
   if (Send(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0) != index) throw DriverError("no such combo entry");

@@ -92,7 +92,8 @@ int ComboSelectedIndex(HWND combo);
 // --- acting ---
 void Click(HWND button);                               // BM_CLICK, posted
 void SetEditText(HWND edit, const std::string& text);  // WM_SETTEXT (the edit reports the change)
-void PressEnter(HWND control);                         // key down and up of Return, posted
+void PressKey(HWND control, WORD key);                 // key down and up, posted
+void PressEnter(HWND control);                         // the same for Return
 // Selects the entry and tells the owner as a user's choice would (CBN_SELCHANGE).
 void SelectComboItem(HWND combo, int index);
 void PostClose(HWND window);  // WM_CLOSE, posted

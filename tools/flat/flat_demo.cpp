@@ -10,6 +10,7 @@
 #include "flat/flat_memo.h"
 #include "flat/flat_panel.h"
 #include "flat/flat_progress_bar.h"
+#include "tools/flat/save_bmp.h"
 #include "winui/form.h"
 #include "winui/std_controls.h"
 
@@ -121,61 +122,11 @@ private:
   }
 };
 
-// Saves the window's client area as a 24-bit BMP.
-bool SaveClientBmp(HWND window, const char* path) {
-  RECT r;
-  GetClientRect(window, &r);
-  const int w = r.right, h = r.bottom;
-  HDC src = GetDC(window);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = h;  // bottom-up, as BMP files store rows
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP dib = CreateDIBSection(src, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC mem = CreateCompatibleDC(src);
-  HGDIOBJ old = SelectObject(mem, dib);
-  BitBlt(mem, 0, 0, w, h, src, 0, 0, SRCCOPY);
-  GdiFlush();
-  const DWORD stride = ((static_cast<DWORD>(w) * 3 + 3) & ~3u);
-  const DWORD imageSize = stride * static_cast<DWORD>(h);
-  BITMAPFILEHEADER file{};
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-  file.bfSize = file.bfOffBits + imageSize;
-  info.bmiHeader.biSizeImage = imageSize;
-  bool ok = false;
-  if (FILE* f = std::fopen(path, "wb")) {
-    ok = std::fwrite(&file, sizeof(file), 1, f) == 1 &&
-         std::fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, f) == 1 && std::fwrite(bits, imageSize, 1, f) == 1;
-    ok = std::fclose(f) == 0 && ok;
-  }
-  SelectObject(mem, old);
-  DeleteDC(mem);
-  DeleteObject(dib);
-  ReleaseDC(window, src);
-  return ok;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   Application->SetTitle("Flat controls");
   TFlatDemoForm* form = nullptr;
   Application->CreateForm(form);
-  form->Show();
-  SetForegroundWindow(form->Handle());
-  ::SetFocus(form->focusMemo->Handle());
-  if (argc < 2) {
-    Application->Run();
-    return 0;
-  }
-  for (int i = 0; i < 20; ++i) {
-    Application->ProcessMessages();
-    Sleep(20);
-  }
-  return SaveClientBmp(form->Handle(), argv[1]) ? 0 : 1;
+  return ShowOrSave(form, argc, argv, [form] { ::SetFocus(form->focusMemo->Handle()); });
 }

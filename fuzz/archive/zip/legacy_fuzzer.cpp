@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TMemoryStream in;
   in.Assign(data + 4, size - 4);
   TNullStream out;
-  TArUnzipHelper helper(&in, &out);
+  TArUnzipHelper helper(&in, nullptr, &out);
   helper.Method = static_cast<uint8_t>(1 + data[0] % 6);
   helper.DictionarySize = (data[0] & 0x40) ? 2 : 1;
   helper.TreeCount = (data[0] & 0x80) ? 3 : 2;

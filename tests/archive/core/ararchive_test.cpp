@@ -47,7 +47,7 @@ TEST_F(ArchiveModel, CreationGivesAnIdleArchiveInTheProgramsFolder) {
   }
 }
 
-TEST_F(ArchiveModel, LoadReadsTheItemsAndALoadFailureStillNotifiesAndLeavesItIdle) {
+TEST_F(ArchiveModel, LoadReadsTheItemsAndALoadFailureStillNotifiesAndLeavesItUnusable) {
   auto a = Open({"a.txt|1", "b.txt|22"});
   EXPECT_EQ(a->Count(), 2);
   EXPECT_EQ(a->Items->Get(1)->GetStoredName(), "b.txt");
@@ -59,7 +59,9 @@ TEST_F(ArchiveModel, LoadReadsTheItemsAndALoadFailureStillNotifiesAndLeavesItIdl
   b.OnLoad = [&](TArArchive*) { ++loaded; };
   EXPECT_THROW(b.Load(), EArZipInvalid);
   EXPECT_EQ(loaded, 1);
-  EXPECT_EQ(b.Status, asIdle);
+  EXPECT_EQ(b.Status, asInvalid);
+  EXPECT_EQ(b.Lock.Count(), 0);
+  EXPECT_THROW(b.ExtractByMasks("*.*"), EArNoArchive);
 }
 
 TEST_F(ArchiveModel, UnusableArchiveRefusesWork) {
@@ -264,16 +266,16 @@ TEST_F(ArchiveModel, AnImageRequestIsRefusedAndAHelperNeedsAStream) {
   EXPECT_THROW(a->RequestImage(a.get(), 1, name, abort), EArSpanningNotSupported);
   struct Helper : TArArchiveStreamHelper {
     using TArArchiveStreamHelper::TArArchiveStreamHelper;
-    void ExtractItemData(TStream&) override {}
-    bool FindFirstItem() override { return false; }
-    bool FindNextItem() override { return false; }
-    void ReadHeader() override {}
+    void UnpackCurrentItem(TStream&) override {}
+    bool LocateFirstItem() override { return false; }
+    bool LocateNextItem() override { return false; }
+    void ReadLeadIn() override {}
     void ReadTrailer() override {}
-    bool FindItemAt(int32_t) override { return false; }
-    void WriteArchiveHeader() override {}
-    void WriteArchiveItem(TStream&) override {}
-    void WriteArchiveTrailer() override {}
-    int32_t GetItemCount() override { return 0; }
+    bool LocateItem(int32_t) override { return false; }
+    void WriteLeadIn() override {}
+    void PackItem(TStream&) override {}
+    void WriteTrailer() override {}
+    int32_t CountItems() override { return 0; }
   };
   try {
     Helper h(nullptr);

@@ -69,11 +69,11 @@ const char* const kGolden = R"TABLE(
 62|FDI cannot create context
 63|Invalid cab file template
 64|Invalid file - not a cabinet file
-80|TabSlidingWindowStream.Write: Not at end of stream
-81|TabSlidingWindowStream.bsWriteChunk: seek failed
-82|TabSlidingWindowStream.bsWriteChunk: write failed
-83|TabSlidingWindowStream.Seek: invalid origin
-84|TabSlidingWindowStream.Seek: invalid new position
+80|TArSlidingWindowStream.Write: Not at end of stream
+81|TArSlidingWindowStream.bsWriteChunk: seek failed
+82|TArSlidingWindowStream.bsWriteChunk: write failed
+83|TArSlidingWindowStream.Seek: invalid origin
+84|TArSlidingWindowStream.Seek: invalid new position
 100|Version %s
 101|Stored
 102|Shrunk

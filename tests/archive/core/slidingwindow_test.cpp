@@ -27,7 +27,7 @@ std::string MessageOf(const std::function<void()>& f) {
 
 TEST(SlidingWindow, HistoryBeforeTheStartReadsAsZerosDownTo32K) {
   TMemoryStream out;
-  TabSlidingWindowStream w(&out);
+  TArSlidingWindowStream w(&out);
   EXPECT_EQ(w.Position(), 0);
   EXPECT_EQ(w.Size(), 0);
   w.Seek(-100, soFromBeginning);
@@ -36,19 +36,19 @@ TEST(SlidingWindow, HistoryBeforeTheStartReadsAsZerosDownTo32K) {
   EXPECT_EQ(w.Read(&b, 1), 1);
   EXPECT_EQ(b, 0);
   w.Seek(-32768, soFromBeginning);
-  EXPECT_EQ(MessageOf([&] { w.Seek(-32769, soFromBeginning); }), "TabSlidingWindowStream.Seek: invalid new position");
-  EXPECT_EQ(MessageOf([&] { w.Seek(1, soFromEnd); }), "TabSlidingWindowStream.Seek: invalid new position");
-  EXPECT_EQ(MessageOf([&] { w.Seek(0, 3); }), "TabSlidingWindowStream.Seek: invalid origin");
+  EXPECT_EQ(MessageOf([&] { w.Seek(-32769, soFromBeginning); }), "TArSlidingWindowStream.Seek: invalid new position");
+  EXPECT_EQ(MessageOf([&] { w.Seek(1, soFromEnd); }), "TArSlidingWindowStream.Seek: invalid new position");
+  EXPECT_EQ(MessageOf([&] { w.Seek(0, 3); }), "TArSlidingWindowStream.Seek: invalid origin");
 }
 
 TEST(SlidingWindow, WritesOnlyAtTheEndAndAtMost32KAtATime) {
   TMemoryStream out;
-  TabSlidingWindowStream w(&out);
+  TArSlidingWindowStream w(&out);
   std::vector<uint8_t> big(40000, 7);
   EXPECT_EQ(w.Write(big.data(), 40000), 32768);
   EXPECT_EQ(w.Size(), 32768);
   w.Seek(-10, soFromEnd);
-  EXPECT_EQ(MessageOf([&] { w.Write(big.data(), 1); }), "TabSlidingWindowStream.Write: Not at end of stream");
+  EXPECT_EQ(MessageOf([&] { w.Write(big.data(), 1); }), "TArSlidingWindowStream.Write: Not at end of stream");
   EXPECT_EQ(w.Size(), 32768);
   w.Seek(0, soFromEnd);
   EXPECT_EQ(w.Write(big.data(), 1), 1);
@@ -57,7 +57,7 @@ TEST(SlidingWindow, WritesOnlyAtTheEndAndAtMost32KAtATime) {
 TEST(SlidingWindow, AChunkReachesTheOutputOnlyAfterItSlidesOut) {
   SpyStream out;
   {
-    TabSlidingWindowStream w(&out);
+    TArSlidingWindowStream w(&out);
     std::vector<uint8_t> chunk(8192, 1);
     w.Write(chunk.data(), 8192);  // slides once: the oldest chunk lies before the start
     EXPECT_TRUE(out.writes.empty());
@@ -74,7 +74,7 @@ TEST(SlidingWindow, AChunkReachesTheOutputOnlyAfterItSlidesOut) {
 TEST(SlidingWindow, DestroyingWritesExactlyWhatWasWritten) {
   TMemoryStream out;
   {
-    TabSlidingWindowStream w(&out);
+    TArSlidingWindowStream w(&out);
     std::vector<uint8_t> data(100);
     for (int i = 0; i < 100; ++i) data[i] = static_cast<uint8_t>(i + 1);
     w.Write(data.data(), 100);
@@ -89,7 +89,7 @@ TEST(SlidingWindow, MatchesAPlainBufferUnderRandomAppendAndCopyBack) {
   TMemoryStream out;
   std::vector<uint8_t> model;
   {
-    TabSlidingWindowStream w(&out);
+    TArSlidingWindowStream w(&out);
     while (model.size() < 300000) {
       if (rng() % 3 || model.empty()) {
         std::vector<uint8_t> piece(1 + rng() % 9000);

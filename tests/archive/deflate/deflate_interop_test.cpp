@@ -1,6 +1,7 @@
 // Deflate output checked by other implementations (zlib's inflate, 7-Zip), and deflate64
 // and encrypted archives made by other tools read by ours.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include "archive/deflate/dfdeflate.h"
 #include "archive/deflate/dfinflate.h"
 #include "archive/deflate/zipcrypt.h"
@@ -195,5 +196,119 @@ TEST(ZipCryptInterop, OurEncryptedItemsAreAcceptedByUnzip) {
     EXPECT_NE(Sh("unzip -P 'wrong' -t '" + zip + "'"), 0) << name;
     ASSERT_EQ(Sh("cd '" + dir.Path() + "' && unzip -o -P 'open sesame' '" + zip + "'"), 0);
     EXPECT_TRUE(ReadFile(dir / (std::string(name) + ".txt")) == data) << name;
+  }
+}
+
+namespace {
+// A failure of the source or of the destination, as a failing disk would raise it.
+class TDiskFailure : public Exception {
+  using Exception::Exception;
+};
+
+// Hands out its bytes until `good` were read, then fails; the destination it is paired
+// with refuses every write from then on, if asked to.
+struct TFailingPair {
+  TFailingPair(const Bytes& data, int64_t good, bool refuseAfter) : Source(this, good), Dest(this, refuseAfter) {
+    Source.Assign(data.data(), data.size());
+  }
+  class TSource : public TMemoryStream {
+  public:
+    TSource(TFailingPair* pair, int64_t good) : pair_(pair), good_(good) {}
+    int32_t Read(void* buffer, int32_t count) override {
+      if (Position() >= good_) {
+        pair_->Failed = true;
+        throw TDiskFailure("read failed");
+      }
+      return TMemoryStream::Read(buffer, static_cast<int32_t>(std::min<int64_t>(count, good_ - Position())));
+    }
+
+  private:
+    TFailingPair* pair_;
+    int64_t good_;
+  };
+  class TDest : public TMemoryStream {
+  public:
+    TDest(TFailingPair* pair, bool refuseAfter) : pair_(pair), refuseAfter_(refuseAfter) {}
+    int32_t Write(const void* buffer, int32_t count) override {
+      return pair_->Failed && refuseAfter_ ? 0 : TMemoryStream::Write(buffer, count);
+    }
+
+  private:
+    TFailingPair* pair_;
+    bool refuseAfter_;
+  };
+  bool Failed = false;
+  TSource Source;
+  TDest Dest;
+};
+
+// Takes at most `chunk` bytes of each write, as a destination that runs out of room.
+class TChoppyWriter : public TMemoryStream {
+public:
+  explicit TChoppyWriter(int32_t chunk) : chunk_(chunk) {}
+  int32_t Write(const void* buffer, int32_t count) override {
+    return TMemoryStream::Write(buffer, std::min(count, chunk_));
+  }
+
+private:
+  int32_t chunk_;
+};
+
+// A stream cut off by an error, decoded block by block: what it gives, and whether its
+// last byte, partly filled, ends right behind a block's end code.
+struct TCutStream {
+  Bytes Out;
+  bool AllRead = false;
+  bool EndsAtBlockEnd = false;
+  int UnusedBits = 0;
+};
+TCutStream InflateCut(const Bytes& in, size_t room) {
+  TCutStream r;
+  z_stream z{};
+  inflateInit2(&z, -15);
+  r.Out.resize(room);
+  z.next_in = const_cast<uint8_t*>(in.data());
+  z.avail_in = static_cast<uInt>(in.size());
+  z.next_out = r.Out.data();
+  z.avail_out = static_cast<uInt>(room);
+  int rc = Z_OK;
+  while (rc == Z_OK && z.avail_in > 0) rc = inflate(&z, Z_BLOCK);
+  r.AllRead = rc == Z_OK && z.avail_in == 0;
+  r.EndsAtBlockEnd = (z.data_type & 128) != 0;
+  r.UnusedBits = z.data_type & 7;
+  r.Out.resize(z.total_out);
+  inflateEnd(&z);
+  return r;
+}
+}  // namespace
+
+// What the encoder had produced before an error, the last partly filled byte included,
+// reaches the destination before the error goes on; a flush that fails as well does not
+// hide the first error, and a destination that refused a write gets nothing more.
+TEST(DeflateErrors, WhatWasEncodedIsWrittenAndTheFirstErrorGoesOn) {
+  const Bytes text = MakeText(1000000);
+  TFailingPair cut(text, 700000, false);
+  TArDeflateHelper h;
+  EXPECT_THROW(Deflate(&cut.Source, &cut.Dest, &h), TDiskFailure);
+  const TCutStream r = InflateCut(cut.Dest.Bytes(), text.size());
+  EXPECT_TRUE(r.AllRead);
+  EXPECT_TRUE(r.EndsAtBlockEnd) << "the last block's end code reached the destination";
+  EXPECT_NE(r.UnusedBits, 0) << "the end code ends inside a byte here, which had to be written too";
+  EXPECT_GE(r.Out.size(), 300000u);
+  EXPECT_TRUE(std::equal(r.Out.begin(), r.Out.end(), text.begin()));
+
+  TFailingPair both(text, 700000, true);
+  EXPECT_THROW(Deflate(&both.Source, &both.Dest, &h), TDiskFailure) << "not the failed flush's error";
+
+  TFailingPair whole(text, 1 << 30, false);
+  Deflate(&whole.Source, &whole.Dest, &h);
+  for (int32_t chunk : {100, 16383}) {
+    TChoppyWriter refusing(chunk);
+    TMemoryStream src = MemOf(text);
+    EXPECT_THROW(Deflate(&src, &refusing, &h), EArDeflateError);
+    const Bytes& got = refusing.Bytes();
+    EXPECT_EQ(got.size(), static_cast<size_t>(chunk));
+    ASSERT_LE(got.size(), whole.Dest.Bytes().size());
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), whole.Dest.Bytes().begin())) << "nothing written twice";
   }
 }

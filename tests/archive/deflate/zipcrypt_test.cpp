@@ -178,10 +178,17 @@ TEST(ZDecoder, WrongPasswordsAskTheHookEachTimeAndEndInTheInvalidPasswordError) 
 
 TEST(ZDecoder, NoRetriesOrNoHookMeanNoSecondChance) {
   TMemoryStream s = ItemAfterPrefix("right", 1u << 24, MakeText(10));
-  TArZDecoder none("right", true, 1u << 24, &s);
+  int asked = 0;
+  TArZDecoder none("wrong", true, 1u << 24, &s);
   none.Retries = 0;
+  none.OnNeedPassword = [&](TArZDecoder&, std::string&) { ++asked; };
   EXPECT_THROW(none.CheckPassword(), EArZipInvalidPassword);
-  EXPECT_EQ(s.Position(), 6) << "nothing was read";
+  EXPECT_EQ(asked, 0);
+  s.SetPosition(6);
+  TArZDecoder right("right", true, 1u << 24, &s);
+  right.Retries = 0;
+  EXPECT_TRUE(right.CheckPassword()) << "the password it has is still tried";
+  s.SetPosition(6);
   TArZDecoder noHook("wrong", false, 1u << 24, &s);
   EXPECT_THROW(noHook.CheckPassword(), EArZipInvalidPassword);
   TMemoryStream shortStream;

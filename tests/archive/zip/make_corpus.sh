@@ -35,7 +35,7 @@ cd "$out"
 (cd src && 7z a -bd -y -tzip -mm=Deflate ../7z_deflate.zip . >/dev/null)
 (cd src && 7z a -bd -y -tzip -mm=Deflate64 ../7z_deflate64.zip . >/dev/null)
 (cd src && 7z a -bd -y -tzip -mm=Deflate -mem=ZipCrypto -p"geheim 1" ../7z_zipcrypto.zip . >/dev/null)
-# Streaming writes: sizes and CRC follow the data in descriptors.
+# Streaming writes: sizes and CRC follow the data in descriptors, also of a stored entry.
 python3 - <<'PY'
 import os, zipfile, io
 class Unseekable(io.RawIOBase):
@@ -48,7 +48,8 @@ with open("py_stream.zip", "wb") as raw:
             dirs.sort()
             for name in sorted(files):
                 p = os.path.join(root, name)
-                z.write(p, os.path.relpath(p, "src"))
+                stored = name == "readme.txt"
+                z.write(p, os.path.relpath(p, "src"), zipfile.ZIP_STORED if stored else None)
 PY
 # Split set, renamed to this system's piece names: the first piece keeps the archive's
 # name, piece n is .z0n, the last one holds the directory.

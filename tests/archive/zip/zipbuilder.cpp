@@ -33,9 +33,18 @@ void TZipBuilder::AddStored(const std::string& name, const std::string& data) {
   entries_.push_back(e);
 }
 
-TBytes TZipBuilder::Build(const std::string& comment) const {
-  TBytes out, central;
+TBytes TZipBuilder::Build(const std::string& comment) const { return Lay(comment, false)[0]; }
+
+std::vector<TBytes> TZipBuilder::BuildPieces() const { return Lay("", true); }
+
+std::vector<TBytes> TZipBuilder::Lay(const std::string& comment, bool spanned) const {
+  std::vector<TBytes> pieces(1);
+  if (spanned) Put32(pieces[0], 0x08074B50);
+  TBytes central;
   for (const auto& e : entries_) {
+    const size_t disk = spanned ? e.Disk : 0;
+    if (pieces.size() <= disk) pieces.resize(disk + 1);
+    TBytes& out = pieces[disk];
     const uint32_t offset = static_cast<uint32_t>(out.size());
     Put32(out, 0x04034B50);
     Put16(out, e.Version);
@@ -64,23 +73,25 @@ TBytes TZipBuilder::Build(const std::string& comment) const {
     Put16(central, static_cast<uint32_t>(e.Name.size()));
     Put16(central, 0);
     Put16(central, 0);
-    Put16(central, 0);
+    Put16(central, static_cast<uint32_t>(disk));
     Put16(central, 0);
     Put32(central, e.ExternalAttrs);
     Put32(central, offset);
     central.insert(central.end(), e.Name.begin(), e.Name.end());
   }
+  TBytes& out = pieces.back();
+  const uint16_t last = static_cast<uint16_t>(pieces.size() - 1);
   const uint32_t dirOffset = static_cast<uint32_t>(out.size());
   out.insert(out.end(), central.begin(), central.end());
   const uint16_t count = ForcedEntryCount ? ForcedEntryCount : static_cast<uint16_t>(entries_.size());
   Put32(out, 0x06054B50);
-  Put16(out, 0);
-  Put16(out, 0);
+  Put16(out, last);
+  Put16(out, last);
   Put16(out, count);
   Put16(out, count);
   Put32(out, static_cast<uint32_t>(central.size()));
   Put32(out, ForcedDirectoryOffset != 0xFFFFFFFE ? ForcedDirectoryOffset : dirOffset);
   Put16(out, static_cast<uint32_t>(comment.size()));
   out.insert(out.end(), comment.begin(), comment.end());
-  return out;
+  return pieces;
 }

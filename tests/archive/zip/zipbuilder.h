@@ -19,6 +19,7 @@ struct TZipEntry {
   uint16_t Date = 0x5A21;  // 2025-01-01
   uint32_t ExternalAttrs = 0x20;
   uint16_t MadeBy = 20;  // host 0: attributes are DOS attributes
+  uint16_t Disk = 0;     // the piece of a spanned set that holds the entry (BuildPieces)
   // Values the local header says when they differ from the central one.
   bool LocalDiffers = false;
   uint32_t LocalCrc = 0, LocalPacked = 0, LocalUnpacked = 0;
@@ -30,11 +31,15 @@ public:
   // A stored entry of plain data.
   void AddStored(const std::string& name, const std::string& data);
   TBytes Build(const std::string& comment = "") const;
+  // A spanned set: piece 0 starts with the spanning marker, each entry lies on its Disk
+  // (in non-decreasing order), the directory and end record on the last piece.
+  std::vector<TBytes> BuildPieces() const;
   // Central directory offset field overridden (past the end, for instance).
   uint32_t ForcedDirectoryOffset = 0xFFFFFFFE;
   uint16_t ForcedEntryCount = 0;
 
 private:
+  std::vector<TBytes> Lay(const std::string& comment, bool spanned) const;
   std::vector<TZipEntry> entries_;
 };
 

@@ -197,6 +197,26 @@ TEST(HostileArchives, TruncatedArchivesRaiseOnOpenOrFailTheirItems) {
   }
 }
 
+// An archive whose load failed half-way holds only the items read so far; extracting from
+// it would look like a complete update.
+TEST(HostileArchives, AnArchiveWhoseLoadFailedOrWasStoppedRefusesToExtract) {
+  TZipBuilder z;
+  for (const char* name : {"1.txt", "2.txt", "3.txt"}) z.AddStored(name, name);
+  TBytes broken = z.Build();
+  broken[broken.size() - 22 - (46 + 5)] ^= 0xFF;  // the last central record's signature
+  for (int stopped = 0; stopped < 2; ++stopped) {
+    TUnzipRig rig(stopped ? z.Build() : broken);
+    if (stopped) rig.u.OnArchiveProgress = [](TArBaseBrowser*, uint8_t p, bool& abort) { abort = p > 50; };
+    EXPECT_ANY_THROW(rig.u.OpenArchiveFile(rig.archive));
+    ASSERT_NE(rig.u.Archive(), nullptr);
+    EXPECT_EQ(rig.u.Archive()->Count(), 2) << "two items were read before the load ended";
+    rig.u.OnArchiveProgress = nullptr;
+    EXPECT_THROW(rig.u.ExtractMatchingFiles("*.*"), EArNoArchive);
+    EXPECT_TRUE(rig.failures.empty());
+    EXPECT_EQ(artest::ListTree(rig.dir / "out"), std::vector<std::string>{});
+  }
+}
+
 TEST(HostileArchives, BadLegacyTablesFailTheirItemAndGoodLegacyItemsExtract) {
   const TBytes text = SampleText(30000);
   auto legacy = [&](const std::string& name, uint16_t method, uint16_t flags, const TBytes& packed) {

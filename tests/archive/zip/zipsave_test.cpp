@@ -1,0 +1,220 @@
+// Saving zip archives, read back by a fresh load: files added through the insert hooks
+// with every method and encryption, deletes and moves on the object that holds the file,
+// spanned sets of image files and of (simulated) removable disks.
+#include <gtest/gtest.h>
+#include <map>
+#include <random>
+#include "archive/zip/zipextract.h"
+#include "tests/archive/artestutil.h"
+#include "tests/archive/zip/insert_hook.h"
+
+namespace {
+
+std::string Noise(size_t n, uint32_t seed, bool text) {
+  std::mt19937 rng(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(text ? "Archiv Update Morgen \r\n"[rng() % 23] : rng());
+  return s;
+}
+
+std::unique_ptr<TArZipArchive> Opened(const std::string& path) {
+  auto a = std::make_unique<TArZipArchive>(path, fmOpenRead | fmShareDenyNone);
+  a->Password = "geheim";
+  a->Load();
+  return a;
+}
+
+// Every item's name (as the file functions see it) and extracted bytes.
+std::map<std::string, std::string> Contents(TArZipArchive& a) {
+  std::map<std::string, std::string> out;
+  for (int32_t i = 0; i < a.Count(); ++i) {
+    TMemoryStream m;
+    ExtractItemToStream(a, *a.ZipItem(i), &m);
+    out[a.ZipItem(i)->GetStoredName()] = std::string(m.Bytes().begin(), m.Bytes().end());
+  }
+  return out;
+}
+
+int32_t IndexOf(TArZipArchive& a, const std::string& name) { return a.Items->Find(name); }
+
+}  // namespace
+
+class ZipSaving : public ::testing::Test {
+protected:
+  // Files added under their file names only, each with the settings its name asks for.
+  std::unique_ptr<TArZipArchive> NewArchive(const std::string& name) {
+    artest::WriteFile(dir / name, "");
+    auto a = Opened(dir / name);
+    a->AddOptions |= aoStripPath;
+    InstallInsertHooks(*a, [this](const TArZipItem& item) { return settings[item.GetStoredName()]; });
+    return a;
+  }
+  void AddFile(TArZipArchive& a, const std::string& name, const std::string& data, const TInsertSettings& s) {
+    artest::WriteFile(dir / name, data);
+    settings[name] = s;
+    expected[name] = data;
+    EXPECT_EQ(a.Add(std::unique_ptr<TArArchiveItem>(a.NewItem(dir / name))), nullptr);
+  }
+  artest::TempFolder dir;
+  std::map<std::string, TInsertSettings> settings;
+  std::map<std::string, std::string> expected;
+};
+
+TEST_F(ZipSaving, AddedItemsLoadBackAndADeleteAndMoveRewriteTheFileTheObjectHolds) {
+  auto a = NewArchive("new.zip");
+  a->Save();  // an archive without items is its end record alone
+  EXPECT_EQ(artest::ReadFile(dir / "new.zip"), std::string("PK\5\6", 4) + std::string(18, '\0'));
+
+  const std::string oem = "M\xFCller.txt";
+  TInsertSettings stored, d64, secret, descriptor;
+  stored.Method = 0;
+  d64.Method = 9;
+  d64.Attributes = os::faReadOnly | os::faArchive;
+  secret.Password = descriptor.Password = "geheim";
+  descriptor.Descriptor = true;
+  descriptor.Time = 0x7A3C;
+  AddFile(*a, oem, Noise(3000, 1, true), stored);
+  AddFile(*a, "fast.txt", Noise(150000, 2, true) + Noise(40000, 3, false), {});
+  AddFile(*a, "d64.txt", Noise(200000, 5, true), d64);
+  AddFile(*a, "secret.txt", Noise(70000, 6, true), secret);
+  AddFile(*a, "empty.txt", "", stored);
+  AddFile(*a, "descriptor.txt", Noise(20000, 8, true), descriptor);
+  TMemoryStream source;
+  const std::string streamed = Noise(30000, 9, true);
+  source.Assign(streamed.data(), streamed.size());
+  a->SourceStream = &source;
+  AddFile(*a, "streamed.dat", "", {});
+  a->ZipItem(IndexOf(*a, "streamed.dat"))->PendingAction = aaStreamAdd;
+  expected["streamed.dat"] = streamed;
+  a->Save();
+  EXPECT_FALSE(a->IsDirty);
+  EXPECT_EQ(a->ZipItem(0)->PendingAction, aaNone);
+
+  auto back = Opened(dir / "new.zip");
+  EXPECT_EQ(Contents(*back), expected);
+  const TArZipItem& named = *back->ZipItem(0);
+  // Stored names are the format's OEM text; the file functions see them as they were given.
+#ifdef _WIN32
+  EXPECT_EQ(named.CentralHeader.Name(), "M\x81ller.txt");
+#else
+  EXPECT_EQ(named.CentralHeader.Name(), oem);
+#endif
+  EXPECT_EQ(named.GetStoredName(), oem);
+  const TArZipItem& ro = *back->ZipItem(IndexOf(*back, "d64.txt"));
+  EXPECT_EQ(ro.NeededVersion(), 21);
+  EXPECT_EQ(ro.GetAttributes(), uint32_t{os::faReadOnly | os::faArchive});
+  EXPECT_EQ(back->ZipItem(IndexOf(*back, "descriptor.txt"))->GetModTime(), 0x7A3C);
+  back.reset();
+
+  // The object that wrote the file still holds it: a delete and a move rewrite it, and
+  // the object reads the new file afterwards.
+  a->ZipItem(IndexOf(*a, "fast.txt"))->PendingAction = aaDelete;
+  a->ZipItem(IndexOf(*a, oem))->PendingAction = aaDelete;
+  a->Move(a->ZipItem(IndexOf(*a, "secret.txt")), "renamed.txt");
+  a->IsDirty = true;
+  a->Save();
+  expected.erase("fast.txt");
+  expected.erase(oem);
+  expected["renamed.txt"] = expected["secret.txt"];
+  expected.erase("secret.txt");
+  EXPECT_EQ(Contents(*a), expected);
+  EXPECT_EQ(Contents(*Opened(dir / "new.zip")), expected);
+}
+
+TEST_F(ZipSaving, StoredNamesDropDriveParentStepsAndTakeForwardSlashes) {
+  auto a = NewArchive("names.zip");
+  a->AddOptions = aoStripDriveOrShare | aoRemoveParentPrefixes;
+  EXPECT_EQ(a->NormalizeStoredName("D:\\DATA\\..\\A.TXT"), "DATA/../A.TXT");
+  EXPECT_EQ(a->NormalizeStoredName("..\\..\\A.TXT"), "A.TXT");
+  EXPECT_EQ(a->NormalizeStoredName("\\\\SERVER\\SHARE\\docs\\b.txt"), "docs/b.txt");
+  a->AddOptions |= aoStripPath;
+  EXPECT_EQ(a->NormalizeStoredName("D:\\DATA\\SUB\\C.TXT"), "C.TXT");
+}
+
+TEST_F(ZipSaving, AThresholdCutsNumberedImagesThatLoadBackAndASetIsNeverRewritten) {
+  auto a = NewArchive("SET.zip");
+  TInsertSettings stored;
+  stored.Method = 0;
+  // Sizes chosen so that the data ends 32 bytes before the end of image 3, and the end
+  // record with its comment does not fit behind the directory on image 4.
+  for (int i = 0; i < 6; ++i) AddFile(*a, "part" + std::to_string(i) + ".bin", Noise(6617, 20 + i, false), stored);
+  const std::string comment(9800, 'c');
+  a->EndRecord.SetComment(comment);
+  a->SetSpanThreshold(10000);
+  a->Save();
+  EXPECT_TRUE(a->Spanned);
+  EXPECT_EQ(artest::ReadFile(dir / "SET.zip").substr(0, 4), "PK\7\x08");
+  for (const char* image : {"SET.z01", "SET.z04", "SET.z05"}) EXPECT_TRUE(os::FileExists(dir / image)) << image;
+  EXPECT_FALSE(os::FileExists(dir / "SET.z06"));
+  // The directory starts where its first record is, not at the end of image 3, and the
+  // last image holds the whole end record.
+  EXPECT_EQ(a->EndRecord.DirectoryDisk, 4);
+  EXPECT_EQ(a->EndRecord.DirectoryOffset, 0u);
+  EXPECT_EQ(a->EndRecord.ThisDisk, 5);
+  EXPECT_EQ(Contents(*a), expected);
+
+  auto back = Opened(dir / "SET.zip");
+  EXPECT_TRUE(back->Spanned);
+  EXPECT_EQ(back->EndRecord.Comment(), comment);
+  EXPECT_EQ(Contents(*back), expected);
+  const std::string last = artest::ReadFile(dir / "SET.z05");
+  back->ZipItem(0)->PendingAction = aaDelete;
+  back->IsDirty = true;
+  EXPECT_THROW(back->Save(), EArZipSpanOverwrite);
+  EXPECT_EQ(artest::ReadFile(dir / "SET.z05"), last);
+
+  // A threshold that would need more than 99 further images is refused before writing.
+  auto tiny = NewArchive("TINY.zip");
+  AddFile(*tiny, "big.bin", Noise(60000, 30, false), stored);
+  tiny->SetSpanThreshold(500);
+  try {
+    tiny->Save();
+    ADD_FAILURE() << "saved";
+  } catch (const EArZipException& e) { EXPECT_EQ(e.ErrorCode, 31); }
+  EXPECT_EQ(artest::ReadFile(dir / "TINY.zip"), "");
+  EXPECT_FALSE(os::FileExists(dir / "TINY.z01"));
+
+  // A set stopped half-written no longer matches its items: the object refuses further work.
+  tiny->SetSpanThreshold(20000);
+  tiny->OnSaveProgress = [](TArArchive*, uint8_t, bool& abort) { abort = true; };
+  EXPECT_THROW(tiny->Save(), EArUserAbort);
+  EXPECT_THROW(tiny->ExtractItemAt(0), EArNoArchive);
+}
+
+// The machine has no removable drive: the drive queries stand in for one whose disks
+// hold 20,000 bytes, and the disk requests swap the file in the drive for another.
+TEST_F(ZipSaving, ASaveThatDoesNotFitItsRemovableDiskGoesOnLabelledDisks) {
+  const std::string drivePath = dir / "A.ZIP";
+  std::vector<std::string> disks;  // the contents of the disks taken out
+  std::map<size_t, std::string> labels;
+  struct TRestore {
+    ~TRestore() { ArDriveQueries = SystemDriveQueries(); }
+  } restore;
+  ArDriveQueries.IsRemovable = [&](const std::string& p) { return p == drivePath; };
+  ArDriveQueries.FreeSpace = [&](const std::string&) {
+    return static_cast<int32_t>(20000 - std::max<int64_t>(GetFileSize64(drivePath), 0));
+  };
+  ArDriveQueries.SetLabel = [&](const std::string& label, char) {
+    labels[disks.size()] = label;
+    return 0u;
+  };
+  auto a = NewArchive("A.ZIP");
+  a->OnRequestBlankDisk = [&](void*, bool&) {
+    disks.push_back(artest::ReadFile(drivePath));
+    os::EraseFile(drivePath);
+  };
+  TInsertSettings stored;
+  stored.Method = 0;
+  for (int i = 0; i < 4; ++i) AddFile(*a, "disk" + std::to_string(i) + ".bin", Noise(12000, 40 + i, false), stored);
+  a->Save();
+  ASSERT_EQ(disks.size(), 2u);
+  disks.push_back(artest::ReadFile(drivePath));
+  for (const std::string& d : disks) EXPECT_LE(d.size(), 20000u);
+  EXPECT_EQ(labels, (std::map<size_t, std::string>{{0, "PKBACK# 001"}, {1, "PKBACK# 002"}, {2, "PKBACK# 003"}}));
+
+  auto back = std::make_unique<TArZipArchive>(drivePath, fmOpenRead | fmShareDenyNone);
+  back->OnRequestNthDisk = [&](void*, uint8_t n, bool&) { artest::WriteFile(drivePath, disks.at(n - 1u)); };
+  back->Load();
+  EXPECT_TRUE(back->Spanned);
+  EXPECT_EQ(Contents(*back), expected);
+}
