@@ -113,14 +113,27 @@ TEST(ZipCrypt, MisuseIsRefusedWithItsMessage) {
 }
 
 namespace {
-// An encrypted item's bytes whose header proves `check`, behind a few bytes of prefix.
+// An encrypted item's bytes whose header proves `check`, behind a few bytes of prefix. The
+// header's random bytes let a wrong password pass the one-byte check once in 256 headers,
+// so the item is made again until none of the wrong passwords these tests try passes.
 TMemoryStream ItemAfterPrefix(const std::string& password, uint32_t check, const Bytes& plain) {
-  TMemoryStream s;
-  s.WriteBuffer("PREFIX", 6);
-  TArDfEncryptStream enc(&s, password, check);
-  enc.WriteBuffer(plain.data(), static_cast<int32_t>(plain.size()));
-  s.SetPosition(6);
-  return s;
+  static const char* const kWrongOnes[] = {"wrong", "nope", "x", "still wrong 1", "still wrong 2", "still wrong 3"};
+  for (;;) {
+    TMemoryStream s;
+    s.WriteBuffer("PREFIX", 6);
+    TArDfEncryptStream enc(&s, password, check);
+    enc.WriteBuffer(plain.data(), static_cast<int32_t>(plain.size()));
+    uint8_t header[ArZipCryptHeaderSize];
+    s.SetPosition(6);
+    s.ReadBuffer(header, ArZipCryptHeaderSize);
+    bool ambiguous = false;
+    for (const char* wrong : kWrongOnes) {
+      TArZipDecryptEngine probe;
+      ambiguous = ambiguous || (password != wrong && probe.VerifyHeader(header, wrong, check));
+    }
+    s.SetPosition(6);
+    if (!ambiguous) return s;
+  }
 }
 }  // namespace
 
