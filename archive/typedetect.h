@@ -20,7 +20,3 @@ using ArchiveTypeCode = uint8_t;
 ArchiveTypeCode DetectArchiveType(const std::string& fileName);
 // 7 for a cabinet file; raises EArInvalidCabFile for anything else.
 ArchiveTypeCode ProbeCabinetFile(const std::string& fileName);
-
-// The content probes of the formats detection knows; each leaves the stream where it was.
-ArchiveTypeCode ProbeTarStream(TStream& stream);
-ArchiveTypeCode ProbeGzipStream(TStream& stream);

@@ -1,4 +1,6 @@
 #include "archive/unzipper.h"
+#include "archive/gzip/gziparchive.h"
+#include "archive/tar/tararchive.h"
 #include "archive/zip/zipextract.h"
 #include "base/filestream.h"
 #include "base/os.h"
@@ -155,8 +157,21 @@ void TArCustomZipBrowser::AssignFileName(const std::string& value) {
         archive_ = std::make_unique<TArZipArchive>(fileName_, fmOpenRead | fmShareDenyNone);
         ApplySettingsToArchive();
         break;
+      case atTar:
+        archive_ = std::make_unique<TArTarArchive>(fileName_, fmOpenRead | fmShareDenyNone);
+        ApplyBaseSettings();
+        break;
+      case atGzip:
+      case atGzippedTar: {
+        auto gzip = std::make_unique<TArGzipArchive>(fileName_, fmOpenRead | fmShareDenyNone);
+        gzip->SetAutoUnpackTar(tarAutoHandle_);
+        gzip->HoldsTar = type == atGzippedTar;
+        archive_ = std::move(gzip);
+        ApplyBaseSettings();
+        break;
+      }
       default:
-        // Tar, gzip and cabinet archives are recognised but not opened by this build.
+        // Cabinet files are recognised but never opened by this component.
         throw EArUnhandledType();
     }
     archive_->Load();

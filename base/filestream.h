@@ -24,6 +24,8 @@ class TFileStream : public TStream {
 public:
   // Raises EFCreateError or EFOpenError when the file cannot be had.
   TFileStream(const std::string& fileName, uint16_t mode);
+  // Takes over a handle the OS layer opened for fileName.
+  TFileStream(os::FileHandle handle, const std::string& fileName) : fileName_(fileName), handle_(handle) {}
   ~TFileStream() override;
   TFileStream(const TFileStream&) = delete;
   TFileStream& operator=(const TFileStream&) = delete;

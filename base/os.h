@@ -89,6 +89,8 @@ using FileHandle = intptr_t;
 constexpr FileHandle kInvalidHandle = -1;
 FileHandle OpenFile(const std::string& path, int access, int share);
 FileHandle CreateAlways(const std::string& path, int share);  // truncates, read and write
+// A file that did not exist, read and write; kInvalidHandle when it existed or failed.
+FileHandle CreateNew(const std::string& path, int share);
 int32_t ReadFile(FileHandle h, void* buffer, int32_t count);  // -1 on failure
 int32_t WriteFile(FileHandle h, const void* buffer, int32_t count);
 int64_t SeekFile(FileHandle h, int64_t offset, int origin);  // -1 on failure

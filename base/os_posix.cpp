@@ -78,6 +78,7 @@ bool SetAttributes(const std::string& path, uint32_t attributes) {
   else
     m |= S_IWUSR;
   m &= ~static_cast<mode_t>(S_ISUID | S_ISGID | S_ISVTX);
+  if (m == (st.st_mode & 07777)) return true;
   return ::chmod(n.c_str(), m) == 0 || Fail();
 }
 
@@ -200,6 +201,15 @@ std::string LocalDateTimeText() {
 FileHandle OpenFile(const std::string& path, int access, int) {
   const int flags = (access == 1 ? O_WRONLY : access == 2 ? O_RDWR : O_RDONLY) | O_CLOEXEC;
   const int fd = ::open(Native(path).c_str(), flags);
+  if (fd < 0) {
+    Fail();
+    return kInvalidHandle;
+  }
+  return fd;
+}
+
+FileHandle CreateNew(const std::string& path, int) {
+  const int fd = ::open(Native(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) {
     Fail();
     return kInvalidHandle;

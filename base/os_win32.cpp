@@ -156,6 +156,11 @@ FileHandle OpenFile(const std::string& path, int access, int share) {
       ::CreateFileA(path.c_str(), acc, ShareFlags(share), nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+FileHandle CreateNew(const std::string& path, int share) {
+  return FromHandle(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, ShareFlags(share), nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 FileHandle CreateAlways(const std::string& path, int share) {
   return FromHandle(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, ShareFlags(share), nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));

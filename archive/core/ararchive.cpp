@@ -167,11 +167,15 @@ void TArArchive::ResolveSourcePath(TArArchiveItem* item) {
   item->SourcePath = path;
 }
 
-bool TArArchive::SourceFileChanged(TArArchiveItem* item) {
-  std::string path = item->SourcePath;
+std::string TArArchive::SourceFileName(const TArArchiveItem& item) const {
+  const std::string& path = item.SourcePath;
   if (!baseDirectory_.empty() && PathKind(path) != pkAbsolute && (path.empty() || path[0] != '\\'))
-    path = AddBackslash(baseDirectory_) + path;
-  TFileStream f(path, fmOpenRead | fmShareDenyWrite);
+    return AddBackslash(baseDirectory_) + path;
+  return path;
+}
+
+bool TArArchive::SourceFileChanged(TArArchiveItem* item) {
+  TFileStream f(SourceFileName(*item), fmOpenRead | fmShareDenyWrite);
   const uint32_t dt = os::FileDosDateTime(f.Handle());
   return (dt >> 16) != item->GetModDate() || (dt & 0xFFFF) != item->GetModTime();
 }

@@ -113,6 +113,8 @@ public:
   void ReplaceAt(int32_t index);
   void ResolveSourcePath(TArArchiveItem* item);
   bool SourceFileChanged(TArArchiveItem* item);
+  // The file an add, freshen or replace reads: SourcePath, below BaseDirectory when relative.
+  std::string SourceFileName(const TArArchiveItem& item) const;
 
   const std::string& BaseDirectory() const { return baseDirectory_; }
   // Drops a trailing "\" (not a drive root's); raises EArNoSuchDirectory for a folder

@@ -1,6 +1,6 @@
 // What every piece of the deflate engine shares: the per-call options record, the
-// write-only log stream, the engine's exceptions, the node pool of the code-length
-// generator and the two running checksums (CRC-32 is the archive utilities' routine,
+// write-only log stream, the engine's exceptions, a page allocator for fixed-size
+// nodes and the two running checksums (CRC-32 is the archive utilities' routine,
 // one implementation for the whole library).
 #pragma once
 #include <cstdint>

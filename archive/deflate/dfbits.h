@@ -6,9 +6,10 @@
 // when the stream is read (and so which progress values are reported), how many zero
 // bytes stand in after the end of the data (the last word is completed with zeros, the
 // filler), where reading fails for lack of data, and where the source is left when the
-// reader gives back its read-ahead. The bit buffer is larger than one word only so that
-// the decoder's fast loop can take a whole symbol without checks; GiveBack and
-// ReadBuffer account for the extra word.
+// reader gives back its read-ahead. The bit buffer is larger than one word so that the
+// careful decoder can peek a whole symbol; GiveBack and ReadBuffer account for the
+// extra word. The decoder's fast loop works on a copy of this state and hands back the
+// word-aligned state for the bits it consumed.
 #pragma once
 #include <bit>
 #include <cstdint>
@@ -49,11 +50,6 @@ public:
       LoadWord();
     }
     return true;
-  }
-  // Loads a word when the bit buffer has room and the byte buffer holds one; never
-  // touches the source.
-  void Top() {
-    if (bitCount_ <= 32 && end_ - ptr_ >= 4) LoadWord();
   }
   // Bytes buffered and not yet moved to the bit buffer.
   ptrdiff_t Unread() const { return end_ - ptr_; }

@@ -70,6 +70,8 @@ private:
 uint32_t TArDfEncoder::Encode() {
   TArDfMatch pending, found;
   bool havePending = false, armed = true, full = false;
+  // The tuning in locals: the loop's stores could otherwise alias the helper's fields.
+  int32_t targetLength = h_.TargetMatchLength(), lazyLimit = h_.LazyMatchLimit();
   while (window_.LookAheadCount() == 3) {
     if (armed && lz_.CoveredBytes() == 1024) {
       // Text-like input (no zero byte in the first KiB) is worth a longer search.
@@ -78,6 +80,8 @@ uint32_t TArDfEncoder::Encode() {
         h_.SetLazyMatchLimit(h_.LazyMatchLimit() * 2);
         h_.SetChainSearchLimit(h_.ChainSearchLimit() * 2);
         window_.SetChainLimit(h_.ChainSearchLimit());
+        targetLength = h_.TargetMatchLength();
+        lazyLimit = h_.LazyMatchLimit();
       }
       armed = false;
     }
@@ -87,14 +91,14 @@ uint32_t TArDfEncoder::Encode() {
       lz_.ResetBlock(window_.StreamOffset() - (havePending ? 1 : 0));
       full = false;
     }
-    bool isMatch = window_.FindLongestMatch(h_.TargetMatchLength(), found, havePending ? pending.Length : 0);
+    bool isMatch = window_.FindLongestMatch(targetLength, found, havePending ? pending.Length : 0);
     if (isMatch && found.Length == 3 && found.Distance > 4096) isMatch = false;
     if (isMatch) {
       if (havePending) full = lz_.AppendLiteral(pending.Literal);
       pending = found;
       havePending = true;
       window_.AdvanceOne();
-      if (pending.Length >= h_.LazyMatchLimit()) {
+      if (pending.Length >= lazyLimit) {
         full = lz_.AppendMatch(pending.Length, pending.Distance) || full;
         window_.Advance(pending.Length - 1, pending.Length - 1);
         havePending = false;

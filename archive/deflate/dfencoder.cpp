@@ -4,38 +4,12 @@
 #include <cstring>
 
 namespace {
-constexpr const char* kWindowUnit = "ArDfInW";
 constexpr const char* kEncUnit = "ArDfEnc";
 // Bytes the buffer holds beyond the history and the longest match; slides happen once
 // per this many input bytes.
 constexpr int64_t kSlideSpan = 256 * 1024;
 constexpr int64_t kPad = 64;  // zeroed room for word-wise reads past the look-ahead
 
-inline uint16_t Load16(const uint8_t* p) {
-  uint16_t v;
-  std::memcpy(&v, p, 2);
-  return v;
-}
-inline uint64_t Load64(const uint8_t* p) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  return v;
-}
-
-// Equal bytes of a and b from the start, at most limit.
-inline int32_t MatchLength(const uint8_t* a, const uint8_t* b, int32_t limit) {
-  int32_t n = 0;
-  while (n + 8 <= limit) {
-    const uint64_t x = Load64(a + n) ^ Load64(b + n);
-    if (x != 0) {
-      const int32_t k = std::endian::native == std::endian::little ? std::countr_zero(x) / 8 : std::countl_zero(x) / 8;
-      return n + k;
-    }
-    n += 8;
-  }
-  while (n < limit && a[n] == b[n]) ++n;
-  return n;
-}
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -59,6 +33,11 @@ TArDfInputWindow::TArDfInputWindow(TStream* source, bool crc32, bool deflate64, 
   buf_ = buffer_.get();
   chain_.assign(static_cast<size_t>(windowSize), 0xFFFFFFFFu);
   head_.assign(16384, 0xFFFFFFFFu);
+  deep_ = chainLimit / 4 >= windowSize;
+  if (deep_) {
+    deepChain_.assign(static_cast<size_t>(windowSize), 0xFFFFFFFFu);
+    deepHead_.assign(size_t(1) << DeepHashBits, 0xFFFFFFFFu);
+  }
   sourceStart_ = source->Seek(0, soFromCurrent);
   ReadMore();
   if (end_ >= 2) hash_ = ((static_cast<uint32_t>(buf_[0]) << 5) ^ buf_[1]) & 0x3FFF;
@@ -79,6 +58,7 @@ void TArDfInputWindow::ReadMore() {
       UpdateAdler32(checksum_, at, n);
     end_ += n;
   }
+  slideAt_ = moreInput_ ? end_ - longest_ - 8 : INT64_MAX;
 }
 
 void TArDfInputWindow::Slide() {
@@ -105,65 +85,6 @@ void TArDfInputWindow::Progress(int32_t count) {
   if ((advanced_ & 4095) == 0) hook_(ArDfPercent(advanced_, total_));
 }
 
-void TArDfInputWindow::Advance(int32_t count, int32_t insertCount) {
-  ArDfCheck(count <= end_ - cur_, "TArDfInputWindow.Advance: seem to be advancing into the unknown", kWindowUnit);
-  ArDfCheck(insertCount == count || insertCount == count - 1,
-            "TArDfInputWindow.Advance: the parameters are plain wrong", kWindowUnit);
-  for (int64_t pos = cur_ + (count - insertCount), stop = cur_ + count; pos < stop; ++pos) Insert(pos);
-  Step(count);
-}
-
-bool TArDfInputWindow::FindLongestMatch(int32_t targetLength, TArDfMatch& match, int32_t prevLength) {
-  Insert(cur_);
-  const uint8_t* const s = buf_ + (cur_ - base_);
-  match.Literal = *s;
-  match.Length = 0;
-  const int32_t avail = static_cast<int32_t>(std::min<int64_t>(longest_, end_ - cur_));
-  const int32_t target = std::min(targetLength, avail);
-  int32_t best;
-  if (prevLength == 0)
-    best = 2;
-  else if (prevLength > avail)
-    return false;
-  else
-    best = prevLength;
-  int32_t budget = best >= target ? chainLimit_ / 4 : chainLimit_;
-  // Candidates lie at most the history size back and never before the stream's start;
-  // each must be older than the one before, since a slot reused by a newer position
-  // would lead back into candidates already seen.
-  const uint32_t reach = static_cast<uint32_t>(std::min<int64_t>(cur_, windowSize_));
-  const uint32_t here = static_cast<uint32_t>(cur_);
-  uint32_t cand = chain_[static_cast<size_t>(cur_ & mask_)];
-  uint32_t lastDistance = 0;
-  int32_t distance = 0;
-  const uint16_t head = Load16(s);
-  uint16_t tail = Load16(s + best - 1);
-  while (budget > 0) {
-    const uint32_t d = here - cand;
-    if (d > reach || d <= lastDistance) break;
-    const uint8_t* const p = s - d;
-    const uint32_t next = chain_[cand & static_cast<uint32_t>(mask_)];
-    // The bytes around the best length so far tell candidates apart sooner than the
-    // first two, which the shared hash makes likely to match anyway.
-    if (Load16(p + best - 1) == tail && Load16(p) == head) {
-      const int32_t len = 2 + MatchLength(p + 2, s + 2, avail - 2);
-      if (len > best) {
-        best = len;
-        distance = static_cast<int32_t>(d);
-        if (best >= target) break;
-        tail = Load16(s + best - 1);
-      }
-    }
-    --budget;
-    lastDistance = d;
-    cand = next;
-  }
-  if (best < 3 || best <= prevLength) return false;
-  match.Length = best;
-  match.Distance = distance;
-  return true;
-}
-
 void TArDfInputWindow::ReadRawBlock(void* buffer, int32_t count, int64_t offset) {
   if (offset >= base_ && offset + count <= end_) {
     std::memcpy(buffer, buf_ + (offset - base_), static_cast<size_t>(count));
@@ -179,30 +100,13 @@ void TArDfInputWindow::ReadRawBlock(void* buffer, int32_t count, int64_t offset)
 // LZ token stream
 
 TArDfLZStream::TArDfLZStream(TArDfInputWindow* window, TArLogger* logger, bool deflate64)
-    : logger_(logger), window_(window), deflate64_(deflate64) {
+    : logger_(logger), window_(window), deflate64_(deflate64), translator_(ArDfTranslator()) {
   // Room for a full block of matches and the few tokens that may follow the token that
   // filled it.
-  const size_t size = static_cast<size_t>(MaxTokens + 16) * 5;
-  tokens_.reset(new uint8_t[size]);
+  const size_t size = static_cast<size_t>(MaxTokens + 16) * 3;
+  tokens_.reset(new uint16_t[size]);
   limit_ = tokens_.get() + size;
   ResetBlock(window ? window->StreamOffset() : 0);
-}
-
-bool TArDfLZStream::AppendMatch(int32_t length, int32_t distance) {
-  ArDfCheck(ptr_ + 5 <= limit_, "TArDfLZStream.AppendMatch: the token buffer is full", kEncUnit);
-  const uint32_t l = static_cast<uint32_t>(length - 1), d = static_cast<uint32_t>(distance - 1);
-  ptr_[0] = 0;
-  ptr_[1] = static_cast<uint8_t>(l);
-  ptr_[2] = static_cast<uint8_t>(l >> 8);
-  ptr_[3] = static_cast<uint8_t>(d);
-  ptr_[4] = static_cast<uint8_t>(d >> 8);
-  ptr_ += 5;
-  ++matchCount_;
-  covered_ += length;
-  const auto& x = ArDfTranslator();
-  ++litCounts_[length >= 258 ? 285 : x.LengthSymbol(length)];
-  ++distCounts_[x.DistanceSymbol(distance)];
-  return BlockFull();
 }
 
 void TArDfLZStream::ResetBlock(int64_t startOffset) {
@@ -236,18 +140,16 @@ void TArDfLZStream::Encode(TArDfOutBitStream& out, const TArDfDecodeHuffmanTree&
                            const TArDfDecodeHuffmanTree& distTree) {
   const uint32_t* const lit = litTree.EncodeTable();
   const uint32_t* const dist = distTree.EncodeTable();
-  const auto& x = ArDfTranslator();
-  for (const uint8_t* p = tokens_.get(); p < ptr_;) {
-    if (p[0] == 1) {
-      const uint32_t e = lit[p[1]];
+  for (const uint16_t* p = tokens_.get(); p < ptr_;) {
+    if (!(p[0] & MatchFlag)) {
+      const uint32_t e = lit[p[0]];
       out.Put(e & 0xFFFF, static_cast<int32_t>((e >> 16) & 0xFF));
-      p += 2;
+      ++p;
       continue;
     }
-    const int32_t length = (p[1] | (p[2] << 8)) + 1;
-    const int32_t distance = (p[3] | (p[4] << 8)) + 1;
-    p += 5;
-    const int32_t ls = length >= 258 ? 285 : x.LengthSymbol(length);
+    const int32_t ls = 257 + (p[0] & 31), ds = (p[0] >> 5) & 31;
+    const int32_t length = p[1] + 1, distance = p[2] + 1;
+    p += 3;
     uint32_t e = lit[ls];
     int32_t codeLen = static_cast<int32_t>((e >> 16) & 0xFF);
     uint32_t bits = e & 0xFFFF;
@@ -261,7 +163,6 @@ void TArDfLZStream::Encode(TArDfOutBitStream& out, const TArDfDecodeHuffmanTree&
       codeLen += extra;
     }
     out.Put(bits, codeLen);
-    const int32_t ds = x.DistanceSymbol(distance);
     ArDfCheck(deflate64 || ds <= 29, "TArDfLZStream.Encode: a Deflate64 distance symbol has been generated for Deflate",
               kEncUnit);
     e = dist[ds];
@@ -358,21 +259,22 @@ void TArDfCodeLenStream::Encode(TArDfOutBitStream& out, const TArDfDecodeHuffman
 // Package-merge
 
 namespace {
-struct TPmNode {
+struct TPmLeaf {
   uint64_t weight;
-  int32_t counter;  // leaves: the code length being counted
-  int32_t symbol;   // leaves: the symbol; packages: -1
-  TPmNode* left;
-  TPmNode* right;
+  int32_t symbol;
 };
 
-void SortByWeight(TPmNode** items, int32_t low, int32_t high) {
+// Quicksort by weight (Hoare partition, the middle element's weight as pivot; the left
+// part by recursion, the right part by iteration). Equal weights keep no particular
+// order, and the code lengths depend on the order it leaves them in: this is the sort
+// every encoder of this format must use to write the same bytes.
+void SortByWeight(TPmLeaf* items, int32_t low, int32_t high) {
   do {
     int32_t i = low, j = high;
-    const uint64_t pivot = items[(low + high) / 2]->weight;
+    const uint64_t pivot = items[(low + high) / 2].weight;
     do {
-      while (items[i]->weight < pivot) ++i;
-      while (items[j]->weight > pivot) --j;
+      while (items[i].weight < pivot) ++i;
+      while (items[j].weight > pivot) --j;
       if (i <= j) {
         std::swap(items[i], items[j]);
         ++i;
@@ -383,17 +285,16 @@ void SortByWeight(TPmNode** items, int32_t low, int32_t high) {
     low = i;
   } while (low < high);
 }
-
-void CountLeaves(TPmNode* node) {
-  if (node->symbol >= 0) {
-    ++node->counter;
-    return;
-  }
-  CountLeaves(node->left);
-  CountLeaves(node->right);
-}
 }  // namespace
 
+// Package-merge without building the packages as trees. Each round's list is the sorted
+// leaves merged with the pairs of the list before (a leaf first among equal weights);
+// only its weights and which of its items are leaves are kept. The code length of a
+// leaf is 1 plus the number of times it lies below one of the packages among the first
+// 2n - 2 items of the last list. Those packages are the first ones of that list, so
+// what lies below them is a prefix of the list before: twice as many items as there
+// were packages. Going back round by round, each prefix holds a prefix of the sorted
+// leaves (each of which gains one) and again a first run of packages.
 void GenerateCodeLengths(int32_t maxLength, const int32_t* weights, int32_t count, uint8_t* lengths, int32_t start,
                          TArLogger*) {
   ArDfCheck(maxLength >= 1 && maxLength <= 15,
@@ -403,46 +304,56 @@ void GenerateCodeLengths(int32_t maxLength, const int32_t* weights, int32_t coun
             "ArDfPkMg");
   uint8_t* const out = lengths + start;
   std::memset(out, 0, static_cast<size_t>(count));
-  TArNodeManager nodes(static_cast<int32_t>(sizeof(TPmNode)));
-  std::vector<TPmNode*> leaves;
-  for (int32_t s = 0; s < count; ++s) {
-    if (weights[s] <= 0) continue;
-    auto* n = static_cast<TPmNode*>(nodes.AllocNode());
-    *n = TPmNode{static_cast<uint64_t>(weights[s]), 1, s, nullptr, nullptr};
-    leaves.push_back(n);
-  }
-  if (leaves.empty()) {
+  TPmLeaf leaves[286];
+  int32_t n = 0;
+  for (int32_t s = 0; s < count; ++s)
+    if (weights[s] > 0) leaves[n++] = TPmLeaf{static_cast<uint64_t>(weights[s]), s};
+  if (n == 0) {
     out[0] = 1;
     return;
   }
-  if (leaves.size() == 1) {
-    out[leaves[0]->symbol] = 1;
+  if (n == 1) {
+    out[leaves[0].symbol] = 1;
     return;
   }
-  const int32_t n = static_cast<int32_t>(leaves.size());
-  SortByWeight(leaves.data(), 0, n - 1);
-  std::vector<TPmNode*> list = leaves, merged;
-  for (int32_t round = 1; round < maxLength; ++round) {
-    merged.clear();
-    size_t li = 0, pi = 0;
-    const size_t packages = list.size() / 2;
-    auto packageAt = [&](size_t k) {
-      auto* p = static_cast<TPmNode*>(nodes.AllocNode());
-      *p = TPmNode{list[2 * k]->weight + list[2 * k + 1]->weight, 0, -1, list[2 * k], list[2 * k + 1]};
-      return p;
-    };
-    TPmNode* next = packages > 0 ? packageAt(0) : nullptr;
-    while (li < leaves.size() || pi < packages) {
-      if (pi >= packages || (li < leaves.size() && leaves[li]->weight <= next->weight)) {
-        merged.push_back(leaves[li++]);
+  SortByWeight(leaves, 0, n - 1);
+
+  constexpr int32_t kMaxItems = 2 * 286;
+  uint64_t list[kMaxItems], merged[kMaxItems];
+  bool isLeaf[15][kMaxItems];  // per round: which items of its list are leaves
+  int32_t size = n;
+  for (int32_t i = 0; i < n; ++i) list[i] = leaves[i].weight;
+  const int32_t rounds = maxLength - 1;
+  for (int32_t r = 1; r <= rounds; ++r) {
+    const int32_t packages = size / 2;
+    int32_t li = 0, pi = 0, m = 0;
+    while (li < n || pi < packages) {
+      const uint64_t package = pi < packages ? list[2 * pi] + list[2 * pi + 1] : 0;
+      if (pi >= packages || (li < n && leaves[li].weight <= package)) {
+        isLeaf[r][m] = true;
+        merged[m++] = leaves[li++].weight;
       } else {
-        merged.push_back(next);
-        if (++pi < packages) next = packageAt(pi);
+        isLeaf[r][m] = false;
+        merged[m++] = package;
+        ++pi;
       }
     }
-    list.swap(merged);
+    std::memcpy(list, merged, sizeof(uint64_t) * static_cast<size_t>(m));
+    size = m;
   }
-  for (int32_t i = 0; i < 2 * n - 2; ++i)
-    if (list[static_cast<size_t>(i)]->symbol < 0) CountLeaves(list[static_cast<size_t>(i)]);
-  for (TPmNode* leaf : leaves) out[leaf->symbol] = static_cast<uint8_t>(leaf->counter);
+
+  int32_t counter[286];
+  std::fill_n(counter, n, 1);
+  int32_t prefix = std::min(2 * n - 2, size);
+  for (int32_t r = rounds; r >= 1 && prefix > 0; --r) {
+    int32_t leafCount = 0;
+    for (int32_t i = 0; i < prefix; ++i) leafCount += isLeaf[r][i];
+    // The leaves of the last list count through the counter's start, not here.
+    if (r < rounds)
+      for (int32_t i = 0; i < leafCount; ++i) ++counter[i];
+    prefix = 2 * (prefix - leafCount);
+  }
+  if (rounds >= 1)
+    for (int32_t i = 0; i < prefix; ++i) ++counter[i];  // the first list is all leaves
+  for (int32_t i = 0; i < n; ++i) out[leaves[i].symbol] = static_cast<uint8_t>(counter[i]);
 }

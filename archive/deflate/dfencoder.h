@@ -8,12 +8,38 @@
 // slides (one move and one refill each) are rare; the search sees the same bytes either
 // way, because the look-ahead it may use is capped by the longest match.
 #pragma once
+#include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 #include "archive/deflate/dfbase.h"
 #include "archive/deflate/dfbits.h"
 #include "archive/deflate/dfhuff.h"
+
+inline uint16_t ArDfLoad16(const uint8_t* p) {
+  uint16_t v;
+  std::memcpy(&v, p, 2);
+  return v;
+}
+
+// Equal bytes of a and b from the start, at most limit; eight at a time.
+inline int32_t ArDfMatchLength(const uint8_t* a, const uint8_t* b, int32_t limit) {
+  int32_t n = 0;
+  while (n + 8 <= limit) {
+    uint64_t x, y;
+    std::memcpy(&x, a + n, 8);
+    std::memcpy(&y, b + n, 8);
+    if (x != y) {
+      x ^= y;
+      return n + (std::endian::native == std::endian::little ? std::countr_zero(x) : std::countl_zero(x)) / 8;
+    }
+    n += 8;
+  }
+  while (n < limit && a[n] == b[n]) ++n;
+  return n;
+}
 
 struct TArDfMatch {
   int32_t Length = 0;
@@ -35,14 +61,15 @@ public:
   void SetChainLimit(int32_t limit) { chainLimit_ = limit; }
 
   // Inserts the current position and searches the chain for a match of at least 3 that
-  // is longer than prevLength.
-  bool FindLongestMatch(int32_t targetLength, TArDfMatch& match, int32_t prevLength);
+  // is longer than prevLength. (The search and the moves are defined below the class,
+  // in this header, so that the encoder's loop compiles them in.)
+  [[gnu::always_inline]] inline bool FindLongestMatch(int32_t targetLength, TArDfMatch& match, int32_t prevLength);
   // Moves on by count; insertCount is count (insert every position passed) or count - 1
   // (the current one is in already).
-  void Advance(int32_t count, int32_t insertCount);
+  inline void Advance(int32_t count, int32_t insertCount);
   void AdvanceOne() { Step(1); }
   uint8_t TakeLiteral() { return buf_[cur_++ - base_]; }
-  int32_t LookAheadCount() const { return static_cast<int32_t>(std::min<int64_t>(end_ - cur_, 3)); }
+  int32_t LookAheadCount() const { return end_ - cur_ >= 3 ? 3 : static_cast<int32_t>(end_ - cur_); }
   uint32_t InputChecksum() const { return crc32_ ? ~checksum_ : checksum_; }
   int64_t StreamOffset() const { return cur_; }
   // Raw input bytes for stored blocks: from memory while the buffer still holds them,
@@ -54,14 +81,42 @@ private:
   void Step(int32_t count) {
     cur_ += count;
     if (reporting_) Progress(count);
-    // Keep at least the longest match ahead while the source has more.
-    if (moreInput_ && end_ - cur_ < longest_ + 8) Slide();
+    if (cur_ > slideAt_) Slide();
   }
   void Progress(int32_t count);
-  void Insert(int64_t pos) {
-    hash_ = ((hash_ << 5) ^ buf_[pos + 2 - base_]) & 0x3FFF;
-    chain_[static_cast<size_t>(pos & mask_)] = head_[hash_];
-    head_[hash_] = static_cast<uint32_t>(pos);
+  // Inserts the positions from .. to - 1, in order (the hash rolls along them). The
+  // hash and the tables are taken into locals: stores into the tables could otherwise
+  // alias the hash and make it go through memory on every position.
+  void InsertRange(int64_t from, int64_t to) {
+    uint32_t hash = hash_;
+    uint32_t* const chain = chain_.data();
+    uint32_t* const head = head_.data();
+    const uint8_t* const third = buf_ + (from - base_) + 2;  // byte 2 of the first position
+    const uint32_t mask = static_cast<uint32_t>(mask_);
+    const uint32_t first = static_cast<uint32_t>(from);
+    for (uint32_t i = 0, n = static_cast<uint32_t>(to - from); i < n; ++i) {
+      hash = ((hash << 5) ^ third[i]) & 0x3FFF;
+      chain[(first + i) & mask] = head[hash];
+      head[hash] = first + i;
+    }
+    hash_ = hash;
+    if (deep_) InsertDeep(from, to);
+  }
+  // The four-byte chain: keyed by a hash of a position's first four bytes, so that
+  // positions sharing them share a chain. Every inserted position has its four bytes:
+  // the look-ahead keeps the longest match ahead while the source has more.
+  void InsertDeep(int64_t from, int64_t to) {
+    uint32_t* const chain = deepChain_.data();
+    uint32_t* const head = deepHead_.data();
+    const uint8_t* p = buf_ + (from - base_);
+    const uint32_t mask = static_cast<uint32_t>(mask_);
+    for (uint32_t pos = static_cast<uint32_t>(from), stop = static_cast<uint32_t>(to); pos != stop; ++pos, ++p) {
+      uint32_t v;
+      std::memcpy(&v, p, 4);
+      const uint32_t key = (v * 0x9E3779B1u) >> (32 - DeepHashBits);
+      chain[pos & mask] = head[key];
+      head[key] = pos;
+    }
   }
   void Slide();
   void ReadMore();
@@ -71,16 +126,27 @@ private:
   int64_t base_ = 0;
   int64_t bufSize_;
   int64_t advanced_ = 0;  // for progress
-  int32_t chainLimit_;
+  // The tuning the search reads at every position is kept 64 bits wide: the loop's
+  // 32-bit stores (counts, chain entries) then cannot alias it.
+  int64_t chainLimit_;
   // Positions modulo 2^32 (0xFFFFFFFF before the first insert); a candidate is taken by
   // its distance, which must lie within the history and grow along the walk.
   std::vector<uint32_t> chain_;
   std::vector<uint32_t> head_;
+  // With a chain limit the history cannot exhaust, a second chain over four-byte keys
+  // (entries as in chain_) lets searches skip candidates that share only three bytes.
+  static constexpr int32_t DeepHashBits = 15;
+  bool deep_ = false;
+  std::vector<uint32_t> deepChain_;
+  std::vector<uint32_t> deepHead_;
   uint32_t hash_ = 0;
   uint32_t checksum_;
   int64_t cur_ = 0;  // next byte to encode
   int64_t end_ = 0;  // one past the last byte read
-  int32_t longest_;
+  // The window slides once the current position passes this: the longest match (and a
+  // little) must stay ahead while the source has more.
+  int64_t slideAt_ = INT64_MAX;
+  int64_t longest_;
   bool moreInput_ = true;
   TArProgressHook hook_;
   bool reporting_ = false;
@@ -89,7 +155,7 @@ private:
   int32_t total_;
   bool crc32_;
   int64_t mask_;
-  int32_t windowSize_;
+  int64_t windowSize_;
 };
 
 // One block's tokens and symbol counts.
@@ -99,15 +165,27 @@ public:
 
   TArDfLZStream(TArDfInputWindow* window, TArLogger* logger, bool deflate64);
   bool AppendLiteral(uint8_t value) {
-    ArDfCheck(ptr_ + 2 <= limit_, "TArDfLZStream.AppendLiteral: the token buffer is full", "ArDfEnc");
-    *ptr_++ = 1;
+    ArDfCheck(ptr_ + 1 <= limit_, "TArDfLZStream.AppendLiteral: the token buffer is full", "ArDfEnc");
     *ptr_++ = value;
     ++literalCount_;
     ++litCounts_[value];
     ++covered_;
     return BlockFull();
   }
-  bool AppendMatch(int32_t length, int32_t distance);
+  bool AppendMatch(int32_t length, int32_t distance) {
+    ArDfCheck(ptr_ + 3 <= limit_, "TArDfLZStream.AppendMatch: the token buffer is full", "ArDfEnc");
+    const int32_t ls = length >= 258 ? 28 : translator_.LengthSymbol(length) - 257;
+    const int32_t ds = translator_.DistanceSymbol(distance);
+    ptr_[0] = static_cast<uint16_t>(MatchFlag | ls | (ds << 5));
+    ptr_[1] = static_cast<uint16_t>(length - 1);
+    ptr_[2] = static_cast<uint16_t>(distance - 1);
+    ptr_ += 3;
+    ++matchCount_;
+    covered_ += length;
+    ++litCounts_[257 + ls];
+    ++distCounts_[ds];
+    return BlockFull();
+  }
   void ResetBlock(int64_t startOffset);
   int32_t CoveredBytes() const { return covered_; }
   void Encode(TArDfOutBitStream& out, const TArDfDecodeHuffmanTree& litTree, bool deflate64,
@@ -128,7 +206,12 @@ private:
     return matchCount_ >= MaxTokens || tokens >= MaxTokens;
   }
 
-  uint8_t* ptr_;
+  // Tokens in 16-bit units (so that storing them cannot alias the counts or the
+  // window's state): a literal is its byte; a match is MatchFlag with its length
+  // symbol's offset from 257 in bits 0..4 and its distance symbol in bits 5..9,
+  // followed by length - 1 and distance - 1.
+  static constexpr uint16_t MatchFlag = 0x8000;
+  uint16_t* ptr_;
   int32_t distCounts_[32];
   int32_t matchCount_ = 0;
   int32_t litCounts_[286];
@@ -137,9 +220,10 @@ private:
   TArDfInputWindow* window_;
   int64_t startOffset_ = 0;
   int32_t covered_ = 0;
-  std::unique_ptr<uint8_t[]> tokens_;
-  uint8_t* limit_;
+  std::unique_ptr<uint16_t[]> tokens_;
+  uint16_t* limit_;
   bool deflate64_;
+  const TArDfTranslator& translator_;
 };
 
 // Run-length coded code lengths (symbols 0..18 with their extra values).
@@ -169,3 +253,91 @@ private:
 // used symbol gives the first symbol length 1.
 void GenerateCodeLengths(int32_t maxLength, const int32_t* weights, int32_t count, uint8_t* lengths, int32_t start,
                          TArLogger* logger);
+
+// ---------------------------------------------------------------------------------------
+// The window's hot path, compiled into the encoder's loop.
+
+void TArDfInputWindow::Advance(int32_t count, int32_t insertCount) {
+  ArDfCheck(count <= end_ - cur_, "TArDfInputWindow.Advance: seem to be advancing into the unknown", "ArDfInW");
+  ArDfCheck(insertCount == count || insertCount == count - 1,
+            "TArDfInputWindow.Advance: the parameters are plain wrong", "ArDfInW");
+  InsertRange(cur_ + (count - insertCount), cur_ + count);
+  Step(count);
+}
+
+// Walks a chain from `cand`, nearest candidate first, for a match longer than `best`
+// (at most `avail`, stopping at `target`); `budget` counts the candidates examined.
+// Candidates lie at most `reach` back and never before the stream's start; each must be
+// older than the one before, since a slot reused by a newer position would lead back
+// into candidates already seen.
+inline void ArDfWalkChain(const uint32_t* chain, uint32_t mask, uint32_t cand, const uint8_t* s, uint32_t here,
+                          uint32_t reach, int32_t avail, int32_t target, int32_t& budget, int32_t& best,
+                          int32_t& distance) {
+  uint32_t lastDistance = 0;
+  const uint16_t head = ArDfLoad16(s);
+  uint16_t tail = ArDfLoad16(s + best - 1);
+  while (budget > 0) {
+    const uint32_t d = here - cand;
+    if (d - lastDistance - 1 >= reach - lastDistance) break;  // d not in (lastDistance, reach]
+    const uint8_t* const p = s - d;
+    const uint32_t next = chain[cand & mask];
+    // The bytes around the best length so far tell candidates apart sooner than the
+    // first two, which the shared hash makes likely to match anyway.
+    if (ArDfLoad16(p + best - 1) == tail && ArDfLoad16(p) == head) {
+      const int32_t len = 2 + ArDfMatchLength(p + 2, s + 2, avail - 2);
+      if (len > best) {
+        best = len;
+        distance = static_cast<int32_t>(d);
+        if (best >= target) break;
+        tail = ArDfLoad16(s + best - 1);
+      }
+    }
+    --budget;
+    lastDistance = d;
+    cand = next;
+  }
+}
+
+bool TArDfInputWindow::FindLongestMatch(int32_t targetLength, TArDfMatch& match, int32_t prevLength) {
+  InsertRange(cur_, cur_ + 1);
+  const uint8_t* const s = buf_ + (cur_ - base_);
+  // The next position's first candidate, its chain link and its bytes are wanted
+  // soon; asking for them now hides their latency behind this search.
+  {
+    const uint32_t nextHead = head_[((hash_ << 5) ^ s[3]) & 0x3FFF];
+    __builtin_prefetch(&chain_[nextHead & static_cast<uint32_t>(mask_)]);
+    // (An address, not a pointer: the candidate may lie outside the buffer.)
+    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(s) + 1 -
+                                                     (static_cast<uint32_t>(cur_ + 1) - nextHead)));
+  }
+  match.Literal = *s;
+  match.Length = 0;
+  const int32_t avail = static_cast<int32_t>(std::min<int64_t>(longest_, end_ - cur_));
+  const int32_t target = std::min(targetLength, avail);
+  // No match can be longer than what is available: when the match held from the
+  // previous position already reaches that far, no candidate can beat it and the walk
+  // is skipped (a run of equal bytes would otherwise compare the whole chain in vain).
+  if (prevLength >= avail) return false;
+  int32_t best = prevLength == 0 ? 2 : prevLength;
+  int32_t budget = static_cast<int32_t>(best >= target ? chainLimit_ / 4 : chainLimit_);
+  const uint32_t reach = static_cast<uint32_t>(std::min<int64_t>(cur_, windowSize_));
+  const uint32_t here = static_cast<uint32_t>(cur_);
+  const uint32_t mask = static_cast<uint32_t>(mask_);
+  int32_t distance = 0;
+  if (deep_ && avail >= 4 && chainLimit_ / 4 >= windowSize_) {
+    // The budget cannot run out before the history does, so the answer is the nearest
+    // of the longest matches in the history, whichever chain leads to it. Every match
+    // of four bytes or more is on the four-byte chain, in the same order; only when it
+    // has none can a three-byte match be the answer, and then the nearest one is.
+    ArDfWalkChain(deepChain_.data(), mask, deepChain_[here & mask], s, here, reach, avail, target, budget, best,
+                  distance);
+    if (best < 3)
+      ArDfWalkChain(chain_.data(), mask, chain_[here & mask], s, here, reach, avail, 3, budget, best, distance);
+  } else {
+    ArDfWalkChain(chain_.data(), mask, chain_[here & mask], s, here, reach, avail, target, budget, best, distance);
+  }
+  if (best < 3 || best <= prevLength) return false;
+  match.Length = best;
+  match.Distance = distance;
+  return true;
+}

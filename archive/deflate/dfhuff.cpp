@@ -17,15 +17,40 @@ const uint8_t ArDfCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4
 namespace {
 constexpr const char* kUnit = "ArDfHufD";
 
-uint32_t Reverse(uint32_t code, int32_t length) {
-  uint32_t r = 0;
-  for (int32_t i = 0; i < length; ++i) {
-    r = (r << 1) | (code & 1);
-    code >>= 1;
+// The spec format's links: flag, index width in the length field, offset in the symbol
+// field (an unassigned entry has the flag too, but symbol 0xFFFF).
+struct TTreeFormat {
+  static uint32_t Link(uint32_t offset, int32_t width) {
+    return ArDfSubTableFlag | (static_cast<uint32_t>(width) << 16) | offset;
   }
-  return r;
-}
+  static int32_t LinkOffset(uint32_t e) {
+    return (e & ArDfSubTableFlag) && (e & 0xFFFF) != 0xFFFF ? static_cast<int32_t>(e & 0xFFFF) : -1;
+  }
+};
 }  // namespace
+
+int32_t ArDfCanonicalCodes(const uint8_t* lengths, int32_t count, uint16_t* codes) {
+  int32_t blCount[16] = {};
+  int32_t longest = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    ++blCount[lengths[i]];
+    longest = std::max<int32_t>(longest, lengths[i]);
+  }
+  uint32_t nextCode[16] = {};
+  blCount[0] = 0;
+  uint32_t code = 0;
+  for (int32_t bits = 1; bits <= 15; ++bits) {
+    code = (code + static_cast<uint32_t>(blCount[bits - 1])) << 1;
+    nextCode[bits] = code;
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    const int32_t l = lengths[i];
+    uint32_t c = l ? nextCode[l]++ & ((1u << l) - 1) : 0, r = 0;
+    for (int32_t k = 0; k < l; ++k, c >>= 1) r = (r << 1) | (c & 1);
+    codes[i] = static_cast<uint16_t>(r);
+  }
+  return longest;
+}
 
 TArDfDecodeHuffmanTree::TArDfDecodeHuffmanTree(int32_t alphabetSize, TArDfTreeUsage usage, int32_t codeLenLimit)
     : alphabetSize_(alphabetSize), codeLenLimit_(codeLenLimit), usage_(usage) {
@@ -37,8 +62,6 @@ void TArDfDecodeHuffmanTree::Build(const uint8_t* lengths, int32_t start, int32_
                                    int32_t firstExtraSymbol) {
   ArDfCheck(count >= 0 && count <= alphabetSize_, "TArDfDecodeHuffmanTree.Build: too many code lengths", kUnit);
   const uint8_t* len = lengths + start;
-  int32_t blCount[16] = {};
-  int32_t longest = 0;
   for (int32_t i = 0; i < count; ++i) {
     if (len[i] > codeLenLimit_) {
       char text[80];
@@ -46,63 +69,24 @@ void TArDfDecodeHuffmanTree::Build(const uint8_t* lengths, int32_t start, int32_
                     static_cast<int>(codeLenLimit_));
       ArDfAssertFailed(text, kUnit);
     }
-    ++blCount[len[i]];
-    if (len[i] > longest) longest = len[i];
   }
+  uint16_t codes[288];
+  const int32_t longest = ArDfCanonicalCodes(len, count, codes);
   lookupBitLength_ = longest;
+  auto info = [&](int32_t i, int32_t l) {
+    const uint32_t extra = i >= firstExtraSymbol ? extraBits[i - firstExtraSymbol] : 0;
+    return (static_cast<uint32_t>(l) << 16) | (extra << 24);
+  };
+  if (usage_ != tuDecode) {
+    for (int32_t i = 0; i < count; ++i)
+      encode_[static_cast<size_t>(i)] = len[i] ? codes[i] | info(i, len[i]) : ArDfUnassigned;
+  }
+  if (usage_ == tuEncode) return;
   rootBits_ = std::min(longest, RootBits);
   rootMask_ = (1u << rootBits_) - 1;
-  const int32_t subBits = longest - rootBits_;
-  const uint32_t subSize = 1u << subBits;
-  if (usage_ != tuEncode) {
-    decode_.assign(size_t(1) << rootBits_, ArDfUnassigned);
-    mask_ = ~((1u << longest) - 1);
-  }
-  uint32_t nextCode[16] = {};
-  blCount[0] = 0;
-  uint32_t code = 0;
-  for (int32_t bits = 1; bits <= 15; ++bits) {
-    code = (code + static_cast<uint32_t>(blCount[bits - 1])) << 1;
-    nextCode[bits] = code;
-  }
-  for (int32_t i = 0; i < count; ++i) {
-    const int32_t l = len[i];
-    if (l == 0) {
-      if (usage_ != tuDecode) encode_[static_cast<size_t>(i)] = ArDfUnassigned;
-      continue;
-    }
-    // An over-subscribed set runs past the codes of its length: keep the low bits, so
-    // the code still falls inside the table.
-    const uint32_t reversed = Reverse(nextCode[l]++ & ((1u << l) - 1), l);
-    const uint32_t extra = i >= firstExtraSymbol ? extraBits[i - firstExtraSymbol] : 0;
-    const uint32_t info = (static_cast<uint32_t>(l) << 16) | (extra << 24);
-    if (usage_ != tuDecode) encode_[static_cast<size_t>(i)] = reversed | info;
-    if (usage_ == tuEncode) continue;
-    const uint32_t entry = static_cast<uint32_t>(i) | info;
-    if (l <= rootBits_) {
-      // Every pattern that starts with this code, second-level tables included.
-      for (uint32_t j = reversed; j <= rootMask_; j += 1u << l) {
-        uint32_t& slot = decode_[j];
-        if ((slot & ArDfSubTableFlag) && (slot & 0xFFFF) != 0xFFFF) {
-          std::fill_n(decode_.begin() + (slot & 0xFFFF), subSize, entry);
-        } else {
-          slot = entry;
-        }
-      }
-      continue;
-    }
-    const uint32_t root = reversed & rootMask_;
-    uint32_t slot = decode_[root];
-    if (!(slot & ArDfSubTableFlag) || (slot & 0xFFFF) == 0xFFFF) {
-      // A new second-level table inherits what the root entry held for its patterns.
-      const uint32_t offset = static_cast<uint32_t>(decode_.size());
-      decode_.resize(decode_.size() + subSize, slot);
-      slot = ArDfSubTableFlag | (static_cast<uint32_t>(subBits) << 16) | offset;
-      decode_[root] = slot;
-    }
-    uint32_t* sub = decode_.data() + (slot & 0xFFFF);
-    for (uint32_t j = reversed >> rootBits_; j < subSize; j += 1u << (l - rootBits_)) sub[j] = entry;
-  }
+  mask_ = ~((1u << longest) - 1);
+  ArDfFillDecodeTable<TTreeFormat>(decode_, len, codes, count, longest, rootBits_, ArDfUnassigned,
+                                   [&](int32_t i, int32_t l) { return static_cast<uint32_t>(i) | info(i, l); });
 }
 
 uint32_t TArDfDecodeHuffmanTree::Decode(uint32_t bits) const {

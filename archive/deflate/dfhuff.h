@@ -17,11 +17,60 @@
 // both levels gives for every bit pattern exactly the entry a one-level table of
 // 2^LookupBitLength entries would hold.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 #include "archive/deflate/dfbase.h"
 
 enum TArDfTreeUsage : uint8_t { tuEncode = 0, tuDecode = 1, tuBoth = 2 };
+
+// The canonical code of each symbol, bit-reversed for reading least significant bit
+// first: codes[i] for lengths[i] (0 for unused symbols). An over-subscribed set runs
+// past the codes of a length; the low bits are kept, so every code still has its
+// length. Returns the longest length.
+int32_t ArDfCanonicalCodes(const uint8_t* lengths, int32_t count, uint16_t* codes);
+
+// Fills a two-level decode table for codes of at most `longest` bits: a root indexed by
+// the first rootBits bits (codes shorter than that fill every entry they start), and behind it, for each root pattern
+// that starts longer codes, a second-level table indexed by the following bits. A lookup through both levels gives for
+// every bit pattern what a one-level table of 2^longest entries would: the entry of the last symbol (in symbol order)
+// whose code the pattern starts with, or `unassigned`. The format supplies the link entries: F::Link(offset, width) and
+// F::LinkOffset(entry), which is negative for every entry that is not a link.
+template <class F, class EntryOf>
+void ArDfFillDecodeTable(std::vector<uint32_t>& table, const uint8_t* lengths, const uint16_t* codes, int32_t count,
+                         int32_t longest, int32_t rootBits, uint32_t unassigned, EntryOf entryOf) {
+  const uint32_t rootMask = (1u << rootBits) - 1;
+  const int32_t subBits = std::max(longest - rootBits, 0);
+  const uint32_t subSize = 1u << subBits;
+  table.assign(size_t(1) << rootBits, unassigned);
+  for (int32_t i = 0; i < count; ++i) {
+    const int32_t l = lengths[i];
+    if (l == 0) continue;
+    const uint32_t reversed = codes[i];
+    const uint32_t entry = entryOf(i, l);
+    if (l <= rootBits) {
+      // Every pattern that starts with this code, second-level tables included.
+      for (uint32_t j = reversed; j <= rootMask; j += 1u << l) {
+        const int32_t offset = F::LinkOffset(table[j]);
+        if (offset >= 0)
+          std::fill_n(table.begin() + offset, subSize, entry);
+        else
+          table[j] = entry;
+      }
+      continue;
+    }
+    const uint32_t root = reversed & rootMask;
+    int32_t offset = F::LinkOffset(table[root]);
+    if (offset < 0) {
+      // A new second-level table inherits what the root entry held for its patterns.
+      offset = static_cast<int32_t>(table.size());
+      table.resize(table.size() + subSize, table[root]);
+      table[root] = F::Link(static_cast<uint32_t>(offset), subBits);
+    }
+    uint32_t* sub = table.data() + offset;
+    for (uint32_t j = reversed >> rootBits; j < subSize; j += 1u << (l - rootBits)) sub[j] = entry;
+  }
+}
 
 constexpr uint32_t ArDfUnassigned = 0xFFFFFFFFu;
 constexpr uint32_t ArDfSubTableFlag = 0x400000u;

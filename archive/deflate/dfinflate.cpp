@@ -1,24 +1,66 @@
 // The inflater decodes one symbol at a time in the order the stream defines, so the
 // bytes produced before any failure, the bits consumed and every error are fixed by
 // the stream alone. Two paths do that work: a fast loop that runs while the byte
-// buffer holds at least two more words (so a whole symbol, length and distance
-// included, needs no refill check), and a careful path for the rest that asks the bit
-// reader for exactly the widths a one-symbol-at-a-time decoder peeks, so the source is
-// read at the same moments either way.
+// buffer holds a few more words (so that its refills never need the source), and a
+// careful path for the rest that asks the bit reader for exactly the widths a
+// one-symbol-at-a-time decoder peeks, so the source is read at the same moments either
+// way. Both decode through tables whose entries carry the literal, or the length or
+// distance base with its extra bits (dfinftable.h).
 #include "archive/deflate/dfinflate.h"
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <optional>
 #include "archive/deflate/dfbits.h"
 #include "archive/deflate/dfhuff.h"
+#include "archive/deflate/dfinftable.h"
 #include "archive/deflate/zipcrypt.h"
 
 namespace {
 constexpr const char* kUnit = "ArDfDec";
-constexpr int32_t kSlack = 16;             // word-wise match copies may run this far past the end
+constexpr int32_t kSlack = 16;             // match copies may run this far past the end
 constexpr size_t kExtraRoom = 512 * 1024;  // output between two moves of the unwritten bytes
 
+// Bytes the fast loop needs in the byte buffer: each of the three refills of one
+// iteration reads eight bytes and takes at most seven.
+constexpr ptrdiff_t kFastMargin = 24;
+
 [[noreturn]] void Fail(const char* cause) { throw EArInternalInflateError(cause); }
+
+// Copies a match of `length` bytes from `from` (below `to`) and returns its end. Works
+// in steps of sixteen or eight bytes and may write up to fifteen bytes past the end,
+// which the window keeps room for (kSlack). Each step reads only bytes already in
+// place, so a match that overlaps itself repeats as it must: a distance below eight
+// first writes eight bytes one at a time and then copies from the nearest multiple of
+// the distance that is at least eight bytes back.
+inline uint8_t* CopyBytes(uint8_t* to, const uint8_t* from, uint32_t length) {
+  uint8_t* const end = to + length;
+  const size_t distance = static_cast<size_t>(to - from);
+  if (distance >= 16) {
+    do {
+      std::memcpy(to, from, 16);
+      to += 16;
+      from += 16;
+    } while (to < end);
+  } else if (distance >= 8) {
+    do {
+      std::memcpy(to, from, 8);
+      to += 8;
+      from += 8;
+    } while (to < end);
+  } else if (distance == 1) {
+    const uint64_t v = 0x0101010101010101ull * *from;
+    do {
+      std::memcpy(to, &v, 8);
+      to += 8;
+    } while (to < end);
+  } else {
+    for (int i = 0; i < 8; ++i) to[i] = from[i];
+    const size_t back = (8 + distance - 1) / distance * distance;
+    for (to += 8; to < end; to += 8) std::memcpy(to, to - back, 8);
+  }
+  return end;
+}
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -74,22 +116,7 @@ void TArDfOutputWindow::PassOn(bool flush) {
 
 void TArDfOutputWindow::CopyMatch(int32_t length, int32_t distance) {
   if (distance > cur_ - start_) Fail("distance is farther back than the output so far [CopyMatch]");
-  uint8_t* d = cur_;
-  const uint8_t* s = cur_ - distance;
-  if (distance >= 8) {
-    // Each 8-byte step reads only bytes already in place, so overlap repeats correctly.
-    uint8_t* const e = d + length;
-    do {
-      std::memcpy(d, s, 8);
-      d += 8;
-      s += 8;
-    } while (d < e);
-  } else if (distance == 1) {
-    std::memset(d, *s, static_cast<size_t>(length));
-  } else {
-    for (int32_t i = 0; i < length; ++i) d[i] = s[i];
-  }
-  cur_ += length;
+  cur_ = CopyBytes(cur_, cur_ - distance, static_cast<uint32_t>(length));
   if (cur_ >= stop_) AfterWrite();
 }
 
@@ -124,10 +151,7 @@ uint32_t TArDfOutputWindow::FinishChecksum() {
 class TArDfInflater {
 public:
   TArDfInflater(TArDfInBitStream& in, TArDfOutputWindow& out, bool deflate64)
-      : in_(in), out_(out), deflate64_(deflate64), distTree_(deflate64 ? 32 : 30, tuDecode, 15) {
-    std::copy(ArDfLengthBase, ArDfLengthBase + 29, lengthBase_);
-    if (deflate64) lengthBase_[28] = ArDfLength64Base285;
-  }
+      : in_(in), out_(out), deflate64_(deflate64) {}
 
   void Run() {
     bool final;
@@ -135,7 +159,9 @@ public:
       final = in_.ReadBit() != 0;
       switch (in_.ReadBits(2)) {
         case 0: InflateStoredBlock(); break;
-        case 1: DecodeData(ArDfStaticLiteralTree(), ArDfStaticDistanceTree()); break;
+        case 1:
+          DecodeData(TArDfInflateTable::StaticLiteralLength(deflate64_), TArDfInflateTable::StaticDistance(deflate64_));
+          break;
         case 2: InflateDynamicBlock(); break;
         default: Fail("starting new block, but invalid block type [Inflate]");
       }
@@ -146,7 +172,14 @@ private:
   void InflateStoredBlock();
   void InflateDynamicBlock();
   void ReadLitDistCodeLengths(int32_t count);
-  void DecodeData(const TArDfDecodeHuffmanTree& litTree, const TArDfDecodeHuffmanTree& distTree);
+  void DecodeData(const TArDfInflateTable& litTable, const TArDfInflateTable& distTable);
+  template <bool Deflate64>
+  bool DecodeFast(const TArDfInflateTable& litTable, const TArDfInflateTable& distTable);
+  void SyncFast(uint64_t bb, int32_t bc, const uint8_t* ip, uint8_t* op, const uint8_t* wordBase);
+  [[noreturn]] void InvalidDistance() const {
+    if (!deflate64_) Fail("decoded an invalid distance symbol: greater than 29 [DecodeData]");
+    Fail("decoded an invalid distance symbol: not assigned [DecodeData]");
+  }
   // Consumes bits after a peek; the data may end before them.
   void Discard(int32_t count) {
     if (!in_.Need(count)) Fail("no more compressed data in stream [TArDfInBitStream.DiscardBits]");
@@ -160,10 +193,9 @@ private:
   TArDfInBitStream& in_;
   TArDfOutputWindow& out_;
   bool deflate64_;
-  uint16_t lengthBase_[29];
   TArDfDecodeHuffmanTree codeLenTree_{19, tuDecode, 7};
-  TArDfDecodeHuffmanTree litTree_{286, tuDecode, 15};
-  TArDfDecodeHuffmanTree distTree_;
+  TArDfInflateTable litTable_;
+  TArDfInflateTable distTable_;
   uint8_t lengths_[318];
 };
 
@@ -193,9 +225,9 @@ void TArDfInflater::InflateDynamicBlock() {
   for (int32_t i = 0; i < hclen; ++i) codeLengths[ArDfCodeLengthOrder[i]] = static_cast<uint8_t>(in_.ReadBits(3));
   codeLenTree_.Build(codeLengths, 0, 19, nullptr, 19);
   ReadLitDistCodeLengths(hlit + hdist);
-  litTree_.Build(lengths_, 0, hlit, ArDfLengthExtraBits, 257);
-  distTree_.Build(lengths_, hlit, hdist, ArDfDistanceExtraBits, 0);
-  DecodeData(litTree_, distTree_);
+  litTable_.Build(lengths_, hlit, TArDfInflateTable::tkLiteralLength, deflate64_);
+  distTable_.Build(lengths_ + hlit, hdist, TArDfInflateTable::tkDistance, deflate64_);
+  DecodeData(litTable_, distTable_);
 }
 
 void TArDfInflater::ReadLitDistCodeLengths(int32_t count) {
@@ -234,174 +266,176 @@ void TArDfInflater::ReadLitDistCodeLengths(int32_t count) {
   }
 }
 
-void TArDfInflater::DecodeData(const TArDfDecodeHuffmanTree& litTree, const TArDfDecodeHuffmanTree& distTree) {
-  const int32_t litPeek = litTree.LookupBitLength() + (deflate64_ ? 16 : 5);
-  const int32_t distPeek = distTree.LookupBitLength() + 14;
-  const uint32_t maxDistSymbol = deflate64_ ? 31 : 29;
-
+void TArDfInflater::DecodeData(const TArDfInflateTable& litTable, const TArDfInflateTable& distTable) {
+  using T = TArDfInflateTable;
+  const int32_t litPeek = litTable.LookupBitLength() + (deflate64_ ? 16 : 5);
+  const int32_t distPeek = distTable.LookupBitLength() + 14;
   for (;;) {
-    // Fast loop: the state lives in locals and goes back to the reader and the window
-    // before anything that may throw or look at it.
-    if (in_.Unread() >= 8) {
-      uint64_t bb = in_.bitBuf_;
-      int32_t bc = in_.bitCount_;
-      const uint8_t* ip = in_.ptr_;
-      const uint8_t* const ie = in_.end_;
-      uint8_t* op = out_.cur_;
-      const uint8_t* stop = out_.stop_;
-      const uint8_t* outStart = out_.start_;
-      auto load = [&] {
-        uint32_t w;
-        std::memcpy(&w, ip, 4);
-        if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
-        ip += 4;
-        bb |= static_cast<uint64_t>(w) << bc;
-        bc += 32;
-      };
-      auto sync = [&] {
-        in_.bitBuf_ = bb;
-        in_.bitCount_ = bc;
-        in_.ptr_ = const_cast<uint8_t*>(ip);
-        out_.cur_ = op;
-      };
-      auto resume = [&] {
-        bb = in_.bitBuf_;
-        bc = in_.bitCount_;
-        op = out_.cur_;
-        stop = out_.stop_;
-        outStart = out_.start_;
-      };
-      while (ie - ip >= 8) {
-        if (bc <= 32) load();
-        uint32_t entry = litTree.Lookup(bb);
-        uint32_t symbol = entry & 0xFFFF;
-        int32_t codeLen = static_cast<int32_t>((entry >> 16) & 0xFF);
-        if (symbol < 256) {
-          *op++ = static_cast<uint8_t>(symbol);
-          if (op >= stop) {
-            sync();
-            out_.AfterWrite();
-            resume();
-          }
-          bb >>= codeLen;
-          bc -= codeLen;
-          // A second literal without going round the loop when the bits are there.
-          if (bc < 15) continue;
-          entry = litTree.Lookup(bb);
-          symbol = entry & 0xFFFF;
-          codeLen = static_cast<int32_t>((entry >> 16) & 0xFF);
-          if (symbol >= 256 || codeLen > bc) continue;
-          *op++ = static_cast<uint8_t>(symbol);
-          if (op >= stop) {
-            sync();
-            out_.AfterWrite();
-            resume();
-          }
-          bb >>= codeLen;
-          bc -= codeLen;
-          continue;
-        }
-        if (symbol == 256) {
-          bb >>= codeLen;
-          bc -= codeLen;
-          sync();
-          return;
-        }
-        if (symbol > 285) {
-          sync();
-          Fail("decoded an invalid length symbol: greater than 285 [DecodeData]");
-        }
-        int32_t length;
-        if (symbol == 285 && !deflate64_) {
-          length = 258;
-          bb >>= codeLen;
-          bc -= codeLen;
-        } else {
-          const int32_t extra = static_cast<int32_t>(entry >> 24);
-          length = lengthBase_[symbol - 257] + static_cast<int32_t>((bb >> codeLen) & ((1u << extra) - 1));
-          bb >>= codeLen + extra;
-          bc -= codeLen + extra;
-        }
-        if (bc <= 32) load();
-        entry = distTree.Lookup(bb);
-        symbol = entry & 0xFFFF;
-        if (symbol > maxDistSymbol) {
-          sync();
-          if (!deflate64_) Fail("decoded an invalid distance symbol: greater than 29 [DecodeData]");
-          Fail("decoded an invalid distance symbol: not assigned [DecodeData]");
-        }
-        codeLen = static_cast<int32_t>((entry >> 16) & 0xFF);
-        const int32_t extra = static_cast<int32_t>(entry >> 24);
-        const int32_t distance =
-            static_cast<int32_t>(ArDfDistanceBase[symbol] + ((bb >> codeLen) & ((1u << extra) - 1)));
-        bb >>= codeLen + extra;
-        bc -= codeLen + extra;
-        if (distance > op - outStart) {
-          sync();
-          Fail("distance is farther back than the output so far [CopyMatch]");
-        }
-        const uint8_t* s = op - distance;
-        if (distance >= 8) {
-          uint8_t* const e = op + length;
-          do {
-            std::memcpy(op, s, 8);
-            op += 8;
-            s += 8;
-          } while (op < e);
-          op = e;
-        } else if (distance == 1) {
-          std::memset(op, *s, static_cast<size_t>(length));
-          op += length;
-        } else {
-          for (int32_t i = 0; i < length; ++i) op[i] = s[i];
-          op += length;
-        }
-        if (op >= stop) {
-          sync();
-          out_.AfterWrite();
-          resume();
-        }
-      }
-      sync();
-    }
+    if (in_.Unread() >= kFastMargin &&
+        (deflate64_ ? DecodeFast<true>(litTable, distTable) : DecodeFast<false>(litTable, distTable)))
+      return;
 
     // Careful path: one symbol, peeking the widths the format allows for.
     uint64_t bits = Peek(litPeek);
-    uint32_t entry = litTree.Lookup(bits);
-    uint32_t symbol = entry & 0xFFFF;
-    int32_t codeLen = static_cast<int32_t>((entry >> 16) & 0xFF);
-    if (symbol < 256) {
-      out_.PutLiteral(static_cast<uint8_t>(symbol));
-      Discard(codeLen);
+    uint32_t entry = litTable.Lookup(bits);
+    if (entry & T::Literal) {
+      out_.PutLiteral(static_cast<uint8_t>(T::Value(entry)));
+      Discard(T::Drop(entry));
       continue;
     }
-    if (symbol == 256) {
-      Discard(codeLen);
-      return;
+    if (entry & T::Special) {
+      if (entry & T::KindEnd) {
+        Discard(T::Drop(entry));
+        return;
+      }
+      Fail("decoded an invalid length symbol: greater than 285 [DecodeData]");
     }
-    if (symbol > 285) Fail("decoded an invalid length symbol: greater than 285 [DecodeData]");
-    int32_t length;
-    if (symbol == 285 && !deflate64_) {
-      length = 258;
-      Discard(codeLen);
-    } else {
-      const int32_t extra = static_cast<int32_t>(entry >> 24);
-      length = lengthBase_[symbol - 257] + static_cast<int32_t>((bits >> codeLen) & ((1u << extra) - 1));
-      Discard(codeLen + extra);
-    }
+    const int32_t length = static_cast<int32_t>(T::BaseAndExtra(entry, bits));
+    Discard(T::Drop(entry));
     bits = Peek(distPeek);
-    entry = distTree.Lookup(bits);
-    symbol = entry & 0xFFFF;
-    if (symbol > maxDistSymbol) {
-      if (!deflate64_) Fail("decoded an invalid distance symbol: greater than 29 [DecodeData]");
-      Fail("decoded an invalid distance symbol: not assigned [DecodeData]");
-    }
-    codeLen = static_cast<int32_t>((entry >> 16) & 0xFF);
-    const int32_t extra = static_cast<int32_t>(entry >> 24);
-    const int32_t distance = static_cast<int32_t>(ArDfDistanceBase[symbol] + ((bits >> codeLen) & ((1u << extra) - 1)));
-    Discard(codeLen + extra);
+    entry = distTable.Lookup(bits);
+    if (entry & T::Special) InvalidDistance();
+    const int32_t distance = static_cast<int32_t>(T::BaseAndExtra(entry, bits));
+    Discard(T::Drop(entry));
     out_.CopyMatch(length, distance);
   }
+}
+
+// The fast loop: runs while the byte buffer holds at least kFastMargin more bytes, so
+// that every refill can load eight bytes and none needs the source. Its state lives in
+// locals (never captured, so that they stay in registers) and goes back to the reader
+// and the window before anything that may throw or look at it.
+//
+// Refills are branch-free and take whole bytes: eight bytes are or-ed in above the held
+// bits and the count grows by the whole bytes that fit, to 56..63 bits. That is enough
+// for three literals, or a length code with its extra bits followed by a distance code
+// with its extra bits (deflate64 refills in between). The bits above the count are the
+// stream's following bits; the next refill or-s the same bits in again at the same
+// place.
+//
+// The reader itself takes bytes only as whole words, and where its word boundaries lie
+// decides when the source is read. So the state handed back is the word-aligned one
+// for the same consumed bits: the bytes taken beyond the last word boundary go back to
+// the byte buffer, or, when bits of the word they start were already consumed, the
+// rest of that word is taken too (see SyncFast).
+namespace {
+using T = TArDfInflateTable;
+
+inline void Refill(uint64_t& bb, int32_t& bc, const uint8_t*& ip) {
+  uint64_t w;
+  std::memcpy(&w, ip, 8);
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+  bb |= w << bc;  // bc is at most 63 here: every refill follows a consumed code
+  ip += (63 - bc) >> 3;
+  bc |= 56;
+}
+
+template <int32_t Root>
+inline uint32_t Lookup(const uint32_t* table, uint64_t bb) {
+  uint32_t e = table[bb & ((1u << Root) - 1)];
+  if ((e & (T::Special | T::KindMask)) == T::Special)
+    e = table[(e >> 16) + ((bb >> Root) & ((1u << ((e >> 8) & 15)) - 1))];
+  return e;
+}
+
+inline void Consume(uint64_t& bb, int32_t& bc, uint32_t e) {
+  bb >>= e & T::DropMask;
+  bc -= static_cast<int32_t>(e & T::DropMask);
+}
+}  // namespace
+
+void TArDfInflater::SyncFast(uint64_t bb, int32_t bc, const uint8_t* ip, uint8_t* op, const uint8_t* wordBase) {
+  const int32_t beyond = static_cast<int32_t>((ip - wordBase) & 3);
+  if (bc >= 8 * beyond) {
+    ip -= beyond;
+    bc -= 8 * beyond;
+  } else {
+    uint64_t w;
+    std::memcpy(&w, ip, 8);
+    if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+    bb = (bb & ((uint64_t(1) << bc) - 1)) | (w << bc);
+    ip += 4 - beyond;
+    bc += 8 * (4 - beyond);
+  }
+  in_.bitBuf_ = bc < 64 ? bb & ((uint64_t(1) << bc) - 1) : bb;
+  in_.bitCount_ = bc;
+  in_.ptr_ = const_cast<uint8_t*>(ip);
+  out_.cur_ = op;
+}
+
+template <bool Deflate64>
+bool TArDfInflater::DecodeFast(const TArDfInflateTable& litTable, const TArDfInflateTable& distTable) {
+  uint64_t bb = in_.bitBuf_;
+  int32_t bc = in_.bitCount_;
+  const uint8_t* ip = in_.ptr_;
+  const uint8_t* const wordBase = ip;
+  const uint8_t* const ilimit = in_.end_ - kFastMargin;
+  uint8_t* op = out_.cur_;
+  const uint8_t* stop = out_.stop_;
+  const uint8_t* outStart = out_.start_;
+  const uint32_t* const lit = litTable.Entries();
+  const uint32_t* const dist = distTable.Entries();
+  // The output limit and the slides are rare: the window's own code does them.
+#define MB_AFTER_WRITE()                \
+  if (op >= stop) {                     \
+    SyncFast(bb, bc, ip, op, wordBase); \
+    out_.AfterWrite();                  \
+    op = out_.cur_;                     \
+    stop = out_.stop_;                  \
+    outStart = out_.start_;             \
+  }
+  // A literal's bits go only after the output limit test, as in the careful path.
+#define MB_LITERAL()                         \
+  *op++ = static_cast<uint8_t>(T::Value(e)); \
+  MB_AFTER_WRITE()                           \
+  Consume(bb, bc, e);
+
+  while (ip <= ilimit) {
+    Refill(bb, bc, ip);
+    uint32_t e = Lookup<T::LiteralRootBits>(lit, bb);
+    if (e & T::Literal) {
+      MB_LITERAL()
+      e = Lookup<T::LiteralRootBits>(lit, bb);
+      if (e & T::Literal) {
+        MB_LITERAL()
+        e = Lookup<T::LiteralRootBits>(lit, bb);
+        if (e & T::Literal) {
+          MB_LITERAL()
+          continue;
+        }
+      }
+      Refill(bb, bc, ip);
+    }
+    if (e & T::Special) {
+      if (e & T::KindEnd) {
+        Consume(bb, bc, e);
+        SyncFast(bb, bc, ip, op, wordBase);
+        return true;
+      }
+      SyncFast(bb, bc, ip, op, wordBase);
+      Fail("decoded an invalid length symbol: greater than 285 [DecodeData]");
+    }
+    const uint32_t length = T::BaseAndExtra(e, bb);
+    Consume(bb, bc, e);
+    if (Deflate64) Refill(bb, bc, ip);
+    e = Lookup<T::DistanceRootBits>(dist, bb);
+    if (e & T::Special) {
+      SyncFast(bb, bc, ip, op, wordBase);
+      InvalidDistance();
+    }
+    const uint32_t distance = T::BaseAndExtra(e, bb);
+    Consume(bb, bc, e);
+    if (distance > static_cast<uint32_t>(op - outStart)) {
+      SyncFast(bb, bc, ip, op, wordBase);
+      Fail("distance is farther back than the output so far [CopyMatch]");
+    }
+    op = CopyBytes(op, op - distance, length);
+    MB_AFTER_WRITE()
+  }
+#undef MB_LITERAL
+#undef MB_AFTER_WRITE
+  SyncFast(bb, bc, ip, op, wordBase);
+  return false;
 }
 
 // ---------------------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 // Inflate and deflate speed of the engine against zlib and libdeflate, and compressed
-// sizes of the engine's presets against zlib's levels 1, 6 and 9. One run over the
+// sizes of the engine's presets against zlib's levels 1, 6 and 9. Every contender's
+// figure includes a CRC-32 of the uncompressed bytes, as ours always computes one. One run over the
 // files named on the command line; prints a Markdown table. Times are the best of
 // several repetitions of the whole file in memory.
 #include <libdeflate.h>
@@ -132,10 +133,17 @@ int main(int argc, char** argv) {
     const std::pair<int, const TArDeflateHelper*> pairs[] = {{1, &fastest}, {6, &normal}, {9, &maximum}};
     for (const auto& [level, preset] : pairs) {
       Bytes z, o;
-      const auto t = BestSeconds({[&] { z = ZDeflate(data, level); }, [&] { o = OurDeflate(data, *preset); }}, 4);
+      // zlib's deflate does not checksum its input; ours does, so zlib's run adds its crc32().
+      uLong zc = 0;
+      const auto t = BestSeconds({[&] {
+                                    z = ZDeflate(data, level);
+                                    zc = crc32(0, data.data(), static_cast<uInt>(data.size()));
+                                  },
+                                  [&] { o = OurDeflate(data, *preset); }},
+                                 4);
       const double tz = t[0], to = t[1];
       TMemoryStream check;
-      if (OurInflate(o, check) == 0 && !data.empty()) std::printf("BAD CHECKSUM %s\n", argv[i]);
+      if (OurInflate(o, check) != static_cast<uint32_t>(zc)) std::printf("BAD CHECKSUM %s\n", argv[i]);
       if (check.Bytes() != data) std::printf("ROUND TRIP FAILED %s\n", argv[i]);
       char cell[160];
       std::snprintf(cell, sizeof cell, " | %zu B, %.1f MB/s | %zu B (%+.2f%%), %.1f MB/s", z.size(),

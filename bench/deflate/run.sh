@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the native benchmark and runs it once over a corpus made here from files every
 # Debian machine with g++ has: a tar of /usr/include (its first 32 MiB), the C++ runtime
-# library, and several MB of text from the package database and licence texts.
+# library, several MB of text from the package database and licence texts, and the two
+# ends of the scale made here: 20 MB of random bytes and 20 MB of zeros.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 build=${MB_BENCH_BUILD:-$here/build/native}
@@ -14,5 +15,9 @@ lib=$(ls /usr/lib/*/libstdc++.so.6.* 2>/dev/null | head -n1)
 cp "$lib" "$corpus/libstdc++.so"
 { cat /var/lib/dpkg/status /usr/share/common-licenses/*; find /usr/share/doc -name copyright -exec cat {} +; } 2>/dev/null \
   | head -c 8388608 >"$corpus/text.txt" || true
+head -c 20000000 /dev/urandom >"$corpus/random-20M"
+head -c 20000000 /dev/zero >"$corpus/zeros-20M"
 cd "$corpus"
-"$build/bench/deflate/deflate_bench" usr-include.tar libstdc++.so text.txt
+echo "load: $(uptime | sed 's/.*load average: //')"
+"$build/bench/deflate/deflate_bench" usr-include.tar libstdc++.so text.txt random-20M zeros-20M
+echo "load: $(uptime | sed 's/.*load average: //')"

@@ -1,10 +1,12 @@
-// The unzipper's settings, events and password questions, and the disk and image
-// requests of spanned sets.
+// The unzipper's settings, events and password questions, the archive types it opens, and
+// the disk and image requests of spanned sets.
 #include <gtest/gtest.h>
 #include "archive/unzipper.h"
 #include "archive/deflate/zipcrypt.h"
+#include "archive/gzip/gziparchive.h"
 #include "tests/archive/zip/legacy_encoders.h"
 #include "tests/archive/artestutil.h"
+#include "tests/archive/tar/tarbuild.h"
 #include "tests/archive/zip/zipbuilder.h"
 
 namespace {
@@ -132,8 +134,6 @@ TEST(UnzipperComponent, FileNamesOpenOnlyArchivesOfAKnownType) {
   // Not a cabinet under the cabinet library, and no library at all natively.
   artest::WriteFile(dir / "a.cab", "MSCF and a cabinet");
   EXPECT_THROW(u.OpenArchiveFile(dir / "a.cab"), EArCabException);
-  artest::WriteFile(dir / "a.tgz", std::string("\x1F\x8B\x08\0\0\0\0\0\0\x03\x01\x01\0\xFE\xFFx", 16));
-  EXPECT_THROW(u.OpenArchiveFile(dir / "a.tgz"), EArUnhandledType);
   EXPECT_EQ(u.Archive(), nullptr);
   u.CloseArchiveFile();
   EXPECT_EQ(changes, 2);
@@ -190,6 +190,44 @@ TEST(UnzipperComponent, LettingAnArchiveGoNeverWritesIt) {
     }
     EXPECT_EQ(artest::ReadFile(dir / leaf), before) << leaf;
   }
+}
+
+// Tar and gzip files take only the base settings: their names come out without folders,
+// and a gzipped tar, seen as a gzip file, gives its one tar image.
+TEST(UnzipperComponent, TarAndGzipFilesUnpackFlatThroughTheSameCalls) {
+  artest::TempFolder dir;
+  const std::string tar =
+      tartest::Entry("docs/a.txt", '0', "alpha") + tartest::Entry("b.txt", '0', "bravo") + std::string(1024, '\0');
+  artest::WriteFile(dir / "t.tar", tar);
+  artest::WriteFile(dir / "payload.bin", "gzip me");
+  for (const auto& [from, to] : {std::pair{"t.tar", "t.tgz"}, std::pair{"payload.bin", "p.gz"}}) {
+    TArGzipArchive g(dir / to, fmCreate);
+    g.Load();
+    g.Add(std::unique_ptr<TArArchiveItem>(g.NewItem(dir / from)));
+    g.Save();
+  }
+  const struct {
+    const char* File;
+    ArchiveTypeCode Type;
+    std::vector<std::string> Names;
+  } cases[] = {
+      {"t.tar", atTar, {"a.txt", "b.txt"}}, {"t.tgz", atGzippedTar, {"t.tar"}}, {"p.gz", atGzip, {"payload.bin"}}};
+  for (const auto& c : cases) {
+    const std::string out = dir / (std::string(c.File) + ".out");
+    os::MakeDirectory(out);
+    TArUnZipper u;
+    u.SetExtractOptions(eoCreateDirs | eoRestorePath);
+    u.OpenArchiveFile(dir / c.File);
+    EXPECT_EQ(u.ArchiveType(), c.Type);
+    u.SetBaseDirectory(out + "\\");
+    u.ExtractMatchingFiles("*.*");
+    EXPECT_EQ(u.FailedItems(), 0);
+    u.CloseArchiveFile();
+    EXPECT_EQ(artest::ListTree(out), c.Names) << c.File;
+  }
+  EXPECT_EQ(artest::ReadFile(dir / "t.tgz.out\\t.tar"), tar);
+  EXPECT_EQ(artest::ReadFile(dir / "t.tar.out\\a.txt"), "alpha");
+  EXPECT_EQ(artest::ReadFile(dir / "p.gz.out\\payload.bin"), "gzip me");
 }
 
 TEST(SpannedSets, ALoaderAsksForTheLastPieceAtMost99Times) {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include "archive/core/arerrors.h"
 #include "archive/zip/legacyzip.h"
-#include "fuzz/archive/zip/fuzz_util.h"
+#include "fuzz/archive/fuzz_util.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;

@@ -3,28 +3,11 @@
 #include <cstdio>
 #include <string>
 #include "archive/zip/zipextract.h"
-#include "base/filestream.h"
-#include "fuzz/archive/zip/fuzz_util.h"
-
-namespace {
-
-const std::string& Placeholder() {
-  static const std::string name = [] {
-    std::string n = os::TempDirectory() + "zipfuzz_placeholder.zip";
-    TFileStream f(n, fmCreate);
-    return n;
-  }();
-  return name;
-}
-
-}  // namespace
+#include "fuzz/archive/fuzz_util.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  TArZipArchive archive(Placeholder(), fmOpenRead | fmShareDenyNone);
-  delete archive.Stream;
-  auto* memory = new TMemoryStream();
-  memory->Assign(data, size);
-  archive.Stream = memory;
+  const auto owned = ArchiveOverBytes<TArZipArchive>(data, size, "zipfuzz_placeholder.zip");
+  TArZipArchive& archive = *owned;
   archive.Password = "fuzz";
   archive.PasswordRetries = 1;
   archive.OnNeedPassword = [](void*, std::string& pw) { pw = "again"; };

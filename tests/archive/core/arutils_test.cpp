@@ -5,6 +5,7 @@
 #include <thread>
 #include "archive/core/arerrors.h"
 #include "archive/core/arutils.h"
+#include "archive/core/crc32fold.h"
 #include "tests/archive/artestutil.h"
 #ifndef _WIN32
 #include <unistd.h>
@@ -149,6 +150,27 @@ TEST(Crc32, MatchesTheCheckValueAndIsIndependentOfSplitting) {
     UpdateCrc32Buffer(pieces, big.data() + at, std::min(step, big.size() - at));
   EXPECT_EQ(whole, pieces);
   EXPECT_EQ(Crc32Table()[1], 0x77073096u);
+}
+
+// The carry-less fold must give exactly the value of the byte-at-a-time definition,
+// for every running value, length and alignment; its constants are derived in code.
+TEST(Crc32, FoldingGivesTheBytewiseValue) {
+  if (!Crc32FoldSupported()) GTEST_SKIP() << "no carry-less multiply on this processor";
+  std::vector<uint8_t> data(4096 + 16);
+  uint32_t seed = 0x9E3779B9;
+  for (auto& b : data) b = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 23);
+  auto bytewise = [](uint32_t c, const uint8_t* p, size_t n) {
+    while (n--) c = UpdateCrc32Byte(*p++, c);
+    return c;
+  };
+  for (size_t n = 64; n <= 4096; n += n < 320 ? 16 : 272) {
+    for (size_t offset = 0; offset < 16; offset += 5) {
+      const uint32_t start = seed = seed * 1103515245 + 12345;
+      uint8_t remainder[16];
+      FoldCrc32(start, data.data() + offset, n, remainder);
+      ASSERT_EQ(bytewise(0, remainder, 16), bytewise(start, data.data() + offset, n)) << n << " at " << offset;
+    }
+  }
 }
 
 TEST(UnixTime, ConvertsWithoutTimeZoneAndFloorsBeforeTheEpoch) {

@@ -1,6 +1,8 @@
 // The encoder's pieces: code-length run-length coding, package-merge, the token buffer's
 // block rules and costs, and the match search of the input window.
 #include <gtest/gtest.h>
+#include <functional>
+#include <memory>
 #include <random>
 #include "archive/deflate/dfencoder.h"
 #include "tests/archive/deflate/support.h"
@@ -76,6 +78,91 @@ TEST(PackageMerge, KnownWeightsGiveKnownLengths) {
   EXPECT_THROW(Lengths(2, {1, 1, 1, 1}), EArDfAssertionFailed);
   EXPECT_THROW(Lengths(16, {1, 1}), EArDfAssertionFailed);
   EXPECT_THROW(Lengths(15, std::vector<int32_t>(287, 1)), EArDfAssertionFailed);
+}
+
+namespace {
+// Package-merge done the plain way, with every package a tree whose leaves are counted
+// one by one, and the same sort: the lengths must come out the same to the last tie,
+// or the encoder's bytes would change.
+struct TRefNode {
+  uint64_t weight;
+  int symbol;  // -1 for a package
+  const TRefNode* left;
+  const TRefNode* right;
+};
+
+void RefSort(std::vector<TRefNode*>& v, int low, int high) {
+  do {
+    int i = low, j = high;
+    const uint64_t pivot = v[static_cast<size_t>((low + high) / 2)]->weight;
+    do {
+      while (v[static_cast<size_t>(i)]->weight < pivot) ++i;
+      while (v[static_cast<size_t>(j)]->weight > pivot) --j;
+      if (i <= j) std::swap(v[static_cast<size_t>(i++)], v[static_cast<size_t>(j--)]);
+    } while (i <= j);
+    if (low < j) RefSort(v, low, j);
+    low = i;
+  } while (low < high);
+}
+
+std::vector<int> RefLengths(int maxLength, const std::vector<int32_t>& w) {
+  std::vector<int> out(w.size(), 0);
+  std::vector<std::unique_ptr<TRefNode>> pool;
+  std::vector<TRefNode*> leaves;
+  for (size_t s = 0; s < w.size(); ++s)
+    if (w[s] > 0) {
+      pool.push_back(
+          std::make_unique<TRefNode>(TRefNode{static_cast<uint64_t>(w[s]), static_cast<int>(s), nullptr, nullptr}));
+      leaves.push_back(pool.back().get());
+    }
+  if (leaves.size() < 2) {
+    out[leaves.empty() ? 0 : static_cast<size_t>(leaves[0]->symbol)] = 1;
+    return out;
+  }
+  RefSort(leaves, 0, static_cast<int>(leaves.size()) - 1);
+  std::vector<TRefNode*> list = leaves;
+  for (int round = 1; round < maxLength; ++round) {
+    std::vector<TRefNode*> packages, merged;
+    for (size_t k = 0; k + 1 < list.size(); k += 2) {
+      pool.push_back(
+          std::make_unique<TRefNode>(TRefNode{list[k]->weight + list[k + 1]->weight, -1, list[k], list[k + 1]}));
+      packages.push_back(pool.back().get());
+    }
+    size_t li = 0, pi = 0;
+    while (li < leaves.size() || pi < packages.size())
+      merged.push_back(pi >= packages.size() || (li < leaves.size() && leaves[li]->weight <= packages[pi]->weight)
+                           ? leaves[li++]
+                           : packages[pi++]);
+    list = merged;
+  }
+  for (TRefNode* leaf : leaves) out[static_cast<size_t>(leaf->symbol)] = 1;
+  std::function<void(const TRefNode*)> count = [&](const TRefNode* node) {
+    if (node->symbol >= 0) {
+      ++out[static_cast<size_t>(node->symbol)];
+      return;
+    }
+    count(node->left);
+    count(node->right);
+  };
+  for (size_t i = 0; i < 2 * leaves.size() - 2; ++i)
+    if (list[i]->symbol < 0) count(list[i]);
+  return out;
+}
+}  // namespace
+
+TEST(PackageMerge, LengthsAreThoseOfThePlainAlgorithmToTheLastTie) {
+  std::mt19937 rng(21);
+  for (int round = 0; round < 2000; ++round) {
+    const int n = 1 + static_cast<int>(rng() % 286);
+    std::vector<int32_t> w(static_cast<size_t>(n));
+    // Few distinct weights make many ties; skewed ones push lengths to the limit.
+    const uint32_t kinds = 1 + rng() % 12;
+    for (auto& x : w)
+      x = rng() % 3 == 0 ? 0 : static_cast<int32_t>(1 + (rng() % kinds) * (round % 2 ? 1 : rng() % 5000 + 1));
+    const int32_t maxLen = round % 4 == 0 ? 7 : 15;
+    if (n >= (1 << maxLen)) continue;
+    ASSERT_EQ(Lengths(maxLen, w), RefLengths(maxLen, w)) << "round " << round;
+  }
 }
 
 TEST(PackageMerge, LengthsFormACompleteCodeWithinTheLimitAtMinimalCost) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <random>
 #include "archive/deflate/dfhuff.h"
+#include "archive/deflate/dfinftable.h"
 #include "tests/archive/deflate/support.h"
 
 TEST(HuffmanTree, TheFixedLiteralCodeDecodesAndEncodesAsDefined) {
@@ -74,6 +75,45 @@ TEST(HuffmanTree, OverSubscribedLengthsStayInsideTheTable) {
   t.Build(mixed.data(), 0, 286, ArDfLengthExtraBits, 257);
   EXPECT_EQ(t.LookupBitLength(), 15);
   EXPECT_NE(t.Decode(0), ArDfUnassigned);
+}
+
+// The inflater decodes through its own tables; for every bit pattern they must say what
+// the Huffman tree says, for complete, incomplete and over-subscribed sets alike.
+TEST(InflateTable, EveryPatternDecodesAsTheHuffmanTreeDecodesIt) {
+  using T = TArDfInflateTable;
+  std::mt19937 rng(11);
+  for (int round = 0; round < 120; ++round) {
+    const bool distance = round % 2 == 1, d64 = round % 4 >= 2;
+    const int count = distance ? 1 + static_cast<int>(rng() % (d64 ? 32 : 30)) : 257 + static_cast<int>(rng() % 30);
+    std::vector<uint8_t> lengths(static_cast<size_t>(count));
+    const uint32_t spread = 1 + rng() % 15;
+    for (auto& l : lengths) l = static_cast<uint8_t>(rng() % 3 == 0 ? 0 : 1 + rng() % spread);
+    TArDfDecodeHuffmanTree tree(distance ? 32 : 286, tuDecode, 15);
+    tree.Build(lengths.data(), 0, count, distance ? ArDfDistanceExtraBits : ArDfLengthExtraBits, distance ? 0 : 257);
+    T table;
+    table.Build(lengths.data(), count, distance ? T::tkDistance : T::tkLiteralLength, d64);
+    ASSERT_EQ(table.LookupBitLength(), tree.LookupBitLength());
+    for (uint32_t bits = 0; bits < (1u << tree.LookupBitLength()); ++bits) {
+      const uint32_t t = tree.Decode(bits), f = table.Lookup(bits), symbol = t & 0xFFFF;
+      const int32_t length = static_cast<int32_t>((t >> 16) & 0xFF), extra = static_cast<int32_t>(t >> 24);
+      const bool invalid = t == ArDfUnassigned || (distance ? symbol > (d64 ? 31u : 29u) : symbol > 285);
+      if (invalid) {
+        ASSERT_EQ(f & (T::Special | T::KindMask), T::Special | T::KindInvalid) << bits;
+        continue;
+      }
+      ASSERT_EQ(T::CodeLength(f), length) << bits;
+      if (!distance && symbol < 256) {
+        ASSERT_TRUE((f & T::Literal) && T::Value(f) == symbol && T::Drop(f) == length) << bits;
+      } else if (!distance && symbol == 256) {
+        ASSERT_TRUE((f & T::Special) && (f & T::KindEnd) && T::Drop(f) == length) << bits;
+      } else if (!distance && symbol == 285 && !d64) {
+        ASSERT_TRUE(!(f & (T::Literal | T::Special)) && T::Value(f) == 258 && T::Drop(f) == length) << bits;
+      } else {
+        const uint32_t base = distance ? ArDfDistanceBase[symbol] : symbol == 285 ? 3u : ArDfLengthBase[symbol - 257];
+        ASSERT_TRUE(!(f & (T::Literal | T::Special)) && T::Value(f) == base && T::Drop(f) == length + extra) << bits;
+      }
+    }
+  }
 }
 
 TEST(Translator, EveryLengthAndDistanceMapsToTheSymbolWithTheLargestBaseNotAbove) {

@@ -2,6 +2,7 @@
 // category with its message, the output limit, test-only mode, progress and abort.
 #include <gtest/gtest.h>
 #include <random>
+#include "archive/deflate/dfdeflate.h"
 #include "archive/deflate/dfhuff.h"
 #include "archive/deflate/dfinflate.h"
 #include "tests/archive/deflate/support.h"
@@ -359,4 +360,76 @@ TEST(Inflate, RandomBytesEndInOutputOrAnInflateErrorAndNeverElse) {
       EXPECT_LE(src.Position(), static_cast<int64_t>(junk.size()));
     }
   }
+}
+
+namespace {
+// A source that hands out at most a few bytes per read, so that the reader's buffer
+// never holds enough for the decoder's fast loop: every symbol takes the careful path.
+class TTrickleStream : public TMemoryStream {
+public:
+  int32_t Read(void* buffer, int32_t count) override { return TMemoryStream::Read(buffer, std::min(count, 5)); }
+};
+
+Result RunTrickled(const Bytes& stream, TArDeflateHelper h) {
+  TTrickleStream src;
+  src.Assign(stream.data(), stream.size());
+  TMemoryStream dst;
+  Result r;
+  try {
+    r.checksum = Inflate(&src, &dst, &h);
+  } catch (const EArInflateError& e) { r.error = e.what(); }
+  r.output = dst.Bytes();
+  r.compressed = h.CompressedCount;
+  r.uncompressed = h.UncompressedCount;
+  r.sourcePosition = src.Position();
+  return r;
+}
+}  // namespace
+
+// The decoder has a fast loop for the bulk of a block and a careful path for its last
+// bytes; wherever either stops (end of stream, output limit, malformed data), what it
+// leaves behind must be the same: output, checksum, counts, error, source position.
+// Runs that read up to the end of the data are left out: there the zeros that complete
+// the last word depend on how the source was read, whichever path decodes.
+TEST(Inflate, TheFastLoopAndTheCarefulPathLeaveTheSameResult) {
+  std::mt19937 rng(19);
+  std::vector<std::pair<Bytes, bool>> streams;  // stream, deflate64
+  const Bytes inputs[] = {MakeText(90000), MakeBinary(70000), MakeRuns(60000), MakeFarRepeats(150000)};
+  for (const Bytes& in : inputs) {
+    for (bool d64 : {false, true}) {
+      TArDeflateHelper h;
+      if (d64) {
+        h.SetOptions(h.Options() | OptDeflate64);
+        h.HistorySize = 65536;
+      }
+      TMemoryStream src = MemOf(in), dst;
+      Deflate(&src, &dst, &h);
+      Bytes packed = dst.Bytes();
+      for (int i = 0; i < 8; ++i) packed.push_back(static_cast<uint8_t>(0x5A ^ i));  // a trailer
+      streams.emplace_back(packed, d64);
+      for (int k = 0; k < 12; ++k) {  // damaged copies fail somewhere inside
+        Bytes bad = packed;
+        bad[rng() % bad.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
+        streams.emplace_back(bad, d64);
+      }
+    }
+  }
+  int compared = 0;
+  for (const auto& [stream, d64] : streams) {
+    for (int32_t limit : {0, 700, 33333, 65536}) {
+      TArDeflateHelper h = d64 ? Deflate64() : TArDeflateHelper();
+      h.OutputLimit = limit;
+      const Result fast = RunInflate(stream, h);
+      if (fast.sourcePosition >= static_cast<int64_t>(stream.size())) continue;
+      const Result careful = RunTrickled(stream, h);
+      ASSERT_EQ(fast.error, careful.error);
+      ASSERT_TRUE(fast.output == careful.output) << "limit " << limit;
+      ASSERT_EQ(fast.checksum, careful.checksum);
+      ASSERT_EQ(fast.compressed, careful.compressed);
+      ASSERT_EQ(fast.uncompressed, careful.uncompressed);
+      ASSERT_EQ(fast.sourcePosition, careful.sourcePosition);
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 300);
 }

@@ -1,0 +1,180 @@
+#include "archive/tar/tarhelper.h"
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Extension data beyond this is no name or size record anyone writes.
+constexpr int64_t kMaxExtension = 1 << 20;
+// Headers are read through a cache this large: a walk over small entries reads the
+// archive in large pieces instead of one block at a time.
+constexpr int32_t kCacheSize = 1 << 16;
+// Sizes beyond this cannot be positions in a stream.
+constexpr int64_t kMaxSize = int64_t{1} << 62;
+
+bool IsRegular(uint8_t type) { return type == tarfmt::kRegular || type == tarfmt::kOldRegular; }
+
+bool IsExtension(uint8_t type) {
+  return type == tarfmt::kGnuLongName || type == tarfmt::kGnuLongLink || type == tarfmt::kPaxHeader ||
+         type == tarfmt::kPaxGlobal;
+}
+
+bool ParseDecimal(const std::string& s, int64_t& value) {
+  if (s.empty() || s.size() > 18) return false;
+  value = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return true;
+}
+
+// Records "<length> <key>=<value>\n"; the length counts the whole record. Only path and
+// size matter here. False for a malformed record.
+bool ParsePax(const std::string& data, std::string& path, int64_t& size) {
+  size_t p = 0;
+  while (p < data.size()) {
+    const size_t space = data.find(' ', p);
+    int64_t length = 0;
+    if (space == std::string::npos || !ParseDecimal(data.substr(p, space - p), length)) return false;
+    if (length <= static_cast<int64_t>(space - p + 1) || static_cast<int64_t>(data.size() - p) < length) return false;
+    const std::string record = data.substr(space + 1, static_cast<size_t>(length) - (space - p) - 1);
+    if (record.empty() || record.back() != '\n') return false;
+    const size_t eq = record.find('=');
+    if (eq == std::string::npos) return false;
+    const std::string key = record.substr(0, eq), value = record.substr(eq + 1, record.size() - eq - 2);
+    if (key == "path") path = value;
+    if (key == "size" && (!ParseDecimal(value, size) || size >= kMaxSize)) return false;
+    p += static_cast<size_t>(length);
+  }
+  return true;
+}
+
+// The name fields of a header: a POSIX header's prefix goes in front of its name.
+std::string HeaderName(const uint8_t* block) {
+  std::string name = FieldText(block + tarfmt::kNameAt, tarfmt::kNameLength);
+  const bool posix = std::memcmp(block + tarfmt::kMagicAt, "ustar", 6) == 0;
+  if (posix && block[tarfmt::kPrefixAt] != 0)
+    name = FieldText(block + tarfmt::kPrefixAt, tarfmt::kPrefixLength) + "/" + name;
+  return name;
+}
+
+void WriteZeros(TStream& stream, int64_t count) {
+  static const uint8_t zeros[tarfmt::kBlockSize] = {};
+  for (; count > 0; count -= tarfmt::kBlockSize)
+    stream.WriteBuffer(zeros, static_cast<int32_t>(std::min<int64_t>(count, tarfmt::kBlockSize)));
+}
+
+}  // namespace
+
+TArTarStreamHelper::TArTarStreamHelper(TStream* stream) : TArArchiveStreamHelper(stream) {}
+
+bool TArTarStreamHelper::ReadBlockAt(int64_t position) {
+  if (position + tarfmt::kBlockSize > streamSize_) return false;
+  if (position < cacheAt_ || position + tarfmt::kBlockSize > cacheAt_ + cacheLength_) {
+    cache_.resize(kCacheSize);
+    FStream->SetPosition(position);
+    cacheAt_ = position;
+    cacheLength_ = std::max(FStream->Read(cache_.data(), kCacheSize), 0);
+    if (cacheLength_ < tarfmt::kBlockSize) return false;
+  }
+  std::memcpy(block_, cache_.data() + (position - cacheAt_), tarfmt::kBlockSize);
+  return true;
+}
+
+bool TArTarStreamHelper::ReadExtension(int64_t position, int64_t size, std::string& data) {
+  if (size > kMaxExtension || position + size > streamSize_) return false;
+  data.assign(static_cast<size_t>(size), '\0');
+  FStream->SetPosition(position);
+  return size == 0 || FStream->Read(&data[0], static_cast<int32_t>(size)) == size;
+}
+
+bool TArTarStreamHelper::Stop(bool damaged) {
+  damaged_ = damaged;
+  entry_ = -1;
+  return false;
+}
+
+bool TArTarStreamHelper::WalkFrom(int64_t position) {
+  // What the extension records in front of the next entry say about it.
+  std::string longName;
+  int64_t longSize = -1;
+  for (;;) {
+    if (!ReadBlockAt(position) || block_[tarfmt::kNameAt] == 0) return Stop(false);
+    if (!IsTarHeader(block_, tarfmt::kBlockSize)) return Stop(true);
+    const uint8_t type = block_[tarfmt::kTypeAt];
+    const bool extension = IsExtension(type);
+    const int64_t size = !extension && longSize >= 0 ? longSize : OctalToInt(block_ + tarfmt::kSizeAt, 12);
+    if (IsRegular(type)) {
+      entry_ = position;
+      size_ = size;
+      name_ = longName.empty() ? HeaderName(block_) : longName;
+      return true;
+    }
+    if (type == tarfmt::kGnuLongName || type == tarfmt::kPaxHeader) {
+      std::string data;
+      if (!ReadExtension(position + tarfmt::kBlockSize, size, data)) return Stop(true);
+      if (type == tarfmt::kGnuLongName) {
+        longName = FieldText(reinterpret_cast<const uint8_t*>(data.data()), static_cast<int>(data.size()));
+      } else if (!ParsePax(data, longName, longSize)) {
+        return Stop(true);
+      }
+    } else if (!extension) {
+      // The records belonged to this entry, which is no item.
+      longName.clear();
+      longSize = -1;
+    }
+    position += tarfmt::kBlockSize + RoundUpToBlock(size);
+  }
+}
+
+bool TArTarStreamHelper::LocateFirstItem() {
+  damaged_ = false;
+  streamSize_ = FStream->Size();
+  cacheLength_ = 0;
+  return WalkFrom(0);
+}
+
+bool TArTarStreamHelper::LocateNextItem() {
+  if (entry_ < 0) return false;
+  return WalkFrom(entry_ + tarfmt::kBlockSize + RoundUpToBlock(size_));
+}
+
+bool TArTarStreamHelper::LocateItem(int32_t index) {
+  if (index < 0 || !LocateFirstItem()) return false;
+  for (int32_t i = 0; i < index; ++i)
+    if (!LocateNextItem()) return false;
+  return true;
+}
+
+bool TArTarStreamHelper::GotoItemData(int32_t index) {
+  if (!LocateItem(index)) return false;
+  FStream->SetPosition(entry_ + tarfmt::kBlockSize);
+  return true;
+}
+
+int32_t TArTarStreamHelper::CountItems() {
+  int32_t n = 0;
+  for (bool found = LocateFirstItem(); found; found = LocateNextItem()) ++n;
+  return n;
+}
+
+void TArTarStreamHelper::UnpackCurrentItem(TStream& destination) {
+  if (entry_ < 0) throw EArException("Invalid Item");
+  FStream->SetPosition(entry_ + tarfmt::kBlockSize);
+  if (size_ > 0) destination.CopyFrom(*FStream, size_);
+  FStream->SetPosition(entry_);
+}
+
+void TArTarStreamHelper::PackData(TStream& source, int64_t size) {
+  if (size > 0) FStream->CopyFrom(source, size);
+  WriteZeros(*FStream, RoundUpToBlock(size) - size);
+}
+
+void TArTarStreamHelper::PackItem(TStream& source) {
+  source.SetPosition(0);
+  PackData(source, source.Size());
+}
+
+void TArTarStreamHelper::WriteTrailer() { WriteZeros(*FStream, tarfmt::kBlockSize); }

@@ -1,0 +1,59 @@
+// The walk over a tar archive's entries. Only regular files are items; every other entry
+// is stepped over, but the extension records other writers put in front of an entry
+// (a GNU long name, a pax path or size) are read first, so that an item always carries
+// its whole name and true size. The walk runs in 64 bits and only forward: a header past
+// the end, an empty name or a short read ends it, and a block that is no tar header ends
+// it as damaged.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+#include "archive/core/ararchive.h"
+#include "archive/tar/tarformat.h"
+
+class TArTarStreamHelper : public TArArchiveStreamHelper {
+public:
+  explicit TArTarStreamHelper(TStream* stream);
+
+  void UnpackCurrentItem(TStream& destination) override;
+  bool LocateFirstItem() override;
+  bool LocateNextItem() override;
+  void ReadLeadIn() override {}
+  void ReadTrailer() override {}
+  bool LocateItem(int32_t index) override;
+  void WriteLeadIn() override {}
+  // The whole source, padded with zeros to a whole block.
+  void PackItem(TStream& source) override;
+  // One block of zeros.
+  void WriteTrailer() override;
+  int32_t CountItems() override;
+
+  // As LocateItem, and the stream then stands at the entry's data.
+  bool GotoItemData(int32_t index);
+  // size bytes from the source's position, then the padding.
+  void PackData(TStream& source, int64_t size);
+
+  // The entry the helper stands at (valid after a successful Locate...).
+  const uint8_t* Header() const { return block_; }
+  const std::string& EntryName() const { return name_; }
+  int64_t EntrySize() const { return size_; }
+  int64_t EntryOffset() const { return entry_; }
+  // The last walk ended at a block that is not a tar header, or at a broken extension.
+  bool Damaged() const { return damaged_; }
+
+private:
+  bool WalkFrom(int64_t position);
+  bool Stop(bool damaged);
+  bool ReadBlockAt(int64_t position);
+  bool ReadExtension(int64_t position, int64_t size, std::string& data);
+
+  uint8_t block_[tarfmt::kBlockSize] = {};
+  std::vector<uint8_t> cache_;  // the stream from cacheAt_, cacheLength_ bytes
+  int64_t cacheAt_ = 0;
+  int32_t cacheLength_ = 0;
+  int64_t entry_ = -1;  // header offset of the current entry; -1: none
+  int64_t size_ = 0;    // its data size, an extension's size when one gave it
+  std::string name_;    // its whole name
+  bool damaged_ = false;
+  int64_t streamSize_ = 0;
+};

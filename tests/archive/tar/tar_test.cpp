@@ -1,0 +1,241 @@
+#include <gtest/gtest.h>
+#include "archive/tar/tararchive.h"
+#include "tests/archive/artestutil.h"
+#include "tests/archive/tar/tarbuild.h"
+
+using tartest::Block;
+using tartest::Entry;
+
+namespace {
+
+int64_t Octal(const std::string& field) {
+  return OctalToInt(reinterpret_cast<const uint8_t*>(field.data()), static_cast<int>(field.size()));
+}
+
+bool IsHeader(const std::string& block, int count) {
+  return IsTarHeader(reinterpret_cast<const uint8_t*>(block.data()), count);
+}
+
+struct TFailure {
+  std::string Name;
+  TArProcessType Type;
+  TArErrorClass Class;
+  int32_t Code;
+};
+
+// An archive file over bytes, loaded, its failures recorded.
+struct TLoaded {
+  TLoaded(const std::string& path, const std::string& bytes) {
+    artest::WriteFile(path, bytes);
+    Archive = std::make_unique<TArTarArchive>(path, fmOpenRead | fmShareDenyNone);
+    Archive->OnProcessItemFailure = [this](TArArchive*, TArArchiveItem* item, TArProcessType t, TArErrorClass c,
+                                           int32_t code) {
+      Failures.push_back({item->GetStoredName(), t, c, code});
+    };
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> out;
+    for (int32_t i = 0; i < Archive->Count(); ++i) out.push_back(Archive->Items->Get(i)->GetStoredName());
+    return out;
+  }
+  std::unique_ptr<TArTarArchive> Archive;
+  std::vector<TFailure> Failures;
+};
+
+}  // namespace
+
+TEST(TarHeader, NumbersAreOctalTextPaddedWithSpaces) {
+  EXPECT_EQ(Octal("  0001750 "), 1000);
+  EXPECT_EQ(Octal(std::string("0001750\0", 8)), 1000);
+  EXPECT_EQ(Octal("        "), 0);
+  EXPECT_EQ(Octal("12x4    "), 10);
+  EXPECT_EQ(Octal("777777777777"), 68719476735);  // no 32-bit wrap
+  EXPECT_EQ(PadOctal(IntToOctal(5000), 8), "  11610 ");
+  EXPECT_EQ(PadOctal("12345670", 8), "12345670");
+  EXPECT_EQ(IntToOctal(-1), "");
+}
+
+// The record this program fills ends at byte 345, so its checksum is the whole block's;
+// other writers put a name prefix behind it, which only the whole-block sum covers.
+TEST(TarHeader, AWrittenHeaderIsTheOldGnuLayoutAndBothChecksumsAreKnown) {
+  TArTarItem item;
+  item.SetStoredName("docs/read.me");
+  item.SetUnpackedSize(1000);
+  item.SetUnixTime(1700000000);
+  TMemoryStream m;
+  item.WriteTarHeader(m);
+  std::string want(512, '\0');
+  want.replace(0, 12, "docs/read.me");
+  want.replace(100, 8, "    744 ");
+  want.replace(108, 16, "      0       0 ");
+  want.replace(124, 24, "       1750 14524770400 ");
+  want[156] = '0';
+  want.replace(257, 8, std::string("ustar  \0", 8));
+  want.replace(329, 16, "      0       0 ");
+  unsigned sum = 0;
+  for (int i = 0; i < 512; ++i) sum += i >= 148 && i < 156 ? ' ' : static_cast<uint8_t>(want[i]);
+  char chk[9];
+  std::snprintf(chk, sizeof chk, "%7o ", sum);
+  want.replace(148, 8, chk);
+  const std::string got(m.Bytes().begin(), m.Bytes().end());
+  EXPECT_EQ(got, want);
+
+  const std::string posix = Block("name.txt", '0', 5, "a/prefix/only/the/whole/block/sum/covers");
+  EXPECT_TRUE(IsHeader(posix, 512));
+  EXPECT_FALSE(IsHeader(posix, 345));
+  std::string broken = posix;
+  broken[400] ^= 1;
+  EXPECT_FALSE(IsHeader(broken, 512));
+  EXPECT_FALSE(IsHeader(posix, 344));
+}
+
+TEST(TarHeader, DateAndTimeSettersKeepTheOtherHalf) {
+  TArTarItem item;
+  item.SetUnixTime(86400 + 12 * 3600);         // 1970-01-02 12:00:00
+  item.SetModDate((20 << 9) | (1 << 5) | 1);   // 2000-01-01
+  EXPECT_EQ(item.UnixTime(), 946728000);       // 2000-01-01 12:00:00
+  item.SetModTime((8 << 11) | (30 << 5) | 5);  // 08:30:10
+  EXPECT_EQ(item.UnixTime(), 946715410);
+  item.SetUnixTime(0);  // before 1980: the first day DOS knows, never an invalid date
+  EXPECT_EQ(item.GetModDate(), (1 << 5) | 1);
+  EXPECT_EQ(item.GetModTime(), 0);
+}
+
+// Directories, links and the extension records of GNU and pax writers are no items, but
+// an item takes the whole name and the true size they give.
+TEST(TarArchive, OnlyRegularFilesAreItemsUnderTheirWholeNames) {
+  artest::TempFolder dir;
+  const std::string longName = "long/" + std::string(120, 'l') + ".txt";
+  const std::string paxName = "pax/" + std::string(150, 'p') + ".txt";
+  const std::string bytes =
+      Entry("d/", '5', "") + Entry("d/a.txt", '0', "alpha") + Entry("lnk", '2', "") +
+      Entry("././@LongLink", 'L', longName + '\0') + Entry(longName.substr(0, 100), '0', "long") +
+      Entry("PaxHeaders/x", 'x', tartest::Pax({{"mtime", "1"}, {"path", paxName}, {"size", "3"}})) +
+      Block(paxName.substr(0, 100), '0', 999) + tartest::Padded("pax") +
+      Entry("PaxHeaders/g", 'g', tartest::Pax({{"comment", "global"}})) +
+      Entry("b.txt", '0', "bravo", "some/deep/folder") + std::string(512, '\0') + "after the end: not entries";
+  TLoaded t(dir / "t.tar", bytes);
+  t.Archive->Load();
+  EXPECT_EQ(t.Names(), (std::vector<std::string>{"d/a.txt", longName, paxName, "some/deep/folder/b.txt"}));
+  EXPECT_EQ(t.Archive->Items->Get(2)->GetUnpackedSize(), 3u);
+  os::MakeDirectory(dir / "out");
+  t.Archive->SetBaseDirectory(dir / "out");
+  t.Archive->ExtractOptions = eoCreateDirs | eoRestorePath;
+  t.Archive->ExtractByMasks("*.*");
+  EXPECT_TRUE(t.Failures.empty());
+  std::string native = longName, pax = paxName;
+  ToBackslashes(native);
+  ToBackslashes(pax);
+  EXPECT_EQ(artest::ReadFile(dir / "out\\d\\a.txt"), "alpha");
+  EXPECT_EQ(artest::ReadFile(dir / ("out\\" + native)), "long");
+  EXPECT_EQ(artest::ReadFile(dir / ("out\\" + pax)), "pax");
+  EXPECT_EQ(artest::ReadFile(dir / "out\\some\\deep\\folder\\b.txt"), "bravo");
+}
+
+// A size past the end fails its item and leaves the file it would replace; a block that
+// is no header, or a long name cut short, fails the load: nothing is listed under a name
+// the archive did not finish.
+TEST(TarArchive, DamagedInputFailsTheItemOrTheLoadAndNothingElse) {
+  artest::TempFolder dir;
+  os::MakeDirectory(dir / "out");
+  artest::WriteFile(dir / "out\\big.bin", "old");
+  TLoaded cut(dir / "cut.tar", Entry("good.txt", '0', "good") + Block("big.bin", '0', 037777777000) + "short");
+  cut.Archive->Load();
+  ASSERT_EQ(cut.Archive->Count(), 2);
+  cut.Archive->SetBaseDirectory(dir / "out");
+  cut.Archive->ExtractByMasks("*.*");
+  ASSERT_EQ(cut.Failures.size(), 1u);
+  EXPECT_EQ(cut.Failures[0].Name, "big.bin");
+  EXPECT_EQ(cut.Failures[0].Class, ecFilerError);  // a short read, not a request for another image
+  EXPECT_EQ(artest::ReadFile(dir / "out\\big.bin"), "old");
+  EXPECT_EQ(artest::ReadFile(dir / "out\\good.txt"), "good");
+  EXPECT_EQ(artest::ListTree(dir / "out").size(), 2u);
+
+  TLoaded garbage(dir / "garbage.tar", Entry("one.txt", '0', "1") + std::string(512, 'z') + Entry("two.txt", '0', "2"));
+  try {
+    garbage.Archive->Load();
+    ADD_FAILURE();
+  } catch (const EArException& e) { EXPECT_STREQ(e.what(), "Invalid Item"); }
+  EXPECT_EQ(garbage.Names(), std::vector<std::string>{"one.txt"});
+  EXPECT_THROW(garbage.Archive->ExtractByMasks("*.*"), EArNoArchive);
+
+  TLoaded longCut(dir / "longcut.tar", Block("././@LongLink", 'L', 3000) + "a/very/long/name");
+  EXPECT_THROW(longCut.Archive->Load(), EArException);
+  EXPECT_EQ(longCut.Archive->Count(), 0);
+}
+
+TEST(TarArchive, NamesThatLeaveTheBaseFolderAreRefusedWhateverTheOptions) {
+  for (uint8_t options : {uint8_t{0}, uint8_t{eoCreateDirs | eoRestorePath}}) {
+    artest::TempFolder dir;
+    os::MakeDirectory(dir / "base");
+    TLoaded t(dir / "t.tar", Entry("../up.txt", '0', "x") + Entry("/abs.txt", '0', "x") +
+                                 Entry("C:\\drive.txt", '0', "x") + Entry("a/../../deep.txt", '0', "x") +
+                                 Entry("ok.txt", '0', "fine"));
+    t.Archive->Load();
+    t.Archive->SetBaseDirectory(dir / "base");
+    t.Archive->ExtractOptions = options;
+    t.Archive->ExtractByMasks("*.*");
+    ASSERT_EQ(t.Failures.size(), 4u);
+    for (const TFailure& f : t.Failures) {
+      EXPECT_EQ(f.Type, ptExtract);
+      EXPECT_EQ(f.Class, ecArchiveError);
+    }
+    EXPECT_EQ(artest::ListTree(dir.Path()), (std::vector<std::string>{"base", "base\\ok.txt", "t.tar"}));
+  }
+}
+
+// What this program writes it reads back; a file that cannot be added is reported once
+// and left out; a save that fails leaves the archive as it was, with no scratch file.
+TEST(TarArchive, SavesWriteWhatWasQueuedOrNothingAtAll) {
+  artest::TempFolder dir;
+  artest::WriteFile(dir / "a.txt", "alpha");
+  artest::WriteFile(dir / "b.bin", std::string(1000, 'b'));
+  const std::string path = dir / "new.tar";
+  std::vector<TFailure> failures;
+  {
+    TArTarArchive t(path, fmCreate);
+    t.Load();
+    t.OnProcessItemFailure = [&](TArArchive*, TArArchiveItem* item, TArProcessType type, TArErrorClass c,
+                                 int32_t code) {
+      failures.push_back({item->GetStoredName(), type, c, code});
+    };
+    t.AddOptions = aoStripPath;
+    EXPECT_EQ(std::unique_ptr<TArArchiveItem>(t.NewItem(dir / std::string(99, 'n')))->GetStoredName().size(), 99u);
+    EXPECT_THROW(t.NewItem(dir / std::string(100, 'n')), EArException);
+    for (const char* name : {"a.txt", "b.bin", "missing.txt"})
+      t.Add(std::unique_ptr<TArArchiveItem>(t.NewItem(dir / name)));
+    t.Save();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].Name, "missing.txt");
+    EXPECT_EQ(failures[0].Class, ecFileOpenError);
+    EXPECT_EQ(t.Count(), 2);
+    t.Move(t.Items->Get(0), "renamed.txt");
+    t.Save();
+  }
+  const std::string image = artest::ReadFile(path);
+  ASSERT_EQ(image.size(), 512u * 6);
+  EXPECT_EQ(image.substr(image.size() - 512), std::string(512, '\0'));
+  TLoaded back(dir / "copy.tar", image);
+  back.Archive->Load();
+  EXPECT_EQ(back.Names(), (std::vector<std::string>{"renamed.txt", "b.bin"}));
+  EXPECT_EQ(back.Archive->Items->Get(0)->GetAttributes(), 0744u);
+  TMemoryStream data;
+  back.Archive->UnpackItemToStream(0, data);
+  EXPECT_EQ(std::string(data.Bytes().begin(), data.Bytes().end()), "alpha");
+
+  {
+    TArTarArchive empty(dir / "empty.tar", fmCreate);
+    empty.Load();
+    empty.Save();
+  }
+  EXPECT_EQ(artest::ReadFile(dir / "empty.tar"), std::string(512, '\0'));
+
+  const std::string cutBytes = Entry("a.txt", '0', "alpha") + Block("cut.bin", '0', 5000) + "a little";
+  TLoaded cut(dir / "cut.tar", cutBytes);
+  cut.Archive->Load();
+  cut.Archive->Move(cut.Archive->Items->Get(0), "b.txt");
+  EXPECT_ANY_THROW(cut.Archive->Save());
+  EXPECT_TRUE(cut.Archive->IsDirty);
+  EXPECT_EQ(artest::ReadFile(dir / "cut.tar"), cutBytes);
+  EXPECT_EQ(artest::ListTree(dir.Path()).size(), 6u);  // no scratch file beside them
+}

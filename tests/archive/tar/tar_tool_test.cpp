@@ -1,0 +1,84 @@
+// Tar archives made at test time by GNU tar, bsdtar and Python go through the update
+// road; archives this program writes go through those tools.
+#include <gtest/gtest.h>
+#include <ctime>
+#include "archive/tar/tararchive.h"
+#include "tests/archive/tooltest.h"
+
+namespace {
+
+// A tree with folders, an empty file, files of whole blocks, a big one, a symbolic link
+// and names beyond the 100-byte field (one a POSIX prefix can hold, one only a long-name
+// record can). Base names are unique, so the flat extraction keeps them all.
+const char* kMakeTree = R"(
+mkdir -p src/fits/sub/deeper src/fits/emptydir src/fits/deep/ddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd src/long
+echo 'top level text' > src/fits/top.txt
+: > src/fits/empty.txt
+head -c 512 /dev/urandom > src/fits/sub/block512.bin
+head -c 1024 /dev/urandom > src/fits/sub/block1024.bin
+head -c 3145728 /dev/urandom > src/fits/sub/deeper/big.bin
+echo nested > src/fits/sub/deeper/nested.txt
+echo 'split into prefix and name' > src/fits/deep/ddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd/ffffffffffffffffffffffffffffffffffffffffffffffffffff.txt
+ln -s top.txt src/fits/sub/link
+echo 'only a long-name record holds me' > src/long/LLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLL.txt
+tar --format=ustar -cf ustar.tar -C src fits
+tar --format=gnu -cf gnu.tar -C src .
+tar --format=posix -cf posix.tar -C src .
+bsdtar -cf bsd.tar -C src .
+python3 - <<'PY'
+import tarfile
+for name, fmt, top in (("pygnu.tar", tarfile.GNU_FORMAT, "."), ("pypax.tar", tarfile.PAX_FORMAT, "."),
+                       ("pyustar.tar", tarfile.USTAR_FORMAT, "fits")):
+    with tarfile.open(name, "w", format=fmt) as t:
+        t.add("src/" + top, arcname=top)
+PY
+)";
+
+}  // namespace
+
+TEST(TarTools, EveryRegularFileOfTheirArchivesComesOutFlatAndByteIdentical) {
+  artest::TempFolder dir;
+  ASSERT_EQ(tooltest::Run(dir.Path(), kMakeTree), 0);
+  const auto all = tooltest::FlatFiles(dir / "src");
+  const auto fitting = tooltest::FlatFiles(dir / "src\\fits");
+  ASSERT_EQ(all.size(), 8u);
+  for (const char* name : {"ustar.tar", "gnu.tar", "posix.tar", "bsd.tar", "pygnu.tar", "pypax.tar", "pyustar.tar"}) {
+    const std::string out = dir / (std::string(name) + ".out");
+    EXPECT_EQ(tooltest::UnpackAsTheClientDoes(dir / name, out), 0) << name;
+    const bool onlyFitting = std::string(name).find("ustar") != std::string::npos;
+    EXPECT_TRUE(tooltest::FlatFiles(out) == (onlyFitting ? fitting : all)) << name;
+  }
+}
+
+// GNU tar warns of the single zero block that ends our archives; the contents agree.
+TEST(TarTools, TheirToolsReadWhatWeWrite) {
+  setenv("TZ", "UTC", 1);
+  tzset();
+  artest::TempFolder dir;
+  ASSERT_EQ(tooltest::Run(dir.Path(),
+                          "head -c 70000 /dev/urandom > b.bin; echo alpha > a.txt; : > c.txt; "
+                          "touch -d '2021-03-04 05:06:08' a.txt"),
+            0);
+  {
+    TArTarArchive t(dir / "ours.tar", fmCreate);
+    t.Load();
+    t.AddOptions = aoStripPath;
+    for (const char* name : {"a.txt", "b.bin", "c.txt"}) t.Add(std::unique_ptr<TArArchiveItem>(t.NewItem(dir / name)));
+    t.Save();
+  }
+  const std::string ours = tooltest::Native(dir / "ours.tar");
+  const std::string listing = tooltest::Output("tar -tvf '" + ours + "' 2>/dev/null");
+  EXPECT_EQ(listing.find("-rwxr--r-- 0/0               6 2021-03-04 05:06 a.txt"), 0u) << listing;
+  EXPECT_NE(listing.find(" b.bin\n"), std::string::npos);
+  EXPECT_NE(listing.find(" c.txt\n"), std::string::npos);
+  ASSERT_EQ(tooltest::Run(dir.Path(),
+                          "mkdir x && tar -xf ours.tar -C x; cmp x/a.txt a.txt && cmp x/b.bin b.bin && "
+                          "cmp x/c.txt c.txt && bsdtar -tf ours.tar | grep -qx b.bin"),
+            0);
+  const std::string py = tooltest::Output(
+      "python3 -c \"import tarfile,sys; t=tarfile.open(sys.argv[1]); "
+      "[print(m.name, m.size, oct(m.mode), len(t.extractfile(m).read())) for m in t.getmembers()]; "
+      "print(t.getmember('a.txt').mtime)\" '" +
+      ours + "'");
+  EXPECT_EQ(py, "a.txt 6 0o744 6\nb.bin 70000 0o744 70000\nc.txt 0 0o744 0\n1614834368\n");
+}
