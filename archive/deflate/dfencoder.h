@@ -110,11 +110,17 @@ private:
     }
     head[lastHash] = last;
     hash_ = hash;
-    if (deep_) InsertDeep(from, to);
   }
   // The four-byte chain: keyed by a hash of a position's first four bytes, so that
-  // positions sharing them share a chain. Every inserted position has its four bytes:
-  // the look-ahead keeps the longest match ahead while the source has more.
+  // positions sharing them share a chain. It is brought up to date only when a search
+  // needs it (input without three-byte matches never does): positions older than the
+  // history cannot be candidates and are left out, and every position caught up has
+  // its four bytes in the buffer.
+  void CatchUpDeep(int64_t to) {
+    const int64_t from = std::max(deepNext_, to - windowSize_);
+    if (from < to) InsertDeep(from, to);
+    deepNext_ = to;
+  }
   void InsertDeep(int64_t from, int64_t to) {
     uint32_t* const chain = deepChain_.data();
     uint32_t* const head = deepHead_.data();
@@ -147,6 +153,7 @@ private:
   // (entries as in chain_) lets searches skip candidates that share only three bytes.
   static constexpr int32_t DeepHashBits = 15;
   bool deep_ = false;
+  int64_t deepNext_ = 0;  // the first position not yet on the four-byte chain
   std::vector<uint32_t> deepChain_;
   std::vector<uint32_t> deepHead_;
   uint32_t hash_ = 0;
@@ -341,12 +348,13 @@ bool TArDfInputWindow::FindLongestMatch(int32_t targetLength, TArDfMatch& match,
     // (none at all ends the search). Every longer match further back is on the
     // four-byte chain, in the same order, without the candidates that share only
     // three bytes.
-    const uint32_t none = here + 1;  // a candidate that ends any walk
-    uint32_t cand = deepChain_[here & mask];
-    if (prevLength == 0) {
+    if (prevLength == 0)
       ArDfWalkChain(chain_.data(), mask, chain_[here & mask], s, here, reach, avail, 3, budget, best, distance);
-      if (best < 3 || best >= target) cand = none;  // nothing more to look for
-      // Skip what is nearer than the match found.
+    if (prevLength > 0 || (best >= 3 && best < target)) {
+      CatchUpDeep(cur_ + 1);
+      // Skip what is nearer than the match found (nothing when a match was held).
+      const uint32_t none = here + 1;  // a candidate that ends any walk
+      uint32_t cand = deepChain_[here & mask];
       for (uint32_t last = 0; cand != none;) {
         const uint32_t d = here - cand;
         if (d - last - 1 >= reach - last) {
@@ -358,8 +366,8 @@ bool TArDfInputWindow::FindLongestMatch(int32_t targetLength, TArDfMatch& match,
           cand = deepChain_[cand & mask];
         }
       }
+      ArDfWalkChain(deepChain_.data(), mask, cand, s, here, reach, avail, target, budget, best, distance);
     }
-    ArDfWalkChain(deepChain_.data(), mask, cand, s, here, reach, avail, target, budget, best, distance);
   } else {
     ArDfWalkChain(chain_.data(), mask, chain_[here & mask], s, here, reach, avail, target, budget, best, distance);
   }
