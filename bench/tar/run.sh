@@ -3,8 +3,9 @@
 # bench/zip's unzip_bench) against tar -xf and bsdtar -xf for a 30 MB tar of files with
 # unique base names, and against gzip -dc > file for a 30 MB .gz and a 30 MB .tar.gz (the
 # unzipper opens a gzipped tar in its gzip view, so both give the one unpacked file).
-# Same files, same run; each cell is the median of RUNS runs into a fresh folder, process
-# start included. The inputs are made here from the machine's own libraries and headers.
+# Same files, same run, the contenders taking turns; each cell is the median of RUNS runs
+# into a fresh folder, process start included. TMPDIR chooses the file system. The inputs
+# are made here from the machine's own libraries and headers.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -84,17 +85,22 @@ rows = [
 def once(cmd, out):
     shutil.rmtree(out, ignore_errors=True)
     os.makedirs(out)
+    os.sync()  # the last run's files reach the disk before this one is timed
     t = time.perf_counter()
     r = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     dt = time.perf_counter() - t
     return dt if r.returncode == 0 else None
 print("| file | size MB | contender | wall ms (median of %d) |" % runs)
 print("|---|---:|---|---:|")
+out = os.path.join(work, "out")
 for name, tools in rows:
     path = os.path.join(work, name)
-    for tool, mk in tools.items():
-        out = os.path.join(work, "out")
-        times = [once(mk(path, out), out) for _ in range(runs)]
-        cell = "failed" if None in times else "%.1f" % (statistics.median(times) * 1000)
+    # The contenders take turns, so a busy spell of the machine falls on all of them alike.
+    times = {tool: [] for tool in tools}
+    for _ in range(runs):
+        for tool, mk in tools.items():
+            times[tool].append(once(mk(path, out), out))
+    for tool, t in times.items():
+        cell = "failed" if None in t else "%.1f" % (statistics.median(t) * 1000)
         print("| %s | %.1f | %s | %s |" % (name, os.path.getsize(path) / 1048576, tool, cell))
 PY
