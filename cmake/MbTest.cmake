@@ -1,6 +1,9 @@
 # mb_add_gtest(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>]
 #              [WINDOWS_ONLY | NATIVE_ONLY] [SERIAL] [TIMEOUT <s>])
 # SERIAL: the program drives windows on the shared desktop (all Windows test programs run one at a time).
+# TIMEOUT: seconds for one case natively, for the whole program under Wine. Limits sit a few times
+# above what a test takes on a loaded machine, so that a hang fails in a minute, not in ten; the
+# default covers everything that ends within a few seconds (ASan's slowest cases take about 13).
 # One test program. Natively each test case is its own ctest test; under Wine the whole
 # program is one ctest test (discovery would start Wine once per case).
 include(GoogleTest)
@@ -16,7 +19,7 @@ function(mb_add_gtest name)
     return()
   endif()
   if(NOT T_TIMEOUT)
-    set(T_TIMEOUT 600)
+    set(T_TIMEOUT 60)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
@@ -47,7 +50,8 @@ function(mb_add_fuzzer name)
     COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
             sh -c "rm -rf '${work}' && mkdir -p '${work}' && cp -r '${F_SEEDS}'/. '${work}'/ && exec \"$0\" -max_total_time=${MB_FUZZ_SECONDS} -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 '${work}'"
             $<TARGET_FILE:${name}>)
-  math(EXPR limit "${MB_FUZZ_SECONDS} + 300")
+  # The run ends by itself after its time; the margin covers start-up and the final report.
+  math(EXPR limit "${MB_FUZZ_SECONDS} + 60")
   set_tests_properties(${name} PROPERTIES TIMEOUT ${limit} LABELS fuzz)
 endfunction()
 

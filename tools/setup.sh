@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what the builds and tests need on a fresh Debian 12 machine, then builds
-# libjpeg for MinGW from Debian's source package. Safe to run again: it skips what is there.
+# Installs what the builds and tests need on a fresh Debian 12 machine (wine32 too where the
+# machine runs 32-bit code), then builds libjpeg for MinGW from Debian's source package.
+# Safe to run again: it skips what is there.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 export DEBIAN_FRONTEND=noninteractive
@@ -21,14 +22,30 @@ enable_deb_src() {
   fi
   return 1
 }
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+# A mirror that is midway through a sync can fail one list; what is needed may still install.
+update_lists() { $SUDO apt-get update -qq || echo "setup: some package lists could not be updated"; }
 missing=()
 for p in "${need_pkgs[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
-if [ ${#missing[@]} -gt 0 ]; then
+# The shipped programs are 32-bit: where this machine runs 32-bit code, wine32 runs them beside
+# wine64. Without it the 32-bit programs are only built, which the test script reports.
+want32=no
+if bash "$here/tools/runs32bit.sh" && ! installed wine32:i386; then
+  want32=yes
+  dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
+fi
+if [ ${#missing[@]} -gt 0 ] || [ $want32 = yes ]; then
   enable_deb_src || true
-  $SUDO apt-get update -qq
+  update_lists
+fi
+if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+if [ $want32 = yes ]; then
+  $SUDO apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null \
+    || echo "setup: wine32 could not be installed; the 32-bit programs will be built but not run"
 fi
 
 # libjpeg for MinGW (static), built once per target into .deps/
@@ -36,7 +53,7 @@ deps="$here/.deps"
 for arch in i686 x86_64; do
   jpeg_prefix="$deps/jpeg-mingw-$arch"
   [ -f "$jpeg_prefix/lib/libjpeg.a" ] && continue
-  if enable_deb_src; then $SUDO apt-get update -qq; fi
+  if enable_deb_src; then update_lists; fi
   mkdir -p "$deps/src" && cd "$deps/src"
   if ! ls -d libjpeg-turbo-*/ >/dev/null 2>&1; then
     apt-get source -qq --download-only libjpeg-turbo >/dev/null 2>&1

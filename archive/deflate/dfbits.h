@@ -103,16 +103,40 @@ public:
 
   // Unchecked: up to 32 bits that have no bit set at or above `count`.
   void Put(uint32_t bits, int32_t count) {
-    acc_ |= static_cast<uint64_t>(bits) << used_;
-    used_ += count;
-    if (used_ >= 32) {
-      if (end_ - ptr_ < 4) obsEmptyBuffer();
-      uint32_t w = static_cast<uint32_t>(acc_);
+    TState s = Take();
+    Put(s, bits, count);
+    Give(s);
+  }
+
+  // The writer's state as a value, for loops that write many fields: in locals it stays
+  // in registers, where the byte buffer's stores would otherwise make every field go
+  // through memory. Hand it back before anything else uses the writer.
+  struct TState {
+    uint64_t acc;
+    int32_t used;
+    uint8_t* ptr;
+  };
+  TState Take() const { return {acc_, used_, ptr_}; }
+  void Give(const TState& s) {
+    acc_ = s.acc;
+    used_ = s.used;
+    ptr_ = s.ptr;
+  }
+  void Put(TState& s, uint32_t bits, int32_t count) {
+    s.acc |= static_cast<uint64_t>(bits) << s.used;
+    s.used += count;
+    if (s.used >= 32) {
+      if (end_ - s.ptr < 4) {
+        Give(s);
+        obsEmptyBuffer();
+        s.ptr = ptr_;
+      }
+      uint32_t w = static_cast<uint32_t>(s.acc);
       if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
-      std::memcpy(ptr_, &w, 4);
-      ptr_ += 4;
-      acc_ >>= 32;
-      used_ -= 32;
+      std::memcpy(s.ptr, &w, 4);
+      s.ptr += 4;
+      s.acc >>= 32;
+      s.used -= 32;
     }
   }
 

@@ -140,10 +140,11 @@ void TArDfLZStream::Encode(TArDfOutBitStream& out, const TArDfDecodeHuffmanTree&
                            const TArDfDecodeHuffmanTree& distTree) {
   const uint32_t* const lit = litTree.EncodeTable();
   const uint32_t* const dist = distTree.EncodeTable();
+  TArDfOutBitStream::TState w = out.Take();
   for (const uint16_t* p = tokens_.get(); p < ptr_;) {
     if (!(p[0] & MatchFlag)) {
       const uint32_t e = lit[p[0]];
-      out.Put(e & 0xFFFF, static_cast<int32_t>((e >> 16) & 0xFF));
+      out.Put(w, e & 0xFFFF, static_cast<int32_t>((e >> 16) & 0xFF));
       ++p;
       continue;
     }
@@ -162,14 +163,17 @@ void TArDfLZStream::Encode(TArDfOutBitStream& out, const TArDfDecodeHuffmanTree&
       bits |= static_cast<uint32_t>(length - ArDfLengthBase[ls - 257]) << codeLen;
       codeLen += extra;
     }
-    out.Put(bits, codeLen);
-    ArDfCheck(deflate64 || ds <= 29, "TArDfLZStream.Encode: a Deflate64 distance symbol has been generated for Deflate",
-              kEncUnit);
+    out.Put(w, bits, codeLen);
+    if (!deflate64 && ds > 29) {
+      out.Give(w);
+      ArDfAssertFailed("TArDfLZStream.Encode: a Deflate64 distance symbol has been generated for Deflate", kEncUnit);
+    }
     e = dist[ds];
     codeLen = static_cast<int32_t>((e >> 16) & 0xFF);
     bits = (e & 0xFFFF) | ((static_cast<uint32_t>(distance) - ArDfDistanceBase[ds]) << codeLen);
-    out.Put(bits, codeLen + ArDfDistanceExtraBits[ds]);
+    out.Put(w, bits, codeLen + ArDfDistanceExtraBits[ds]);
   }
+  out.Give(w);
 }
 
 void TArDfLZStream::ReadStoredBytes(void* buffer, int32_t count) {

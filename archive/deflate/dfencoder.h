@@ -94,17 +94,33 @@ private:
     const uint8_t* const third = buf_ + (from - base_) + 2;  // byte 2 of the first position
     const uint32_t mask = static_cast<uint32_t>(mask_);
     const uint32_t first = static_cast<uint32_t>(from);
+    // A run of positions with one hash (a run of equal bytes) would pass each head
+    // entry through memory to the next position; the newest one waits in a register
+    // until the hash changes.
+    uint32_t lastHash = ((hash << 5) ^ third[0]) & 0x3FFF, last = head[lastHash];
     for (uint32_t i = 0, n = static_cast<uint32_t>(to - from); i < n; ++i) {
       hash = ((hash << 5) ^ third[i]) & 0x3FFF;
-      chain[(first + i) & mask] = head[hash];
-      head[hash] = first + i;
+      if (hash != lastHash) {
+        head[lastHash] = last;
+        last = head[hash];
+        lastHash = hash;
+      }
+      chain[(first + i) & mask] = last;
+      last = first + i;
     }
+    head[lastHash] = last;
     hash_ = hash;
-    if (deep_) InsertDeep(from, to);
   }
   // The four-byte chain: keyed by a hash of a position's first four bytes, so that
-  // positions sharing them share a chain. Every inserted position has its four bytes:
-  // the look-ahead keeps the longest match ahead while the source has more.
+  // positions sharing them share a chain. It is brought up to date only when a search
+  // needs it (input without three-byte matches never does): positions older than the
+  // history cannot be candidates and are left out, and every position caught up has
+  // its four bytes in the buffer.
+  void CatchUpDeep(int64_t to) {
+    const int64_t from = std::max(deepNext_, to - windowSize_);
+    if (from < to) InsertDeep(from, to);
+    deepNext_ = to;
+  }
   void InsertDeep(int64_t from, int64_t to) {
     uint32_t* const chain = deepChain_.data();
     uint32_t* const head = deepHead_.data();
@@ -137,6 +153,7 @@ private:
   // (entries as in chain_) lets searches skip candidates that share only three bytes.
   static constexpr int32_t DeepHashBits = 15;
   bool deep_ = false;
+  int64_t deepNext_ = 0;  // the first position not yet on the four-byte chain
   std::vector<uint32_t> deepChain_;
   std::vector<uint32_t> deepHead_;
   uint32_t hash_ = 0;
@@ -326,13 +343,31 @@ bool TArDfInputWindow::FindLongestMatch(int32_t targetLength, TArDfMatch& match,
   int32_t distance = 0;
   if (deep_ && avail >= 4 && chainLimit_ / 4 >= windowSize_) {
     // The budget cannot run out before the history does, so the answer is the nearest
-    // of the longest matches in the history, whichever chain leads to it. Every match
-    // of four bytes or more is on the four-byte chain, in the same order; only when it
-    // has none can a three-byte match be the answer, and then the nearest one is.
-    ArDfWalkChain(deepChain_.data(), mask, deepChain_[here & mask], s, here, reach, avail, target, budget, best,
-                  distance);
-    if (best < 3)
+    // of the longest matches in the history, whichever chain leads to it. Without a
+    // match held, the three-byte chain gives the nearest match of three bytes or more
+    // (none at all ends the search). Every longer match further back is on the
+    // four-byte chain, in the same order, without the candidates that share only
+    // three bytes.
+    if (prevLength == 0)
       ArDfWalkChain(chain_.data(), mask, chain_[here & mask], s, here, reach, avail, 3, budget, best, distance);
+    if (prevLength > 0 || (best >= 3 && best < target)) {
+      CatchUpDeep(cur_ + 1);
+      // Skip what is nearer than the match found (nothing when a match was held).
+      const uint32_t none = here + 1;  // a candidate that ends any walk
+      uint32_t cand = deepChain_[here & mask];
+      for (uint32_t last = 0; cand != none;) {
+        const uint32_t d = here - cand;
+        if (d - last - 1 >= reach - last) {
+          cand = none;
+        } else if (d > static_cast<uint32_t>(distance)) {
+          break;
+        } else {
+          last = d;
+          cand = deepChain_[cand & mask];
+        }
+      }
+      ArDfWalkChain(deepChain_.data(), mask, cand, s, here, reach, avail, target, budget, best, distance);
+    }
   } else {
     ArDfWalkChain(chain_.data(), mask, chain_[here & mask], s, here, reach, avail, target, budget, best, distance);
   }

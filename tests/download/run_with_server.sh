@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs a Windows test program under wine64 beside a fresh test server on 127.0.0.1.
+# Runs a Windows test program under Wine beside a fresh test server on 127.0.0.1.
 # The program finds the server in MB_TEST_PORT, its request log in MB_TEST_LOG, a folder the
 # server serves in MB_TEST_ROOT and a port nobody listens on in MB_TEST_DEAD_PORT.
 # With MB_TEST_VIA_PROXY=1 the program's http_proxy names the server, which then serves

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the update client's end-to-end tests under wine64 beside a fresh test server on
+# Runs the update client's end-to-end tests under Wine beside a fresh test server on
 # 127.0.0.1 that the client reaches as its proxy, so the compiled-in update address stays.
 set -u
 here=$(cd "$(dirname "$0")/../.." && pwd)

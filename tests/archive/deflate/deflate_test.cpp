@@ -214,6 +214,36 @@ TEST(Deflate, UnlimitedSearchesFinishOnInputsThatDefeatHashChains) {
   for (const Bytes& in : {period, Bytes(1 << 20, 0), twoSymbols}) EXPECT_TRUE(Unpack(Pack(in, h)) == in);
 }
 
+// A chain limit the history cannot exhaust lets the search take a shortcut (a second
+// chain over four-byte keys); a limit just below that walks the three-byte chain only.
+// On inputs where neither limit can run out, both must write the same bytes.
+TEST(Deflate, SearchesThatCannotRunOutOfBudgetFindTheSameMatchesByEitherChain) {
+  Bytes twoSymbols = MakeRandom(60000, 9);
+  for (auto& b : twoSymbols) b = 'a' + (b & 1);
+  Bytes mixed = MakeText(30000, 5);
+  const Bytes noise = MakeRandom(15000, 6), binary = MakeBinary(30000, 7);
+  mixed.insert(mixed.end(), noise.begin(), noise.end());
+  mixed.insert(mixed.end(), binary.begin(), binary.end());
+  for (const Bytes* in : {&twoSymbols, &mixed}) {
+    for (int32_t history : {4096, 32768, 65536}) {
+      for (int32_t target : {-1, 8}) {
+        auto packWith = [&](int32_t chain) {
+          TArDeflateHelper h;
+          if (history > 32768) h.SetOptions(h.Options() | OptDeflate64);
+          h.HistorySize = history;
+          h.SetTargetMatchLength(target);
+          h.SetLazyMatchLimit(target == -1 ? -1 : 16);
+          h.SetChainSearchLimit(chain);
+          return Pack(*in, h);
+        };
+        const Bytes shortcut = packWith(4 * history), plain = packWith(4 * history - 4);
+        ASSERT_TRUE(shortcut == plain) << "history " << history << ", target " << target;
+        ASSERT_TRUE(Unpack(shortcut, history > 32768 ? WithOptions(0x0F | OptDeflate64) : TArDeflateHelper()) == *in);
+      }
+    }
+  }
+}
+
 TEST(Deflate, APasswordEncryptsAndOnlyThatPasswordDecrypts) {
   const Bytes in = MakeText(100000);
   TArDeflateHelper h;

@@ -33,8 +33,9 @@ struct Result {
   int64_t sourcePosition = 0;
 };
 
-Result RunInflate(const Bytes& stream, TArDeflateHelper h = TArDeflateHelper(), TStream* dst = nullptr) {
-  TMemoryStream src = MemOf(stream), mem;
+// Inflates from the given source (a memory stream, or one that reads differently).
+Result RunInflateFrom(TMemoryStream& src, TArDeflateHelper h, TStream* dst = nullptr) {
+  TMemoryStream mem;
   Result r;
   try {
     r.checksum = Inflate(&src, dst ? dst : &mem, &h);
@@ -44,6 +45,11 @@ Result RunInflate(const Bytes& stream, TArDeflateHelper h = TArDeflateHelper(), 
   r.uncompressed = h.UncompressedCount;
   r.sourcePosition = src.Position();
   return r;
+}
+
+Result RunInflate(const Bytes& stream, TArDeflateHelper h = TArDeflateHelper(), TStream* dst = nullptr) {
+  TMemoryStream src = MemOf(stream);
+  return RunInflateFrom(src, h, dst);
 }
 
 std::string Cause(const std::string& cause) {
@@ -373,16 +379,7 @@ public:
 Result RunTrickled(const Bytes& stream, TArDeflateHelper h) {
   TTrickleStream src;
   src.Assign(stream.data(), stream.size());
-  TMemoryStream dst;
-  Result r;
-  try {
-    r.checksum = Inflate(&src, &dst, &h);
-  } catch (const EArInflateError& e) { r.error = e.what(); }
-  r.output = dst.Bytes();
-  r.compressed = h.CompressedCount;
-  r.uncompressed = h.UncompressedCount;
-  r.sourcePosition = src.Position();
-  return r;
+  return RunInflateFrom(src, h);
 }
 }  // namespace
 
