@@ -187,17 +187,17 @@ void TArTarArchive::UnpackItemToStream(int32_t index, TStream& stream) {
     return;
   }
   TReadAhead& r = readAhead_;
-  if (r.Source != Stream || start < r.At || start + size > r.At + static_cast<int64_t>(r.Bytes.size())) {
+  if (r.Source != Stream || start < r.At || start + size > r.At + r.Length) {
     r.Source = nullptr;
+    if (!r.Bytes) r.Bytes = std::make_unique_for_overwrite<uint8_t[]>(kReadAheadSize);
     const int64_t end = ReadAheadEnd(index);
-    r.Bytes.resize(static_cast<size_t>(end - start));
     Stream->SetPosition(start);
-    r.Bytes.resize(static_cast<size_t>(std::max(Stream->Read(r.Bytes.data(), static_cast<int32_t>(end - start)), 0)));
+    r.Length = std::max(Stream->Read(r.Bytes.get(), static_cast<int32_t>(end - start)), 0);
     r.At = start;
     r.Source = Stream;
-    if (size > static_cast<int64_t>(r.Bytes.size())) throw EReadError("Stream read error");
+    if (size > r.Length) throw EReadError("Stream read error");
   }
-  stream.WriteBuffer(r.Bytes.data() + (start - r.At), static_cast<int32_t>(size));
+  stream.WriteBuffer(r.Bytes.get() + (start - r.At), static_cast<int32_t>(size));
 }
 
 // The read-ahead reaches over the small items that follow in the stream and stops short

@@ -6,7 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
-#include <vector>
+#include <memory>
 #include "archive/core/ararchive.h"
 #include "archive/tar/tarformat.h"
 #include "archive/tar/tarhelper.h"
@@ -99,9 +99,12 @@ private:
   // Small items are extracted in archive order: their data is read in large pieces and
   // handed out from here. Valid while Source is the archive's stream and its content the
   // same.
+  // The buffer is made once, at its largest, and never cleared: each read fills what it
+  // hands out.
   struct TReadAhead {
     const TStream* Source = nullptr;
     int64_t At = 0;
-    std::vector<uint8_t> Bytes;
+    int64_t Length = 0;
+    std::unique_ptr<uint8_t[]> Bytes;
   } readAhead_;
 };

@@ -77,14 +77,14 @@ bool TArTarStreamHelper::ReadBlockAt(int64_t position) {
     else if (served_ >= 4)
       chunk_ = std::min(chunk_ * 2, kCacheSize);
     served_ = 0;
-    cache_.resize(static_cast<size_t>(chunk_));
+    if (!cache_) cache_ = std::make_unique_for_overwrite<uint8_t[]>(kCacheSize);
     FStream->SetPosition(position);
     cacheAt_ = position;
-    cacheLength_ = std::max(FStream->Read(cache_.data(), chunk_), 0);
+    cacheLength_ = std::max(FStream->Read(cache_.get(), chunk_), 0);
     if (cacheLength_ < tarfmt::kBlockSize) return false;
   }
   ++served_;
-  std::memcpy(block_, cache_.data() + (position - cacheAt_), tarfmt::kBlockSize);
+  std::memcpy(block_, cache_.get() + (position - cacheAt_), tarfmt::kBlockSize);
   return true;
 }
 

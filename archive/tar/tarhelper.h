@@ -7,7 +7,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
-#include <vector>
+#include <memory>
 #include "archive/core/ararchive.h"
 #include "archive/tar/tarformat.h"
 
@@ -53,7 +53,7 @@ private:
   // or more makes it twice as long, between one block and 64 KiB. A walk over small
   // entries so reads the archive in large pieces, one over large entries little more
   // than their headers.
-  std::vector<uint8_t> cache_;  // the stream from cacheAt_, cacheLength_ bytes
+  std::unique_ptr<uint8_t[]> cache_;  // the stream from cacheAt_, cacheLength_ bytes; never cleared
   int64_t cacheAt_ = 0;
   int32_t cacheLength_ = 0;
   int32_t chunk_ = 0;   // the length of the next read
