@@ -265,6 +265,24 @@ FileHandle CreateNew(const std::string& path, int) {
   return fd;
 }
 
+FileHandle OpenFolder(const std::string& path) {
+  const int fd = ::open(Native(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    Fail();
+    return kInvalidHandle;
+  }
+  return fd;
+}
+
+FileHandle CreateNewIn(FileHandle folder, const std::string& name, int) {
+  const int fd = ::openat(static_cast<int>(folder), name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    Fail();
+    return kInvalidHandle;
+  }
+  return fd;
+}
+
 FileHandle CreateAlways(const std::string& path, int) {
   const int fd = ::open(Native(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) {

@@ -160,7 +160,7 @@ cab::INT_PTR TCabCallbacks::ExtractNotify(int32_t fdint, cab::FDINOTIFICATION* p
         if (!TArArchive::PrepareOutputPath(a->BaseDirectory(), name, a->ExtractOptions, confirm, a->WalkFolders()))
           return 0;
         TArCabArchive::TTarget t;
-        t.File = std::make_unique<TPendingFile>(name);
+        t.File = std::make_unique<TPendingFile>(name, a->WalkFolders());
         t.Handle = std::make_unique<TCabFile>();
         t.Handle->Target = t.File->Stream();
         t.Handle->Owner = a;

@@ -7,7 +7,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_set>
 #include "archive/core/arerrors.h"
 #include "archive/core/aritems.h"
 #include "archive/core/arutils.h"
@@ -18,9 +17,7 @@
 
 class TArArchive;
 
-// Output folders one extraction walk has found in place: each is looked up once per walk
-// rather than once per file. Between walks anything may have changed on the disk.
-using TArKnownFolders = std::unordered_set<std::string>;
+class TArKnownFolders;
 
 enum TArProcessType : uint8_t {
   ptAdd = 0,

@@ -2,6 +2,7 @@
 // plain HTTP and are unpacked with their stored folders restored, so a stored name is
 // confined to the target folder before anything is created for it.
 #include "archive/core/ararchive.h"
+#include "archive/core/knownfolders.h"
 
 bool TArArchive::IsConfinedName(const std::string& storedName, TArExtractOptions extractOptions) {
   std::string name = storedName;
@@ -42,9 +43,9 @@ bool TArArchive::PrepareOutputPath(const std::string& baseDirectory, std::string
   path += (extractOptions & eoRestorePath) ? stored : stored.substr(stored.rfind('\\') + 1);
   const size_t last = path.rfind('\\');
   const std::string dir = last == std::string::npos ? std::string() : path.substr(0, last);
-  if (!dir.empty() && !(knownFolders && knownFolders->count(dir))) {
+  if (!dir.empty() && !(knownFolders && knownFolders->Has(dir))) {
     if (DirectoryExistsNoWild(dir)) {
-      if (knownFolders) knownFolders->insert(dir);
+      if (knownFolders) knownFolders->Add(dir);
     } else {
       if (!(extractOptions & eoCreateDirs)) throw EArNoSuchDirectory();
       // Remembered only once the next item finds it: making it may have failed.

@@ -2,10 +2,11 @@
 #include "archive/core/arutils.h"
 #include "base/os.h"
 
-TPendingFile::TPendingFile(const std::string& target) : target_(target) {
+TPendingFile::TPendingFile(const std::string& target, TArKnownFolders* folders) : target_(target) {
   // With no file there to keep, the target itself is written: made here, so it is nobody
   // else's, and removed again unless committed. That spares each new file a rename.
-  const os::FileHandle fresh = os::CreateNew(target, fmShareDenyWrite);
+  const os::FileHandle fresh =
+      folders ? folders->CreateNew(target, fmShareDenyWrite) : os::CreateNew(target, fmShareDenyWrite);
   if (fresh != os::kInvalidHandle) {
     temp_ = target;
     stream_ = std::make_unique<TFileStream>(fresh, target);

@@ -224,7 +224,7 @@ void TArTarArchive::UnpackItemToFile(int32_t index, const std::string& outputNam
   std::string path = outputName;
   if (!PrepareOutputPath(BaseDirectory(), path, ExtractOptions, OnConfirmOverwrite, WalkFolders())) return;
   try {
-    TPendingFile file(path);
+    TPendingFile file(path, WalkFolders());
     UnpackItemToStream(index, *file.Stream());
     file.Commit(UnixSecondsToDos(item.UnixTime()), UnixModeToAttributes(item.GetAttributes()));
   } catch (const EArUserAbort&) {

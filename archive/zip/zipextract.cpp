@@ -113,7 +113,7 @@ void ExtractItemToFile(TArZipArchive& archive, TArZipItem& item, const std::stri
   // A folder entry: PrepareOutputPath has made the folder (with eoCreateDirs).
   if (IsFolderEntry(item, name)) return;
   try {
-    TPendingFile file(path);
+    TPendingFile file(path, archive.WalkFolders());
     if (!Verified(archive, item, file.Stream())) {
       ReportBadCrc(archive, item);
       return;  // the old file stays as it was
