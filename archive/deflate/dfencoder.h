@@ -99,7 +99,11 @@ private:
     // until the hash changes.
     uint32_t lastHash = ((hash << 5) ^ third[0]) & 0x3FFF, last = head[lastHash];
     for (uint32_t i = 0, n = static_cast<uint32_t>(to - from); i < n; ++i) {
-      hash = ((hash << 5) ^ third[i]) & 0x3FFF;
+      // The rolling hash keeps only the low four bits of a position's first byte, so it
+      // is that position's three bytes, taken directly: no position waits for the hash
+      // of the one before.
+      const uint8_t* const p = third + i - 2;
+      hash = ((static_cast<uint32_t>(p[0]) << 10) ^ (static_cast<uint32_t>(p[1]) << 5) ^ p[2]) & 0x3FFF;
       if (hash != lastHash) {
         head[lastHash] = last;
         last = head[hash];
