@@ -90,7 +90,11 @@ install_wine32() {
   fi
   echo "setup: the 64-bit twins of wine32's libraries stand at versions this mirror has no" \
     "32-bit match for; moving ${#moves[@]} installed packages to matching versions: ${moves[*]}"
-  apt_run "${pin[@]}" "${wine_set[@]}" "${moves[@]}"
+  # Naming a package marks it as installed by hand; the moved ones keep their mark.
+  local auto
+  auto=$(apt-mark showauto "${moves[@]%%=*}")
+  apt_run "${pin[@]}" "${wine_set[@]}" "${moves[@]}" || return 1
+  [ -z "$auto" ] || $SUDO apt-mark auto $auto >/dev/null
 }
 missing=()
 for p in "${need_pkgs[@]}"; do
