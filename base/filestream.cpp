@@ -31,6 +31,12 @@ int64_t TFileStream::Seek(int64_t offset, int origin) {
   return r;
 }
 
+int64_t TFileStream::Size() {
+  const int64_t size = os::FileSize(handle_);
+  if (size < 0) throw EStreamError("Invalid stream seek");
+  return size;
+}
+
 void TFileStream::SetSize(int64_t newSize) {
   if (newSize < 0) throw EStreamError("Invalid stream size");
   const int64_t pos = Position();

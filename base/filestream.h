@@ -35,6 +35,8 @@ public:
   int64_t Seek(int64_t offset, int origin) override;
   // Truncates or extends the file; the position stays unless it lay beyond the new end.
   void SetSize(int64_t newSize) override;
+  // Asked of the file, without moving the position there and back.
+  int64_t Size() override;
 
   const std::string& FileName() const { return fileName_; }
   os::FileHandle Handle() const { return handle_; }

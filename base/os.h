@@ -95,7 +95,25 @@ int32_t ReadFile(FileHandle h, void* buffer, int32_t count);  // -1 on failure
 int32_t WriteFile(FileHandle h, const void* buffer, int32_t count);
 int64_t SeekFile(FileHandle h, int64_t offset, int origin);  // -1 on failure
 bool TruncateFile(FileHandle h);                             // at the current position
+int64_t FileSize(FileHandle h);                              // -1 on failure
 void CloseFile(FileHandle h);
+// kHandleTakesAttributes: whether an open file takes its attributes through its handle
+// with the result SetAttributes gives by name, sparing a lookup of the name. Where it does
+// not, they are set by name once the file is closed, and SetHandleAttributes is not
+// defined. kFoldersHeldOpen: whether a folder can be held open to make files in it by bare
+// name, sparing the lookup of its path; where not, OpenFolder and CreateNewIn are not
+// defined.
+#ifdef _WIN32
+constexpr bool kHandleTakesAttributes = false;
+constexpr bool kFoldersHeldOpen = false;
+#else
+constexpr bool kHandleTakesAttributes = true;
+constexpr bool kFoldersHeldOpen = true;
+#endif
+bool SetHandleAttributes(FileHandle h, uint32_t attributes);
+FileHandle OpenFolder(const std::string& path);  // closed by CloseFile; kInvalidHandle on failure
+// CreateNew for name (no separator in it) in the folder held open.
+FileHandle CreateNewIn(FileHandle folder, const std::string& name, int share);
 // Last-modification time as a local DOS date-time (date high, time low); 0xFFFFFFFF
 // when it cannot be told or lies outside 1980..2107.
 uint32_t FileDosDateTime(FileHandle h);

@@ -8,6 +8,7 @@
 #include <sys/statvfs.h>
 #include <sys/time.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -54,6 +55,49 @@ std::string BaseName(const std::string& p) {
   return s == std::string::npos ? p : p.substr(s + 1);
 }
 
+// The mode a file with the given mode has once it carries the attributes: only the
+// write bits follow read-only, and the set-id and sticky bits are dropped.
+mode_t ModeWithAttributes(mode_t mode, uint32_t attributes) {
+  mode_t m = mode & 07777;
+  if (attributes & faReadOnly)
+    m &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+  else
+    m |= S_IWUSR;
+  return m & ~static_cast<mode_t>(S_ISUID | S_ISGID | S_ISVTX);
+}
+
+// Seconds since 1970 of a local wall-clock time. The C library's mktime re-reads the
+// zone file for every call, which costs each extracted file a file system lookup; this
+// asks localtime_r instead (the zone FileDosDateTime reads back with, so the two stay
+// inverses) and starts from the offset of the last conversion, which holds for all the
+// files of one season. A wall time the clock skipped comes out moved forward by the gap,
+// and one it showed twice takes the offset tried first, both as mktime has it.
+bool LocalWallTimeToUnix(struct tm wall, time_t& result) {
+  thread_local long guess = 0;
+  // The fields read as UTC, normalised as mktime normalises them.
+  const time_t w = ::timegm(&wall);
+  if (w == static_cast<time_t>(-1)) return false;
+  time_t t = w - guess, previous = t;
+  for (int probe = 0; probe < 8; ++probe) {
+    struct tm lt;
+    if (!::localtime_r(&t, &lt)) return false;
+    const time_t next = w - lt.tm_gmtoff;
+    if (next == t) {
+      guess = lt.tm_gmtoff;
+      result = t;
+      return true;
+    }
+    // Two moments that each point at the other: the offsets either side of a skipped hour.
+    if (probe > 0 && next == previous) {
+      result = std::max(t, next);
+      return true;
+    }
+    previous = t;
+    t = next;
+  }
+  return false;
+}
+
 }  // namespace
 
 uint32_t LastError() { return lastError; }
@@ -72,14 +116,18 @@ bool SetAttributes(const std::string& path, uint32_t attributes) {
   struct stat st;
   const std::string n = Native(path);
   if (::stat(n.c_str(), &st) != 0) return Fail();
-  mode_t m = st.st_mode & 07777;
-  if (attributes & faReadOnly)
-    m &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
-  else
-    m |= S_IWUSR;
-  m &= ~static_cast<mode_t>(S_ISUID | S_ISGID | S_ISVTX);
+  const mode_t m = ModeWithAttributes(st.st_mode, attributes);
   if (m == (st.st_mode & 07777)) return true;
   return ::chmod(n.c_str(), m) == 0 || Fail();
+}
+
+bool SetHandleAttributes(FileHandle h, uint32_t attributes) {
+  struct stat st;
+  const int fd = static_cast<int>(h);
+  if (::fstat(fd, &st) != 0) return Fail();
+  const mode_t m = ModeWithAttributes(st.st_mode, attributes);
+  if (m == (st.st_mode & 07777)) return true;
+  return ::fchmod(fd, m) == 0 || Fail();
 }
 
 bool FileExists(const std::string& path) { return GetAttributes(path) != kNoAttributes; }
@@ -217,6 +265,24 @@ FileHandle CreateNew(const std::string& path, int) {
   return fd;
 }
 
+FileHandle OpenFolder(const std::string& path) {
+  const int fd = ::open(Native(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    Fail();
+    return kInvalidHandle;
+  }
+  return fd;
+}
+
+FileHandle CreateNewIn(FileHandle folder, const std::string& name, int) {
+  const int fd = ::openat(static_cast<int>(folder), name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    Fail();
+    return kInvalidHandle;
+  }
+  return fd;
+}
+
 FileHandle CreateAlways(const std::string& path, int) {
   const int fd = ::open(Native(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) {
@@ -266,6 +332,15 @@ bool TruncateFile(FileHandle h) {
   return (pos >= 0 && ::ftruncate(static_cast<int>(h), pos) == 0) || Fail();
 }
 
+int64_t FileSize(FileHandle h) {
+  struct stat st;
+  if (::fstat(static_cast<int>(h), &st) != 0) {
+    Fail();
+    return -1;
+  }
+  return st.st_size;
+}
+
 void CloseFile(FileHandle h) {
   if (h != kInvalidHandle) ::close(static_cast<int>(h));
 }
@@ -295,9 +370,8 @@ bool SetFileDosDateTime(FileHandle h, uint32_t dosDateTime) {
   lt.tm_hour = static_cast<int>((time >> 11) & 0x1F);
   lt.tm_min = static_cast<int>((time >> 5) & 0x3F);
   lt.tm_sec = static_cast<int>((time & 0x1F) * 2);
-  lt.tm_isdst = -1;
-  const time_t t = ::mktime(&lt);
-  if (t == static_cast<time_t>(-1)) return false;
+  time_t t;
+  if (!LocalWallTimeToUnix(lt, t)) return false;
   struct timespec ts[2];
   ts[0].tv_sec = ts[1].tv_sec = t;
   ts[0].tv_nsec = ts[1].tv_nsec = 0;

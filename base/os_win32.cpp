@@ -188,6 +188,11 @@ int64_t SeekFile(FileHandle h, int64_t offset, int origin) {
 
 bool TruncateFile(FileHandle h) { return ::SetEndOfFile(ToHandle(h)) != 0; }
 
+int64_t FileSize(FileHandle h) {
+  LARGE_INTEGER size;
+  return ::GetFileSizeEx(ToHandle(h), &size) ? size.QuadPart : -1;
+}
+
 void CloseFile(FileHandle h) {
   if (h != kInvalidHandle) ::CloseHandle(ToHandle(h));
 }

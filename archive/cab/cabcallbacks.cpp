@@ -157,9 +157,10 @@ cab::INT_PTR TCabCallbacks::ExtractNotify(int32_t fdint, cab::FDINOTIFICATION* p
         // changed since it was listed.
         std::string name = Text(pfdin->psz1);
         const TArConfirmOverwriteEvent confirm = [a](std::string& n, bool& c) { a->ConfirmOverwrite(n, c); };
-        if (!TArArchive::PrepareOutputPath(a->BaseDirectory(), name, a->ExtractOptions, confirm)) return 0;
+        if (!TArArchive::PrepareOutputPath(a->BaseDirectory(), name, a->ExtractOptions, confirm, a->WalkFolders()))
+          return 0;
         TArCabArchive::TTarget t;
-        t.File = std::make_unique<TPendingFile>(name);
+        t.File = std::make_unique<TPendingFile>(name, a->WalkFolders());
         t.Handle = std::make_unique<TCabFile>();
         t.Handle->Target = t.File->Stream();
         t.Handle->Owner = a;

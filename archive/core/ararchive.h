@@ -17,6 +17,8 @@
 
 class TArArchive;
 
+class TArKnownFolders;
+
 enum TArProcessType : uint8_t {
   ptAdd = 0,
   ptDelete = 1,
@@ -133,8 +135,12 @@ public:
   void ExtractItemAt(int32_t index, const std::string& newName = std::string());
   // Turns a stored name into the output path below baseDirectory and says whether the
   // item may be written. A name that would leave the folder raises EArException.
+  // knownFolders, when given, holds the folders found in place earlier in the same walk.
   static bool PrepareOutputPath(const std::string& baseDirectory, std::string& name, TArExtractOptions extractOptions,
-                                const TArConfirmOverwriteEvent& onConfirmOverwrite);
+                                const TArConfirmOverwriteEvent& onConfirmOverwrite,
+                                TArKnownFolders* knownFolders = nullptr);
+  // The folders the running ExtractByMasks walk has found in place; null outside one.
+  TArKnownFolders* WalkFolders() const { return walkFolders_; }
   // Whether the part of storedName that extraction appends to the folder stays below
   // it: not rooted, no drive or share, no ":" and no ".." component.
   static bool IsConfinedName(const std::string& storedName, TArExtractOptions extractOptions);
@@ -183,6 +189,7 @@ private:
   bool logging_ = false;
   std::unique_ptr<TFileStream> LogStream;
   int32_t busyDepth_ = 0;
+  TArKnownFolders* walkFolders_ = nullptr;  // the running walk's, which owns them
 };
 
 // Base of the tar and gzip stream helpers: one stream, not owned.

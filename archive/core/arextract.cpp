@@ -2,6 +2,7 @@
 // plain HTTP and are unpacked with their stored folders restored, so a stored name is
 // confined to the target folder before anything is created for it.
 #include "archive/core/ararchive.h"
+#include "archive/core/knownfolders.h"
 
 bool TArArchive::IsConfinedName(const std::string& storedName, TArExtractOptions extractOptions) {
   std::string name = storedName;
@@ -31,8 +32,8 @@ bool TArArchive::IsConfinedName(const std::string& storedName, TArExtractOptions
 }
 
 bool TArArchive::PrepareOutputPath(const std::string& baseDirectory, std::string& name,
-                                   TArExtractOptions extractOptions,
-                                   const TArConfirmOverwriteEvent& onConfirmOverwrite) {
+                                   TArExtractOptions extractOptions, const TArConfirmOverwriteEvent& onConfirmOverwrite,
+                                   TArKnownFolders* knownFolders) {
   if (!IsConfinedName(name, extractOptions)) throw EArException("Invalid stored name");
   bool confirm = true;
   std::string stored = name;
@@ -42,9 +43,14 @@ bool TArArchive::PrepareOutputPath(const std::string& baseDirectory, std::string
   path += (extractOptions & eoRestorePath) ? stored : stored.substr(stored.rfind('\\') + 1);
   const size_t last = path.rfind('\\');
   const std::string dir = last == std::string::npos ? std::string() : path.substr(0, last);
-  if (!dir.empty() && !DirectoryExistsNoWild(dir)) {
-    if (!(extractOptions & eoCreateDirs)) throw EArNoSuchDirectory();
-    CreateDirectoryPath(dir);
+  if (!dir.empty() && !(knownFolders && knownFolders->Has(dir))) {
+    if (DirectoryExistsNoWild(dir)) {
+      if (knownFolders) knownFolders->Add(dir);
+    } else {
+      if (!(extractOptions & eoCreateDirs)) throw EArNoSuchDirectory();
+      // Remembered only once the next item finds it: making it may have failed.
+      CreateDirectoryPath(dir);
+    }
   }
   if (onConfirmOverwrite && os::FileExists(path)) onConfirmOverwrite(path, confirm);
   if (confirm) name = path;
@@ -68,6 +74,13 @@ void TArArchive::ExtractByMasks(const std::string& fileMasks, const std::string&
       break;
     }
   const int32_t n = Count();
+  TArKnownFolders folders;
+  struct Walk {
+    TArArchive* a;
+    TArKnownFolders* outer;
+    ~Walk() { a->walkFolders_ = outer; }
+  } walk{this, walkFolders_};
+  walkFolders_ = &folders;
   bool abort = false;
   for (int32_t i = 0; i < n && i < Count(); ++i) {
     TArArchiveItem* item = Items->Get(i);
@@ -82,7 +95,8 @@ void TArArchive::ExtractItemAt(int32_t index, const std::string& newName) {
   CheckUsable();
   TArArchiveItem* item = Items->Get(index);
   SavePendingFirst(item);
-  index = Items->IndexOf(item);
+  // A save may have moved it; the list is searched only then.
+  if (index >= Count() || Items->Get(index) != item) index = Items->IndexOf(item);
   if (index < 0) return;  // the save removed it
   EnterBusy();
   struct Leave {

@@ -38,15 +38,17 @@ private:
   int32_t pos_ = 0, len_ = 0;
 };
 
-// Collects small writes into large ones for the file under a temporary name.
+// Collects small writes into large ones for the file under a temporary name. A write of
+// a few pages or more goes straight to the file (after what is collected): copying it
+// would cost more than the system call it saves.
 class TWriteBehind : public TStream {
 public:
   explicit TWriteBehind(TStream* inner) : inner_(inner) { buf_.reserve(65536); }
   int32_t Read(void*, int32_t) override { return 0; }
   int32_t Write(const void* buffer, int32_t count) override {
     if (count <= 0) return 0;
-    if (buf_.size() + static_cast<size_t>(count) > buf_.capacity()) Flush();
-    if (static_cast<size_t>(count) >= buf_.capacity()) {
+    if (buf_.size() + static_cast<size_t>(count) > buf_.capacity() || count >= kDirect) Flush();
+    if (count >= kDirect) {
       inner_->WriteBuffer(buffer, count);
     } else {
       const auto* p = static_cast<const uint8_t*>(buffer);
@@ -66,6 +68,7 @@ public:
   }
 
 private:
+  static constexpr int32_t kDirect = 16384;
   TStream* inner_;
   std::vector<uint8_t> buf_;
 };

@@ -2,10 +2,11 @@
 #include "archive/core/arutils.h"
 #include "base/os.h"
 
-TPendingFile::TPendingFile(const std::string& target) : target_(target) {
+TPendingFile::TPendingFile(const std::string& target, TArKnownFolders* folders) : target_(target) {
   // With no file there to keep, the target itself is written: made here, so it is nobody
   // else's, and removed again unless committed. That spares each new file a rename.
-  const os::FileHandle fresh = os::CreateNew(target, fmShareDenyWrite);
+  const os::FileHandle fresh =
+      folders ? folders->CreateNew(target, fmShareDenyWrite) : os::CreateNew(target, fmShareDenyWrite);
   if (fresh != os::kInvalidHandle) {
     temp_ = target;
     stream_ = std::make_unique<TFileStream>(fresh, target);
@@ -37,7 +38,14 @@ TPendingFile::~TPendingFile() {
 void TPendingFile::Commit(std::optional<uint32_t> dosDateTime, uint32_t attributes) {
   writer_->Flush();
   if (dosDateTime) os::SetFileDosDateTime(stream_->Handle(), *dosDateTime);
-  RenameOverTarget(attributes);
+  if constexpr (os::kHandleTakesAttributes) {
+    // The rename keeps them: the file is the same.
+    os::SetHandleAttributes(stream_->Handle(), KeptAttributes(attributes));
+    PutInPlace();
+  } else {
+    PutInPlace();
+    os::SetAttributes(target_, KeptAttributes(attributes));
+  }
 }
 
 // The old file steps aside before the new one takes its name, and comes back when the new
@@ -62,19 +70,18 @@ void TPendingFile::CommitKeepingAttributes() {
   }
   committed_ = true;
   if (!aside.empty()) os::EraseFile(aside);
-  KeepAttributes(attributes == os::kNoAttributes ? 0 : attributes);
+  os::SetAttributes(target_, KeptAttributes(attributes == os::kNoAttributes ? 0 : attributes));
 }
 
-void TPendingFile::RenameOverTarget(uint32_t attributes) {
+void TPendingFile::PutInPlace() {
   stream_.reset();
   if (temp_ != target_ && !os::RenameFile(temp_, target_))
     throw EFCreateError("Cannot create file \"" + target_ + "\"");
   committed_ = true;
-  KeepAttributes(attributes);
 }
 
 // Read-only, hidden, system and archive: the other bits (a Unix mode in the high word,
 // folder flags) are no file attributes of this system.
-void TPendingFile::KeepAttributes(uint32_t attributes) {
-  os::SetAttributes(target_, attributes & (os::faReadOnly | os::faHidden | os::faSysFile | os::faArchive));
+uint32_t TPendingFile::KeptAttributes(uint32_t attributes) {
+  return attributes & (os::faReadOnly | os::faHidden | os::faSysFile | os::faArchive);
 }

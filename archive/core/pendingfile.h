@@ -9,13 +9,15 @@
 #include <optional>
 #include <string>
 #include "archive/core/bufstreams.h"
+#include "archive/core/knownfolders.h"
 #include "base/filestream.h"
 
 // A file that becomes the target only when told to. Destroyed without a Commit, it removes
 // what it wrote and leaves an existing target untouched.
 class TPendingFile {
 public:
-  explicit TPendingFile(const std::string& target);
+  // folders, when given, are the output folders of the running extraction walk.
+  explicit TPendingFile(const std::string& target, TArKnownFolders* folders = nullptr);
   ~TPendingFile();
   TStream* Stream() { return writer_.get(); }
   // Gives the file its DOS date and time (without one it keeps the time it was written),
@@ -27,8 +29,8 @@ public:
   void CommitKeepingAttributes();
 
 private:
-  void RenameOverTarget(uint32_t attributes);
-  void KeepAttributes(uint32_t attributes);
+  void PutInPlace();
+  static uint32_t KeptAttributes(uint32_t attributes);
 
   std::string target_, temp_;  // temp_ is target_ when the target was made afresh
   std::unique_ptr<TFileStream> stream_;

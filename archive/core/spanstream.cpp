@@ -18,7 +18,10 @@ TArSpanStream::TArSpanStream(const std::string& fileName, int32_t threshold, TAr
 
 TArSpanStream::~TArSpanStream() = default;
 
-void TArSpanStream::OpenImage(const std::string& name) { file_ = std::make_unique<TFileStream>(name, fileMode_); }
+void TArSpanStream::OpenImage(const std::string& name) {
+  file_ = std::make_unique<TFileStream>(name, fileMode_);
+  seekSize_ = -1;
+}
 
 int32_t TArSpanStream::ImageNumberFor(int32_t spanNumber) const {
   return mediaKind_ == mkRemovableDisks ? spanNumber + 1 : spanNumber;
@@ -139,17 +142,17 @@ int32_t TArSpanStream::Write(const void* buffer, int32_t count) {
 
 int64_t TArSpanStream::Seek(int64_t offset, int origin) {
   if (!file_) return 0;
-  const int64_t pos = file_->Position();
   // Asking where the stream stands moves nothing and needs no size (loading asks per item).
-  if (spanMode_ == smWriting || (origin == soFromCurrent && offset == 0)) return pos;
-  const int64_t size = file_->Size();
-  int64_t target = pos;
-  if (origin == soFromBeginning)
-    target = offset;
-  else if (origin == soFromCurrent)
-    target = offset + pos;
-  else if (origin == soFromEnd)
+  if (spanMode_ == smWriting || (origin == soFromCurrent && offset == 0)) return file_->Position();
+  // The size is asked again only for a target past the one last seen: an image read
+  // here does not shrink under the reader.
+  int64_t size = seekSize_ < 0 || origin == soFromEnd ? (seekSize_ = file_->Size()) : seekSize_;
+  int64_t target = offset;
+  if (origin == soFromEnd)
     target = offset + size;
+  else if (origin != soFromBeginning)
+    target = (origin == soFromCurrent ? offset : 0) + file_->Position();
+  if (target > size) size = seekSize_ = file_->Size();
   if (IgnoreSpanning) target = std::clamp<int64_t>(target, 0, size);
   // No reader of this library seeks across images; a position outside the current
   // image is damaged input.
@@ -159,6 +162,7 @@ int64_t TArSpanStream::Seek(int64_t offset, int origin) {
 
 void TArSpanStream::SetSize(int64_t newSize) {
   if (!file_) return;
+  seekSize_ = -1;
   if (newSize == 0) {
     file_->SetSize(0);
     return;

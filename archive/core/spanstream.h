@@ -73,6 +73,9 @@ private:
   int32_t bytesWritten_ = 0;
   int32_t bytesAvailable_ = 0;
   std::unique_ptr<TFileStream> file_;
+  // The image's size when last asked of it for a seek; -1: not asked since it was opened
+  // or resized. Loading and extraction seek a great many times within one image.
+  int64_t seekSize_ = -1;
   uint16_t fileMode_;
   int32_t totalWritten_ = 0;
 };

@@ -166,9 +166,9 @@ void TArGzipArchive::UnpackItemToFile(int32_t index, const std::string& outputNa
   ToBackslashes(path);
   path = ExtractFileName(path);
   if (path.empty() || !IsConfinedName(path, eoRestorePath)) throw EArException("Invalid stored name");
-  if (!PrepareOutputPath(BaseDirectory(), path, ExtractOptions, OnConfirmOverwrite)) return;
+  if (!PrepareOutputPath(BaseDirectory(), path, ExtractOptions, OnConfirmOverwrite, WalkFolders())) return;
   try {
-    TPendingFile file(path);
+    TPendingFile file(path, WalkFolders());
     UnpackItemToStream(0, *file.Stream());
     // MTIME 0 says the member has no time: the file keeps the time it was written.
     std::optional<uint32_t> time;

@@ -7,9 +7,9 @@
 #include "archive/core/pendingfile.h"
 
 namespace {
-// Items up to this size come from the read-ahead, which reads this much at a time.
+// Items up to this size come from the read-ahead, which reads at most this much at a time.
 constexpr int64_t kReadAheadItem = 1 << 16;
-constexpr int32_t kReadAheadSize = 1 << 18;
+constexpr int64_t kReadAheadSize = 1 << 18;
 }  // namespace
 
 ArchiveTypeCode ProbeTarFile(TStream& stream) {
@@ -187,16 +187,33 @@ void TArTarArchive::UnpackItemToStream(int32_t index, TStream& stream) {
     return;
   }
   TReadAhead& r = readAhead_;
-  if (r.Source != Stream || start < r.At || start + size > r.At + static_cast<int64_t>(r.Bytes.size())) {
+  if (r.Source != Stream || start < r.At || start + size > r.At + r.Length) {
     r.Source = nullptr;
-    r.Bytes.resize(kReadAheadSize);
+    if (!r.Bytes) r.Bytes = std::make_unique_for_overwrite<uint8_t[]>(kReadAheadSize);
+    const int64_t end = ReadAheadEnd(index);
     Stream->SetPosition(start);
-    r.Bytes.resize(static_cast<size_t>(std::max(Stream->Read(r.Bytes.data(), kReadAheadSize), 0)));
+    r.Length = std::max(Stream->Read(r.Bytes.get(), static_cast<int32_t>(end - start)), 0);
     r.At = start;
     r.Source = Stream;
-    if (size > static_cast<int64_t>(r.Bytes.size())) throw EReadError("Stream read error");
+    if (size > r.Length) throw EReadError("Stream read error");
   }
-  stream.WriteBuffer(r.Bytes.data() + (start - r.At), static_cast<int32_t>(size));
+  stream.WriteBuffer(r.Bytes.get() + (start - r.At), static_cast<int32_t>(size));
+}
+
+// The read-ahead reaches over the small items that follow in the stream and stops short
+// of a large one, whose data is copied on its own: no byte is read twice.
+int64_t TArTarArchive::ReadAheadEnd(int32_t index) const {
+  const TArTarItem& first = StoredItem(index);
+  const int64_t start = first.HeaderOffset + tarfmt::kBlockSize;
+  int64_t end = start + first.DataSize();
+  for (int32_t i = index + 1; i < Count(); ++i) {
+    const auto* next = dynamic_cast<const TArTarItem*>(Items->Get(i));
+    if (!next || next->HeaderOffset < end) break;
+    const int64_t size = next->DataSize(), nextEnd = next->HeaderOffset + tarfmt::kBlockSize + size;
+    if (size > kReadAheadItem || nextEnd - start > kReadAheadSize) break;
+    end = nextEnd;
+  }
+  return end;
 }
 
 void TArTarArchive::UnpackItemToFile(int32_t index, const std::string& outputName) {
@@ -205,12 +222,11 @@ void TArTarArchive::UnpackItemToFile(int32_t index, const std::string& outputNam
   if (!IsConfinedName(outputName, eoRestorePath)) throw EArException("Invalid stored name");
   const TArTarItem& item = StoredItem(index);
   std::string path = outputName;
-  if (!PrepareOutputPath(BaseDirectory(), path, ExtractOptions, OnConfirmOverwrite)) return;
+  if (!PrepareOutputPath(BaseDirectory(), path, ExtractOptions, OnConfirmOverwrite, WalkFolders())) return;
   try {
-    TPendingFile file(path);
+    TPendingFile file(path, WalkFolders());
     UnpackItemToStream(index, *file.Stream());
-    file.Commit(static_cast<uint32_t>(item.GetModDate()) << 16 | item.GetModTime(),
-                UnixModeToAttributes(item.GetAttributes()));
+    file.Commit(UnixSecondsToDos(item.UnixTime()), UnixModeToAttributes(item.GetAttributes()));
   } catch (const EArUserAbort&) {
     Status = asInvalid;
     throw;

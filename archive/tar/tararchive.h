@@ -6,7 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
-#include <vector>
+#include <memory>
 #include "archive/core/ararchive.h"
 #include "archive/tar/tarformat.h"
 #include "archive/tar/tarhelper.h"
@@ -86,6 +86,8 @@ protected:
   std::string SwapFolder() const;
   // Forgets the data read ahead for extraction: the archive's content changed.
   void DropReadAhead() { readAhead_.Source = nullptr; }
+  // Where the read-ahead for the small item at index ends in the stream.
+  int64_t ReadAheadEnd(int32_t index) const;
   // Puts image (from its start) in place of the archive that current holds. A memory
   // stream is refilled. A file is written anew beside itself and takes the old one's
   // place only when complete; current is then closed and set to a new stream over the
@@ -97,9 +99,12 @@ private:
   // Small items are extracted in archive order: their data is read in large pieces and
   // handed out from here. Valid while Source is the archive's stream and its content the
   // same.
+  // The buffer is made once, at its largest, and never cleared: each read fills what it
+  // hands out.
   struct TReadAhead {
     const TStream* Source = nullptr;
     int64_t At = 0;
-    std::vector<uint8_t> Bytes;
+    int64_t Length = 0;
+    std::unique_ptr<uint8_t[]> Bytes;
   } readAhead_;
 };

@@ -28,8 +28,11 @@ std::string PadOctal(const std::string& text, int width) {
 }
 
 uint32_t TarChecksum(const uint8_t* block, int count) {
+  // Every byte first, then the checksum field's own bytes traded for blanks: a loop
+  // without a test in it, as every header of a listing is summed.
   uint32_t sum = 0;
-  for (int i = 0; i < count; ++i) sum += i >= tarfmt::kChecksumAt && i < tarfmt::kChecksumAt + 8 ? ' ' : block[i];
+  for (int i = 0; i < count; ++i) sum += block[i];
+  for (int i = tarfmt::kChecksumAt; i < std::min(count, tarfmt::kChecksumAt + 8); ++i) sum += ' ' - block[i];
   return sum;
 }
 

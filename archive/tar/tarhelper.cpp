@@ -7,8 +7,7 @@ namespace {
 
 // Extension data beyond this is no name or size record anyone writes.
 constexpr int64_t kMaxExtension = 1 << 20;
-// Headers are read through a cache this large: a walk over small entries reads the
-// archive in large pieces instead of one block at a time.
+// Headers are read through a cache of at most this size (see tarhelper.h).
 constexpr int32_t kCacheSize = 1 << 16;
 // Sizes beyond this cannot be positions in a stream.
 constexpr int64_t kMaxSize = int64_t{1} << 62;
@@ -73,13 +72,19 @@ TArTarStreamHelper::TArTarStreamHelper(TStream* stream) : TArArchiveStreamHelper
 bool TArTarStreamHelper::ReadBlockAt(int64_t position) {
   if (position + tarfmt::kBlockSize > streamSize_) return false;
   if (position < cacheAt_ || position + tarfmt::kBlockSize > cacheAt_ + cacheLength_) {
-    cache_.resize(kCacheSize);
+    if (served_ <= 1)
+      chunk_ = std::max(chunk_ / 4, tarfmt::kBlockSize);
+    else if (served_ >= 4)
+      chunk_ = std::min(chunk_ * 2, kCacheSize);
+    served_ = 0;
+    if (!cache_) cache_ = std::make_unique_for_overwrite<uint8_t[]>(kCacheSize);
     FStream->SetPosition(position);
     cacheAt_ = position;
-    cacheLength_ = std::max(FStream->Read(cache_.data(), kCacheSize), 0);
+    cacheLength_ = std::max(FStream->Read(cache_.get(), chunk_), 0);
     if (cacheLength_ < tarfmt::kBlockSize) return false;
   }
-  std::memcpy(block_, cache_.data() + (position - cacheAt_), tarfmt::kBlockSize);
+  ++served_;
+  std::memcpy(block_, cache_.get() + (position - cacheAt_), tarfmt::kBlockSize);
   return true;
 }
 
@@ -133,6 +138,8 @@ bool TArTarStreamHelper::LocateFirstItem() {
   damaged_ = false;
   streamSize_ = FStream->Size();
   cacheLength_ = 0;
+  chunk_ = kCacheSize;
+  served_ = 2;  // the first read keeps the full size
   return WalkFrom(0);
 }
 

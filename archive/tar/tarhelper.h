@@ -7,7 +7,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
-#include <vector>
+#include <memory>
 #include "archive/core/ararchive.h"
 #include "archive/tar/tarformat.h"
 
@@ -48,9 +48,16 @@ private:
   bool ReadExtension(int64_t position, int64_t size, std::string& data);
 
   uint8_t block_[tarfmt::kBlockSize] = {};
-  std::vector<uint8_t> cache_;  // the stream from cacheAt_, cacheLength_ bytes
+  // Headers are read through a cache. Its reads follow how densely the headers lie: one
+  // that served a single header makes the next a quarter as long, one that served four
+  // or more makes it twice as long, between one block and 64 KiB. A walk over small
+  // entries so reads the archive in large pieces, one over large entries little more
+  // than their headers.
+  std::unique_ptr<uint8_t[]> cache_;  // the stream from cacheAt_, cacheLength_ bytes; never cleared
   int64_t cacheAt_ = 0;
   int32_t cacheLength_ = 0;
+  int32_t chunk_ = 0;   // the length of the next read
+  int32_t served_ = 0;  // headers the current read has served
   int64_t entry_ = -1;  // header offset of the current entry; -1: none
   int64_t size_ = 0;    // its data size, an extension's size when one gave it
   std::string name_;    // its whole name

@@ -107,12 +107,13 @@ void ReportBadCrc(TArZipArchive& archive, TArZipItem& item) {
 
 void ExtractItemToFile(TArZipArchive& archive, TArZipItem& item, const std::string& name) {
   std::string path = name;
-  if (!TArArchive::PrepareOutputPath(archive.BaseDirectory(), path, archive.ExtractOptions, archive.OnConfirmOverwrite))
+  if (!TArArchive::PrepareOutputPath(archive.BaseDirectory(), path, archive.ExtractOptions, archive.OnConfirmOverwrite,
+                                     archive.WalkFolders()))
     return;
   // A folder entry: PrepareOutputPath has made the folder (with eoCreateDirs).
   if (IsFolderEntry(item, name)) return;
   try {
-    TPendingFile file(path);
+    TPendingFile file(path, archive.WalkFolders());
     if (!Verified(archive, item, file.Stream())) {
       ReportBadCrc(archive, item);
       return;  // the old file stays as it was

@@ -75,11 +75,20 @@ TEST_F(Extraction, RestorePathKeepsFoldersAndCreateDirsMakesThem) {
   }
   failures.clear();
   {
-    auto a = Open({"docs/readme.txt|r", "docs\\sub\\deep.txt|d"}, eoRestorePath | eoCreateDirs);
+    auto a = Open({"docs/readme.txt|r", "docs\\sub\\deep.txt|d", "docsx/x.txt|x", "docs/z.txt|z"},
+                  eoRestorePath | eoCreateDirs);
     a->ExtractByMasks("*.*");
     EXPECT_TRUE(failures.empty());
     EXPECT_EQ(artest::ReadFile(base() + "\\docs\\readme.txt"), "r");
     EXPECT_EQ(artest::ReadFile(base() + "\\docs\\sub\\deep.txt"), "d");
+    // Folders one walk made are looked for again by the next: these have gone since.
+    artest::RemoveTree(base());
+    CreateDirectoryPath(base());
+    a->ExtractByMasks("*.*");
+    EXPECT_TRUE(failures.empty());
+    EXPECT_EQ(artest::ListTree(base()),
+              (std::vector<std::string>{"docs", "docs\\readme.txt", "docs\\sub", "docs\\sub\\deep.txt", "docs\\z.txt",
+                                        "docsx", "docsx\\x.txt"}));
   }
 }
 

@@ -34,7 +34,7 @@ public:
     if (item->Content == "!crc") throw EArZipBadCRC();
     if (item->Content == "!abort") throw EArUserAbort();
     std::string name = outputName;
-    if (!PrepareOutputPath(BaseDirectory(), name, ExtractOptions, OnConfirmOverwrite)) return;
+    if (!PrepareOutputPath(BaseDirectory(), name, ExtractOptions, OnConfirmOverwrite, WalkFolders())) return;
     ReportEngineProgress(50);
     WriteFile(name, item->Content);
     ReportEngineProgress(1638);  // an engine may count past 100
