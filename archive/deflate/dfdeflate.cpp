@@ -215,8 +215,7 @@ void TArDfEncoder::WriteStoredBlock(bool final) {
     const uint8_t header[4] = {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(~n),
                                static_cast<uint8_t>(~n >> 8)};
     bits_.WriteBuffer(header, 4);
-    lz_.ReadStoredBytes(scratch_.get(), n);
-    bits_.WriteBuffer(scratch_.get(), n);
+    bits_.WriteBuffer(lz_.TakeStoredBytes(scratch_.get(), n), n);
   } while (left > 0);
 }
 

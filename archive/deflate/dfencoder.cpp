@@ -2,6 +2,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 constexpr const char* kEncUnit = "ArDfEnc";
@@ -31,6 +34,7 @@ TArDfInputWindow::TArDfInputWindow(TStream* source, bool crc32, bool deflate64, 
   buffer_.reset(new uint8_t[static_cast<size_t>(bufSize_ + kPad)]);
   std::memset(buffer_.get(), 0, static_cast<size_t>(bufSize_ + kPad));
   buf_ = buffer_.get();
+  hashes_.reset(new uint16_t[static_cast<size_t>(bufSize_)]);
   chain_.assign(static_cast<size_t>(windowSize), 0xFFFFFFFFu);
   head_.assign(16384, 0xFFFFFFFFu);
   deep_ = chainLimit / 4 >= windowSize;
@@ -40,7 +44,6 @@ TArDfInputWindow::TArDfInputWindow(TStream* source, bool crc32, bool deflate64, 
   }
   sourceStart_ = source->Seek(0, soFromCurrent);
   ReadMore();
-  if (end_ >= 2) hash_ = ((static_cast<uint32_t>(buf_[0]) << 5) ^ buf_[1]) & 0x3FFF;
 }
 
 void TArDfInputWindow::ReadMore() {
@@ -59,6 +62,37 @@ void TArDfInputWindow::ReadMore() {
     end_ += n;
   }
   slideAt_ = moreInput_ ? end_ - longest_ - 8 : INT64_MAX;
+  HashUpTo(moreInput_ ? end_ - 2 : end_);
+}
+
+void TArDfInputWindow::HashUpTo(int64_t to) {
+  // A position's hash keeps only the low four bits of its first byte, so it is the
+  // three bytes taken directly: sixteen positions at a time in 16-bit lanes where the
+  // processor has them, each reading at most two bytes past the last position (the pad
+  // is there for that).
+  const uint8_t* const p = buf_ - base_;
+  uint16_t* const h = hashes_.get() - base_;
+  int64_t i = hashedEnd_;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128(), mask = _mm_set1_epi16(0x3FFF);
+  for (; i + 16 <= to; i += 16) {
+    const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 1));
+    const __m128i b2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 2));
+    const __m128i low = _mm_xor_si128(
+        _mm_xor_si128(_mm_slli_epi16(_mm_unpacklo_epi8(b0, zero), 10), _mm_slli_epi16(_mm_unpacklo_epi8(b1, zero), 5)),
+        _mm_unpacklo_epi8(b2, zero));
+    const __m128i high = _mm_xor_si128(
+        _mm_xor_si128(_mm_slli_epi16(_mm_unpackhi_epi8(b0, zero), 10), _mm_slli_epi16(_mm_unpackhi_epi8(b1, zero), 5)),
+        _mm_unpackhi_epi8(b2, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(h + i), _mm_and_si128(low, mask));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(h + i + 8), _mm_and_si128(high, mask));
+  }
+#endif
+  for (; i < to; ++i)
+    h[i] = static_cast<uint16_t>(
+        ((static_cast<uint32_t>(p[i]) << 10) ^ (static_cast<uint32_t>(p[i + 1]) << 5) ^ p[i + 2]) & 0x3FFF);
+  hashedEnd_ = std::max(hashedEnd_, to);
 }
 
 void TArDfInputWindow::Slide() {
@@ -69,12 +103,16 @@ void TArDfInputWindow::Slide() {
     std::unique_ptr<uint8_t[]> larger(new uint8_t[static_cast<size_t>(fullSize + kPad)]);
     std::memset(larger.get(), 0, static_cast<size_t>(fullSize + kPad));
     std::memcpy(larger.get(), buf_ + shift, static_cast<size_t>(end_ - keepFrom));
+    std::unique_ptr<uint16_t[]> hashes(new uint16_t[static_cast<size_t>(fullSize)]);
+    std::memcpy(hashes.get(), hashes_.get() + shift, sizeof(uint16_t) * static_cast<size_t>(hashedEnd_ - keepFrom));
     buffer_ = std::move(larger);
     buf_ = buffer_.get();
+    hashes_ = std::move(hashes);
     bufSize_ = fullSize;
     base_ = keepFrom;
   } else if (shift > 0) {
     std::memmove(buf_, buf_ + shift, static_cast<size_t>(end_ - keepFrom));
+    std::memmove(hashes_.get(), hashes_.get() + shift, sizeof(uint16_t) * static_cast<size_t>(hashedEnd_ - keepFrom));
     base_ = keepFrom;
   }
   ReadMore();
@@ -85,15 +123,13 @@ void TArDfInputWindow::Progress(int32_t count) {
   if ((advanced_ & 4095) == 0) hook_(ArDfPercent(advanced_, total_));
 }
 
-void TArDfInputWindow::ReadRawBlock(void* buffer, int32_t count, int64_t offset) {
-  if (offset >= base_ && offset + count <= end_) {
-    std::memcpy(buffer, buf_ + (offset - base_), static_cast<size_t>(count));
-    return;
-  }
+const uint8_t* TArDfInputWindow::RawBlock(uint8_t* buffer, int32_t count, int64_t offset) {
+  if (offset >= base_ && offset + count <= end_) return buf_ + (offset - base_);
   const int64_t here = source_->Seek(0, soFromCurrent);
   source_->Seek(sourceStart_ + offset, soFromBeginning);
   source_->ReadBuffer(buffer, count);
   source_->Seek(here, soFromBeginning);
+  return buffer;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -176,9 +212,10 @@ void TArDfLZStream::Encode(TArDfOutBitStream& out, const TArDfDecodeHuffmanTree&
   out.Give(w);
 }
 
-void TArDfLZStream::ReadStoredBytes(void* buffer, int32_t count) {
-  window_->ReadRawBlock(buffer, count, startOffset_);
+const uint8_t* TArDfLZStream::TakeStoredBytes(uint8_t* buffer, int32_t count) {
+  const uint8_t* const bytes = window_->RawBlock(buffer, count, startOffset_);
   startOffset_ += count;
+  return bytes;
 }
 
 // ---------------------------------------------------------------------------------------

@@ -72,9 +72,9 @@ public:
   int32_t LookAheadCount() const { return end_ - cur_ >= 3 ? 3 : static_cast<int32_t>(end_ - cur_); }
   uint32_t InputChecksum() const { return crc32_ ? ~checksum_ : checksum_; }
   int64_t StreamOffset() const { return cur_; }
-  // Raw input bytes for stored blocks: from memory while the buffer still holds them,
-  // otherwise read again from the source.
-  void ReadRawBlock(void* buffer, int32_t count, int64_t offset);
+  // Raw input bytes for stored blocks: where the buffer still holds them, in place (no
+  // copy); otherwise read again from the source into `buffer`.
+  const uint8_t* RawBlock(uint8_t* buffer, int32_t count, int64_t offset);
   uint8_t ByteAt(int64_t offset) const { return buf_[offset - base_]; }
 
 private:
@@ -84,26 +84,22 @@ private:
     if (cur_ > slideAt_) Slide();
   }
   void Progress(int32_t count);
-  // Inserts the positions from .. to - 1, in order (the hash rolls along them). The
-  // hash and the tables are taken into locals: stores into the tables could otherwise
-  // alias the hash and make it go through memory on every position.
-  void InsertRange(int64_t from, int64_t to) {
-    uint32_t hash = hash_;
+  // Brings the three-byte hashes up to the position `to` (exclusive).
+  void HashUpTo(int64_t to);
+  // Inserts the positions from .. to - 1, in order. The tables are taken into locals:
+  // stores into them could otherwise alias the window's fields.
+  [[gnu::always_inline]] void InsertRange(int64_t from, int64_t to) {
     uint32_t* const chain = chain_.data();
     uint32_t* const head = head_.data();
-    const uint8_t* const third = buf_ + (from - base_) + 2;  // byte 2 of the first position
+    const uint16_t* const hashes = hashes_.get() + (from - base_);
     const uint32_t mask = static_cast<uint32_t>(mask_);
-    const uint32_t first = static_cast<uint32_t>(from);
+    const uint32_t first = static_cast<uint32_t>(from), n = static_cast<uint32_t>(to - from);
     // A run of positions with one hash (a run of equal bytes) would pass each head
     // entry through memory to the next position; the newest one waits in a register
     // until the hash changes.
-    uint32_t lastHash = ((hash << 5) ^ third[0]) & 0x3FFF, last = head[lastHash];
-    for (uint32_t i = 0, n = static_cast<uint32_t>(to - from); i < n; ++i) {
-      // The rolling hash keeps only the low four bits of a position's first byte, so it
-      // is that position's three bytes, taken directly: no position waits for the hash
-      // of the one before.
-      const uint8_t* const p = third + i - 2;
-      hash = ((static_cast<uint32_t>(p[0]) << 10) ^ (static_cast<uint32_t>(p[1]) << 5) ^ p[2]) & 0x3FFF;
+    uint32_t lastHash = hashes[0], last = head[lastHash];
+    for (uint32_t i = 0; i < n; ++i) {
+      const uint32_t hash = hashes[i];
       if (hash != lastHash) {
         head[lastHash] = last;
         last = head[hash];
@@ -113,7 +109,6 @@ private:
       last = first + i;
     }
     head[lastHash] = last;
-    hash_ = hash;
   }
   // The four-byte chain: keyed by a hash of a position's first four bytes, so that
   // positions sharing them share a chain. It is brought up to date only when a search
@@ -138,11 +133,24 @@ private:
       head[key] = pos;
     }
   }
+  static bool Found(TArDfMatch& match, int32_t best, int32_t distance, int32_t prevLength) {
+    if (best < 3 || best <= prevLength) return false;
+    match.Length = best;
+    match.Distance = distance;
+    return true;
+  }
   void Slide();
   void ReadMore();
 
   std::unique_ptr<uint8_t[]> buffer_;
   uint8_t* buf_;  // buf_[0] holds the byte at stream offset base_
+  // The three-byte hash of each position (indexed as buf_), made for all the bytes a
+  // read brings in one pass that works on many positions at a time; inserts and
+  // searches then only look them up. A position gets its hash once its three bytes are
+  // in (at the source's end, with whatever the buffer holds past it, as the search
+  // always had; no search reaches those last two positions).
+  std::unique_ptr<uint16_t[]> hashes_;
+  int64_t hashedEnd_ = 0;  // the first position without its hash
   int64_t base_ = 0;
   int64_t bufSize_;
   int64_t advanced_ = 0;  // for progress
@@ -156,11 +164,15 @@ private:
   // With a chain limit the history cannot exhaust, a second chain over four-byte keys
   // (entries as in chain_) lets searches skip candidates that share only three bytes.
   static constexpr int32_t DeepHashBits = 15;
+  // Positions the four-byte chain must lag behind before a search tries to finish on the
+  // three-byte chain instead of catching up: well beyond a usual match, so that text
+  // (searched nearly everywhere) keeps catching up at once.
+  static constexpr int64_t DeepTrialFrom = 128;
+  static constexpr int32_t DeepTrialBudget = 8;
   bool deep_ = false;
   int64_t deepNext_ = 0;  // the first position not yet on the four-byte chain
   std::vector<uint32_t> deepChain_;
   std::vector<uint32_t> deepHead_;
-  uint32_t hash_ = 0;
   uint32_t checksum_;
   int64_t cur_ = 0;  // next byte to encode
   int64_t end_ = 0;  // one past the last byte read
@@ -213,7 +225,8 @@ public:
               const TArDfDecodeHuffmanTree& distTree);
   int32_t EstimatedSize() const;
   int64_t StaticBitCount() const;
-  void ReadStoredBytes(void* buffer, int32_t count);
+  // The block's next `count` bytes as they were read (see RawBlock).
+  const uint8_t* TakeStoredBytes(uint8_t* buffer, int32_t count);
 
   const int32_t* LitCounts() const { return litCounts_; }
   const int32_t* DistCounts() const { return distCounts_; }
@@ -289,12 +302,12 @@ void TArDfInputWindow::Advance(int32_t count, int32_t insertCount) {
 // Walks a chain from `cand`, nearest candidate first, for a match longer than `best`
 // (at most `avail`, stopping at `target`); `budget` counts the candidates examined.
 // Candidates lie at most `reach` back and never before the stream's start; each must be
-// older than the one before, since a slot reused by a newer position would lead back
-// into candidates already seen.
+// older than the one before (`lastDistance` holds the distance of the one before `cand`,
+// 0 at a chain's start, and on return that of the last one examined), since a slot
+// reused by a newer position would lead back into candidates already seen.
 inline void ArDfWalkChain(const uint32_t* chain, uint32_t mask, uint32_t cand, const uint8_t* s, uint32_t here,
                           uint32_t reach, int32_t avail, int32_t target, int32_t& budget, int32_t& best,
-                          int32_t& distance) {
-  uint32_t lastDistance = 0;
+                          int32_t& distance, uint32_t& lastDistance) {
   const uint16_t head = ArDfLoad16(s);
   uint16_t tail = ArDfLoad16(s + best - 1);
   while (budget > 0) {
@@ -322,14 +335,22 @@ inline void ArDfWalkChain(const uint32_t* chain, uint32_t mask, uint32_t cand, c
 bool TArDfInputWindow::FindLongestMatch(int32_t targetLength, TArDfMatch& match, int32_t prevLength) {
   InsertRange(cur_, cur_ + 1);
   const uint8_t* const s = buf_ + (cur_ - base_);
-  // The next position's first candidate, its chain link and its bytes are wanted
-  // soon; asking for them now hides their latency behind this search.
+  // The next positions' walks are wanted soon; asking for them now hides their latency
+  // behind this search. Each walk goes from link to link, every one a load that waits
+  // for the one before, so the links are fetched a stage ahead: the first link of the
+  // position after next, and the next position's first two candidates with their
+  // links (the first link was asked for one position ago). Where a match moves the
+  // search on, the hints are merely wasted.
   {
-    const uint32_t nextHead = head_[((hash_ << 5) ^ s[3]) & 0x3FFF];
-    __builtin_prefetch(&chain_[nextHead & static_cast<uint32_t>(mask_)]);
-    // (An address, not a pointer: the candidate may lie outside the buffer.)
-    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(s) + 1 -
-                                                     (static_cast<uint32_t>(cur_ + 1) - nextHead)));
+    const uint32_t mask = static_cast<uint32_t>(mask_);
+    const uint16_t* const hashes = hashes_.get() + (cur_ - base_);
+    __builtin_prefetch(&chain_[head_[hashes[2]] & mask]);
+    const uint32_t first = head_[hashes[1]], second = chain_[first & mask];
+    __builtin_prefetch(&chain_[second & mask]);
+    // (Addresses, not pointers: a candidate may lie outside the buffer.)
+    const uint32_t next = static_cast<uint32_t>(cur_ + 1);
+    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(s) + 1 - (next - first)));
+    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(s) + 1 - (next - second)));
   }
   match.Literal = *s;
   match.Length = 0;
@@ -352,31 +373,44 @@ bool TArDfInputWindow::FindLongestMatch(int32_t targetLength, TArDfMatch& match,
     // (none at all ends the search). Every longer match further back is on the
     // four-byte chain, in the same order, without the candidates that share only
     // three bytes.
+    uint32_t walked = 0;  // the three-byte chain has been searched this far back
     if (prevLength == 0)
-      ArDfWalkChain(chain_.data(), mask, chain_[here & mask], s, here, reach, avail, 3, budget, best, distance);
+      ArDfWalkChain(chain_.data(), mask, chain_[here & mask], s, here, reach, avail, 3, budget, best, distance, walked);
     if (prevLength > 0 || (best >= 3 && best < target)) {
+      // Where the four-byte chain lags far behind (input whose three-byte matches are
+      // rare, such as random bytes), finishing the walk on the three-byte chain is
+      // usually cheaper than catching up: it is tried with a budget of a fraction of
+      // the catch-up it may save, and whatever it examined the four-byte walk skips.
+      walked = static_cast<uint32_t>(distance);
+      const int64_t behind = cur_ + 1 - std::max(deepNext_, cur_ + 1 - windowSize_);
+      if (behind > DeepTrialFrom) {
+        int32_t trial = DeepTrialBudget;
+        ArDfWalkChain(chain_.data(), mask, chain_[(here - walked) & mask], s, here, reach, avail, target, trial, best,
+                      distance, walked);
+        if (trial > 0 || best >= target) return Found(match, best, distance, prevLength);
+      }
       CatchUpDeep(cur_ + 1);
-      // Skip what is nearer than the match found (nothing when a match was held).
+      // Skip what the three-byte chain has shown.
       const uint32_t none = here + 1;  // a candidate that ends any walk
       uint32_t cand = deepChain_[here & mask];
       for (uint32_t last = 0; cand != none;) {
         const uint32_t d = here - cand;
         if (d - last - 1 >= reach - last) {
           cand = none;
-        } else if (d > static_cast<uint32_t>(distance)) {
+        } else if (d > walked) {
           break;
         } else {
           last = d;
           cand = deepChain_[cand & mask];
         }
       }
-      ArDfWalkChain(deepChain_.data(), mask, cand, s, here, reach, avail, target, budget, best, distance);
+      uint32_t last = 0;
+      ArDfWalkChain(deepChain_.data(), mask, cand, s, here, reach, avail, target, budget, best, distance, last);
     }
   } else {
-    ArDfWalkChain(chain_.data(), mask, chain_[here & mask], s, here, reach, avail, target, budget, best, distance);
+    uint32_t last = 0;
+    ArDfWalkChain(chain_.data(), mask, chain_[here & mask], s, here, reach, avail, target, budget, best, distance,
+                  last);
   }
-  if (best < 3 || best <= prevLength) return false;
-  match.Length = best;
-  match.Distance = distance;
-  return true;
+  return Found(match, best, distance, prevLength);
 }

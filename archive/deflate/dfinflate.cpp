@@ -86,7 +86,7 @@ void TArDfOutputWindow::AfterWrite() {
   while (cur_ - start_ >= writePoint_) PassOn(false);
 }
 
-void TArDfOutputWindow::PassOn(bool flush) {
+void TArDfOutputWindow::PassOn(bool flush, int32_t carry) {
   const int32_t count = flush ? static_cast<int32_t>(cur_ - start_) : SlideCount;
   if (crc32_)
     UpdateCrc32(checksum_, start_, count);
@@ -102,11 +102,11 @@ void TArDfOutputWindow::PassOn(bool flush) {
     const size_t big = static_cast<size_t>(writePoint_ + room_ + kSlack) + kExtraRoom;
     if (!flush && static_cast<size_t>(end_ - buffer_.get()) < big) {
       std::unique_ptr<uint8_t[]> larger(new uint8_t[big]);
-      std::memcpy(larger.get(), start_, static_cast<size_t>(keep));
+      std::memcpy(larger.get(), start_, static_cast<size_t>(keep + carry));
       buffer_ = std::move(larger);
       end_ = buffer_.get() + big;
     } else {
-      std::memmove(buffer_.get(), start_, static_cast<size_t>(keep));
+      std::memmove(buffer_.get(), start_, static_cast<size_t>(keep + carry));
     }
     start_ = buffer_.get();
     cur_ = start_ + keep;
@@ -128,6 +128,15 @@ void TArDfOutputWindow::PutBytes(const void* buffer, int32_t count) {
     std::memcpy(cur_, src, static_cast<size_t>(n));
     cur_ += n;
     src += n;
+    count -= n;
+  }
+}
+
+void TArDfOutputWindow::Accept(int32_t count) {
+  while (count > 0) {
+    if (cur_ - start_ >= writePoint_) PassOn(false, count);
+    const int32_t n = static_cast<int32_t>(std::min<ptrdiff_t>(count, start_ + writePoint_ - cur_));
+    cur_ += n;
     count -= n;
   }
 }
@@ -205,11 +214,19 @@ void TArDfInflater::InflateStoredBlock() {
   in_.ReadBuffer(header, 4);
   const uint32_t len = header[0] | (header[1] << 8), nlen = header[2] | (header[3] << 8);
   if (len != (~nlen & 0xFFFF)) Fail("invalid stored block (length and NOT length do not match) [InflateStoredBlock]");
+  // Piece by piece, each read in full before any of it is passed on. A piece goes
+  // straight into the output buffer where it fits (once the buffer has grown, nearly
+  // always), saving a copy of every stored byte.
   uint8_t scratch[16384];
   for (uint32_t left = len; left > 0;) {
     const int32_t n = static_cast<int32_t>(std::min<uint32_t>(left, sizeof scratch));
-    in_.ReadBuffer(scratch, n);
-    out_.PutBytes(scratch, n);
+    if (uint8_t* const to = out_.Space(n)) {
+      in_.ReadBuffer(to, n);
+      out_.Accept(n);
+    } else {
+      in_.ReadBuffer(scratch, n);
+      out_.PutBytes(scratch, n);
+    }
     left -= static_cast<uint32_t>(n);
   }
 }

@@ -28,6 +28,11 @@ public:
   void CopyMatch(int32_t length, int32_t distance);
   // Stored data: passes the output limit.
   void PutBytes(const void* buffer, int32_t count);
+  // Stored data read straight into the buffer: where `count` bytes fit at the write
+  // position, the place to read them to (else nullptr); Accept then takes them as
+  // PutBytes would, slice for slice.
+  uint8_t* Space(int32_t count) { return end_ - cur_ >= count ? cur_ : nullptr; }
+  void Accept(int32_t count);
   int64_t OutputPosition();
   // Flushes, then returns the checksum (CRC-32 inverted, Adler-32 as is).
   uint32_t FinishChecksum();
@@ -39,7 +44,9 @@ public:
 private:
   friend class TArDfInflater;
   void AfterWrite();  // output limit test, then slides
-  void PassOn(bool flush);
+  // `carry` bytes behind the write position (read there, not yet accepted) move along
+  // with the buffered ones.
+  void PassOn(bool flush, int32_t carry = 0);
 
   std::unique_ptr<uint8_t[]> buffer_;
   uint8_t* start_;  // the first byte not yet passed on
