@@ -181,15 +181,22 @@ void TArTarArchive::UnpackItemToStream(int32_t index, TStream& stream) {
   const TArTarItem& item = StoredItem(index);
   const int64_t start = item.HeaderOffset + tarfmt::kBlockSize, size = item.DataSize();
   if (size == 0) return;
+  TReadAhead& r = readAhead_;
+  if (!r.Bytes) r.Bytes = std::make_unique_for_overwrite<uint8_t[]>(kReadAheadSize);
   if (size > kReadAheadItem) {
+    // Copied through the read-ahead's buffer, in its large pieces, dropping what it held.
+    r.Source = nullptr;
     Stream->SetPosition(start);
-    stream.CopyFrom(*Stream, size);
+    for (int64_t left = size; left > 0;) {
+      const auto n = static_cast<int32_t>(std::min(left, kReadAheadSize));
+      Stream->ReadBuffer(r.Bytes.get(), n);
+      stream.WriteBuffer(r.Bytes.get(), n);
+      left -= n;
+    }
     return;
   }
-  TReadAhead& r = readAhead_;
   if (r.Source != Stream || start < r.At || start + size > r.At + r.Length) {
     r.Source = nullptr;
-    if (!r.Bytes) r.Bytes = std::make_unique_for_overwrite<uint8_t[]>(kReadAheadSize);
     const int64_t end = ReadAheadEnd(index);
     Stream->SetPosition(start);
     r.Length = std::max(Stream->Read(r.Bytes.get(), static_cast<int32_t>(end - start)), 0);
