@@ -17,8 +17,9 @@ const uint8_t ArDfCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4
 namespace {
 constexpr const char* kUnit = "ArDfHufD";
 
-// The spec format's links: flag, index width in the length field, offset in the symbol
-// field (an unassigned entry has the flag too, but symbol 0xFFFF).
+// How this tree's table links a root entry to its second-level table: the flag, the
+// second level's index width in the length field, its offset in the symbol field (an
+// unassigned entry has the flag too, but symbol 0xFFFF, so it is never taken for a link).
 struct TTreeFormat {
   static uint32_t Link(uint32_t offset, int32_t width) {
     return ArDfSubTableFlag | (static_cast<uint32_t>(width) << 16) | offset;
