@@ -464,12 +464,7 @@ uint32_t Inflate(TStream* source, TStream* dest, TArDeflateHelper* helper) {
   if (helper) h->Assign(*helper);
   const int64_t sourceStart = source->Seek(0, soFromCurrent);
   const int64_t destStart = dest->Seek(0, soFromCurrent);
-  if (!h->ProgressHook()) {
-    h->SetProgressHook(nullptr);
-    h->ProgressTotal = 0;
-  } else if (h->ProgressTotal == -1) {
-    h->ProgressTotal = static_cast<int32_t>(source->Size());
-  }
+  h->ResolveProgressTotal(*source);
   std::unique_ptr<TArLogger> logger;
   if (!h->LogPath.empty()) {
     logger = std::make_unique<TArLogger>(h->LogPath);
