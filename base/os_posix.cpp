@@ -98,6 +98,15 @@ bool LocalWallTimeToUnix(struct tm wall, time_t& result) {
   return false;
 }
 
+// What an open gave: the descriptor, or kInvalidHandle with the error recorded.
+FileHandle Opened(int fd) {
+  if (fd < 0) {
+    Fail();
+    return kInvalidHandle;
+  }
+  return fd;
+}
+
 }  // namespace
 
 uint32_t LastError() { return lastError; }
@@ -248,48 +257,23 @@ std::string LocalDateTimeText() {
 
 FileHandle OpenFile(const std::string& path, int access, int) {
   const int flags = (access == 1 ? O_WRONLY : access == 2 ? O_RDWR : O_RDONLY) | O_CLOEXEC;
-  const int fd = ::open(Native(path).c_str(), flags);
-  if (fd < 0) {
-    Fail();
-    return kInvalidHandle;
-  }
-  return fd;
+  return Opened(::open(Native(path).c_str(), flags));
 }
 
 FileHandle CreateNew(const std::string& path, int) {
-  const int fd = ::open(Native(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    Fail();
-    return kInvalidHandle;
-  }
-  return fd;
+  return Opened(::open(Native(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
 }
 
 FileHandle OpenFolder(const std::string& path) {
-  const int fd = ::open(Native(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
-    Fail();
-    return kInvalidHandle;
-  }
-  return fd;
+  return Opened(::open(Native(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
 FileHandle CreateNewIn(FileHandle folder, const std::string& name, int) {
-  const int fd = ::openat(static_cast<int>(folder), name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    Fail();
-    return kInvalidHandle;
-  }
-  return fd;
+  return Opened(::openat(static_cast<int>(folder), name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
 }
 
 FileHandle CreateAlways(const std::string& path, int) {
-  const int fd = ::open(Native(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    Fail();
-    return kInvalidHandle;
-  }
-  return fd;
+  return Opened(::open(Native(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
 }
 
 int32_t ReadFile(FileHandle h, void* buffer, int32_t count) {

@@ -200,17 +200,7 @@ LRESULT TToolBar::CustomDraw(NMTBCUSTOMDRAW* draw) {
         if (b->command_ == draw->nmcd.dwItemSpec) button = b;
       if (!button || !OnCustomDrawButton) return CDRF_DODEFAULT;
       bool defaultDraw = true;
-      const int saved = SaveDC(draw->nmcd.hdc);
-      canvas_.SetHandle(draw->nmcd.hdc);
-      struct Restore {
-        TCanvas& canvas;
-        HDC dc;
-        int saved;
-        ~Restore() {
-          canvas.SetHandle(nullptr);
-          RestoreDC(dc, saved);
-        }
-      } restore{canvas_, draw->nmcd.hdc, saved};
+      TCanvasLease lease(canvas_, draw->nmcd.hdc);
       canvas_.Font()->Assign(*Font());
       canvas_.Brush()->SetColor(Color());
       OnCustomDrawButton(this, button, static_cast<TCustomDrawState>(draw->nmcd.uItemState), defaultDraw);

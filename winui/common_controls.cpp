@@ -144,13 +144,6 @@ void TImageList::Draw(TCanvas* canvas, int x, int y, int index) {
   ImageList_DrawEx(handle_, index, canvas->Handle(), x, y, 0, 0, CLR_NONE, CLR_DEFAULT, ILD_TRANSPARENT);
 }
 
-void TImageList::GetBitmap(int index, TBitmap* bitmap) {
-  bitmap->SetSize(width_, height_);
-  TCanvas* c = bitmap->Canvas();
-  c->FillRect(RECT{0, 0, width_, height_});
-  Draw(c, 0, 0, index);
-}
-
 void TImageList::Clear() {
   if (handle_) ImageList_RemoveAll(handle_);
 }

@@ -84,8 +84,6 @@ public:
   int AddMasked(TBitmap* bitmap, TColor maskColor);
   // Image index drawn transparently at (x, y) of canvas; nothing for an index out of range.
   void Draw(TCanvas* canvas, int x, int y, int index);
-  // Image index into bitmap, sized like the list, over the bitmap canvas's brush colour.
-  void GetBitmap(int index, TBitmap* bitmap);
   int Count();
   void Clear();
   HIMAGELIST Handle();

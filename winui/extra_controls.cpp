@@ -224,11 +224,7 @@ void TBitBtn::WndProc(TMessage& m) {
   const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(m.LParam);
   const bool pressed = (item->itemState & ODS_SELECTED) != 0;
   RECT r = item->rcItem;
-  canvas_->SetHandle(item->hDC);
-  struct Unbind {
-    TCanvas& canvas;
-    ~Unbind() { canvas.SetHandle(nullptr); }
-  } unbind{*canvas_};
+  TCanvasLease lease(*canvas_, item->hDC);
   DrawFrameControl(item->hDC, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
   canvas_->Font()->Assign(*Font());
   face_.Draw(canvas_.get(), r, Caption(), pressed, Enabled());

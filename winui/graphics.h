@@ -203,6 +203,24 @@ private:
   HGDIOBJ oldPen_ = nullptr, oldBrush_ = nullptr, oldFont_ = nullptr;
 };
 
+// Lends a canvas a context for the length of one handler call: on every way out, a throwing
+// handler's included, the canvas lets go and the context gets its saved state back.
+class TCanvasLease {
+public:
+  TCanvasLease(TCanvas& canvas, HDC dc) : canvas_(canvas), dc_(dc), saved_(SaveDC(dc)) { canvas.SetHandle(dc); }
+  ~TCanvasLease() {
+    canvas_.SetHandle(nullptr);
+    RestoreDC(dc_, saved_);
+  }
+  TCanvasLease(const TCanvasLease&) = delete;
+  TCanvasLease& operator=(const TCanvasLease&) = delete;
+
+private:
+  TCanvas& canvas_;
+  HDC dc_;
+  int saved_;
+};
+
 // Anything a canvas can draw: bitmaps, icons, JPEG pictures.
 class TGraphic : public TGraphicsObject {
 public:

@@ -356,17 +356,7 @@ bool AnswerMenuMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) 
       TMenuItem* item = ItemOf(static_cast<UINT>(di->itemData));
       if (!item) return false;
       TCanvas canvas;
-      const int saved = SaveDC(di->hDC);
-      canvas.SetHandle(di->hDC);
-      struct Restore {
-        TCanvas& canvas;
-        HDC dc;
-        int saved;
-        ~Restore() {
-          canvas.SetHandle(nullptr);
-          RestoreDC(dc, saved);
-        }
-      } restore{canvas, di->hDC, saved};
+      TCanvasLease lease(canvas, di->hDC);
       item->DrawItem(&canvas, di->rcItem, (di->itemState & ODS_SELECTED) != 0);
       result = TRUE;
       return true;

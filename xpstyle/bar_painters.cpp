@@ -40,7 +40,6 @@ void TXPStyle::DrawToolButton(TToolBar* Sender, TToolButton* Button, TCustomDraw
   const bool disabledImage = HasImage(Sender->DisabledImages(), index);
   const bool normalImage = HasImage(Sender->Images(), index);
   PrepareMenuColors(canvas);
-  const TColor sel = HighColor && !useSystemColors_ ? LightenColor(canvas, selectColor_, 68) : PaintSelectColor;
   const bool hot = State & cdsHot, checked = State & cdsChecked, pressed = State & cdsSelected;
   const bool transparent = Sender->Transparent();
   const TColor background = HighColor ? LightenColor(canvas, Sender->Color(), 16) : Sender->Color();
@@ -49,7 +48,7 @@ void TXPStyle::DrawToolButton(TToolBar* Sender, TToolButton* Button, TCustomDraw
   bool framed = false, fill = false;
   TColor face = background;
   if (hot) {
-    face = checked || Button->Down() || pressed ? PaintCheckAreaSelectColor : sel;
+    face = checked || Button->Down() || pressed ? PaintCheckAreaSelectColor : PaintSelectColor;
     framed = fill = true;
   }
   if (checked && !hot) {
@@ -57,7 +56,7 @@ void TXPStyle::DrawToolButton(TToolBar* Sender, TToolButton* Button, TCustomDraw
     framed = fill = true;
   }
   if ((State & cdsIndeterminate) && !hot) {
-    face = sel;
+    face = PaintSelectColor;
     fill = true;
   }
   if (Button->MenuItem() && State == 0) {

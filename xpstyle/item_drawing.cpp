@@ -86,9 +86,7 @@ void TXPStyle::DrawItemIcon(TComponent* item, TCanvas* canvas, TBitmap* glyph, R
     DimBitmap(glyph, 40);
   }
   if (selected && enabled && !checked) {
-    const TColor base = HighColor && !useSystemColors_ && IsToolButton(item) ? LightenColor(canvas, selectColor_, 68)
-                                                                             : PaintSelectColor;
-    DrawBitmapShadow(glyph, canvas, x + 2, y + 2, DarkenColor(canvas, base, 50));
+    DrawBitmapShadow(glyph, canvas, x + 2, y + 2, DarkenColor(canvas, PaintSelectColor, 50));
   }
   glyph->SetTransparent(true);
   canvas->Draw(x, y, glyph);

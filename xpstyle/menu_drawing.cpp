@@ -28,7 +28,7 @@ bool TXPStyle::IsMenuBarItem(TMenuItem* item) const {
   return parent && parent->Name() == form->Menu()->Name();
 }
 
-SIZE TXPStyle::GetItemImageSize(TMenuItem* item, TBitmap* glyph) {
+SIZE TXPStyle::GetItemImageSize(TMenuItem* item) {
   bool barItem = false, fromList = false;
   TMenuItem* parent = item->Parent();
   TMenu* menu = parent ? parent->GetParentMenu() : nullptr;
@@ -38,15 +38,15 @@ SIZE TXPStyle::GetItemImageSize(TMenuItem* item, TBitmap* glyph) {
     fromList = form->Menu()->Images() && item->ImageIndex() != -1;
   }
   if ((menu && menu->Images()) || (parent && parent->SubMenuImages())) fromList = item->ImageIndex() != -1;
-  TBitmap local;
-  TBitmap* b = glyph ? glyph : &local;
+  // Only the size counts: an image from a list has the list's, whatever its index.
+  auto glyphSize = [](int w, int h) { return w > 0 && h > 0 ? SIZE{w, h} : SIZE{0, 0}; };
+  SIZE size{0, 0};
   if (fromList) {
     TImageList* list = parent && parent->SubMenuImages() ? parent->SubMenuImages() : menu ? menu->Images() : nullptr;
-    if (list) list->GetBitmap(item->ImageIndex(), b);
+    if (list) size = glyphSize(list->Width(), list->Height());
   } else if (item->Bitmap()->Width() > 0) {
-    b->Assign(*item->Bitmap());
+    size = glyphSize(item->Bitmap()->Width(), item->Bitmap()->Height());
   }
-  SIZE size{b->Empty() ? 0 : b->Width(), b->Empty() ? 0 : b->Height()};
   if (!barItem && size.cx < iconWidth_) size.cx = iconWidth_;
   return size;
 }
@@ -63,7 +63,7 @@ void TXPStyle::MeasureMenuItem(TObject* Sender, TCanvas* ACanvas, int& Width, in
   ACanvas->Font()->Assign(font_);
   int w = ACanvas->TextWidth(text) + 5;
   if (text.find('&') != std::string::npos) w -= ACanvas->TextWidth("&");
-  const SIZE image = GetItemImageSize(item, nullptr);
+  const SIZE image = GetItemImageSize(item);
   if (image.cx > 0) w += image.cx;
   if (IsMenuBarItem(item) && NTFamily()) w += 8;
   Width = std::max(Width, w);

@@ -132,7 +132,7 @@ public:
 
   // Menu items drawn and measured in the flat style.
   void PaintMenuItem(TMenuItem* item, TCanvas* canvas, RECT R, bool selected);
-  SIZE GetItemImageSize(TMenuItem* item, TBitmap* glyph);
+  SIZE GetItemImageSize(TMenuItem* item);
   void DrawCheckMark(TMenuItem* item, bool selected, RECT M, TCanvas* canvas, bool hasGlyph, bool enabled);
   void DrawBarItem(TMenuItem* item, TCanvas* canvas, bool rightToLeft, TColor color, RECT R);
   TColor BarTextColor(TCanvas* canvas, TColor color);

@@ -23,6 +23,13 @@ void TArDeflateHelper::SetTuning(int32_t& field, int32_t value) {
   presetCode_ = '?';
 }
 
+void TArDeflateHelper::ResolveProgressTotal(TStream& source) {
+  if (!progressHook_)
+    ProgressTotal = 0;
+  else if (ProgressTotal == -1)
+    ProgressTotal = static_cast<int32_t>(source.Size());
+}
+
 void TArDeflateHelper::SetOptions(uint32_t value) {
   if (value == options_) return;
   options_ = value;

@@ -83,6 +83,9 @@ public:
   void SetCryptHeaderCheck(uint32_t value) { cryptHeaderCheck_ = value; }
   void SetCryptPassword(const std::string& value) { cryptPassword_ = value; }
   void SetProgressHook(TArProgressHook value) { progressHook_ = std::move(value); }
+  // Before a run: without a hook there is nothing to scale; with one, a total of -1
+  // becomes the source's size.
+  void ResolveProgressTotal(TStream& source);
 
   std::string LogPath;
   int32_t OutputLimit = 0;

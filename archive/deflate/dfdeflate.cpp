@@ -276,12 +276,7 @@ uint32_t Deflate(TStream* source, TStream* dest, TArDeflateHelper* helper) {
             "Deflate: aHelper.HistorySize must be a power of two up to 32768 (65536 for Deflate64)", kUnit);
   const int64_t sourceStart = source->Seek(0, soFromCurrent);
   const int64_t destStart = dest->Seek(0, soFromCurrent);
-  if (!h->ProgressHook()) {
-    h->SetProgressHook(nullptr);
-    h->ProgressTotal = 0;
-  } else if (h->ProgressTotal == -1) {
-    h->ProgressTotal = static_cast<int32_t>(source->Size());
-  }
+  h->ResolveProgressTotal(*source);
   if ((h->Options() & OptLazyMatch) == 0) h->SetLazyMatchLimit(0);
   if (h->TargetMatchLength() == -1) h->SetTargetMatchLength(kUnlimited);
   if (h->LazyMatchLimit() == -1) h->SetLazyMatchLimit(kUnlimited);

@@ -347,14 +347,6 @@ inline void Refill(uint64_t& bb, int32_t& bc, const uint8_t*& ip) {
   bc |= 56;
 }
 
-template <int32_t Root>
-inline uint32_t Lookup(const uint32_t* table, uint64_t bb) {
-  uint32_t e = table[bb & ((1u << Root) - 1)];
-  if ((e & (T::Special | T::KindMask)) == T::Special)
-    e = table[(e >> 16) + ((bb >> Root) & ((1u << ((e >> 8) & 15)) - 1))];
-  return e;
-}
-
 inline void Consume(uint64_t& bb, int32_t& bc, uint32_t e) {
   bb >>= e & T::DropMask;
   bc -= static_cast<int32_t>(e & T::DropMask);
@@ -409,13 +401,13 @@ bool TArDfInflater::DecodeFast(const TArDfInflateTable& litTable, const TArDfInf
 
   while (ip <= ilimit) {
     Refill(bb, bc, ip);
-    uint32_t e = Lookup<T::LiteralRootBits>(lit, bb);
+    uint32_t e = T::LookupIn(lit, T::LiteralRootBits, bb);
     if (e & T::Literal) {
       MB_LITERAL()
-      e = Lookup<T::LiteralRootBits>(lit, bb);
+      e = T::LookupIn(lit, T::LiteralRootBits, bb);
       if (e & T::Literal) {
         MB_LITERAL()
-        e = Lookup<T::LiteralRootBits>(lit, bb);
+        e = T::LookupIn(lit, T::LiteralRootBits, bb);
         if (e & T::Literal) {
           MB_LITERAL()
           continue;
@@ -435,7 +427,7 @@ bool TArDfInflater::DecodeFast(const TArDfInflateTable& litTable, const TArDfInf
     const uint32_t length = T::BaseAndExtra(e, bb);
     Consume(bb, bc, e);
     if (Deflate64) Refill(bb, bc, ip);
-    e = Lookup<T::DistanceRootBits>(dist, bb);
+    e = T::LookupIn(dist, T::DistanceRootBits, bb);
     if (e & T::Special) {
       SyncFast(bb, bc, ip, op, wordBase);
       InvalidDistance();
@@ -464,12 +456,7 @@ uint32_t Inflate(TStream* source, TStream* dest, TArDeflateHelper* helper) {
   if (helper) h->Assign(*helper);
   const int64_t sourceStart = source->Seek(0, soFromCurrent);
   const int64_t destStart = dest->Seek(0, soFromCurrent);
-  if (!h->ProgressHook()) {
-    h->SetProgressHook(nullptr);
-    h->ProgressTotal = 0;
-  } else if (h->ProgressTotal == -1) {
-    h->ProgressTotal = static_cast<int32_t>(source->Size());
-  }
+  h->ResolveProgressTotal(*source);
   std::unique_ptr<TArLogger> logger;
   if (!h->LogPath.empty()) {
     logger = std::make_unique<TArLogger>(h->LogPath);

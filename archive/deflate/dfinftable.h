@@ -39,10 +39,13 @@ public:
   void Build(const uint8_t* lengths, int32_t count, TKind kind, bool deflate64);
 
   // The entry for the next bits of the stream (at least LookupBitLength of them).
-  uint32_t Lookup(uint64_t bits) const {
-    uint32_t e = table_[bits & ((1u << rootBits_) - 1)];
+  uint32_t Lookup(uint64_t bits) const { return LookupIn(table_.data(), rootBits_, bits); }
+  // The same through a raw table (see Entries); the decoder's loop passes the kind's
+  // root bits as a constant.
+  static uint32_t LookupIn(const uint32_t* table, int32_t rootBits, uint64_t bits) {
+    uint32_t e = table[bits & ((1u << rootBits) - 1)];
     if ((e & (Special | KindMask)) == Special)
-      e = table_[(e >> 16) + ((bits >> rootBits_) & ((1u << ((e >> 8) & 15)) - 1))];
+      e = table[(e >> 16) + ((bits >> rootBits) & ((1u << ((e >> 8) & 15)) - 1))];
     return e;
   }
   int32_t LookupBitLength() const { return longest_; }

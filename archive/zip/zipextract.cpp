@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr uint16_t kDataDescriptorFlag = 0x08;
 constexpr uint8_t kDeflate64 = 9;
 
 // Deflate64 needs version 2.1 by the format's own rules; everything else above 2.0 is
@@ -44,7 +43,7 @@ void SelectDisk(TArZipArchive& archive, const TArZipItem& item) {
 }
 
 uint32_t CheckValueOf(const TArZipLocalFileHeader& local, const TArZipItem& item) {
-  return (local.GpFlags & kDataDescriptorFlag) ? static_cast<uint32_t>(local.ModTime) << 16 : item.GetCrc();
+  return (local.GpFlags & kZipDataDescriptorFlag) ? static_cast<uint32_t>(local.ModTime) << 16 : item.GetCrc();
 }
 
 bool IsFolderEntry(const TArZipItem& item, const std::string& name) {
@@ -141,7 +140,7 @@ void TestItem(TArZipArchive& archive, TArZipItem& item) {
   local.ReadRecord(*archive.Stream);
   archive.Stream->SetPosition(item.LocalHeaderOffset());
   const TArZipDirectoryFileHeader& c = item.CentralHeader;
-  const bool descriptor = (c.GpFlags & kDataDescriptorFlag) != 0;
+  const bool descriptor = (c.GpFlags & kZipDataDescriptorFlag) != 0;
   if (local.NeededVersion != c.NeededVersion || local.GpFlags != c.GpFlags || local.Method != c.Method ||
       local.ModTime != c.ModTime || local.ModDate != c.ModDate ||
       (!descriptor &&

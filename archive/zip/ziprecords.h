@@ -23,6 +23,9 @@ constexpr int32_t kZipCentralHeaderSize = 46;
 constexpr int32_t kZipEndRecordSize = 22;
 constexpr int32_t kZipDataDescriptorSize = 12;
 
+// General purpose flag bit 3: the CRC and sizes follow the item's data in a descriptor.
+constexpr uint16_t kZipDataDescriptorFlag = 0x0008;
+
 // A zero-terminated byte buffer of a record, or absent.
 using TArZipBytes = std::unique_ptr<uint8_t[]>;
 

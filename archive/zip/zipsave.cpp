@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr uint16_t kDataDescriptorFlag = 0x0008;
 // Fields of a central record that a save fills in as it places the local header.
 constexpr int32_t kCentralStartDiskField = 34;
 constexpr int32_t kCentralLocalOffsetField = 42;
@@ -209,7 +208,7 @@ TArZipLayout LayOutArchive(TArZipImageTarget& target, const TArZipPrefix& prefix
       if (sources) sources->OldArchive->SetPosition(s.Position);
       target.Copy(sources ? sources->OldArchive : nullptr, s.Length);
     }
-    if (s.Item->GpFlags() & kDataDescriptorFlag) {
+    if (s.Item->GpFlags() & kZipDataDescriptorFlag) {
       record.Clear();
       s.Item->WriteDataDescriptor(record);
       put();

@@ -9,7 +9,6 @@
 namespace {
 
 constexpr uint32_t kLargestItem = 0x7FFFFFFF;  // sizes are signed 32-bit in the item model
-constexpr uint16_t kDataDescriptorFlag = 0x0008;
 
 bool StagesNewData(uint8_t action) {
   return action == aaAdd || action == aaFreshen || action == aaReplace || action == aaStreamAdd;
@@ -158,7 +157,7 @@ int64_t TArZipStaging::SizeEstimate() const {
   for (const TArZipStagedItem& s : written_) {
     const TArZipDirectoryFileHeader& h = s.Item->CentralHeader;
     estimate += int64_t{s.Length} + 2 * int64_t{h.NameLength} + 2 * int64_t{h.ExtraLength} + 76;
-    if (h.GpFlags & kDataDescriptorFlag) estimate += 16;
+    if (h.GpFlags & kZipDataDescriptorFlag) estimate += 16;
   }
   return estimate;
 }

@@ -15,29 +15,13 @@ TMemoryStream StreamOf(const TBytes& b) {
 
 std::string Str(const TBytes& b) { return std::string(b.begin(), b.end()); }
 
-TBytes SmallZip(const std::string& comment = "") {
+TBytes SmallZip() {
   TZipBuilder z;
   z.AddStored("a.txt", "hello");
-  return z.Build(comment);
+  return z.Build();
 }
 
 }  // namespace
-
-TEST(EndRecordSearch, AnEndRecordWithoutCommentIsFoundAtTheEnd) {
-  TBytes zip = SmallZip();
-  TMemoryStream s = StreamOf(zip);
-  s.SetPosition(3);
-  EXPECT_EQ(FindEndRecord(s), static_cast<int64_t>(zip.size()) - 22);
-  EXPECT_EQ(s.Position(), static_cast<int64_t>(zip.size()) - 22);
-}
-
-TEST(EndRecordSearch, CommentsUpToTheLargestPossibleAreFound) {
-  for (size_t len : {1u, 600u, 5000u, 65535u}) {
-    TBytes zip = SmallZip(std::string(len, 'c'));
-    TMemoryStream s = StreamOf(zip);
-    EXPECT_EQ(FindEndRecord(s), static_cast<int64_t>(zip.size() - len - 22)) << len;
-  }
-}
 
 // A record whose comment would run past the end is not the end record; one with the
 // longest comment lies at most 65,557 bytes from the end, and nothing further back counts.

@@ -82,36 +82,29 @@ TPasswordRun RunWithPasswords(bool shrink, const std::string& preset, uint8_t re
 
 }  // namespace
 
-TEST(Passwords, WrongAnswersAreAskedForRetriesTimesThenTheItemFails) {
-  for (bool shrink : {false, true}) {
-    const TPasswordRun r = RunWithPasswords(shrink, "falsch", 3, {});
-    EXPECT_EQ(r.Asked, 3) << shrink;
-    EXPECT_EQ(r.Codes, std::vector<int32_t>{4});
-    EXPECT_TRUE(r.Extracted.empty());
-  }
-}
-
-TEST(Passwords, TheLastAnswerIsTriedToo) {
-  for (bool shrink : {false, true}) {
-    const TPasswordRun r = RunWithPasswords(shrink, "falsch", 2, {"auch falsch", "richtig"});
-    EXPECT_EQ(r.Asked, 2) << shrink;
-    EXPECT_TRUE(r.Codes.empty());
-    EXPECT_EQ(r.Extracted, "top secret text");
-    EXPECT_EQ(r.FinalPassword, "richtig");  // the answer reached the component
-  }
-}
-
-TEST(Passwords, AnEmptyAnswerOrNoRetriesEndTheItemWithoutFurtherQuestions) {
-  for (bool shrink : {false, true}) {
-    const TPasswordRun empty = RunWithPasswords(shrink, "", 3, {""});
-    EXPECT_EQ(empty.Asked, 1);
-    EXPECT_EQ(empty.Codes, std::vector<int32_t>{4});
-    const TPasswordRun none = RunWithPasswords(shrink, "falsch", 0, {"richtig"});
-    EXPECT_EQ(none.Asked, 0);
-    EXPECT_EQ(none.Codes, std::vector<int32_t>{4});
-    const TPasswordRun right = RunWithPasswords(shrink, "richtig", 0, {});
-    EXPECT_EQ(right.Extracted, "top secret text");
-  }
+// Stored and legacy items ask the same way: a wrong password is asked again up to the
+// retries and the last answer is tried too; an empty answer or no retries ask no more.
+TEST(Passwords, WrongAnswersAreAskedAgainUpToTheRetries) {
+  const struct {
+    const char* Preset;
+    uint8_t Retries;
+    std::vector<std::string> Answers;
+    int Asked;
+    bool Extracted;
+  } cases[] = {{"falsch", 3, {}, 3, false},
+               {"falsch", 2, {"auch falsch", "richtig"}, 2, true},
+               {"", 3, {""}, 1, false},
+               {"falsch", 0, {"richtig"}, 0, false},
+               {"richtig", 0, {}, 0, true}};
+  for (bool shrink : {false, true})
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(shrink ? "shrunk, " : "stored, ") + "preset \"" + c.Preset + "\"");
+      const TPasswordRun r = RunWithPasswords(shrink, c.Preset, c.Retries, c.Answers);
+      EXPECT_EQ(r.Asked, c.Asked);
+      EXPECT_EQ(r.Codes, c.Extracted ? std::vector<int32_t>{} : std::vector<int32_t>{4});
+      EXPECT_EQ(r.Extracted, c.Extracted ? "top secret text" : "");
+      if (c.Extracted) { EXPECT_EQ(r.FinalPassword, "richtig"); }  // the answer reached the component
+    }
 }
 
 TEST(UnzipperComponent, FileNamesOpenOnlyArchivesOfAKnownType) {

@@ -79,6 +79,14 @@ TEST_F(XPMenus, ItemSizesFollowCaptionShortcutGlyphAndKind) {
   tall->SetBitmap(glyph);
   EXPECT_EQ(measure(tall).cx, c->TextWidth("Bild") + 5 + 40);
   EXPECT_EQ(measure(tall).cy, 36);
+  // From the menu's list every item measures by the list's size, whatever its index.
+  auto* images = new TImageList(form);
+  images->SetSize(40, 30);
+  menu->SetImages(images);
+  plain->SetImageIndex(3);
+  EXPECT_EQ(measure(plain).cx, c->TextWidth("Öffnen") + 5 + 40);
+  EXPECT_EQ(measure(plain).cy, 36);
+  menu->SetImages(nullptr);
   // A menu bar item: not widened to the icon column, 8 more on the NT family.
   auto* bar = new TMainMenu(form);
   bar->SetName("MainMenu1");

@@ -187,26 +187,18 @@ TEST(DeflateNodeManager, PagesHoldAsManyNodesAsFitAndBigNodesGetAPageEach) {
   EXPECT_EQ(std::adjacent_find(nodes.begin(), nodes.end()), nodes.end());
 }
 
-TEST(DeflateChecksums, CrcAndAdlerMatchTheirPublishedValues) {
-  // Check values of the standard "123456789" test string.
-  const char* digits = "123456789";
-  uint32_t crc = 0xFFFFFFFF;
-  UpdateCrc32(crc, digits, 9);
-  EXPECT_EQ(~crc, 0xCBF43926u);
+// (The CRC-32 is the archive utilities' routine, tested with them.)
+TEST(DeflateChecksums, AdlerMatchesItsPublishedValueWhateverThePieces) {
+  // Check value of the standard "123456789" test string.
   uint32_t adler = 1;
-  UpdateAdler32(adler, digits, 9);
+  UpdateAdler32(adler, "123456789", 9);
   EXPECT_EQ(adler, 0x091E01DEu);
   // Running updates in odd pieces equal one update over the whole.
   const Bytes data = MakeRandom(100000);
-  uint32_t whole = 0xFFFFFFFF, pieces = 0xFFFFFFFF, a1 = 1, a2 = 1;
-  UpdateCrc32(whole, data.data(), 100000);
+  uint32_t a1 = 1, a2 = 1;
   UpdateAdler32(a1, data.data(), 100000);
-  for (size_t at = 0, step = 1; at < data.size(); at += step, step = step * 3 % 9973 + 1) {
-    const int32_t n = static_cast<int32_t>(std::min(step, data.size() - at));
-    UpdateCrc32(pieces, data.data() + at, n);
-    UpdateAdler32(a2, data.data() + at, n);
-  }
-  EXPECT_EQ(whole, pieces);
+  for (size_t at = 0, step = 1; at < data.size(); at += step, step = step * 3 % 9973 + 1)
+    UpdateAdler32(a2, data.data() + at, static_cast<int32_t>(std::min(step, data.size() - at)));
   EXPECT_EQ(a1, a2);
   // All 0xFF bytes drive both Adler sums to their largest values before the modulo.
   const Bytes ff(100000, 0xFF);

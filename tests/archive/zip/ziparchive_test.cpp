@@ -1,6 +1,5 @@
 // Loading the central directory into items.
 #include <gtest/gtest.h>
-#include "archive/typedetect.h"
 #include "archive/zip/ziparchive.h"
 #include "tests/archive/artestutil.h"
 #include "tests/archive/zip/zipbuilder.h"
@@ -90,26 +89,4 @@ TEST(ZipItems, NamesKeepTheirBytesAndEmptyNamesLeaveNoBuffer) {
   item.SetMethodByte(0x88);
   EXPECT_EQ(item.MethodByte(), 8);
   EXPECT_EQ(item.ExtraText(), "");
-}
-
-TEST(TypeDetection, AGzipMemberHoldingATarIsAGzippedTar) {
-  std::string block(512, '\0');
-  block.replace(0, 5, "a.txt");
-  block.replace(257, 8, std::string("ustar  \0", 8));
-  auto gzipOf = [](const std::string& data) {
-    std::string g("\x1F\x8B\x08\x08\0\0\0\0\0\x03name.tar\0", 19);
-    g += '\x01';
-    g += static_cast<char>(data.size() & 0xFF);
-    g += static_cast<char>(data.size() >> 8);
-    g += static_cast<char>(~data.size() & 0xFF);
-    g += static_cast<char>((~data.size() >> 8) & 0xFF);
-    g += data;
-    g += std::string(8, '\0');  // trailer: not read by the probe
-    return g;
-  };
-  artest::TempFolder dir;
-  artest::WriteFile(dir / "a.tar.gz", gzipOf(block));
-  artest::WriteFile(dir / "b.gz", gzipOf(std::string(600, 'x')));
-  EXPECT_EQ(DetectArchiveType(dir / "a.tar.gz"), atGzippedTar);
-  EXPECT_EQ(DetectArchiveType(dir / "b.gz"), atGzip);
 }

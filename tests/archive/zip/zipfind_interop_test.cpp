@@ -2,14 +2,12 @@
 // whatever the length of the comment behind it, also where it lies across a seam
 // between two of the search's backward windows. Native only (the tool runs here).
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
-#include "archive/zip/ziparchive.h"
 #include "archive/zip/zipfind.h"
 #include "tests/archive/artestutil.h"
 
@@ -71,29 +69,6 @@ TBytes MakeArchive(const std::string& dir, size_t size, unsigned seed) {
 }
 
 }  // namespace
-
-// A stored 20,000-byte file with a comment of 491 to 507 or 1,511 to 1,527 bytes, as
-// Info-ZIP writes it (it ends the comment with a line break of its own): the tool's own
-// test accepts each one, and so must the loader.
-TEST(EndRecordSearch, InfoZipCommentsAcrossTheFirstSeamsAreFound) {
-  artest::TempFolder temp;
-  const std::string dir = Slashed(temp.Path());
-  MakeArchive(dir, 20000, 7);
-  std::vector<int> loaded;
-  for (int first : {480, 1500})
-    for (int text = first; text < first + 40; ++text) {
-      const std::string leaf = "c" + std::to_string(text) + ".zip", zip = dir + "/" + leaf;
-      Shell("cp '" + dir + "/plain.zip' '" + zip + "'");
-      ASSERT_TRUE(Shell("head -c " + std::to_string(text) + " /dev/zero | tr '\\0' 'k' | zip -q -z '" + zip + "'"));
-      ASSERT_TRUE(Shell("unzip -tqq '" + zip + "'")) << text;
-      TArZipArchive archive(temp / leaf, fmOpenRead | fmShareDenyNone);
-      EXPECT_NO_THROW(archive.Load()) << "comment of " << text << " characters";
-      EXPECT_EQ(archive.Count(), 1) << text;
-      loaded.push_back(archive.EndRecord.CommentLength);
-    }
-  for (int length = 491; length <= 1527; length = length == 507 ? 1511 : length + 1)
-    EXPECT_NE(std::find(loaded.begin(), loaded.end(), length), loaded.end()) << length;
-}
 
 // Every comment length up to 4 KB, and around each place where one backward window
 // meets the next (the sums of the doubling window sizes, shifted by however much the
