@@ -57,21 +57,15 @@ run_ctest() {  # name: runs the configuration's tests into its log
 # Runs a configuration's tests under Wine on a display and in a prefix of their own, so that two
 # suites can run at once. The prefix is 64-bit: 32-bit programs run in it as on 64-bit Windows,
 # with the registry and folder views they get there.
+source "$here/tools/wine_session.sh"
 run_wine_ctest() {  # name
   local work
   work=$(mktemp -d /tmp/mb-wine.XXXXXX)
   (
-    # Xvfb picks a free display itself and reports it when it is ready.
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-    xvfb_pid=$!
     # Temporary files of the run, a killed test's among them, go with the run's folder.
-    export WINEPREFIX=$work/prefix TMPDIR=$work
-    trap 'wineserver -k >/dev/null 2>&1; kill $xvfb_pid 2>/dev/null; rm -rf "$work"' EXIT
-    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=:$(cat "$work/display")
-    /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1; wineserver -w
-    # With no window manager Wine otherwise waits about two seconds whenever a window is hidden.
-    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1; wineserver -w
+    export TMPDIR=$work
+    trap 'wine_session_end; rm -rf "$work"' EXIT
+    wine_session_start "$work"
     run_ctest "$1"
   )
 }

@@ -19,7 +19,7 @@ for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
 # Requests to 127.0.0.1 must not take a detour through a proxy of the machine.
 unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY all_proxy ALL_PROXY
 export MB_TEST_PORT=$(cat "$work/port") MB_TEST_LOG="$work/requests.log" MB_TEST_ROOT="$work/root"
-[ "${MB_TEST_VIA_PROXY:-}" = 1 ] && export http_proxy="http://127.0.0.1:$MB_TEST_PORT"
+[ "${MB_TEST_VIA_PROXY:-}" = 1 ] && export http_proxy="http://127.0.0.1:$MB_TEST_PORT" no_proxy=
 export MB_TEST_DEAD_PORT=$("$py" -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 "$here/tools/winerun.sh" "$@"
 rc=$?

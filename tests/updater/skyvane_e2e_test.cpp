@@ -163,6 +163,14 @@ public:
     ASSERT_TRUE(WaitUntil([&] { return IsEnabledWindow(button) && IsShown(button); }, kWait)) << text;
     Click(button);
   }
+  // Walks from the welcome page through both lists, each showing `updates` rows, and starts the downloads.
+  void StartDownloads(int updates) {
+    Press("Weiter >>");
+    ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(ListView(0)) == updates; }, kWait));
+    Press("Weiter >>");
+    ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(ListView(1)) == updates; }, kWait));
+    Press("Weiter >>");
+  }
   // Answers the next message box with OK and returns its text.
   std::string AcknowledgeBox() {
     HWND box = WaitForMessageBox(process_.Id(), kWait);
@@ -342,11 +350,7 @@ TEST_F(SkyvaneE2E, ALogoBesideTheProgramDoesNotStallTheUpdateDownloads) {
                "\r\n[other.exe]\r\nnewver=2.0\r\nmodus=1\r\nupdurl=" + c.Url("other_setup.exe") + "\r\n");
   Wizard w(c);
   ASSERT_NE(w.Window(), nullptr);
-  w.Press("Weiter >>");
-  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 2; }, kWait));
-  w.Press("Weiter >>");
-  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(1)) == 2; }, kWait));
-  w.Press("Weiter >>");
+  ASSERT_NO_FATAL_FAILURE(w.StartDownloads(2));
   ASSERT_TRUE(WaitUntil([&] { return w.Control("Fertig.") != nullptr; }, 60000)) << "the downloads stalled";
   HWND summary = w.ListView(2);
   ASSERT_EQ(ListViewItemCount(summary), 2);
@@ -378,11 +382,7 @@ TEST_F(SkyvaneE2E, ZipUpdatesUnpackAndBrokenOnesFailWithoutRecordingTheirVersion
 
   Wizard w(c);
   ASSERT_NE(w.Window(), nullptr);
-  w.Press("Weiter >>");
-  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 4; }, kWait));
-  w.Press("Weiter >>");
-  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(1)) == 4; }, kWait));
-  w.Press("Weiter >>");
+  ASSERT_NO_FATAL_FAILURE(w.StartDownloads(4));
   ASSERT_TRUE(WaitUntil([&] { return w.Control("Fertig.") != nullptr; }, 60000));
   HWND summary = w.ListView(2);
   ASSERT_EQ(ListViewItemCount(summary), 4);
@@ -489,11 +489,7 @@ TEST_F(SkyvaneE2E, AMissingUpdateStopsTheDownloadsAndOnlyTheCompleteOneIsInstall
                "\r\n[other.exe]\r\nnewver=3.2\r\nmodus=2\r\nupdurl=" + c.Url("not_there.exe") + "\r\n");
   Wizard w(c);
   ASSERT_NE(w.Window(), nullptr);
-  w.Press("Weiter >>");
-  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 2; }, kWait));
-  w.Press("Weiter >>");
-  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(1)) == 2; }, kWait));
-  w.Press("Weiter >>");
+  ASSERT_NO_FATAL_FAILURE(w.StartDownloads(2));
   ASSERT_TRUE(WaitUntil([&] { return w.LabelShown("Vorgang wird abgebrochen..."); }, kWait));
   EXPECT_FALSE(FileExists(c.App() + "not_there.exe"));
   EXPECT_TRUE(FileExists(c.App() + "tool_setup.exe"));
@@ -521,11 +517,7 @@ TEST_F(SkyvaneE2E, CancelDuringTheSecondDownloadDeletesItsFileAndStartsOver) {
                "\r\n[other.exe]\r\nnewver=3.2\r\nmodus=2\r\nupdurl=" + slow + "\r\n");
   Wizard w(c);
   ASSERT_NE(w.Window(), nullptr);
-  w.Press("Weiter >>");
-  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 2; }, kWait));
-  w.Press("Weiter >>");
-  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(1)) == 2; }, kWait));
-  w.Press("Weiter >>");
+  ASSERT_NO_FATAL_FAILURE(w.StartDownloads(2));
   ASSERT_TRUE(WaitUntil([&] { return w.LabelShown("2 von 2") && FileExists(c.App() + "slow_setup.exe"); }, kWait));
   Shot(w.Window(), "skyvane-step4");
   w.Press("Abbrechen");
@@ -567,11 +559,7 @@ TEST_F(SkyvaneE2E, TheAboutBoxAndTheCancelDialogCloseAsTheirButtonsDo) {
   PostClose(about);  // its close box
   EXPECT_TRUE(WaitUntil([&] { return IsShown(w.Window()) && !IsShown(about); }, kWait));
 
-  w.Press("Weiter >>");
-  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 1; }, kWait));
-  w.Press("Weiter >>");
-  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(1)) == 1; }, kWait));
-  w.Press("Weiter >>");
+  ASSERT_NO_FATAL_FAILURE(w.StartDownloads(1));
   ASSERT_TRUE(WaitUntil([&] { return FileExists(c.App() + "slow_setup.exe"); }, kWait));
   w.Press("Abbrechen");
   HWND dialog = WaitForTopWindow(w.Proc().Id(), "", "Bitte warten...", kWait);
