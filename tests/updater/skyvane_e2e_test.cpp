@@ -185,50 +185,6 @@ private:
   HWND window_ = nullptr;
 };
 
-// The pixels of a client rectangle as they are on the screen, 24 bits, rows bottom up.
-struct ScreenPixels {
-  int width = 0, height = 0, stride = 0;
-  std::string bits;
-  // Distinct colours, so a test can tell a picture from an empty place.
-  size_t Colours() const {
-    std::vector<uint32_t> seen;
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) {
-        const unsigned char* p = reinterpret_cast<const unsigned char*>(bits.data()) + y * stride + x * 3;
-        seen.push_back(p[0] | p[1] << 8 | p[2] << 16);
-      }
-    std::sort(seen.begin(), seen.end());
-    return static_cast<size_t>(std::unique(seen.begin(), seen.end()) - seen.begin());
-  }
-};
-
-ScreenPixels Capture(HWND window, RECT r) {
-  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
-  ScreenPixels shot;
-  shot.width = r.right - r.left;
-  shot.height = r.bottom - r.top;
-  shot.stride = (shot.width * 3 + 3) & ~3;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = shot.width;
-  info.bmiHeader.biHeight = shot.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, shot.width, shot.height, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  shot.bits.assign(static_cast<const char*>(bits), static_cast<size_t>(shot.stride) * shot.height);
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return shot;
-}
-
 // With MB_SHOT_DIR set (the rendering script does), the window as it is on the screen goes
 // into <dir>\<name>.bmp; otherwise nothing happens.
 void Shot(HWND window, const std::string& name) {
@@ -577,3 +533,4 @@ TEST_F(SkyvaneE2E, TheAboutBoxAndTheCancelDialogCloseAsTheirButtonsDo) {
   EXPECT_TRUE(IsEnabledWindow(w.Window()));
   EXPECT_FALSE(FileExists(c.App() + "slow_setup.exe"));
 }
+
