@@ -43,8 +43,11 @@ void TXPStyle::DrawToolButton(TToolBar* Sender, TToolButton* Button, TCustomDraw
   const bool hot = State & cdsHot, checked = State & cdsChecked, pressed = State & cdsSelected;
   const bool transparent = Sender->Transparent();
   const TColor background = HighColor ? LightenColor(canvas, Sender->Color(), 16) : Sender->Color();
-  TPainterCanvas f(nullptr, *this, canvas->Handle(), false);
-  if (!transparent) f.Fill(rr, background);
+  // Everything goes through the bar's own canvas: the glyph bitmap and a disabled caption are
+  // filled with its brush, which so holds the face chosen here, a transparent bar's included.
+  canvas->Brush()->SetStyle(bsSolid);
+  canvas->Brush()->SetColor(background);
+  if (!transparent) canvas->FillRect(rr);
   bool framed = false, fill = false;
   TColor face = background;
   if (hot) {
@@ -64,7 +67,8 @@ void TXPStyle::DrawToolButton(TToolBar* Sender, TToolButton* Button, TCustomDraw
     fill = !transparent;
   }
   rr.top += 1;
-  if (fill) f.Fill(rr, face);
+  canvas->Brush()->SetColor(face);
+  if (fill) canvas->FillRect(rr);
   if (framed) DrawToolButtonFrame(Button, canvas, rr);
   DefaultDraw = false;
   rr = r;
@@ -133,10 +137,14 @@ void TXPStyle::DrawToolButton(TToolBar* Sender, TToolButton* Button, TCustomDraw
     TToolButton* previous = Sender->Buttons(at - 1);
     if (previous->Style() == tbsSeparator || previous->Style() == tbsDivider) {
       const RECT pr = previous->BoundsRect();
-      if (!transparent) f.Fill(pr, background);
+      canvas->Brush()->SetStyle(bsSolid);  // the caption left it hollow
+      canvas->Brush()->SetColor(background);
+      if (!transparent) canvas->FillRect(pr);
       if (previous->Tag() > 0) {
         const int x = (pr.left + pr.right) / 2;
-        f.Line(x, pr.top + 2, x, pr.bottom - 1, DarkenColor(canvas, Sender->Color(), 30));
+        canvas->Pen()->SetColor(DarkenColor(canvas, Sender->Color(), 30));
+        canvas->MoveTo(x, pr.top + 2);
+        canvas->LineTo(x, pr.bottom - 1);
       }
     }
   }

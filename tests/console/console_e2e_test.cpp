@@ -15,6 +15,7 @@
 #include "console/wake.h"
 #include "tools/driver/driver.h"
 #include "tools/driver/net.h"
+#include "xpstyle/xp_colors.h"
 
 using namespace mbdriver;
 
@@ -410,6 +411,53 @@ TEST_F(Console, ClosingASecondaryWindowReturnsToTheConsoleAsItsBackButtonDoes) {
     EXPECT_TRUE(WaitUntil([&] { return IsShown(console) && !IsShown(window); }, Wait)) << lang[caption];
   }
   EXPECT_FALSE(Exited(200));
+}
+
+// Every window but the splash carries the XP-style component, which paints an idle framed speed
+// button's left edge in the button shadow lightened by 30 % and a one-pixel flat panel in the
+// face darkened by 60, where their own painting puts a raised edge and a black line. The
+// screen is read, so the pointer is parked where it makes nothing hot.
+TEST_F(Console, EveryWindowWithTheComponentPaintsItsControlsFlat) {
+  SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+  const COLORREF buttonEdge = LightenRGB(GetSysColor(COLOR_BTNSHADOW), 30);
+  const COLORREF panelLine = DarkenRGB(GetSysColor(COLOR_BTNFACE), 60);
+  COLORREF seen = 0;
+  auto shows = [&](HWND window, POINT at, COLORREF colour) {
+    const RECT pixel{at.x, at.y, at.x + 1, at.y + 1};
+    return WaitUntil([&] { return (seen = Capture(window, pixel).At(0, 0)) == colour; }, 5000);
+  };
+  UdpListener listener;
+  Ini("[settings]\r\nwakeupport=" + std::to_string(listener.Port()) + "\r\nwaketimes=1\r\nwakewait=0\r\n");
+  HWND console = StartConsole();
+  ASSERT_TRUE(console);
+  EXPECT_TRUE(shows(console, POINT{480, 108}, buttonEdge)) << "exit button: " << std::hex << seen;
+  // The opening button's line, the window's caption line, and a point of a styled control:
+  // the editor's and the timed wake's back buttons, the about box's upper panel.
+  const struct {
+    int button, caption;
+    POINT at;
+    COLORREF colour;
+  } windows[] = {{10, 27, {0, 187}, buttonEdge}, {8, 21, {0, 123}, buttonEdge}, {13, 17, {100, 48}, panelLine}};
+  for (const auto& w : windows) {
+    ClickGraphic(console, lang[w.button]);
+    HWND window = Window(lang[w.caption]);
+    ASSERT_TRUE(window) << lang[w.caption];
+    ASSERT_TRUE(WaitUntil([&] { return !IsShown(console); }, Wait));
+    EXPECT_TRUE(shows(window, w.at, w.colour)) << lang[w.caption] << ": " << std::hex << seen;
+    PostClose(window);
+    ASSERT_TRUE(WaitUntil([&] { return IsShown(console); }, Wait));
+  }
+  // The wait dialog is up while the answer's box is; the box is moved off it.
+  SetEditText(ControlAt(console, Edit1At.x, Edit1At.y), "001122334455");
+  SetEditText(ControlAt(console, Edit2At.x, Edit2At.y), "127.0.0.1");
+  ClickGraphic(console, lang[7]);
+  MessageBoxView box = Box();
+  ASSERT_TRUE(box.handle);
+  SetWindowPos(box.handle, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  HWND wait = FindTopWindow(program->Id(), "", lang[35]);
+  ASSERT_TRUE(wait);
+  EXPECT_TRUE(shows(wait, POINT{0, 80}, buttonEdge)) << "wait dialog: " << std::hex << seen;
+  AnswerMessageBox(box.handle, IDOK);
 }
 
 TEST_F(Console, TheAboutBoxsTermsTextCannotBeTypedInto) {

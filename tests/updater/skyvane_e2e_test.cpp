@@ -14,6 +14,7 @@
 #include "base/sysutils.h"
 #include "tests/download/test_server.h"
 #include "tools/driver/driver.h"
+#include "xpstyle/xp_colors.h"
 
 using namespace mbdriver;
 
@@ -171,6 +172,18 @@ public:
     ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(ListView(1)) == updates; }, kWait));
     Press("Weiter >>");
   }
+  // Opens the about box, which takes the wizard's place; nullptr when it does not appear.
+  HWND OpenAboutBox() {
+    Press("Über...");
+    HWND about = WaitForTopWindow(process_.Id(), "", "Über... Skyvane", kWait);
+    if (about && !WaitUntil([&] { return !IsShown(Window()); }, kWait)) return nullptr;
+    return about;
+  }
+  // Cancels the downloads; returns the dialog that waits for the transfer to end.
+  HWND CancelDownloads() {
+    Press("Abbrechen");
+    return WaitForTopWindow(process_.Id(), "", "Bitte warten...", kWait);
+  }
   // Answers the next message box with OK and returns its text.
   std::string AcknowledgeBox() {
     HWND box = WaitForMessageBox(process_.Id(), kWait);
@@ -184,50 +197,6 @@ private:
   Process process_;
   HWND window_ = nullptr;
 };
-
-// The pixels of a client rectangle as they are on the screen, 24 bits, rows bottom up.
-struct ScreenPixels {
-  int width = 0, height = 0, stride = 0;
-  std::string bits;
-  // Distinct colours, so a test can tell a picture from an empty place.
-  size_t Colours() const {
-    std::vector<uint32_t> seen;
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) {
-        const unsigned char* p = reinterpret_cast<const unsigned char*>(bits.data()) + y * stride + x * 3;
-        seen.push_back(p[0] | p[1] << 8 | p[2] << 16);
-      }
-    std::sort(seen.begin(), seen.end());
-    return static_cast<size_t>(std::unique(seen.begin(), seen.end()) - seen.begin());
-  }
-};
-
-ScreenPixels Capture(HWND window, RECT r) {
-  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
-  ScreenPixels shot;
-  shot.width = r.right - r.left;
-  shot.height = r.bottom - r.top;
-  shot.stride = (shot.width * 3 + 3) & ~3;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = shot.width;
-  info.bmiHeader.biHeight = shot.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, shot.width, shot.height, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  shot.bits.assign(static_cast<const char*>(bits), static_cast<size_t>(shot.stride) * shot.height);
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return shot;
-}
 
 // With MB_SHOT_DIR set (the rendering script does), the window as it is on the screen goes
 // into <dir>\<name>.bmp; otherwise nothing happens.
@@ -520,8 +489,7 @@ TEST_F(SkyvaneE2E, CancelDuringTheSecondDownloadDeletesItsFileAndStartsOver) {
   ASSERT_NO_FATAL_FAILURE(w.StartDownloads(2));
   ASSERT_TRUE(WaitUntil([&] { return w.LabelShown("2 von 2") && FileExists(c.App() + "slow_setup.exe"); }, kWait));
   Shot(w.Window(), "skyvane-step4");
-  w.Press("Abbrechen");
-  HWND dialog = WaitForTopWindow(w.Proc().Id(), "", "Bitte warten...", kWait);
+  HWND dialog = w.CancelDownloads();
   ASSERT_NE(dialog, nullptr);
   HWND ok = FindChild(dialog, "", "OK");
   ASSERT_NE(ok, nullptr);
@@ -549,10 +517,8 @@ TEST_F(SkyvaneE2E, TheAboutBoxAndTheCancelDialogCloseAsTheirButtonsDo) {
   DeleteFileA((c.App() + "data\\logo.bmp").c_str());
   Wizard w(c);
   ASSERT_NE(w.Window(), nullptr);
-  w.Press("Über...");
-  HWND about = WaitForTopWindow(w.Proc().Id(), "", "Über... Skyvane", kWait);
+  HWND about = w.OpenAboutBox();
   ASSERT_NE(about, nullptr);
-  ASSERT_TRUE(WaitUntil([&] { return !IsShown(w.Window()); }, kWait));
   Sleep(300);
   EXPECT_GT(Capture(about, RECT{193, 8, 257, 72}).Colours(), 8u) << "no picture in the about box";
   Shot(about, "skyvane-about");
@@ -561,8 +527,7 @@ TEST_F(SkyvaneE2E, TheAboutBoxAndTheCancelDialogCloseAsTheirButtonsDo) {
 
   ASSERT_NO_FATAL_FAILURE(w.StartDownloads(1));
   ASSERT_TRUE(WaitUntil([&] { return FileExists(c.App() + "slow_setup.exe"); }, kWait));
-  w.Press("Abbrechen");
-  HWND dialog = WaitForTopWindow(w.Proc().Id(), "", "Bitte warten...", kWait);
+  HWND dialog = w.CancelDownloads();
   ASSERT_NE(dialog, nullptr);
   HWND ok = FindChild(dialog, "", "OK");
   ASSERT_NE(ok, nullptr);
@@ -576,4 +541,39 @@ TEST_F(SkyvaneE2E, TheAboutBoxAndTheCancelDialogCloseAsTheirButtonsDo) {
   EXPECT_TRUE(WaitUntil([&] { return !IsShown(dialog) && w.LabelShown("Willkommen bei Skyvane"); }, kWait));
   EXPECT_TRUE(IsEnabledWindow(w.Window()));
   EXPECT_FALSE(FileExists(c.App() + "slow_setup.exe"));
+}
+
+// Every window but the self-update window carries the XP-style component, which paints the push
+// buttons flat: an idle one's left edge in the button shadow lightened by 30 %, where its own
+// painting puts a raised edge. The screen is read, so the pointer is parked where it makes
+// nothing hot.
+TEST_F(SkyvaneE2E, EveryWindowWithTheComponentPaintsItsButtonsFlat) {
+  SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+  const COLORREF flatEdge = LightenRGB(GetSysColor(COLOR_BTNSHADOW), 30);
+  COLORREF seen = 0;
+  auto paintedFlat = [&](HWND window, const std::string& caption) {
+    HWND button = FindChild(window, "", caption);
+    RECT r;
+    if (!button || !GetClientRect(button, &r)) return false;
+    const RECT edge{0, r.bottom / 2, 1, r.bottom / 2 + 1};
+    return WaitUntil([&] { return (seen = Capture(button, edge).At(0, 0)) == flatEdge; }, 5000);
+  };
+  Client c("styled");
+  c.AddProgram("tool.exe", "Tool", "1.0");
+  // The body's first piece comes only after five seconds: time to see the cancel dialog.
+  std::string slow = "http://update.quillmoor.invalid/body/2000000?chunk=1024&delay=5000&name=/slow_setup.exe";
+  c.ServeIndex("[tool.exe]\r\nnewver=2.0\r\nmodus=1\r\nupdurl=" + slow + "\r\n");
+  Wizard w(c);
+  ASSERT_NE(w.Window(), nullptr);
+  EXPECT_TRUE(paintedFlat(w.Window(), "Beenden")) << "wizard: " << std::hex << seen;
+  HWND about = w.OpenAboutBox();
+  ASSERT_NE(about, nullptr);
+  EXPECT_TRUE(paintedFlat(about, "OK")) << "about box: " << std::hex << seen;
+  PostClose(about);
+  ASSERT_TRUE(WaitUntil([&] { return IsShown(w.Window()) && !IsShown(about); }, kWait));
+  ASSERT_NO_FATAL_FAILURE(w.StartDownloads(1));
+  ASSERT_TRUE(WaitUntil([&] { return FileExists(c.App() + "slow_setup.exe"); }, kWait));
+  HWND dialog = w.CancelDownloads();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_TRUE(paintedFlat(dialog, "OK")) << "cancel dialog: " << std::hex << seen;
 }

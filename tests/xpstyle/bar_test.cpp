@@ -67,6 +67,47 @@ TEST_F(XPBars, ToolButtonFacesShowTheirStates) {
   EXPECT_EQ(face(checked, 2, 3), Light(clHighlight, 50));
 }
 
+// The glyph bitmap and a disabled caption's bitmap are filled with the canvas brush before they are
+// drawn over the button, so that brush must hold the face the painter chose.
+TEST_F(XPBars, GlyphsAndDisabledCaptionsLieOnTheButtonsFace) {
+  // Red with a magenta hole, and red at the bottom-left: the hole shows the glyph bitmap's fill.
+  std::vector<uint32_t> px(16 * 16, 0xFF0000);
+  for (int y = 6; y < 10; ++y)
+    for (int x = 6; x < 10; ++x) px[y * 16 + x] = 0xFF00FF;
+  TBitmap holed;
+  holed.LoadFromBits(16, 16, px.data());
+  auto* images = new TImageList(form);
+  images->AddMasked(&holed, static_cast<TColor>(0xFF00FF));
+  auto* bar = Put<TToolBar>(form, form, 0, 0, 400, 60);
+  bar->SetImages(images);
+  bar->SetShowCaptions(true);
+  TToolButton* checked = Button(bar, tbsCheck);
+  checked->SetDown(true);
+  TToolButton* disabled = Button(bar);
+  disabled->SetEnabled(false);
+  TToolButton* disabledChecked = Button(bar, tbsCheck);
+  disabledChecked->SetDown(true);
+  disabledChecked->SetEnabled(false);
+  for (TToolButton* b : {checked, disabled, disabledChecked}) b->SetCaption("Ab");
+  auto* xp = new TXPStyle(form);
+  xp->SetActive(true);
+  Pump();
+  Snapshot shot(bar->Handle());
+  const COLORREF checkArea = Light(clHighlight, 80);
+  const RECT cr = checked->BoundsRect();
+  const int glyphLeft = cr.left + (cr.right - cr.left - 16) / 2;
+  EXPECT_EQ(shot.At(glyphLeft + 8, cr.top + 3 + 8), checkArea);  // the hole
+  // Left of the centred caption, inside the bitmap it is drawn through.
+  const struct {
+    TToolButton* button;
+    COLORREF face;
+  } captions[] = {{disabled, Light(clBtnFace, 16)}, {disabledChecked, checkArea}};
+  for (const auto& c : captions) {
+    const RECT r = c.button->BoundsRect();
+    EXPECT_EQ(shot.At(r.left + 2, r.bottom - 2), c.face) << c.button->Index();
+  }
+}
+
 TEST_F(XPBars, TheWalkMakesBarsFlatAndStylesControlsOnThem) {
   auto* empty = Put<TToolBar>(form, form, 0, 0, 200, 30);
   auto* combo = Put<TComboBox>(empty, form, 2, 2, 100, 21);

@@ -1,5 +1,6 @@
 #include "tools/driver/driver.h"
 #include <commctrl.h>
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -368,6 +369,46 @@ void ClickAt(HWND top, int x, int y) {
   Post(target, WM_MOUSEMOVE, 0, at);
   Post(target, WM_LBUTTONDOWN, MK_LBUTTON, at);
   Post(target, WM_LBUTTONUP, 0, at);
+}
+
+COLORREF ScreenPixels::At(int x, int y) const {
+  const auto* p = reinterpret_cast<const unsigned char*>(bits.data()) + (height - 1 - y) * stride + x * 3;
+  return RGB(p[2], p[1], p[0]);
+}
+
+size_t ScreenPixels::Colours() const {
+  std::vector<COLORREF> seen;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) seen.push_back(At(x, y));
+  std::sort(seen.begin(), seen.end());
+  return static_cast<size_t>(std::unique(seen.begin(), seen.end()) - seen.begin());
+}
+
+ScreenPixels Capture(HWND window, RECT r) {
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  ScreenPixels shot;
+  shot.width = r.right - r.left;
+  shot.height = r.bottom - r.top;
+  shot.stride = (shot.width * 3 + 3) & ~3;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = shot.width;
+  info.bmiHeader.biHeight = shot.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, shot.width, shot.height, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  shot.bits.assign(static_cast<const char*>(bits), static_cast<size_t>(shot.stride) * shot.height);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return shot;
 }
 
 HWND WaitForMessageBox(DWORD pid, int timeoutMs) { return WaitForTopWindow(pid, "#32770", "", timeoutMs); }

@@ -1,4 +1,5 @@
-// Drives another process's windows the way a user would, through window messages only.
+// Drives another process's windows the way a user would, through window messages, and reads
+// what the screen shows of them.
 //
 // Every wait polls with a time-out; nothing here sleeps a fixed time to synchronise.
 // Messages that carry pointers the system does not marshal between processes (status bar
@@ -121,6 +122,18 @@ HWND WindowAt(HWND top, int x, int y);
 // posted to the window under the point, in its own client coordinates, so windowless
 // controls get it through their parent as from a real mouse.
 void ClickAt(HWND top, int x, int y);
+
+// --- the screen ---
+// The pixels of a rectangle of a window's client area as the screen shows them now, so what
+// covers the window shows too. 24 bits, rows bottom up: the layout of a BMP file's pixels.
+struct ScreenPixels {
+  int width = 0, height = 0, stride = 0;
+  std::string bits;
+  COLORREF At(int x, int y) const;  // x, y from the rectangle's top left
+  // Distinct colours, so a test can tell a picture from an empty place.
+  size_t Colours() const;
+};
+ScreenPixels Capture(HWND window, RECT r);
 
 // --- message boxes ---
 struct MessageBoxView {
