@@ -12,6 +12,8 @@
 namespace {
 
 constexpr cab::INT_PTR kFailed = -1;
+// Automatic piece names end with .c99: the next number would name the first pieces again.
+constexpr int32_t kMostFurtherPieces = 99;
 
 TCabFile* FileOf(cab::INT_PTR hf) { return hf == 0 || hf == kFailed ? nullptr : reinterpret_cast<TCabFile*>(hf); }
 TArCabArchive* ArchiveOf(void* pv) { return static_cast<TArCabArchive*>(pv); }
@@ -274,10 +276,12 @@ cab::BOOL TCabCallbacks::GetNextCabinet(cab::CCAB* pccab, uint32_t, void* pv) {
     std::string image(pccab->szCab, strnlen(pccab->szCab, sizeof pccab->szCab));
     bool abort = false;
     const int32_t number = pccab->iCab - 1;
-    if (a->OnRequestImage)
+    if (a->OnRequestImage) {
       a->OnRequestImage(a, number, image, abort);
-    else
+    } else {
+      if (number > kMostFurtherPieces) RaiseCabinetError(arcInvalidThreshold);
       MakeSpanImageName(image, static_cast<uint16_t>(number));
+    }
     // A name the parameters cannot hold would name another file.
     if (abort || image.empty() || image.size() >= sizeof pccab->szCab) return 0;
     std::memcpy(pccab->szCab, image.c_str(), image.size() + 1);

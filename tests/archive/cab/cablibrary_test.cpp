@@ -421,6 +421,38 @@ TEST(CabinetWriting, AFailedAddOrARefusedSaveLeavesTheOldCabinetAsItWas) {
   }
 }
 
+TEST(CabinetWriting, AutomaticPieceNamesEndWithTheNinetyNinthFurtherPiece) {
+  Strings whole;  // sorted as listed
+  for (int i = 1; i <= 99; ++i) whole.push_back((i < 10 ? "set.c0" : "set.c") + std::to_string(i));
+  whole.push_back("set.cab");
+  // With a threshold of 8,000 bytes: 100 pieces, and 134.
+  for (size_t size : {785000u, 1u << 20}) {
+    SCOPED_TRACE(size);
+    const bool fits = size < 1u << 20;
+    artest::TempFolder sources, dir;
+    WriteRandomFile(sources / "big.bin", size, 12);
+    {
+      TArCabArchive a(dir / "set.cab", 1);
+      a.SetSpanThreshold(8000);
+      try {
+        Add(a, sources / "big.bin");
+        a.Save();
+        EXPECT_TRUE(fits) << "a set beyond .c99 was written";
+      } catch (const EArCabException& e) {
+        EXPECT_FALSE(fits) << e.what();
+        EXPECT_EQ(e.ErrorCode, arcInvalidThreshold);
+      }
+    }
+    EXPECT_EQ(artest::ListTree(dir.Path()), fits ? whole : Strings{});
+    if (!fits) continue;
+    artest::TempFolder base;
+    TReader r(dir / "set.cab");
+    r.Archive.SetBaseDirectory(base.Path());
+    r.Archive.ExtractItemAt(0);
+    EXPECT_TRUE(SameContent(base / "big.bin", sources / "big.bin"));
+  }
+}
+
 // ---- damage --------------------------------------------------------------------------
 
 // Bytes flipped at random, and cabinets cut at random points: each one lists, extracts
