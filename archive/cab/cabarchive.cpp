@@ -35,7 +35,7 @@ TArCabArchive::~TArCabArchive() {
   try {
     CloseContexts();
   } catch (...) {
-    // A destructor has nobody to tell; the cabinet was finished as well as it could be.
+    // A destructor has nobody to tell; a cabinet that could not be finished was given up.
   }
 }
 
@@ -53,28 +53,69 @@ void TArCabArchive::CloseContexts() {
     cab::FDIDestroy(fdi_);
     fdi_ = nullptr;
   }
+  if (fci_ && saveRefused_) AbandonCabinet();
   if (fci_) FinishCabinet(false);
   bool abort = false;
   ReportArchiveProgress(0, abort);
 }
 
-// Flushes the cabinet being written and ends the context: flushing the same context
-// again would write the cabinet anew, empty.
-void TArCabArchive::FinishCabinet(bool raise) {
-  const cab::BOOL flushed = cab::FCIFlushCabinet(fci_, 0, &CB::GetNextCabinet, &CB::Status);
+// Ends the compression context, which removes the library's own files, and closes what
+// it left open. Whatever the library's clean-up reports changes nothing, so it is dropped.
+void TArCabArchive::EndCompressionContext() {
   cab::FCIDestroy(fci_);
   fci_ = nullptr;
-  written_ = true;
-  if (!raise) {
-    pending_ = nullptr;
-    return;
+  pending_ = nullptr;
+  scratch_.clear();
+  for (const cab::INT_PTR hf : fciFiles_) CB::CloseFile(hf);
+  fciFiles_.clear();
+}
+
+// Flushes the cabinet being written and ends the context: flushing the same context
+// again would write the cabinet anew, empty. The pieces take their targets' places only
+// when the whole set was written; otherwise the cabinet is given up.
+void TArCabArchive::FinishCabinet(bool raise) {
+  const cab::BOOL flushed = cab::FCIFlushCabinet(fci_, 0, &CB::GetNextCabinet, &CB::Status);
+  std::exception_ptr failure = pending_;
+  EndCompressionContext();
+  if (flushed && !failure) {
+    try {
+      for (TTarget& piece : pieces_) piece.File->CommitKeepingAttributes();
+      pieces_.clear();
+      writing_ = TWriting::Finished;
+      return;
+    } catch (...) { failure = std::current_exception(); }
   }
-  RaisePending();
-  if (!flushed) {
-    EArCabException e(ArMessage(59));  // "FCI cannot flush cabinet"
-    e.ErrorCode = 59;
-    throw e;
-  }
+  pieces_.clear();
+  writing_ = TWriting::Failed;
+  if (!raise) return;
+  if (failure) std::rethrow_exception(failure);
+  RaiseCabinetError(59);  // "FCI cannot flush cabinet"
+}
+
+// After a failure nothing of the cabinet may reach the disk: the context ends without a
+// flush (which would write what it holds, a file cut short among it) and the pieces
+// written so far go. What the failure stored stays to be raised.
+void TArCabArchive::AbandonCabinet() {
+  const std::exception_ptr failure = pending_;
+  EndCompressionContext();
+  pending_ = failure;
+  pieces_.clear();
+  writing_ = TWriting::Failed;
+}
+
+// A piece of the cabinet, opened for the library: a pending file for its name. 0 when it
+// cannot be made, which the library hears as a failed open.
+cab::INT_PTR TArCabArchive::OpenPiece(const std::string& name) {
+  TTarget piece;
+  try {
+    piece.File = std::make_unique<TPendingFile>(name);
+  } catch (const std::exception&) { return 0; }
+  piece.Handle = std::make_unique<TCabFile>();
+  piece.Handle->Target = piece.File->Stream();
+  piece.Handle->Owner = this;
+  const auto hf = reinterpret_cast<cab::INT_PTR>(piece.Handle.get());
+  pieces_.push_back(std::move(piece));
+  return hf;
 }
 
 void TArCabArchive::CreateCompressionContext() {
@@ -100,7 +141,7 @@ void TArCabArchive::CreateCompressionContext() {
 
 void TArCabArchive::ReadArchive() {
   if (CreateMode()) {
-    if (!fci_ && !written_) CreateCompressionContext();
+    if (!fci_ && writing_ == TWriting::Open) CreateCompressionContext();
     return;
   }
   if (fdi_) cab::FDIDestroy(fdi_);
@@ -187,8 +228,9 @@ std::unique_ptr<TArArchiveItem> TArCabArchive::Add(std::unique_ptr<TArArchiveIte
   bool confirm = true;
   ConfirmItem(item.get(), ptAdd, confirm);
   if (!confirm) return item;
-  // Once finished, a cabinet takes nothing more: a new one would replace it.
-  if (written_) throw EArFCIAddFileError();
+  // Once finished, a cabinet takes nothing more: a new one would replace it. Once given
+  // up, it takes nothing either.
+  if (writing_ != TWriting::Open) throw EArFCIAddFileError();
   item->PendingAction = aaAdd;
   const cab::INT_PTR hf = CB::OpenFile(item->SourcePath, 0);
   if (!hf) throw EArFileNotFound();
@@ -204,12 +246,19 @@ std::unique_ptr<TArArchiveItem> TArCabArchive::Add(std::unique_ptr<TArArchiveIte
   std::string name = ExtractFileName(added->GetStoredName());
   const cab::BOOL ok = cab::FCIAddFile(fci_, source.data(), name.data(), 0, &CB::GetNextCabinet, &CB::Status,
                                        &CB::GetOpenInfo, CompressionType);
+  if (ok && !pending_) return nullptr;
+  AbandonCabinet();
   RaisePending();
-  if (!ok) throw EArFCIAddFileError();
-  return nullptr;
+  throw EArFCIAddFileError();
+}
+
+void TArCabArchive::ConfirmSaving(bool& confirm) {
+  TArArchive::ConfirmSaving(confirm);
+  saveRefused_ = !confirm;
 }
 
 void TArCabArchive::WriteArchive() {
+  if (writing_ == TWriting::Failed) RaiseCabinetError(59);  // "FCI cannot flush cabinet"
   if (fci_) FinishCabinet(true);
 }
 

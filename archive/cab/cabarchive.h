@@ -8,6 +8,11 @@
 // unwind through them (a 32-bit program dies of it), so a callback stores what it caught
 // in Pending, answers the library's failure value, and the caller raises it again once
 // the library has returned.
+//
+// A cabinet being written replaces nothing until it is whole: each piece goes to a pending
+// file, and all of them take their targets' places only once the set has been flushed. An
+// add that fails gives the cabinet up: the context ends unflushed, the pieces go, and the
+// archive takes nothing more and writes nothing.
 #pragma once
 #include <cstdint>
 #include <exception>
@@ -29,7 +34,8 @@ class TArCabArchive : public TArArchive {
 public:
   // Bit 0 of mode: 1 creates a cabinet, 0 reads one. Makes no library call.
   TArCabArchive(const std::string& fileName, uint16_t mode);
-  // Closes the contexts; a cabinet still being written is finished first.
+  // Closes the contexts; a cabinet still being written is finished first, unless its
+  // last save was refused.
   ~TArCabArchive() override;
 
   TArArchiveItem* NewItem(const std::string& fileName) override;
@@ -41,13 +47,14 @@ public:
   // Create mode: starts the cabinet.
   void ReadArchive() override;
   // Finishes the cabinet (or set) being written. A cabinet is written once: the
-  // compression context ends with it.
+  // compression context ends with it. Raises when the cabinet has been given up.
   void WriteArchive() override;
   void VerifyItem(int32_t) override {}
   // 0 or less: no limit on the cabinet size.
   void SetSpanThreshold(int32_t value) override;
   std::unique_ptr<TArArchiveItem> Add(std::unique_ptr<TArArchiveItem> item) override;
   virtual void ConfirmOverwrite(std::string& name, bool& confirm);
+  void ConfirmSaving(bool& confirm) override;
 
   bool CreateMode() const { return (Mode & 1) != 0; }
 
@@ -72,8 +79,9 @@ public:
 private:
   friend struct TCabCallbacks;
 
-  // One output file of an extraction pass: written under a temporary name, it replaces
-  // its target only when the whole pass succeeded.
+  // A file the library writes that replaces its target only when all of the work
+  // succeeded: an output file of an extraction pass, or a piece of the cabinet being
+  // written (which uses File and Handle only).
   struct TTarget {
     std::unique_ptr<TPendingFile> File;
     std::unique_ptr<TCabFile> Handle;  // what the library writes through
@@ -82,15 +90,27 @@ private:
     bool Closed = false;
   };
 
+  // What became of the cabinet being written: open to adds, finished, or given up.
+  enum class TWriting { Open, Finished, Failed };
+
   void CloseContexts();
   void CreateCompressionContext();
+  void EndCompressionContext();
   void FinishCabinet(bool raise);
+  void AbandonCabinet();
+  cab::INT_PTR OpenPiece(const std::string& name);
   void RaisePending();
   void ListEntries();
 
   cab::HFDI fdi_ = nullptr;
   cab::HFCI fci_ = nullptr;
-  bool written_ = false;  // the cabinet has been finished; nothing more goes into it
+  TWriting writing_ = TWriting::Open;
+  bool saveRefused_ = false;          // the last save was refused: destruction writes nothing either
+  std::vector<TTarget> pieces_;       // written so far, none in its target's place yet
+  std::vector<std::string> scratch_;  // names handed to the library for its own files
+  // Files the library opened while writing and has not closed: a failed add leaves its
+  // source open, and only the archive can let it go.
+  std::vector<cab::INT_PTR> fciFiles_;
   std::exception_ptr pending_;
   // During an extraction pass: whether an entry carried the item's name, and the files.
   bool matched_ = false;

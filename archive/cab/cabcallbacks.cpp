@@ -2,6 +2,7 @@
 // fail runs its work inside Guarded: what it throws is kept by the archive, and the
 // library gets the answer that makes it give up.
 #include "archive/cab/cabcallbacks.h"
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include "archive/cab/cabarchive.h"
@@ -11,6 +12,8 @@
 namespace {
 
 constexpr cab::INT_PTR kFailed = -1;
+// Automatic piece names end with .c99: the next number would name the first pieces again.
+constexpr int32_t kMostFurtherPieces = 99;
 
 TCabFile* FileOf(cab::INT_PTR hf) { return hf == 0 || hf == kFailed ? nullptr : reinterpret_cast<TCabFile*>(hf); }
 TArCabArchive* ArchiveOf(void* pv) { return static_cast<TArCabArchive*>(pv); }
@@ -19,6 +22,12 @@ TArCabArchive* ArchiveOf(void* pv) { return static_cast<TArCabArchive*>(pv); }
 std::string Text(const char* s) { return s ? std::string(s) : std::string(); }
 
 }  // namespace
+
+void RaiseCabinetError(int32_t code) {
+  EArCabException e(ArMessage(code));
+  e.ErrorCode = code;
+  throw e;
+}
 
 template <typename R, typename Work>
 R TCabCallbacks::Guarded(TArCabArchive* a, R failure, Work&& work) {
@@ -192,31 +201,56 @@ cab::INT_PTR TCabCallbacks::ExtractNotify(int32_t fdint, cab::FDINOTIFICATION* p
 int TCabCallbacks::FilePlaced(cab::CCAB*, char*, int32_t, cab::BOOL, void*) { return 0; }
 
 cab::INT_PTR TCabCallbacks::FciOpen(char* pszFile, int oflag, int, int* err, void* pv) {
-  const cab::INT_PTR hf = Guarded<cab::INT_PTR>(ArchiveOf(pv), 0, [&] { return OpenFile(Text(pszFile), oflag); });
+  TArCabArchive* a = ArchiveOf(pv);
+  const std::string name = Text(pszFile);
+  const cab::INT_PTR hf = Guarded<cab::INT_PTR>(a, 0, [&] {
+    const bool scratch = std::find(a->scratch_.begin(), a->scratch_.end(), name) != a->scratch_.end();
+    if (!scratch) return a->OpenPiece(name);
+    const cab::INT_PTR opened = OpenFile(name, oflag);
+    if (opened) a->fciFiles_.push_back(opened);
+    return opened;
+  });
   return hf ? hf : FciFailure<EArFCIFileOpenError>(pv, err);
 }
 
+// A piece is only ever written: the pending file behind it cannot be read back.
 uint32_t TCabCallbacks::FciRead(cab::INT_PTR hf, void* memory, uint32_t cb, int* err, void* pv) {
   TCabFile* f = FileOf(hf);
-  const int32_t n = f ? os::ReadFile(f->Os, memory, static_cast<int32_t>(cb)) : -1;
+  const int32_t n = f && f->Os != os::kInvalidHandle ? os::ReadFile(f->Os, memory, static_cast<int32_t>(cb)) : -1;
   return static_cast<uint32_t>(n >= 0 ? n : FciFailure<EArFCIFileReadError>(pv, err));
 }
 
 uint32_t TCabCallbacks::FciWrite(cab::INT_PTR hf, void* memory, uint32_t cb, int* err, void* pv) {
   TCabFile* f = FileOf(hf);
-  const int32_t n = f ? os::WriteFile(f->Os, memory, static_cast<int32_t>(cb)) : -1;
+  int32_t n = -1;
+  if (f && f->Os != os::kInvalidHandle) {
+    n = os::WriteFile(f->Os, memory, static_cast<int32_t>(cb));
+  } else if (f && f->Target) {
+    try {
+      f->Target->WriteBuffer(memory, static_cast<int32_t>(cb));
+      n = static_cast<int32_t>(cb);
+    } catch (const std::exception&) {}
+  }
   return static_cast<uint32_t>(n == static_cast<int32_t>(cb) ? n : FciFailure<EArFCIFileWriteError>(pv, err));
 }
 
 int TCabCallbacks::FciClose(cab::INT_PTR hf, int* err, void* pv) {
   if (!FileOf(hf)) return FciFailure<EArFCIFileCloseError>(pv, err);
+  if (TArCabArchive* a = ArchiveOf(pv)) std::erase(a->fciFiles_, hf);
   CloseFile(hf);
   return 0;
 }
 
 int32_t TCabCallbacks::FciSeek(cab::INT_PTR hf, int32_t dist, int seektype, int* err, void* pv) {
   TCabFile* f = FileOf(hf);
-  const int64_t pos = f ? os::SeekFile(f->Os, dist, seektype) : -1;
+  int64_t pos = -1;
+  if (f && f->Os != os::kInvalidHandle) {
+    pos = os::SeekFile(f->Os, dist, seektype);
+  } else if (f && f->Target) {
+    try {
+      pos = f->Target->Seek(dist, seektype);
+    } catch (const std::exception&) {}
+  }
   return pos >= 0 && pos <= INT32_MAX ? static_cast<int32_t>(pos) : FciFailure<EArFCIFileSeekError>(pv, err);
 }
 
@@ -230,6 +264,7 @@ cab::BOOL TCabCallbacks::GetTempFile(char* pszTempName, int cbTempName, void* pv
     ++a->TempFileCounter;
     const std::string name = GetTempFileNameIn(a->TempDirectory.substr(0, 255), false);
     if (name.size() >= static_cast<size_t>(cbTempName)) return 0;
+    a->scratch_.push_back(name);
     std::memcpy(pszTempName, name.c_str(), name.size() + 1);
     return 1;
   });
@@ -241,10 +276,12 @@ cab::BOOL TCabCallbacks::GetNextCabinet(cab::CCAB* pccab, uint32_t, void* pv) {
     std::string image(pccab->szCab, strnlen(pccab->szCab, sizeof pccab->szCab));
     bool abort = false;
     const int32_t number = pccab->iCab - 1;
-    if (a->OnRequestImage)
+    if (a->OnRequestImage) {
       a->OnRequestImage(a, number, image, abort);
-    else
+    } else {
+      if (number > kMostFurtherPieces) RaiseCabinetError(arcInvalidThreshold);
       MakeSpanImageName(image, static_cast<uint16_t>(number));
+    }
     // A name the parameters cannot hold would name another file.
     if (abort || image.empty() || image.size() >= sizeof pccab->szCab) return 0;
     std::memcpy(pccab->szCab, image.c_str(), image.size() + 1);
@@ -280,6 +317,7 @@ cab::INT_PTR TCabCallbacks::GetOpenInfo(char* pszName, uint16_t* pdate, uint16_t
   const std::string name = Text(pszName);
   const cab::INT_PTR hf = Guarded<cab::INT_PTR>(a, 0, [&] { return OpenFile(name, 0); });
   if (!hf) return FciFailure<EArFCIFileOpenError>(pv, err);
+  a->fciFiles_.push_back(hf);
   // Only the file system's own bits: 0x80 would mark the stored name as UTF-8.
   const uint32_t attributes = ArGetFileAttributes(name);
   *pattribs = static_cast<uint16_t>(attributes == os::kNoAttributes

@@ -18,6 +18,9 @@ struct TCabFile {
   TArCabArchive* Owner = nullptr;  // told of failures, where the library passes no user value
 };
 
+// Raises the cabinet error of the table's code.
+[[noreturn]] void RaiseCabinetError(int32_t code);
+
 struct TCabCallbacks {
   static void* AR_CABCALL Alloc(uint32_t cb);
   static void AR_CABCALL Free(void* pv);
@@ -32,7 +35,9 @@ struct TCabCallbacks {
   static cab::INT_PTR AR_CABCALL ListNotify(int32_t fdint, cab::FDINOTIFICATION* pfdin);
   static cab::INT_PTR AR_CABCALL ExtractNotify(int32_t fdint, cab::FDINOTIFICATION* pfdin);
 
-  // FCI's files: each failure becomes the archive's FCI file error.
+  // FCI's files: each failure becomes the archive's FCI file error. The library's own
+  // files are those GetTempFile named; every other file it opens is a piece of the
+  // cabinet, which the archive holds until the set is whole.
   static int AR_CABCALL FilePlaced(cab::CCAB* pccab, char* pszFile, int32_t cbFile, cab::BOOL fContinuation, void* pv);
   static cab::INT_PTR AR_CABCALL FciOpen(char* pszFile, int oflag, int pmode, int* err, void* pv);
   static uint32_t AR_CABCALL FciRead(cab::INT_PTR hf, void* memory, uint32_t cb, int* err, void* pv);

@@ -3,6 +3,7 @@
 // would leave the base folder fail cleanly; what this code writes reads back here and is
 // left in the written folder, where a script checks it with the system's tools.
 #include <gtest/gtest.h>
+#include <functional>
 #include <random>
 #include <stdexcept>
 #include "archive/cab/cabarchive.h"
@@ -317,7 +318,7 @@ TEST(CabinetWriting, ASpanThresholdCutsASetWhosePiecesNameEachOther) {
   EXPECT_EQ(artest::ListTree(dir.Path()), (Strings{"first.cab", "next1.cab", "next2.cab"}));
 }
 
-TEST(CabinetWriting, MisuseFailedFilesAndHooksRaiseInTheCaller) {
+TEST(CabinetWriting, MisuseAndFilesThatCannotBeOpenedRaiseInTheCaller) {
   artest::TempFolder dir;
   TArCabArchive a(dir / "x.cab", 1);
   Add(a, Source("a.txt"));
@@ -337,23 +338,119 @@ TEST(CabinetWriting, MisuseFailedFilesAndHooksRaiseInTheCaller) {
     b.Save();
     ADD_FAILURE() << "a cabinet that could not be written was reported saved";
   } catch (const EArFCIFileOpenError& e) { EXPECT_EQ(e.ErrorCode, 51); }
+}
 
-  // A hook that throws, aborts or refuses while the library compresses.
-  std::vector<int> progress;
-  TArCabArchive c(dir / "c.cab", 1);
-  c.OnArchiveItemProgress = [](TArArchive*, TArArchiveItem*, uint8_t, bool&) { throw std::runtime_error("hook"); };
-  EXPECT_THROW(Add(c, Source("sub\\deep\\data.bin")), std::runtime_error);
-  TArCabArchive d(dir / "d.cab", 1);
-  d.OnArchiveItemProgress = [&](TArArchive*, TArArchiveItem*, uint8_t p, bool& abort) {
-    progress.push_back(p);
-    abort = true;
+// Incompressible, so that every 32 KiB block of it is one progress report and a small span
+// threshold means many pieces.
+void WriteRandomFile(const std::string& name, size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(size, '\0');
+  for (char& b : bytes) b = static_cast<char>(random());
+  artest::WriteFile(name, bytes);
+}
+
+int32_t SaveErrorCode(TArCabArchive& a) {
+  try {
+    a.Save();
+  } catch (const EArCabException& e) { return e.ErrorCode; }
+  return -1;
+}
+
+TEST(CabinetWriting, AFailedAddOrARefusedSaveLeavesTheOldCabinetAsItWas) {
+  struct TCase {
+    const char* Name;
+    int32_t Threshold;  // above 0: pieces are written while the file is added
+    std::function<void(TArCabArchive&)> Arm;
+    std::string Error;  // what the add raises; empty: it succeeds and the save is refused
   };
-  EXPECT_THROW(Add(d, Source("sub\\deep\\data.bin")), EArFCIAddFileError);
-  EXPECT_EQ(progress.size(), 1u);
-  TArCabArchive e(dir / "e.cab", 1);
-  e.SetSpanThreshold(50000);
-  e.OnRequestImage = [](void*, int32_t, std::string&, bool&) { throw EArSpanningNotSupported(); };
-  EXPECT_THROW(Add(e, Source("sub\\deep\\data.bin")), EArSpanningNotSupported);
+  const std::vector<TCase> cases = {
+      {"progress aborted halfway", 100000,
+       [](TArCabArchive& a) {
+         a.OnArchiveItemProgress = [](TArArchive*, TArArchiveItem*, uint8_t p, bool& abort) { abort = p >= 50; };
+       },
+       ArMessage(57)},
+      {"progress hook throws", 0,
+       [](TArCabArchive& a) {
+         a.OnArchiveItemProgress = [](TArArchive*, TArArchiveItem*, uint8_t, bool&) {
+           throw std::runtime_error("hook failed");
+         };
+       },
+       "hook failed"},
+      {"image hook throws", 100000,
+       [](TArCabArchive& a) {
+         a.OnRequestImage = [](void*, int32_t, std::string&, bool&) { throw EArSpanningNotSupported(); };
+       },
+       ArMessage(arcSpanningNotSupported)},
+      {"save refused", 100000,
+       [](TArCabArchive& a) { a.OnBeforeSave = [](TArArchive*, bool& confirm) { confirm = false; }; }, ""},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    artest::TempFolder sources, dir;
+    WriteRandomFile(sources / "big.bin", 1 << 20, 11);
+    const std::string old = artest::ReadFile(Corpus("mszip.cab"));
+    artest::WriteFile(dir / "x.cab", old);
+    os::MakeDirectory(dir / "tmp");
+    const Strings untouched = {"tmp", "x.cab"};  // the library's scratch files went with it
+    {
+      TArCabArchive a(dir / "x.cab", 1);
+      a.TempDirectory = dir / "tmp";
+      a.SetSpanThreshold(c.Threshold);
+      c.Arm(a);
+      if (c.Error.empty()) {
+        Add(a, sources / "big.bin");
+        a.Save();
+      } else {
+        try {
+          Add(a, sources / "big.bin");
+          ADD_FAILURE() << "the add succeeded";
+        } catch (const std::exception& e) { EXPECT_EQ(e.what(), c.Error); }
+        EXPECT_EQ(artest::ListTree(dir.Path()), untouched);
+        EXPECT_TRUE(os::EraseFile(sources / "big.bin")) << "the source is still held open";
+        // Nothing more goes in, and nothing comes out.
+        a.OnArchiveItemProgress = nullptr;
+        a.OnRequestImage = nullptr;
+        EXPECT_THROW(Add(a, Source("a.txt")), EArFCIAddFileError);
+        EXPECT_EQ(SaveErrorCode(a), 59);
+        EXPECT_EQ(SaveErrorCode(a), 59);  // a refused save is no save: still dirty
+      }
+      EXPECT_TRUE(artest::ReadFile(dir / "x.cab") == old);
+    }
+    EXPECT_TRUE(artest::ReadFile(dir / "x.cab") == old);
+    EXPECT_EQ(artest::ListTree(dir.Path()), untouched);
+  }
+}
+
+TEST(CabinetWriting, AutomaticPieceNamesEndWithTheNinetyNinthFurtherPiece) {
+  Strings whole;  // sorted as listed
+  for (int i = 1; i <= 99; ++i) whole.push_back((i < 10 ? "set.c0" : "set.c") + std::to_string(i));
+  whole.push_back("set.cab");
+  // With a threshold of 8,000 bytes: 100 pieces, and 134.
+  for (size_t size : {785000u, 1u << 20}) {
+    SCOPED_TRACE(size);
+    const bool fits = size < 1u << 20;
+    artest::TempFolder sources, dir;
+    WriteRandomFile(sources / "big.bin", size, 12);
+    {
+      TArCabArchive a(dir / "set.cab", 1);
+      a.SetSpanThreshold(8000);
+      try {
+        Add(a, sources / "big.bin");
+        a.Save();
+        EXPECT_TRUE(fits) << "a set beyond .c99 was written";
+      } catch (const EArCabException& e) {
+        EXPECT_FALSE(fits) << e.what();
+        EXPECT_EQ(e.ErrorCode, arcInvalidThreshold);
+      }
+    }
+    EXPECT_EQ(artest::ListTree(dir.Path()), fits ? whole : Strings{});
+    if (!fits) continue;
+    artest::TempFolder base;
+    TReader r(dir / "set.cab");
+    r.Archive.SetBaseDirectory(base.Path());
+    r.Archive.ExtractItemAt(0);
+    EXPECT_TRUE(SameContent(base / "big.bin", sources / "big.bin"));
+  }
 }
 
 // ---- damage --------------------------------------------------------------------------
