@@ -213,10 +213,16 @@ cab::INT_PTR TCabCallbacks::FciOpen(char* pszFile, int oflag, int, int* err, voi
   return hf ? hf : FciFailure<EArFCIFileOpenError>(pv, err);
 }
 
-// A piece is only ever written: the pending file behind it cannot be read back.
 uint32_t TCabCallbacks::FciRead(cab::INT_PTR hf, void* memory, uint32_t cb, int* err, void* pv) {
   TCabFile* f = FileOf(hf);
-  const int32_t n = f && f->Os != os::kInvalidHandle ? os::ReadFile(f->Os, memory, static_cast<int32_t>(cb)) : -1;
+  int32_t n = -1;
+  if (f && f->Os != os::kInvalidHandle) {
+    n = os::ReadFile(f->Os, memory, static_cast<int32_t>(cb));
+  } else if (f && f->Target) {
+    try {
+      n = f->Target->Read(memory, static_cast<int32_t>(cb));
+    } catch (const std::exception&) {}
+  }
   return static_cast<uint32_t>(n >= 0 ? n : FciFailure<EArFCIFileReadError>(pv, err));
 }
 

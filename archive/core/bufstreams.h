@@ -44,7 +44,11 @@ private:
 class TWriteBehind : public TStream {
 public:
   explicit TWriteBehind(TStream* inner) : inner_(inner) { buf_.reserve(65536); }
-  int32_t Read(void*, int32_t) override { return 0; }
+  // A read sees what was written: the buffer goes out first.
+  int32_t Read(void* buffer, int32_t count) override {
+    Flush();
+    return inner_->Read(buffer, count);
+  }
   int32_t Write(const void* buffer, int32_t count) override {
     if (count <= 0) return 0;
     if (buf_.size() + static_cast<size_t>(count) > buf_.capacity() || count >= kDirect) Flush();
