@@ -92,12 +92,18 @@ void TArGzipItem::ReadGzipHeader(TStream& stream) {
     Extra.assign(static_cast<size_t>(length[0] | length[1] << 8), '\0');
     ReadExactly(stream, Extra.data(), static_cast<int32_t>(Extra.size()));
   }
-  std::string name = "unknown";
+  std::string name;
   if (flags & gzfmt::kName) {
     // A name is a file's name, never a path: what a writer put in front of it stays out.
     name = ReadZeroTerminated(stream);
     ToBackslashes(name);
     name = ExtractFileName(name);
+  }
+  // An empty name, or a folder's, names no file that could be written: the member is one
+  // without a name, also when it is saved again.
+  if (name.empty()) {
+    FixedHeader[3] &= static_cast<uint8_t>(~gzfmt::kName);
+    name = "unknown";
   }
   Comment = flags & gzfmt::kComment ? ReadZeroTerminated(stream) : std::string();
   if (flags & gzfmt::kHeaderCrc) {

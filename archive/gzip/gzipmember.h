@@ -37,7 +37,8 @@ public:
   void SetModTime(uint16_t v) override;
 
   // The header at the stream's position. A header that breaks off raises EArGzipInvalid.
-  // Only the file-name part of FNAME becomes the name; "unknown" without one.
+  // Only the file-name part of FNAME becomes the name; "unknown" without one (or with
+  // one that has no file-name part).
   void ReadGzipHeader(TStream& stream);
   // The header in one write: the fixed part and the flagged fields (never FHCRC).
   void WriteGzipHeader(TStream& stream);

@@ -58,7 +58,7 @@ private:
   void TakeName(const std::string& name);
 
   std::string longName_;   // the whole name when the name field holds only its tail
-  int64_t longSize_ = -1;  // a size an extension record gave; -1: the size field's
+  int64_t longSize_ = -1;  // a size the field's octal text does not hold (a pax or base-256 one); -1: the field's
 };
 
 class TArTarArchive : public TArArchive {

@@ -13,6 +13,17 @@ int64_t OctalToInt(const uint8_t* field, int width) {
   return v;
 }
 
+int64_t TarSize(const uint8_t* field) {
+  if (!(field[0] & 0x80)) return OctalToInt(field, 12);
+  if (field[0] & 0x40) return -1;
+  int64_t v = field[0] & 0x3F;
+  for (int i = 1; i < 12; ++i) {
+    if (v >= tarfmt::kMaxSize >> 8) return -1;
+    v = v << 8 | field[i];
+  }
+  return v;
+}
+
 std::string IntToOctal(int64_t value) {
   if (value < 0) return std::string();
   if (value == 0) return "0";

@@ -19,11 +19,20 @@ constexpr char kGnuMagic[] = "ustar  ";  // with the NUL after it: the 8-byte fi
 constexpr char kOldGnuMagic[] = "GNUtar ";
 // Type flags of the entries this library reads something from.
 constexpr uint8_t kRegular = '0', kOldRegular = 0, kGnuLongName = 'L', kGnuLongLink = 'K';
-constexpr uint8_t kPaxHeader = 'x', kPaxGlobal = 'g';
+constexpr uint8_t kPaxHeader = 'x', kPaxGlobal = 'g', kOldGnuSparse = 'S';
+// An old GNU sparse header is followed by extension blocks of its hole map, before its
+// data, while the flag in the header and then in each extension block is set.
+constexpr int kSparseExtendedAt = 482, kExtensionExtendedAt = 504;
+// Sizes from this on cannot be positions in a stream.
+constexpr int64_t kMaxSize = int64_t{1} << 62;
 }  // namespace tarfmt
 
 // Leading spaces skipped, then octal digits up to the first other byte; 0 for none.
 int64_t OctalToInt(const uint8_t* field, int width);
+// The 12-byte size field: octal text, or base-256 as GNU tar writes sizes of 8 GiB and
+// more (the first byte's top bit set, its next bit the sign). -1 for a negative size or
+// one of kMaxSize or more, which no archive holds.
+int64_t TarSize(const uint8_t* field);
 // "0" for 0, empty for a negative value, else the digits without leading zeros.
 std::string IntToOctal(int64_t value);
 // Shorter text gets one space behind and spaces in front up to width; longer stays.

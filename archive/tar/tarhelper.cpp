@@ -9,8 +9,6 @@ namespace {
 constexpr int64_t kMaxExtension = 1 << 20;
 // Headers are read through a cache of at most this size (see tarhelper.h).
 constexpr int32_t kCacheSize = 1 << 16;
-// Sizes beyond this cannot be positions in a stream.
-constexpr int64_t kMaxSize = int64_t{1} << 62;
 
 bool IsRegular(uint8_t type) { return type == tarfmt::kRegular || type == tarfmt::kOldRegular; }
 
@@ -44,7 +42,7 @@ bool ParsePax(const std::string& data, std::string& path, int64_t& size) {
     if (eq == std::string::npos) return false;
     const std::string key = record.substr(0, eq), value = record.substr(eq + 1, record.size() - eq - 2);
     if (key == "path") path = value;
-    if (key == "size" && (!ParseDecimal(value, size) || size >= kMaxSize)) return false;
+    if (key == "size" && (!ParseDecimal(value, size) || size >= tarfmt::kMaxSize)) return false;
     p += static_cast<size_t>(length);
   }
   return true;
@@ -89,7 +87,7 @@ bool TArTarStreamHelper::ReadBlockAt(int64_t position) {
 }
 
 bool TArTarStreamHelper::ReadExtension(int64_t position, int64_t size, std::string& data) {
-  if (size > kMaxExtension || position + size > streamSize_) return false;
+  if (size > kMaxExtension) return false;
   data.assign(static_cast<size_t>(size), '\0');
   FStream->SetPosition(position);
   return size == 0 || FStream->Read(&data[0], static_cast<int32_t>(size)) == size;
@@ -110,16 +108,22 @@ bool TArTarStreamHelper::WalkFrom(int64_t position) {
     if (!IsTarHeader(block_, tarfmt::kBlockSize)) return Stop(true);
     const uint8_t type = block_[tarfmt::kTypeAt];
     const bool extension = IsExtension(type);
-    const int64_t size = !extension && longSize >= 0 ? longSize : OctalToInt(block_ + tarfmt::kSizeAt, 12);
+    const int64_t size = !extension && longSize >= 0 ? longSize : TarSize(block_ + tarfmt::kSizeAt);
+    if (size < 0) return Stop(true);
     if (IsRegular(type)) {
       entry_ = position;
       size_ = size;
       name_ = longName.empty() ? HeaderName(block_) : longName;
       return true;
     }
+    // Any other entry is stepped over whole. Where its data would run past the end of the
+    // file, what follows it cannot be found: that is damage, not the end of the archive.
+    int64_t dataAt = position + tarfmt::kBlockSize;
+    if (type == tarfmt::kOldGnuSparse && !SkipSparseExtensions(dataAt)) return Stop(true);
+    if (dataAt + size > streamSize_) return Stop(true);
     if (type == tarfmt::kGnuLongName || type == tarfmt::kPaxHeader) {
       std::string data;
-      if (!ReadExtension(position + tarfmt::kBlockSize, size, data)) return Stop(true);
+      if (!ReadExtension(dataAt, size, data)) return Stop(true);
       if (type == tarfmt::kGnuLongName) {
         longName = FieldText(reinterpret_cast<const uint8_t*>(data.data()), static_cast<int>(data.size()));
       } else if (!ParsePax(data, longName, longSize)) {
@@ -130,8 +134,16 @@ bool TArTarStreamHelper::WalkFrom(int64_t position) {
       longName.clear();
       longSize = -1;
     }
-    position += tarfmt::kBlockSize + RoundUpToBlock(size);
+    position = dataAt + RoundUpToBlock(size);
   }
+}
+
+bool TArTarStreamHelper::SkipSparseExtensions(int64_t& position) {
+  for (bool more = block_[tarfmt::kSparseExtendedAt] != 0; more; position += tarfmt::kBlockSize) {
+    if (!ReadBlockAt(position)) return false;
+    more = block_[tarfmt::kExtensionExtendedAt] != 0;
+  }
+  return true;
 }
 
 bool TArTarStreamHelper::LocateFirstItem() {

@@ -2,8 +2,9 @@
 // is stepped over, but the extension records other writers put in front of an entry
 // (a GNU long name, a pax path or size) are read first, so that an item always carries
 // its whole name and true size. The walk runs in 64 bits and only forward: a header past
-// the end, an empty name or a short read ends it, and a block that is no tar header ends
-// it as damaged.
+// the end, an empty name or a short read ends it; a block that is no tar header, a size
+// no file can hold, or an entry other than an item whose data runs past the end ends it
+// as damaged. An item's own data may be cut short: that fails the item, not the walk.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -46,6 +47,9 @@ private:
   bool Stop(bool damaged);
   bool ReadBlockAt(int64_t position);
   bool ReadExtension(int64_t position, int64_t size, std::string& data);
+  // Moves position (just behind an old GNU sparse header) past the extension blocks that
+  // follow it; false when they run past the end of the file.
+  bool SkipSparseExtensions(int64_t& position);
 
   uint8_t block_[tarfmt::kBlockSize] = {};
   // Headers are read through a cache. Its reads follow how densely the headers lie: one

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <functional>
 #include "archive/core/arutils.h"
 #include "archive/deflate/dfdeflate.h"
 #include "archive/gzip/gziparchive.h"
@@ -67,6 +68,19 @@ uint32_t DosTimeOf(const std::string& path) {
 }
 
 const std::string kData = "Gzip members hold deflate data. " + std::string(3000, 'x') + " the end";
+
+// A source whose reads fail once they reach a given position.
+class TBreakingStream : public TMemoryStream {
+public:
+  TBreakingStream(const std::string& data, int64_t breakAt) : breakAt_(breakAt) { Assign(data.data(), data.size()); }
+  int32_t Read(void* buffer, int32_t count) override {
+    if (Position() + count > breakAt_) throw EReadError("Stream read error");
+    return TMemoryStream::Read(buffer, count);
+  }
+
+private:
+  int64_t breakAt_;
+};
 
 }  // namespace
 
@@ -170,6 +184,8 @@ TEST(GzipArchive, EveryMemberIsDataAndWhatFollowsIsNot) {
   EXPECT_EQ(Text(data), "first, second");
 }
 
+// A save of two items is refused; one of none, or whose only add failed (at its source's
+// opening or in the middle of its data), leaves the file byte for byte.
 TEST(GzipArchive, ASaveWritesOneItemOrLeavesTheFileAsItWas) {
   artest::TempFolder dir;
   artest::WriteFile(dir / "other.txt", "other");
@@ -179,11 +195,47 @@ TEST(GzipArchive, ASaveWritesOneItemOrLeavesTheFileAsItWas) {
   EXPECT_THROW(g.Archive->Save(), EArException);
   EXPECT_EQ(artest::ReadFile(g.Path), bytes);
 
+  TBreakingStream breaking(std::string(200000, 'b'), 100000);
+  const std::vector<std::function<void(TArGzipArchive&)>> failingAdds = {
+      [&](TArGzipArchive& a) {
+        a.SetBaseDirectory(dir.Path());  // where f.txt is not
+        a.ReplaceAt(0);
+      },
+      [&](TArGzipArchive& a) {
+        a.Items->Get(0)->PendingAction = aaDelete;
+        a.Add(std::unique_ptr<TArArchiveItem>(a.NewItem(dir / "other.txt")));
+        a.Items->Get(1)->PendingAction = aaStreamAdd;
+        a.SourceStream = &breaking;
+      },
+  };
+  for (size_t i = 0; i < failingAdds.size(); ++i) {
+    TLoaded f(dir / ("f" + std::to_string(i) + ".gz"), bytes);
+    failingAdds[i](*f.Archive);
+    f.Archive->Save();
+    EXPECT_EQ(f.Failures.size(), 1u);
+    EXPECT_TRUE(artest::ReadFile(f.Path) == bytes);
+  }
+
   TLoaded none(dir / "none.gz", "no gzip member here");
   EXPECT_EQ(none.Archive->Count(), 0);
   none.Archive->Save();
   EXPECT_EQ(artest::ReadFile(none.Path), "no gzip member here");
-  EXPECT_EQ(artest::ListTree(dir.Path()).size(), 3u);
+  EXPECT_EQ(artest::ListTree(dir.Path()).size(), 5u);  // no scratch file beside them
+}
+
+// A stored name with no file-name part (empty, or a folder's) is as good as none: the
+// member comes out under the name a member without one gets.
+TEST(GzipArchive, AStoredNameWithoutAFileNamePartFallsBackToUnknown) {
+  std::string empty = Member(kData, 1, "x");
+  empty.erase(10, 1);  // FNAME flagged, its text empty
+  for (const std::string& bytes : {empty, Member(kData, 1, "sub/"), Member(kData, 1, "sub\\")}) {
+    artest::TempFolder dir;
+    TLoaded g(dir / "f.gz", bytes);
+    g.ExtractTo(dir.Path());
+    EXPECT_TRUE(g.Failures.empty());
+    EXPECT_EQ(artest::ListTree(dir.Path()), (std::vector<std::string>{"f.gz", "unknown"}));
+    EXPECT_TRUE(os::FileExists(dir / "unknown") && artest::ReadFile(dir / "unknown") == kData);
+  }
 }
 
 // With automatic tar handling the archive is the tar inside: its entries are the items,

@@ -184,9 +184,10 @@ TEST(TarArchive, EveryItemComesOutWholeWhateverTheMixOfSizesAndTheOrder) {
   }
 }
 
-// A size past the end fails its item and leaves the file it would replace; a block that
-// is no header, or a long name cut short, fails the load: nothing is listed under a name
-// the archive did not finish.
+// A size past the end fails its item and leaves the file it would replace. A block that
+// is no header, a long name cut short, a size that is negative or beyond any file, or
+// any other entry whose data or extension blocks run past the end fails the load: nothing
+// is listed under a name the archive did not finish, and no entry is lost with success.
 TEST(TarArchive, DamagedInputFailsTheItemOrTheLoadAndNothingElse) {
   artest::TempFolder dir;
   os::MakeDirectory(dir / "out");
@@ -203,17 +204,59 @@ TEST(TarArchive, DamagedInputFailsTheItemOrTheLoadAndNothingElse) {
   EXPECT_EQ(artest::ReadFile(dir / "out\\good.txt"), "good");
   EXPECT_EQ(artest::ListTree(dir / "out").size(), 2u);
 
-  TLoaded garbage(dir / "garbage.tar", Entry("one.txt", '0', "1") + std::string(512, 'z') + Entry("two.txt", '0', "2"));
-  try {
-    garbage.Archive->Load();
-    ADD_FAILURE();
-  } catch (const EArException& e) { EXPECT_STREQ(e.what(), "Invalid Item"); }
-  EXPECT_EQ(garbage.Names(), std::vector<std::string>{"one.txt"});
-  EXPECT_THROW(garbage.Archive->ExtractByMasks("*.*"), EArNoArchive);
+  const std::string one = Entry("one.txt", '0', "1"), rest = Entry("two.txt", '0', "2") + std::string(1024, '\0');
+  const std::string wrapper = Block("wrap.bin", '0', 0);
+  const std::string sparse = tartest::Patched(Block("holes.bin", 'S', 0), 482, "\x01");
+  const std::vector<std::string> damaged = {
+      one + std::string(512, 'z') + rest,
+      Block("././@LongLink", 'L', 3000) + "a/very/long/name",
+      one + tartest::Patched(wrapper, 124, std::string(12, '\xFF')) + rest,                                  // negative
+      one + tartest::Patched(wrapper, 124, std::string("\x80\x01", 2) + std::string(10, '\0')) + rest,       // 2^80
+      one + tartest::Patched(wrapper, 124, std::string("\x80\0\0\0\x40", 5) + std::string(7, '\0')) + rest,  // 2^62
+      one + Block("fifo", '6', 100000) + rest,
+      one + sparse + tartest::Patched(std::string(512, '\0'), 504, "\x01"),  // the next one is missing
+  };
+  for (size_t i = 0; i < damaged.size(); ++i) {
+    TLoaded t(dir / ("damaged" + std::to_string(i) + ".tar"), damaged[i]);
+    t.Archive->SetBaseDirectory(dir / "out");
+    try {
+      t.Archive->Load();
+      ADD_FAILURE() << i;
+    } catch (const EArException& e) { EXPECT_STREQ(e.what(), "Invalid Item") << i; }
+    EXPECT_EQ(t.Names(), i == 1 ? std::vector<std::string>{} : std::vector<std::string>{"one.txt"}) << i;
+    EXPECT_THROW(t.Archive->ExtractByMasks("*.*"), EArNoArchive);
+  }
+}
 
-  TLoaded longCut(dir / "longcut.tar", Block("././@LongLink", 'L', 3000) + "a/very/long/name");
-  EXPECT_THROW(longCut.Archive->Load(), EArException);
-  EXPECT_EQ(longCut.Archive->Count(), 0);
+// GNU tar writes sizes of 8 GiB and more in base-256 (a first byte of 0x80), and an
+// archive may end without its zero blocks: the walk steps over each entry's whole data,
+// whatever it holds, and reads the file up to its last block.
+TEST(TarArchive, TheListingStepsOverWholeEntriesUpToTheLastBlock) {
+  const std::string wrapped = Entry("smuggled.txt", '0', "smuggled");  // data, not an entry
+  const std::string size1024 = std::string("\x80", 1) + std::string(9, '\0') + std::string("\x04\0", 2);
+  struct TCase {
+    std::string Bytes;
+    std::vector<std::pair<std::string, std::string>> Files;  // in archive order
+  };
+  const std::vector<TCase> cases = {
+      {tartest::Patched(Block("wrap.bin", '0', 0), 124, size1024) + wrapped + Entry("ok.txt", '0', "ok") +
+           std::string(1024, '\0'),
+       {{"wrap.bin", wrapped}, {"ok.txt", "ok"}}},
+      {Entry("a.txt", '0', "alpha") + Block("empty.txt", '0', 0), {{"a.txt", "alpha"}, {"empty.txt", ""}}},
+  };
+  for (const TCase& c : cases) {
+    artest::TempFolder dir;
+    TLoaded t(dir / "t.tar", c.Bytes);
+    t.Archive->Load();
+    std::vector<std::string> names;
+    for (const auto& [name, data] : c.Files) names.push_back(name);
+    EXPECT_EQ(t.Names(), names);
+    os::MakeDirectory(dir / "out");
+    t.Archive->SetBaseDirectory(dir / "out");
+    t.Archive->ExtractByMasks("*.*");
+    EXPECT_TRUE(t.Failures.empty());
+    for (const auto& [name, data] : c.Files) EXPECT_TRUE(artest::ReadFile(dir / ("out\\" + name)) == data) << name;
+  }
 }
 
 TEST(TarArchive, NamesThatLeaveTheBaseFolderAreRefusedWhateverTheOptions) {

@@ -50,6 +50,42 @@ TEST(TarTools, EveryRegularFileOfTheirArchivesComesOutFlatAndByteIdentical) {
   }
 }
 
+// GNU tar's own extras: an incremental archive keeps times where a POSIX header keeps a
+// name prefix, and an old sparse entry carries extension blocks of its hole map behind
+// its header. Neither reaches a name, and no file after them is lost.
+TEST(TarTools, GnuIncrementalAndSparseArchivesListEveryFileUnderItsName) {
+  artest::TempFolder dir;
+  ASSERT_EQ(tooltest::Run(dir.Path(), R"(
+mkdir -p inc/d && echo alpha > inc/d/a.txt && echo bravo > inc/d/b.txt
+tar -G -cf inc.tar -C inc d
+mkdir sp && echo 'a plain file after the sparse one' > sp/non-sparse
+python3 -c "
+f = open('sp/holes.bin', 'wb')
+for i in range(60):
+    f.seek(i * 65536)
+    f.write(b'data' * 100)
+f.truncate(60 * 65536 + 4096)
+"
+tar --sparse --format=oldgnu -cf sparse.tar -C sp holes.bin non-sparse
+python3 -c "d = open('sparse.tar', 'rb').read(); assert d[156:157] == b'S' and d[482] == 1 and d[1016] == 1"
+)"),
+            0);
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {{"inc.tar", {"d/a.txt", "d/b.txt"}},
+                                                                               {"sparse.tar", {"non-sparse"}}};
+  for (const auto& [name, files] : cases) {
+    TArTarArchive t(dir / name, fmOpenRead | fmShareDenyNone);
+    t.Load();
+    ASSERT_EQ(t.Count(), static_cast<int32_t>(files.size())) << name;
+    for (int32_t i = 0; i < t.Count(); ++i) {
+      EXPECT_EQ(t.Items->Get(i)->GetStoredName(), files[i]) << name;
+      TMemoryStream data;
+      t.UnpackItemToStream(i, data);
+      const std::string source = dir / ((name == "inc.tar" ? "inc\\" : "sp\\") + files[i]);
+      EXPECT_EQ(std::string(data.Bytes().begin(), data.Bytes().end()), artest::ReadFile(source)) << files[i];
+    }
+  }
+}
+
 // GNU tar warns of the single zero block that ends our archives; the contents agree.
 TEST(TarTools, TheirToolsReadWhatWeWrite) {
   setenv("TZ", "UTC", 1);

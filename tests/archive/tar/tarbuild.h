@@ -9,6 +9,21 @@
 
 namespace tartest {
 
+// The block with its checksum made anew, as GNU tar writes it.
+inline std::string Sealed(std::string b) {
+  unsigned sum = 0;
+  for (int i = 0; i < 512; ++i) sum += i >= 148 && i < 156 ? ' ' : static_cast<uint8_t>(b[i]);
+  char num[16];
+  std::snprintf(num, sizeof num, "%06o", sum);
+  b.replace(148, 8, std::string(num, 6) + std::string("\0 ", 2));
+  return b;
+}
+
+// The header with bytes from at replaced (a size in base-256, a flag), sealed again.
+inline std::string Patched(const std::string& block, size_t at, const std::string& bytes) {
+  return Sealed(std::string(block).replace(at, bytes.size(), bytes));
+}
+
 // One header block; size is written as given, whatever data follows.
 inline std::string Block(const std::string& name, char type, uint64_t size, const std::string& prefix = "") {
   std::string b(512, '\0');
@@ -29,11 +44,7 @@ inline std::string Block(const std::string& name, char type, uint64_t size, cons
                           8));
     b.replace(345, prefix.size(), prefix);
   }
-  unsigned sum = 0;
-  for (int i = 0; i < 512; ++i) sum += i >= 148 && i < 156 ? ' ' : static_cast<uint8_t>(b[i]);
-  std::snprintf(num, sizeof num, "%06o", sum);
-  b.replace(148, 8, std::string(num, 6) + std::string("\0 ", 2));
-  return b;
+  return Sealed(b);
 }
 
 inline std::string Padded(const std::string& data) { return data + std::string((512 - data.size() % 512) % 512, '\0'); }
