@@ -1,0 +1,148 @@
+// A plain save replaces the archive's file: saves that fail or are refused leave the old
+// archive, its folder and the archive object as they were.
+#include <gtest/gtest.h>
+#include <functional>
+#include <memory>
+#include "archive/zip/zipextract.h"
+#include "tests/archive/artestutil.h"
+#include "tests/archive/zip/insert_hook.h"
+#include "tests/archive/zip/zipbuilder.h"
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <csignal>
+#endif
+
+namespace {
+
+std::string Str(const TBytes& b) { return std::string(b.begin(), b.end()); }
+
+std::string ExtractedText(TArZipArchive& a, int32_t index) {
+  TMemoryStream m;
+  ExtractItemToStream(a, *a.ZipItem(index), &m);
+  return std::string(m.Bytes().begin(), m.Bytes().end());
+}
+
+#ifndef _WIN32
+// A write error of the platform: the process may not write files beyond limit bytes.
+class TFileSizeLimit {
+public:
+  explicit TFileSizeLimit(rlim_t limit) {
+    ::getrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit l = old_;
+    l.rlim_cur = limit;
+    ::setrlimit(RLIMIT_FSIZE, &l);
+  }
+  ~TFileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &old_); }
+
+private:
+  rlimit old_{};
+};
+#endif
+
+struct TFailureCase {
+  const char* What;
+  std::function<void(TArZipArchive&, artest::TempFolder&)> Arrange;
+  int32_t Code;  // the archive error's code; -1 for an error of the platform
+};
+
+// Whatever an arrangement holds for the duration of the save (a limit, another user).
+std::shared_ptr<void> heldForTheSave;
+
+void ExpectFailedSaves(const std::vector<TFailureCase>& cases) {
+  // Small enough for the staging to stay in memory.
+  TZipBuilder z;
+  for (int i = 0; i < 3; ++i) z.AddStored("old" + std::to_string(i) + ".txt", std::string(20000, char('a' + i)));
+  const std::string bytes = Str(z.Build("kept comment"));
+  for (const TFailureCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    artest::TempFolder dir;
+    const std::string name = dir / "a.zip";
+    artest::WriteFile(name, bytes);
+    TArZipArchive a(name, fmOpenRead | fmShareDenyNone);
+    a.Load();
+    a.ZipItem(1)->PendingAction = aaDelete;
+    a.IsDirty = true;
+    c.Arrange(a, dir);
+    const int32_t count = a.Count();
+    const auto folder = artest::ListTree(dir.Path());
+    try {
+      a.Save();
+      ADD_FAILURE() << "saved";
+    } catch (const EArException& e) { EXPECT_EQ(e.ErrorCode, c.Code) << e.what(); } catch (const std::exception& e) {
+      EXPECT_EQ(c.Code, -1) << e.what();
+    }
+    heldForTheSave.reset();
+    os::SetAttributes(name, 0);
+    EXPECT_EQ(artest::ReadFile(name), bytes);
+    EXPECT_EQ(artest::ListTree(dir.Path()), folder);
+    EXPECT_EQ(a.Count(), count);
+    if (a.Count() != count) continue;
+    EXPECT_EQ(a.ZipItem(1)->PendingAction, aaDelete);
+    EXPECT_TRUE(a.IsDirty);
+    a.ZipItem(2)->CentralHeader.PackedSize = 20000;
+    EXPECT_EQ(ExtractedText(a, 2), std::string(20000, 'c'));
+  }
+}
+
+}  // namespace
+
+TEST(FailedSaves, LeaveTheOldArchiveTheFolderAndTheObjectAsTheyWere) {
+  // New items come from a.bin.
+  auto addNew = [](TArZipArchive& a, artest::TempFolder& d) {
+    artest::WriteFile(d / "a.bin", std::string(1000, 'x'));
+    a.Add(std::unique_ptr<TArArchiveItem>(a.NewItem(d / "a.bin")));
+  };
+  auto hooked = [addNew](std::function<void(TArZipItem&)> afterwards) {
+    return [addNew, afterwards](TArZipArchive& a, artest::TempFolder& d) {
+      addNew(a, d);
+      a.OnInsert = [afterwards](TArZipArchive&, TArZipItem& item, TStream* out) {
+        TFileStream source(item.SourcePath, fmOpenRead);
+        CompressInto(item, source, *out, {});
+        afterwards(item);
+      };
+    };
+  };
+  ExpectFailedSaves({
+      {"abort",
+       [](TArZipArchive& a, artest::TempFolder&) {
+         a.OnSaveProgress = [](TArArchive*, uint8_t, bool& abort) { abort = true; };
+       },
+       9},
+#ifndef _WIN32
+      {"write error",
+       [](TArZipArchive&, artest::TempFolder&) { heldForTheSave = std::make_shared<TFileSizeLimit>(30000); }, -1},
+#endif
+      {"read-only archive",
+       [](TArZipArchive& a, artest::TempFolder&) { os::SetAttributes(a.ArchiveName, os::faReadOnly); }, -1},
+      {"no insert hook", addNew, 5},
+      {"packed size unlike the data", hooked([](TArZipItem& i) { i.SetPackedSize(i.GetPackedSize() - 1); }), 21},
+      {"an item of 2 GiB", hooked([](TArZipItem& i) { i.SetUnpackedSize(0x80000000u); }), 0},
+      {"offsets beyond 4 GiB",
+       [](TArZipArchive& a, artest::TempFolder&) {
+         for (int i : {0, 2}) a.ZipItem(i)->CentralHeader.PackedSize = 0x7FFFFFF0;
+       },
+       0},
+      {"65,535 items",
+       [addNew](TArZipArchive& a, artest::TempFolder& d) {
+         addNew(a, d);
+         for (int i = a.Count(); i < 65536; ++i) {
+           auto* item = static_cast<TArZipItem*>(a.NewItem(d / "a.bin"));
+           item->SetStoredName("n" + std::to_string(i));
+           a.Items->Add(item);
+           item->PendingAction = aaAdd;
+         }
+         a.OnInsert = [](TArZipArchive&, TArZipItem&, TStream*) { FAIL() << "a hook ran"; };
+       },
+       0},
+      {"a self-extracting archive cut into images",
+       [](TArZipArchive& a, artest::TempFolder&) {
+         a.StartsAsExecutable = true;
+         a.ProgramStubLength = 20;
+         a.SetSpanThreshold(10000);
+       },
+       16},
+      {"no data for a promised size", [](TArZipArchive& a, artest::TempFolder&) { a.ZipItem(0)->PendingAction = 0; },
+       21},
+  });
+}
