@@ -124,9 +124,11 @@ public:
   uint8_t DeflationOption = 1;
   bool OnRemovableDrive = false;
   TArZipDirectoryFileFooter EndRecord;
-  bool StartsAsExecutable = false;
+  bool StartsAsExecutable = false;  // the file begins with "MZ"
   std::string Password;
   uint8_t PasswordRetries = 3;
+  // Bytes in front of the first local header, whatever they begin with: a self-extracting
+  // archive's program, or what else a tool put there. A save keeps them.
   int32_t ProgramStubLength = 0;
   bool AutoNamedImages = false;
 

@@ -282,8 +282,7 @@ void TArZipArchive::WriteArchive() {
   const TArMediaKind kind = span ? span->MediaKind() : mkImageFiles;
   // The old archive is one file: reading its items never asks for another image.
   if (span) span->IgnoreSpanning = true;
-  const int64_t stub =
-      StartsAsExecutable ? std::clamp<int64_t>(ProgramStubLength, 0, int64_t{EndRecord.DirectoryOffset}) : 0;
+  const int64_t stub = std::clamp<int64_t>(ProgramStubLength, 0, int64_t{EndRecord.DirectoryOffset});
 
   TArZipReadWindow old(*Stream);
   TArZipStaging staging(*this, old);

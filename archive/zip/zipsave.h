@@ -160,8 +160,9 @@ struct TArZipLayout {
   void NumberEndRecord(TArZipDirectoryFileFooter& footer) const;
 };
 
-// What comes in front of the first local header: a self-extracting archive's program
-// (the old archive's first StubLength bytes) or a spanned set's marker.
+// What comes in front of the first local header: the old archive's first StubLength bytes
+// (a self-extracting archive's program, or whatever else stood there) or a spanned set's
+// marker.
 struct TArZipPrefix {
   int64_t StubLength = 0;
   bool SpanningMarker = false;

@@ -40,6 +40,7 @@ std::vector<TBytes> TZipBuilder::BuildPieces() const { return Lay("", true); }
 std::vector<TBytes> TZipBuilder::Lay(const std::string& comment, bool spanned) const {
   std::vector<TBytes> pieces(1);
   if (spanned) Put32(pieces[0], 0x08074B50);
+  pieces[0].insert(pieces[0].end(), Stub.begin(), Stub.end());
   TBytes central;
   for (const auto& e : entries_) {
     const size_t disk = spanned ? e.Disk : 0;

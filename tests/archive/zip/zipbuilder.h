@@ -37,6 +37,9 @@ public:
   // Central directory offset field overridden (past the end, for instance).
   uint32_t ForcedDirectoryOffset = 0xFFFFFFFE;
   uint16_t ForcedEntryCount = 0;
+  // Bytes in front of the first local header (a self-extracting archive's program), counted
+  // in the offsets as zip -A leaves them.
+  TBytes Stub;
 
 private:
   std::vector<TBytes> Lay(const std::string& comment, bool spanned) const;

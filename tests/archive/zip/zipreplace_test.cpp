@@ -1,5 +1,6 @@
-// A plain save replaces the archive's file: saves that fail or are refused leave the old
-// archive, its folder and the archive object as they were.
+// A plain save replaces the archive's file: what the new file keeps of the old one, and
+// saves that fail or are refused, which leave the old archive, its folder and the archive
+// object as they were.
 #include <gtest/gtest.h>
 #include <functional>
 #include <memory>
@@ -22,6 +23,23 @@ std::string ExtractedText(TArZipArchive& a, int32_t index) {
   return std::string(m.Bytes().begin(), m.Bytes().end());
 }
 
+// Loads name, deletes its first item and saves.
+void DeleteFirstItem(const std::string& name, std::function<void(TArZipArchive&)> arrange = nullptr) {
+  TArZipArchive a(name, fmOpenRead | fmShareDenyNone);
+  a.Load();
+  a.ZipItem(0)->PendingAction = aaDelete;
+  a.IsDirty = true;
+  if (arrange) arrange(a);
+  a.Save();
+}
+
+// Three stored items whose text tells their index.
+TZipBuilder ThreeItems() {
+  TZipBuilder z;
+  for (int i = 0; i < 3; ++i) z.AddStored("f" + std::to_string(i) + ".txt", std::string(100 + i, char('a' + i)));
+  return z;
+}
+
 #ifndef _WIN32
 // A write error of the platform: the process may not write files beyond limit bytes.
 class TFileSizeLimit {
@@ -39,6 +57,38 @@ private:
   rlimit old_{};
 };
 #endif
+
+}  // namespace
+
+// A self-extracting archive's program, and whatever else a tool put there.
+TEST(SavedArchives, KeepWhateverPrecedesTheFirstLocalHeader) {
+  const std::vector<std::pair<const char*, std::string>> stubs = {
+      {"a DOS program", "MZ" + std::string(300, '\x90')},
+      {"another executable format", std::string("\177ELF\2\1\1") + std::string(500, '\0')},
+      {"a script", "#!/bin/sh\nexec unzip -o \"$0\"\n"},
+      {"nothing", ""},
+  };
+  for (const auto& [what, stub] : stubs) {
+    SCOPED_TRACE(what);
+    artest::TempFolder dir;
+    const std::string name = dir / "sfx.bin";
+    TZipBuilder z = ThreeItems();
+    z.Stub = ToBytes(stub);
+    artest::WriteFile(name, Str(z.Build()));
+    DeleteFirstItem(name);  // the item right behind the stub
+
+    const std::string saved = artest::ReadFile(name);
+    EXPECT_EQ(saved.compare(0, stub.size() + 4, stub + "PK\3\4"), 0) << "the stub is lost";
+    TArZipArchive back(name, fmOpenRead | fmShareDenyNone);
+    back.Load();
+    ASSERT_EQ(back.Count(), 2);
+    for (int32_t i = 0; i < 2; ++i) EXPECT_EQ(ExtractedText(back, i), std::string(101 + i, char('b' + i)));
+  }
+}
+
+// ---- failures -------------------------------------------------------------------------
+
+namespace {
 
 struct TFailureCase {
   const char* What;
@@ -137,7 +187,6 @@ TEST(FailedSaves, LeaveTheOldArchiveTheFolderAndTheObjectAsTheyWere) {
        0},
       {"a self-extracting archive cut into images",
        [](TArZipArchive& a, artest::TempFolder&) {
-         a.StartsAsExecutable = true;
          a.ProgramStubLength = 20;
          a.SetSpanThreshold(10000);
        },
