@@ -55,9 +55,10 @@ public:
   // Reads the central directory record at the stream's position.
   void LoadFromCentralDirectory(TStream& stream);
 
-  // The records of a save. The local header repeats the central record's name and extra
-  // field byte for byte; the data descriptor follows the data of every item with bit 3.
-  void WriteLocalHeader(TStream& stream) const;
+  // The records of a save. The local header takes the name and extra field byte for byte
+  // from old, the item's old local header, where given (the name where old has one), else
+  // from the central record; the data descriptor follows the data of every item with bit 3.
+  void WriteLocalHeader(TStream& stream, const TArZipFileHeader* old = nullptr) const;
   void WriteCentralHeader(TStream& stream) const;
   void WriteDataDescriptor(TStream& stream) const;
 

@@ -57,7 +57,7 @@ private:
 
 // ---- item records ---------------------------------------------------------------------
 
-void TArZipItem::WriteLocalHeader(TStream& stream) const {
+void TArZipItem::WriteLocalHeader(TStream& stream, const TArZipFileHeader* old) const {
   TArZipLocalFileHeader h;
   h.NeededVersion = CentralHeader.NeededVersion;
   h.GpFlags = CentralHeader.GpFlags;
@@ -69,10 +69,12 @@ void TArZipItem::WriteLocalHeader(TStream& stream) const {
   h.UnpackedSize = GetUnpackedSize();
   // The raw stored bytes and the whole extra field: a text view would convert the name
   // and stop the extra field at its first zero byte.
-  h.NameLength = CentralHeader.NameLength;
-  h.NameBytes = CopyOf(CentralHeader.NameBytes, CentralHeader.NameLength);
-  h.ExtraLength = CentralHeader.ExtraLength;
-  h.ExtraBytes = CopyOf(CentralHeader.ExtraBytes, CentralHeader.ExtraLength);
+  const TArZipFileHeader& named = old && old->NameBytes ? *old : CentralHeader;
+  const TArZipFileHeader& extra = old ? *old : CentralHeader;
+  h.NameLength = named.NameLength;
+  h.NameBytes = CopyOf(named.NameBytes, named.NameLength);
+  h.ExtraLength = extra.ExtraLength;
+  h.ExtraBytes = CopyOf(extra.ExtraBytes, extra.ExtraLength);
   h.WriteRecord(stream);
 }
 
@@ -193,7 +195,7 @@ TArZipLayout LayOutArchive(TArZipImageTarget& target, const TArZipPrefix& prefix
     layout.Places.push_back({s.Item, target.SpanNumber(), target.Position()});
     layout.Largest = std::max(layout.Largest, target.Position());
     record.Clear();
-    s.Item->WriteLocalHeader(record);
+    s.Item->WriteLocalHeader(record, s.OldLocal.get());
     put();
     if (s.Source == TArZipStagedItem::dsStaged) {
       TStream* blocks = sources ? sources->Blocks : nullptr;

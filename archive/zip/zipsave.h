@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 #include "archive/core/spanstream.h"
 #include "archive/core/vmstream.h"
@@ -44,6 +45,9 @@ struct TArZipStagedItem {
   TSource Source;
   int64_t Position;  // of its block in the staging stream, or of its data in the old archive
   uint32_t Length;   // the item's packed size
+  // An old item's local header as read, without its name when the item moved; none for
+  // new items.
+  std::unique_ptr<TArZipLocalFileHeader> OldLocal;
 };
 
 // Staging, the first step of a save. New data has to be staged before the archive is

@@ -84,23 +84,26 @@ TArZipStaging::TArZipStaging(TArZipArchive& archive, TStream& oldArchive)
 }
 
 // The stored data (encryption header and compressed bytes) begins after the old local
-// header, whose name and extra field may differ in length from the central record's.
+// header, whose name and extra field may differ in length from the central record's. An
+// old item keeps that header's name and extra field: Info-ZIP keeps access and creation
+// times there alone. A moved item takes its new name from the central record.
 void TArZipStaging::Plan() {
   TArArchiveList& items = *archive_.Items;
   for (int32_t i = 0; i < items.Count(); ++i) {
     auto& item = static_cast<TArZipItem&>(*items.Get(i));
     const uint8_t action = item.PendingAction;
     if (action == aaDelete) continue;
-    TArZipStagedItem s{&item, i, TArZipStagedItem::dsNone, 0, 0};
+    TArZipStagedItem s{&item, i, TArZipStagedItem::dsNone, 0, 0, nullptr};
     if (action == aaNone || action == aaMove) {
       CheckItemSize(item);
       s.Length = item.CentralHeader.PackedSize;
+      old_.SetPosition(item.LocalHeaderOffset());
+      s.OldLocal = std::make_unique<TArZipLocalFileHeader>();
+      try {
+        s.OldLocal->ReadRecord(old_);
+      } catch (const EArZipInvalid&) { throw EArZipInvalidLFH(); }
+      if (action == aaMove) s.OldLocal->NameBytes.reset();
       if (s.Length > 0) {
-        old_.SetPosition(item.LocalHeaderOffset());
-        TArZipLocalFileHeader local;
-        try {
-          local.ReadRecord(old_);
-        } catch (const EArZipInvalid&) { throw EArZipInvalidLFH(); }
         s.Source = TArZipStagedItem::dsOldArchive;
         s.Position = old_.Position();
       }
@@ -108,7 +111,7 @@ void TArZipStaging::Plan() {
       // An action that brings no data cannot give an item the bytes its header promises.
       throw EArBadStream();
     }
-    written_.push_back(s);
+    written_.push_back(std::move(s));
   }
 }
 

@@ -40,22 +40,26 @@ void ExpectToolsAccept(const std::string& archive, const std::string& password) 
 }
 
 // Compares the central records of two archives item by item (names mapped through the
-// deletes and moves), and each local header's name and extra field with its central one.
+// deletes and moves), and each local header's name and extra field with the old archive's:
+// its own bytes as read (Info-ZIP keeps access and creation times there alone), but the new
+// name for the moved item.
 const char* kCompareRecords = R"PY(
 import struct, sys, zipfile
 old, new, gone, moved = sys.argv[1], sys.argv[2], sys.argv[3].split("|"), sys.argv[4].split("|")
-a, b, raw = zipfile.ZipFile(old), zipfile.ZipFile(new), open(new, "rb").read()
+a, b, raw_a, raw_b = zipfile.ZipFile(old), zipfile.ZipFile(new), open(old, "rb").read(), open(new, "rb").read()
 fields = ["extra", "comment", "date_time", "external_attr", "internal_attr", "create_system", "create_version",
           "extract_version", "flag_bits", "compress_type", "CRC", "compress_size", "file_size"]
+def local(raw, info):
+    at = info.header_offset + 26
+    name_length, extra_length = struct.unpack("<HH", raw[at:at + 4])
+    return raw[at + 4:at + 4 + name_length], raw[at + 4 + name_length:at + 4 + name_length + extra_length]
 want = [(moved[1] if i.filename == moved[0] else i.filename, i) for i in a.infolist() if i.filename not in gone]
 bad = [] if [n for n, _ in want] == b.namelist() else ["names %r" % b.namelist()]
 for (n, i), j in zip(want, b.infolist()):
     bad += ["%s %s %r %r" % (n, f, getattr(i, f), getattr(j, f)) for f in fields if getattr(i, f) != getattr(j, f)]
-    at = j.header_offset + 30
-    name_length, extra_length = struct.unpack("<HH", raw[at - 4:at])
-    name = j.orig_filename.encode("utf-8" if j.flag_bits & 0x800 else "cp437")
-    if raw[at:at + name_length] != name or raw[at + name_length:at + name_length + extra_length] != j.extra:
-        bad.append(n + " local header")
+    old_name, old_extra = local(raw_a, i)
+    if n != i.filename: old_name = j.orig_filename.encode("utf-8" if j.flag_bits & 0x800 else "cp437")
+    if local(raw_b, j) != (old_name, old_extra): bad.append(n + " local header")
 if a.comment != b.comment: bad.append("archive comment")
 print("\n".join(bad) or "same")
 )PY";
