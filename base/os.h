@@ -31,6 +31,8 @@ constexpr bool kRootedPathIsAbsolute = true;
 #endif
 
 uint32_t LastError();
+// Whether the last failure was a name that exists already (making a new file).
+bool LastErrorMeansExists();
 
 uint32_t GetAttributes(const std::string& path);  // kNoAttributes when missing
 bool SetAttributes(const std::string& path, uint32_t attributes);

@@ -110,6 +110,7 @@ FileHandle Opened(int fd) {
 }  // namespace
 
 uint32_t LastError() { return lastError; }
+bool LastErrorMeansExists() { return lastError == EEXIST; }
 
 uint32_t GetAttributes(const std::string& path) {
   struct stat st;

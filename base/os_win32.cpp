@@ -20,6 +20,10 @@ HANDLE ToHandle(FileHandle h) { return reinterpret_cast<HANDLE>(h); }
 }  // namespace
 
 uint32_t LastError() { return ::GetLastError(); }
+bool LastErrorMeansExists() {
+  const DWORD e = ::GetLastError();
+  return e == ERROR_FILE_EXISTS || e == ERROR_ALREADY_EXISTS;
+}
 
 uint32_t GetAttributes(const std::string& path) {
   const DWORD a = ::GetFileAttributesA(path.c_str());

@@ -11,20 +11,12 @@ TPendingFile::TPendingFile(const std::string& target, TArKnownFolders* folders) 
     temp_ = target;
     stream_ = std::make_unique<TFileStream>(fresh, target);
   } else {
-    const size_t sep = target.rfind('\\');
-    const std::string folder = sep == std::string::npos ? std::string(".") : target.substr(0, sep);
-    temp_ = CreateTempFile(folder);
-    // Only a name in the target's own folder can be renamed over it.
-    if (sep != std::string::npos && ExtractFilePath(temp_) != target.substr(0, sep + 1)) {
-      os::EraseFile(temp_);
-      throw EFCreateError("Cannot create file \"" + target + "\"");
-    }
-    try {
-      stream_ = std::make_unique<TFileStream>(temp_, fmOpenReadWrite | fmShareDenyWrite);
-    } catch (...) {
-      os::EraseFile(temp_);
-      throw;
-    }
+    // Only a file in the target's own folder can be renamed over it.
+    const size_t sep = target.find_last_of("\\/");
+    const std::string folder = sep == std::string::npos ? std::string() : target.substr(0, sep + 1);
+    const os::FileHandle h = CreateTempFileIn(folder, fmShareDenyWrite, temp_);
+    if (h == os::kInvalidHandle) throw EFCreateError("Cannot create file \"" + target + "\"");
+    stream_ = std::make_unique<TFileStream>(h, temp_);
   }
   writer_ = std::make_unique<TWriteBehind>(stream_.get());
 }

@@ -1,6 +1,6 @@
-// A plain save replaces the archive's file: what the new file keeps of the old one, and
-// saves that fail or are refused, which leave the old archive, its folder and the archive
-// object as they were.
+// A plain save replaces the archive's file: what the new file keeps of the old one (the
+// bytes in front of the zip data), where its temporary file goes, and saves that fail or
+// are refused, which leave the old archive, its folder and the archive object as they were.
 #include <gtest/gtest.h>
 #include <functional>
 #include <memory>
@@ -9,7 +9,9 @@
 #include "tests/archive/zip/insert_hook.h"
 #include "tests/archive/zip/zipbuilder.h"
 #ifndef _WIN32
+#include <pwd.h>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <csignal>
 #endif
 
@@ -41,6 +43,31 @@ TZipBuilder ThreeItems() {
 }
 
 #ifndef _WIN32
+struct TUser {
+  uid_t Uid;
+  gid_t Gid;
+};
+
+TUser Nobody() {
+  const passwd* p = ::getpwnam("nobody");
+  return p ? TUser{p->pw_uid, p->pw_gid} : TUser{65534, 65534};
+}
+
+// The process acts as nobody for the kernel's permission checks until destroyed; only root
+// can do so, and come back.
+class TActingAsNobody {
+public:
+  TActingAsNobody() {
+    const TUser u = Nobody();
+    EXPECT_EQ(::setegid(u.Gid), 0);
+    EXPECT_EQ(::seteuid(u.Uid), 0);
+  }
+  ~TActingAsNobody() {
+    EXPECT_EQ(::seteuid(0), 0);
+    EXPECT_EQ(::setegid(0), 0);
+  }
+};
+
 // A write error of the platform: the process may not write files beyond limit bytes.
 class TFileSizeLimit {
 public:
@@ -56,6 +83,12 @@ public:
 private:
   rlimit old_{};
 };
+
+std::string Native(std::string path) {
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  return path;
+}
 #endif
 
 }  // namespace
@@ -86,6 +119,27 @@ TEST(SavedArchives, KeepWhateverPrecedesTheFirstLocalHeader) {
   }
 }
 
+// The temporary file, which becomes the archive, lies beside it: a rename elsewhere could
+// cross file systems.
+TEST(SavedArchives, WriteTheirNewFileBesideThemForEitherSeparator) {
+  artest::TempFolder dir;
+  std::string name = dir / "a.zip";
+  for (char& c : name)
+    if (c == '\\') c = '/';
+  artest::WriteFile(name, Str(ThreeItems().Build()));
+  std::vector<std::string> during;
+  DeleteFirstItem(name, [&](TArZipArchive& a) {
+    a.OnSaveProgress = [&](TArArchive*, uint8_t, bool&) {
+      if (during.empty()) during = artest::ListTree(dir.Path());
+    };
+  });
+  EXPECT_EQ(during.size(), 2u);
+  EXPECT_EQ(artest::ListTree(dir.Path()), std::vector<std::string>{"a.zip"});
+  TArZipArchive back(name, fmOpenRead | fmShareDenyNone);
+  back.Load();
+  EXPECT_EQ(back.Count(), 2);
+}
+
 // ---- failures -------------------------------------------------------------------------
 
 namespace {
@@ -93,7 +147,8 @@ namespace {
 struct TFailureCase {
   const char* What;
   std::function<void(TArZipArchive&, artest::TempFolder&)> Arrange;
-  int32_t Code;  // the archive error's code; -1 for an error of the platform
+  int32_t Code;               // the archive error's code; -1 for an error of the platform
+  bool NamesArchive = false;  // the platform's error names the archive (not a temporary file)
 };
 
 // Whatever an arrangement holds for the duration of the save (a limit, another user).
@@ -121,6 +176,10 @@ void ExpectFailedSaves(const std::vector<TFailureCase>& cases) {
       ADD_FAILURE() << "saved";
     } catch (const EArException& e) { EXPECT_EQ(e.ErrorCode, c.Code) << e.what(); } catch (const std::exception& e) {
       EXPECT_EQ(c.Code, -1) << e.what();
+      if (c.NamesArchive) {
+        EXPECT_NE(std::string(e.what()).find("a.zip"), std::string::npos) << e.what();
+        EXPECT_EQ(std::string(e.what()).find(".TMP"), std::string::npos) << e.what();
+      }
     }
     heldForTheSave.reset();
     os::SetAttributes(name, 0);
@@ -164,7 +223,7 @@ TEST(FailedSaves, LeaveTheOldArchiveTheFolderAndTheObjectAsTheyWere) {
        [](TArZipArchive&, artest::TempFolder&) { heldForTheSave = std::make_shared<TFileSizeLimit>(30000); }, -1},
 #endif
       {"read-only archive",
-       [](TArZipArchive& a, artest::TempFolder&) { os::SetAttributes(a.ArchiveName, os::faReadOnly); }, -1},
+       [](TArZipArchive& a, artest::TempFolder&) { os::SetAttributes(a.ArchiveName, os::faReadOnly); }, -1, true},
       {"no insert hook", addNew, 5},
       {"packed size unlike the data", hooked([](TArZipItem& i) { i.SetPackedSize(i.GetPackedSize() - 1); }), 21},
       {"an item of 2 GiB", hooked([](TArZipItem& i) { i.SetUnpackedSize(0x80000000u); }), 0},
@@ -195,3 +254,19 @@ TEST(FailedSaves, LeaveTheOldArchiveTheFolderAndTheObjectAsTheyWere) {
        21},
   });
 }
+
+#ifndef _WIN32
+// Root may write anything: the process acts as nobody for the save.
+TEST(FailedSaves, RefuseWhatThisUserMayNotWrite) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, to act as another user";
+  ExpectFailedSaves({
+      {"this user's archive in a folder this user may not write",
+       [](TArZipArchive& a, artest::TempFolder&) {
+         const TUser u = Nobody();
+         EXPECT_EQ(::chown(Native(a.ArchiveName).c_str(), u.Uid, u.Gid), 0);
+         heldForTheSave = std::make_shared<TActingAsNobody>();
+       },
+       -1, true},
+  });
+}
+#endif
