@@ -276,9 +276,10 @@ void TArZipArchive::WriteArchive() {
     IsDirty = false;
     throw EArZipSpanOverwrite();
   }
-  // A file that may not be written is refused before a hook runs.
+  // A file that may not be written is refused before a hook runs: one marked read-only,
+  // and one this process may not open for writing (another user's, say).
   const uint32_t attributes = os::GetAttributes(ArchiveName);
-  if (attributes != os::kNoAttributes && (attributes & os::faReadOnly))
+  if (attributes != os::kNoAttributes && ((attributes & os::faReadOnly) || !os::MayWrite(ArchiveName)))
     throw EFOpenError("Cannot open file \"" + ArchiveName + "\"");
   auto* span = dynamic_cast<TArSpanStream*>(Stream);
   const TArMediaKind kind = span ? span->MediaKind() : mkImageFiles;
@@ -315,7 +316,7 @@ void TArZipArchive::WriteReplacingArchive(TArZipStaging& staging, TStream& oldAr
   TArZipCountingTarget counter(0);
   CheckLayoutLimits(LayOutArchive(counter, prefix, staging.Written(), nullptr, EndRecord), true);
 
-  TPendingFile out(ArchiveName);
+  TPendingFile out(ArchiveName, arReplaceArchive);
   TArZipStreamTarget target(*out.Stream(), TSaveProgress(*this, counter.Total()));
   const TArZipDataSources sources{&staging.Blocks(), &oldArchive};
   const TArZipLayout layout = LayOutArchive(target, prefix, staging.Written(), &sources, EndRecord);

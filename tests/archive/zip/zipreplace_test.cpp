@@ -1,8 +1,10 @@
 // A plain save replaces the archive's file: what the new file keeps of the old one (the
-// bytes in front of the zip data), where its temporary file goes, and saves that fail or
-// are refused, which leave the old archive, its folder and the archive object as they were.
+// bytes in front of the zip data, mode, owner and group, the symbolic link that named it),
+// where its temporary file goes, and saves that fail or are refused, which leave the old
+// archive, its folder and the archive object as they were.
 #include <gtest/gtest.h>
 #include <functional>
+#include <iostream>
 #include <memory>
 #include "archive/zip/zipextract.h"
 #include "tests/archive/artestutil.h"
@@ -11,6 +13,7 @@
 #ifndef _WIN32
 #include <pwd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <csignal>
 #endif
@@ -89,6 +92,12 @@ std::string Native(std::string path) {
     if (c == '\\') c = '/';
   return path;
 }
+
+struct stat StatOf(const std::string& name) {
+  struct stat st {};
+  EXPECT_EQ(::lstat(Native(name).c_str(), &st), 0) << name;
+  return st;
+}
 #endif
 
 }  // namespace
@@ -139,6 +148,60 @@ TEST(SavedArchives, WriteTheirNewFileBesideThemForEitherSeparator) {
   back.Load();
   EXPECT_EQ(back.Count(), 2);
 }
+
+#ifndef _WIN32
+// Also the temporary file, which holds the same data, is no more open to others than the
+// archive.
+TEST(SavedArchives, KeepTheOldFilesModeOwnerAndGroup) {
+  struct TCase {
+    mode_t Mode;
+    bool Nobodys;  // owned by nobody (root only)
+  };
+  const bool root = ::geteuid() == 0;
+  if (!root) std::cout << "Not root: the owner and group of another user are left untried\n";
+  for (const TCase& c : {TCase{0600, false}, TCase{0755, false}, TCase{0640, true}}) {
+    if (c.Nobodys && !root) continue;
+    SCOPED_TRACE(c.Mode);
+    artest::TempFolder dir;
+    const std::string name = dir / "a.zip";
+    artest::WriteFile(name, Str(ThreeItems().Build()));
+    const TUser owner = c.Nobodys ? Nobody() : TUser{::geteuid(), ::getegid()};
+    ASSERT_EQ(::chown(Native(name).c_str(), owner.Uid, owner.Gid), 0);
+    ASSERT_EQ(::chmod(Native(name).c_str(), c.Mode), 0);
+    std::vector<std::string> during;
+    DeleteFirstItem(name, [&](TArZipArchive& a) {
+      a.OnSaveProgress = [&](TArArchive*, uint8_t, bool&) {
+        if (!during.empty()) return;
+        during = artest::ListTree(dir.Path());
+        for (const std::string& f : during) EXPECT_EQ(StatOf(dir / f).st_mode & 07777, c.Mode) << f;
+      };
+    });
+    EXPECT_EQ(during.size(), 2u);
+    const struct stat st = StatOf(name);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, c.Mode);
+    EXPECT_EQ(st.st_uid, owner.Uid);
+    EXPECT_EQ(st.st_gid, owner.Gid);
+  }
+}
+
+TEST(SavedArchives, ThroughASymbolicLinkReplaceTheFileItNames) {
+  artest::TempFolder dir;
+  os::MakeDirectory(dir / "real");
+  os::MakeDirectory(dir / "links");
+  artest::WriteFile(dir / "real\\a.zip", Str(ThreeItems().Build()));
+  const std::string link = dir / "links\\a.zip";
+  ASSERT_EQ(::symlink("../real/a.zip", Native(link).c_str()), 0);
+  const auto before = artest::ListTree(dir.Path());
+
+  DeleteFirstItem(link);
+  EXPECT_TRUE(S_ISLNK(StatOf(link).st_mode));
+  EXPECT_EQ(artest::ListTree(dir.Path()), before);
+  TArZipArchive back(dir / "real\\a.zip", fmOpenRead | fmShareDenyNone);
+  back.Load();
+  EXPECT_EQ(back.Count(), 2);
+}
+#endif
 
 // ---- failures -------------------------------------------------------------------------
 
@@ -260,6 +323,12 @@ TEST(FailedSaves, LeaveTheOldArchiveTheFolderAndTheObjectAsTheyWere) {
 TEST(FailedSaves, RefuseWhatThisUserMayNotWrite) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root, to act as another user";
   ExpectFailedSaves({
+      {"another user's archive in a folder this user may write",
+       [](TArZipArchive&, artest::TempFolder& d) {
+         EXPECT_EQ(::chmod(Native(d.Path()).c_str(), 0777), 0);
+         heldForTheSave = std::make_shared<TActingAsNobody>();
+       },
+       -1, true},
       {"this user's archive in a folder this user may not write",
        [](TArZipArchive& a, artest::TempFolder&) {
          const TUser u = Nobody();
