@@ -89,6 +89,10 @@ TArZipStaging::TArZipStaging(TArZipArchive& archive, TStream& oldArchive)
 // times there alone. A moved item takes its new name from the central record.
 void TArZipStaging::Plan() {
   TArArchiveList& items = *archive_.Items;
+  // Local headers never overlap, so the ones held cannot outgrow the archive, unless many
+  // records name one header: a crafted archive that would hold gigabytes of copies.
+  const int64_t room = old_.Size();
+  int64_t held = 0;
   for (int32_t i = 0; i < items.Count(); ++i) {
     auto& item = static_cast<TArZipItem&>(*items.Get(i));
     const uint8_t action = item.PendingAction;
@@ -102,6 +106,8 @@ void TArZipStaging::Plan() {
       try {
         s.OldLocal->ReadRecord(old_);
       } catch (const EArZipInvalid&) { throw EArZipInvalidLFH(); }
+      held += s.OldLocal->NameLength + s.OldLocal->ExtraLength;
+      if (held > room) throw EArZipInvalidLFH();
       if (action == aaMove) s.OldLocal->NameBytes.reset();
       if (s.Length > 0) {
         s.Source = TArZipStagedItem::dsOldArchive;

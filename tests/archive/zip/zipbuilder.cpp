@@ -57,8 +57,9 @@ std::vector<TBytes> TZipBuilder::Lay(const std::string& comment, bool spanned) c
     Put32(out, e.LocalDiffers ? e.LocalPacked : static_cast<uint32_t>(e.Data.size()));
     Put32(out, e.LocalDiffers ? e.LocalUnpacked : e.UnpackedSize);
     Put16(out, static_cast<uint32_t>(e.Name.size()));
-    Put16(out, 0);
+    Put16(out, static_cast<uint32_t>(e.LocalExtra.size()));
     out.insert(out.end(), e.Name.begin(), e.Name.end());
+    out.insert(out.end(), e.LocalExtra.begin(), e.LocalExtra.end());
     out.insert(out.end(), e.Data.begin(), e.Data.end());
 
     Put32(central, 0x02014B50);

@@ -218,9 +218,18 @@ struct TFailureCase {
 std::shared_ptr<void> heldForTheSave;
 
 void ExpectFailedSaves(const std::vector<TFailureCase>& cases) {
-  // Small enough for the staging to stay in memory.
+  // Small enough for the staging to stay in memory. The first local header carries an
+  // extra field of its own.
   TZipBuilder z;
-  for (int i = 0; i < 3; ++i) z.AddStored("old" + std::to_string(i) + ".txt", std::string(20000, char('a' + i)));
+  for (int i = 0; i < 3; ++i) {
+    TZipEntry e;
+    e.Name = "old" + std::to_string(i) + ".txt";
+    e.Data = TBytes(20000, static_cast<uint8_t>('a' + i));
+    e.Crc = Crc32Of(e.Data);
+    e.UnpackedSize = 20000;
+    if (i == 0) e.LocalExtra = TBytes(10000, 0);
+    z.Add(e);
+  }
   const std::string bytes = Str(z.Build("kept comment"));
   for (const TFailureCase& c : cases) {
     SCOPED_TRACE(c.What);
@@ -313,6 +322,19 @@ TEST(FailedSaves, LeaveTheOldArchiveTheFolderAndTheObjectAsTheyWere) {
          a.SetSpanThreshold(10000);
        },
        16},
+      {"records that share one large local header",
+       [](TArZipArchive& a, artest::TempFolder&) {
+         for (int k = 0; k < 8; ++k) {  // copies of the first item's record
+           TMemoryStream record;
+           a.ZipItem(0)->WriteCentralHeader(record);
+           record.SetPosition(0);
+           auto* copy = new TArZipItem;
+           copy->LoadFromCentralDirectory(record);
+           a.Items->Add(copy);
+           copy->PendingAction = aaNone;
+         }
+       },
+       26},
       {"no data for a promised size", [](TArZipArchive& a, artest::TempFolder&) { a.ZipItem(0)->PendingAction = 0; },
        21},
   });
