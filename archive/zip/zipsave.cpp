@@ -5,7 +5,6 @@
 // object as they were. A spanned save writes its images over the archive, as a set on
 // removable disks has to; what it would need beyond the format is refused first.
 #include <algorithm>
-#include <cstring>
 #include "archive/core/arutils.h"
 #include "archive/core/pendingfile.h"
 #include "archive/zip/zipsave.h"
@@ -21,13 +20,6 @@ constexpr int32_t kMostItems = 0xFFFE;
 constexpr int64_t kLargestOffset = 0xFFFFFFFE;
 constexpr int32_t kMostFurtherImages = 99;  // image names run from .z01 to .z99
 constexpr uint16_t kSaveMode = fmOpenWrite | fmShareDenyWrite;
-
-TArZipBytes CopyOf(const TArZipBytes& bytes, uint16_t length) {
-  if (!bytes) return nullptr;
-  TArZipBytes copy(new uint8_t[static_cast<size_t>(length) + 1]());
-  std::memcpy(copy.get(), bytes.get(), length);
-  return copy;
-}
 
 [[noreturn]] void RaiseCoded(int32_t code) {
   EArZipException e(ArMessage(code));
@@ -72,10 +64,8 @@ void TArZipItem::WriteLocalHeader(TStream& stream, const TArZipFileHeader* old) 
   const TArZipFileHeader& named = old && old->NameBytes ? *old : CentralHeader;
   const TArZipFileHeader& extra = old ? *old : CentralHeader;
   h.NameLength = named.NameLength;
-  h.NameBytes = CopyOf(named.NameBytes, named.NameLength);
   h.ExtraLength = extra.ExtraLength;
-  h.ExtraBytes = CopyOf(extra.ExtraBytes, extra.ExtraLength);
-  h.WriteRecord(stream);
+  h.WriteRecordWith(stream, named.NameBytes.get(), extra.ExtraBytes.get());
 }
 
 void TArZipItem::WriteCentralHeader(TStream& stream) const { CentralHeader.WriteRecord(stream); }
