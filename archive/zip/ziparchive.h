@@ -15,6 +15,14 @@ class TArZipArchive;
 class TArZipStaging;
 struct TArZipLayout;
 
+// An old item's own local header name or extra field, which a save writes in place of the
+// central record's (Kept false: the central record's serve).
+struct TArZipOwnBytes {
+  bool Kept = false;
+  const uint8_t* Bytes = nullptr;  // none while a save only counts: zeros
+  uint16_t Length = 0;
+};
+
 class TArZipItem : public TArArchiveItem {
 public:
   TArZipItem() = default;
@@ -55,10 +63,10 @@ public:
   // Reads the central directory record at the stream's position.
   void LoadFromCentralDirectory(TStream& stream);
 
-  // The records of a save. The local header takes the name and extra field byte for byte
-  // from old, the item's old local header, where given (the name where old has one), else
-  // from the central record; the data descriptor follows the data of every item with bit 3.
-  void WriteLocalHeader(TStream& stream, const TArZipFileHeader* old = nullptr) const;
+  // The records of a save. The local header takes its name and extra field byte for byte
+  // from the central record, or where kept from the item's old local header; the data
+  // descriptor follows the data of every item with bit 3.
+  void WriteLocalHeader(TStream& stream, const TArZipOwnBytes& name = {}, const TArZipOwnBytes& extra = {}) const;
   void WriteCentralHeader(TStream& stream) const;
   void WriteDataDescriptor(TStream& stream) const;
 

@@ -27,6 +27,13 @@ constexpr uint16_t kSaveMode = fmOpenWrite | fmShareDenyWrite;
   throw e;
 }
 
+// What an old item writes of its own local header; bytes are the staging's kept ones
+// (none while counting).
+TArZipOwnBytes OwnBytes(const TArZipKeptBytes& k, const uint8_t* bytes) {
+  if (k.Start < 0) return {};
+  return {true, bytes ? bytes + k.Start : nullptr, k.Length};
+}
+
 // Save progress over the bytes a layout writes; an abort ends the save.
 class TSaveProgress {
 public:
@@ -49,7 +56,7 @@ private:
 
 // ---- item records ---------------------------------------------------------------------
 
-void TArZipItem::WriteLocalHeader(TStream& stream, const TArZipFileHeader* old) const {
+void TArZipItem::WriteLocalHeader(TStream& stream, const TArZipOwnBytes& name, const TArZipOwnBytes& extra) const {
   TArZipLocalFileHeader h;
   h.NeededVersion = CentralHeader.NeededVersion;
   h.GpFlags = CentralHeader.GpFlags;
@@ -61,11 +68,10 @@ void TArZipItem::WriteLocalHeader(TStream& stream, const TArZipFileHeader* old) 
   h.UnpackedSize = GetUnpackedSize();
   // The raw stored bytes and the whole extra field: a text view would convert the name
   // and stop the extra field at its first zero byte.
-  const TArZipFileHeader& named = old && old->NameBytes ? *old : CentralHeader;
-  const TArZipFileHeader& extra = old ? *old : CentralHeader;
-  h.NameLength = named.NameLength;
-  h.ExtraLength = extra.ExtraLength;
-  h.WriteRecordWith(stream, named.NameBytes.get(), extra.ExtraBytes.get());
+  h.NameLength = name.Kept ? name.Length : CentralHeader.NameLength;
+  h.ExtraLength = extra.Kept ? extra.Length : CentralHeader.ExtraLength;
+  h.WriteRecordWith(stream, name.Kept ? name.Bytes : CentralHeader.NameBytes.get(),
+                    extra.Kept ? extra.Bytes : CentralHeader.ExtraBytes.get());
 }
 
 void TArZipItem::WriteCentralHeader(TStream& stream) const { CentralHeader.WriteRecord(stream); }
@@ -185,7 +191,8 @@ TArZipLayout LayOutArchive(TArZipImageTarget& target, const TArZipPrefix& prefix
     layout.Places.push_back({s.Item, target.SpanNumber(), target.Position()});
     layout.Largest = std::max(layout.Largest, target.Position());
     record.Clear();
-    s.Item->WriteLocalHeader(record, s.OldLocal.get());
+    const uint8_t* kept = sources ? sources->KeptLocal : nullptr;
+    s.Item->WriteLocalHeader(record, OwnBytes(s.LocalName, kept), OwnBytes(s.LocalExtra, kept));
     put();
     if (s.Source == TArZipStagedItem::dsStaged) {
       TStream* blocks = sources ? sources->Blocks : nullptr;
@@ -308,7 +315,7 @@ void TArZipArchive::WriteReplacingArchive(TArZipStaging& staging, TStream& oldAr
 
   TPendingFile out(ArchiveName, arReplaceArchive);
   TArZipStreamTarget target(*out.Stream(), TSaveProgress(*this, counter.Total()));
-  const TArZipDataSources sources{&staging.Blocks(), &oldArchive};
+  const TArZipDataSources sources{&staging.Blocks(), &oldArchive, staging.KeptLocalBytes()};
   const TArZipLayout layout = LayOutArchive(target, prefix, staging.Written(), &sources, EndRecord);
 
   // The archive's own stream lets go of the file first, or the file could not be replaced.
@@ -353,7 +360,7 @@ void TArZipArchive::WriteSpannedSet(TArZipStaging& staging, TArMediaKind kind) {
     const char drive = removable ? GetDriveLetter(ArchiveName) : 0;
     if (removable) WriteSpanVolumeLabel(drive, set.SpanNumber() + 1);
     TArZipSpanTarget target(set, drive, TSaveProgress(*this, total));
-    const TArZipDataSources sources{&staging.Blocks(), nullptr};
+    const TArZipDataSources sources{&staging.Blocks(), nullptr, staging.KeptLocalBytes()};
     const TArZipLayout layout = LayOutArchive(target, prefix, staging.Written(), &sources, EndRecord);
     // Readers find the set from its last image, as a load leaves it.
     const std::string last = removable ? ArchiveName : set.ImageName();

@@ -84,31 +84,27 @@ TArZipStaging::TArZipStaging(TArZipArchive& archive, TStream& oldArchive)
 }
 
 // The stored data (encryption header and compressed bytes) begins after the old local
-// header, whose name and extra field may differ in length from the central record's. An
-// old item keeps that header's name and extra field: Info-ZIP keeps access and creation
-// times there alone. A moved item takes its new name from the central record.
+// header, whose name and extra field may differ in length from the central record's.
 void TArZipStaging::Plan() {
   TArArchiveList& items = *archive_.Items;
-  // Local headers never overlap, so the ones held cannot outgrow the archive, unless many
-  // records name one header: a crafted archive that would hold gigabytes of copies.
-  const int64_t room = old_.Size();
-  int64_t held = 0;
+  oldSize_ = old_.Size();
+  TArZipLocalFileHeader local;
   for (int32_t i = 0; i < items.Count(); ++i) {
     auto& item = static_cast<TArZipItem&>(*items.Get(i));
     const uint8_t action = item.PendingAction;
     if (action == aaDelete) continue;
-    TArZipStagedItem s{&item, i, TArZipStagedItem::dsNone, 0, 0, nullptr};
+    TArZipStagedItem s{&item, i, TArZipStagedItem::dsNone, 0, 0};
     if (action == aaNone || action == aaMove) {
       CheckItemSize(item);
       s.Length = item.CentralHeader.PackedSize;
       old_.SetPosition(item.LocalHeaderOffset());
-      s.OldLocal = std::make_unique<TArZipLocalFileHeader>();
       try {
-        s.OldLocal->ReadRecord(old_);
+        local.ReadRecord(old_);
       } catch (const EArZipInvalid&) { throw EArZipInvalidLFH(); }
-      held += s.OldLocal->NameLength + s.OldLocal->ExtraLength;
-      if (held > room) throw EArZipInvalidLFH();
-      if (action == aaMove) s.OldLocal->NameBytes.reset();
+      const TArZipDirectoryFileHeader& central = item.CentralHeader;
+      if (action == aaNone)
+        s.LocalName = KeepLocal(local.NameBytes.get(), local.NameLength, central.NameBytes, central.NameLength);
+      s.LocalExtra = KeepLocal(local.ExtraBytes.get(), local.ExtraLength, central.ExtraBytes, central.ExtraLength);
       if (s.Length > 0) {
         s.Source = TArZipStagedItem::dsOldArchive;
         s.Position = old_.Position();
@@ -117,8 +113,20 @@ void TArZipStaging::Plan() {
       // An action that brings no data cannot give an item the bytes its header promises.
       throw EArBadStream();
     }
-    written_.push_back(std::move(s));
+    written_.push_back(s);
   }
+}
+
+// Local headers never overlap, so the bytes kept of them cannot outgrow the archive,
+// unless many records name one header: a crafted archive that would make a save hold
+// gigabytes of copies.
+TArZipKeptBytes TArZipStaging::KeepLocal(const uint8_t* own, uint16_t length, const TArZipBytes& central,
+                                         uint16_t centralLength) {
+  if (length == centralLength && (length == 0 || (central && std::memcmp(own, central.get(), length) == 0))) return {};
+  const int64_t start = static_cast<int64_t>(keptLocal_.size());
+  if (start + length > oldSize_) throw EArZipInvalidLFH();
+  keptLocal_.insert(keptLocal_.end(), own, own + length);
+  return {start, length};
 }
 
 void TArZipStaging::StageNewData() {
