@@ -31,6 +31,8 @@ constexpr bool kRootedPathIsAbsolute = true;
 #endif
 
 uint32_t LastError();
+// Whether the last failure was a name that exists already (making a new file).
+bool LastErrorMeansExists();
 
 uint32_t GetAttributes(const std::string& path);  // kNoAttributes when missing
 bool SetAttributes(const std::string& path, uint32_t attributes);
@@ -58,6 +60,10 @@ std::string TempDirectory();  // ends with "\"
 std::string CurrentDirectory();
 std::string ProgramFolder();  // folder of the running program, without a trailing "\"
 std::string FullPath(const std::string& path);
+// The full path of the file path names, its symbolic links resolved, so that the file can
+// be replaced rather than a link; FullPath where path names no file or the platform has no
+// file links.
+std::string ResolvedPath(const std::string& path);
 
 // Free bytes available to the caller on the volume holding path; -1 when unknown.
 int64_t FreeBytes(const std::string& path);
@@ -111,6 +117,20 @@ constexpr bool kHandleTakesAttributes = true;
 constexpr bool kFoldersHeldOpen = true;
 #endif
 bool SetHandleAttributes(FileHandle h, uint32_t attributes);
+// What a file that replaces another takes over from it: the POSIX mode, owner and group;
+// the Windows attributes (in Mode, given by name with SetAttributes once the file is
+// closed). SetHandlePermissions gives them to an open file where kHandleTakesAttributes:
+// the owner and group where the process may set them, the set-id bits only with them.
+struct FilePermissions {
+  uint32_t Mode = 0;
+  uint32_t Owner = 0, Group = 0;
+};
+bool GetPermissions(const std::string& path, FilePermissions& permissions);  // false when missing
+bool SetHandlePermissions(FileHandle h, const FilePermissions& permissions);
+// Whether this process may open the existing file for writing. It opens and closes it,
+// which changes nothing; on Windows a file others hold open without sharing it counts as
+// writable (that is no matter of permission).
+bool MayWrite(const std::string& path);
 FileHandle OpenFolder(const std::string& path);  // closed by CloseFile; kInvalidHandle on failure
 // CreateNew for name (no separator in it) in the folder held open.
 FileHandle CreateNewIn(FileHandle folder, const std::string& name, int share);

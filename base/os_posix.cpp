@@ -110,6 +110,7 @@ FileHandle Opened(int fd) {
 }  // namespace
 
 uint32_t LastError() { return lastError; }
+bool LastErrorMeansExists() { return lastError == EEXIST; }
 
 uint32_t GetAttributes(const std::string& path) {
   struct stat st;
@@ -137,6 +138,36 @@ bool SetHandleAttributes(FileHandle h, uint32_t attributes) {
   const mode_t m = ModeWithAttributes(st.st_mode, attributes);
   if (m == (st.st_mode & 07777)) return true;
   return ::fchmod(fd, m) == 0 || Fail();
+}
+
+bool GetPermissions(const std::string& path, FilePermissions& permissions) {
+  struct stat st;
+  if (::stat(Native(path).c_str(), &st) != 0) return Fail();
+  permissions = {static_cast<uint32_t>(st.st_mode & 07777), st.st_uid, st.st_gid};
+  return true;
+}
+
+bool SetHandlePermissions(FileHandle h, const FilePermissions& permissions) {
+  const int fd = static_cast<int>(h);
+  bool owner = true, group = true;
+  if (::fchown(fd, permissions.Owner, permissions.Group) != 0) {
+    owner = permissions.Owner == ::geteuid();
+    group = ::fchown(fd, static_cast<uid_t>(-1), permissions.Group) == 0;
+  }
+  // A set-id bit on a file of another owner or group would lend it rights the old file
+  // never had.
+  mode_t mode = permissions.Mode & 07777;
+  if (!owner) mode &= ~static_cast<mode_t>(S_ISUID);
+  if (!group) mode &= ~static_cast<mode_t>(S_ISGID);
+  return ::fchmod(fd, mode) == 0 || Fail();
+}
+
+bool MayWrite(const std::string& path) {
+  // Not blocking: a FIFO without a reader would hold the open.
+  const int fd = ::open(Native(path).c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return Fail();
+  ::close(fd);
+  return true;
 }
 
 bool FileExists(const std::string& path) { return GetAttributes(path) != kNoAttributes; }
@@ -215,6 +246,17 @@ std::string FullPath(const std::string& path) {
   std::string cwd = CurrentDirectory();
   if (cwd.empty() || cwd.back() != '\\') cwd += '\\';
   return cwd + Library(path);
+}
+
+std::string ResolvedPath(const std::string& path) {
+  char* resolved = ::realpath(Native(path).c_str(), nullptr);
+  if (!resolved) {
+    Fail();
+    return FullPath(path);
+  }
+  const std::string p = Library(resolved);
+  std::free(resolved);
+  return p;
 }
 
 int64_t FreeBytes(const std::string& path) {

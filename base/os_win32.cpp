@@ -20,6 +20,10 @@ HANDLE ToHandle(FileHandle h) { return reinterpret_cast<HANDLE>(h); }
 }  // namespace
 
 uint32_t LastError() { return ::GetLastError(); }
+bool LastErrorMeansExists() {
+  const DWORD e = ::GetLastError();
+  return e == ERROR_FILE_EXISTS || e == ERROR_ALREADY_EXISTS;
+}
 
 uint32_t GetAttributes(const std::string& path) {
   const DWORD a = ::GetFileAttributesA(path.c_str());
@@ -28,6 +32,23 @@ uint32_t GetAttributes(const std::string& path) {
 
 bool SetAttributes(const std::string& path, uint32_t attributes) {
   return ::SetFileAttributesA(path.c_str(), attributes) != 0;
+}
+
+bool GetPermissions(const std::string& path, FilePermissions& permissions) {
+  const uint32_t a = GetAttributes(path);
+  if (a == kNoAttributes) return false;
+  permissions = {a, 0, 0};
+  return true;
+}
+
+bool MayWrite(const std::string& path) {
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(h);
+    return true;
+  }
+  return ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 bool FileExists(const std::string& path) { return GetAttributes(path) != kNoAttributes; }
@@ -102,6 +123,27 @@ std::string FullPath(const std::string& path) {
   char* part = nullptr;
   const DWORD n = ::GetFullPathNameA(path.c_str(), sizeof buf, buf, &part);
   return (n > 0 && n < sizeof buf) ? std::string(buf, n) : path;
+}
+
+// Links to files came with Vista, and so did the function that resolves them: before it
+// a path names the file itself.
+std::string ResolvedPath(const std::string& path) {
+  using TGetFinalPathName = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+  static const auto getFinalPathName = reinterpret_cast<TGetFinalPathName>(
+      reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+  if (!getFinalPathName) return FullPath(path);
+  HANDLE h = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return FullPath(path);
+  char buf[MAX_PATH * 4];
+  const DWORD n = getFinalPathName(h, buf, sizeof buf, 0);  // FILE_NAME_NORMALIZED, VOLUME_NAME_DOS
+  ::CloseHandle(h);
+  if (n == 0 || n >= sizeof buf) return FullPath(path);
+  // The result carries the prefix of paths that bypass the ANSI functions' parsing.
+  const std::string p(buf, n);
+  if (p.compare(0, 8, "\\\\?\\UNC\\") == 0) return "\\" + p.substr(7);
+  if (p.compare(0, 4, "\\\\?\\") == 0) return p.substr(4);
+  return p;
 }
 
 int64_t FreeBytes(const std::string& path) {

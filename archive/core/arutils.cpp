@@ -213,25 +213,42 @@ void FindMatchingFiles(const std::string& mask, uint32_t attributes, std::vector
 
 // ---- temporary names and volumes -----------------------------------------------------
 
-std::string GetTempFileNameIn(const std::string& directory, bool create) {
+namespace {
+
+// Tries the temporary names after prefix (a folder with its separator) until take makes one
+// its own. A name in use is passed over; any other failure would come back for every name
+// (a folder this process may not write), so it ends the search. Empty when none was taken.
+std::string TakeTempName(const std::string& prefix, const std::function<bool(const std::string& name)>& take) {
   static std::atomic<uint32_t> counter{static_cast<uint32_t>(
       std::chrono::steady_clock::now().time_since_epoch().count() ^ reinterpret_cast<uintptr_t>(&counter))};
-  const std::string folder = DirectoryExistsNoWild(directory) ? AddBackslash(directory) : os::TempDirectory();
-  std::string name;
   for (int tries = 0; tries < 0x10000; ++tries) {
     uint32_t n = counter.fetch_add(1) & 0xFFFF;
     if (n == 0) n = counter.fetch_add(1) & 0xFFFF;
     char buf[16];
     std::snprintf(buf, sizeof buf, "VMS%X.TMP", static_cast<unsigned>(n));
-    name = folder + buf;
+    const std::string name = prefix + buf;
     if (os::FileExists(name)) continue;
-    if (!create || os::CreateNewFile(name)) return name;
-    if (!os::DirectoryExists(folder)) break;  // nothing can be made there; the caller's open fails
+    if (take(name)) return name;
+    if (!os::LastErrorMeansExists()) break;
   }
-  return name;
+  return std::string();
+}
+
+}  // namespace
+
+std::string GetTempFileNameIn(const std::string& directory, bool create) {
+  const std::string folder = DirectoryExistsNoWild(directory) ? AddBackslash(directory) : os::TempDirectory();
+  return TakeTempName(folder, [create](const std::string& name) { return !create || os::CreateNewFile(name); });
 }
 
 std::string CreateTempFile(const std::string& directory) { return GetTempFileNameIn(directory, true); }
+
+os::FileHandle CreateTempFileIn(const std::string& prefix, int share, std::string& name) {
+  os::FileHandle h = os::kInvalidHandle;
+  name =
+      TakeTempName(prefix, [&](const std::string& n) { return (h = os::CreateNew(n, share)) != os::kInvalidHandle; });
+  return h;
+}
 
 void MakeSpanImageName(std::string& fileName, uint16_t number) {
   char digits[8];

@@ -1,32 +1,40 @@
 #include "archive/core/pendingfile.h"
 #include "archive/core/arutils.h"
-#include "base/os.h"
 
 TPendingFile::TPendingFile(const std::string& target, TArKnownFolders* folders) : target_(target) {
-  // With no file there to keep, the target itself is written: made here, so it is nobody
-  // else's, and removed again unless committed. That spares each new file a rename.
-  const os::FileHandle fresh =
-      folders ? folders->CreateNew(target, fmShareDenyWrite) : os::CreateNew(target, fmShareDenyWrite);
-  if (fresh != os::kInvalidHandle) {
-    temp_ = target;
-    stream_ = std::make_unique<TFileStream>(fresh, target);
-  } else {
-    const size_t sep = target.rfind('\\');
-    const std::string folder = sep == std::string::npos ? std::string(".") : target.substr(0, sep);
-    temp_ = CreateTempFile(folder);
-    // Only a name in the target's own folder can be renamed over it.
-    if (sep != std::string::npos && ExtractFilePath(temp_) != target.substr(0, sep + 1)) {
-      os::EraseFile(temp_);
-      throw EFCreateError("Cannot create file \"" + target + "\"");
-    }
-    try {
-      stream_ = std::make_unique<TFileStream>(temp_, fmOpenReadWrite | fmShareDenyWrite);
-    } catch (...) {
-      os::EraseFile(temp_);
-      throw;
-    }
+  if (!MakeFresh(folders)) MakeTemporary();
+  writer_ = std::make_unique<TWriteBehind>(stream_.get());
+}
+
+TPendingFile::TPendingFile(const std::string& archive, TArReplaceArchive) : target_(os::ResolvedPath(archive)) {
+  const bool exists = os::GetPermissions(target_, kept_);
+  // The rename would replace a file that this process may not change, another user's.
+  if (exists && !os::MayWrite(target_)) throw EFOpenError("Cannot open file \"" + archive + "\"");
+  if (exists || !MakeFresh(nullptr)) MakeTemporary();
+  if constexpr (os::kHandleTakesAttributes) {
+    if (exists) os::SetHandlePermissions(stream_->Handle(), kept_);
   }
   writer_ = std::make_unique<TWriteBehind>(stream_.get());
+}
+
+// With no file there to keep, the target itself is written: made here, so it is nobody
+// else's, and removed again unless committed. That spares each new file a rename.
+bool TPendingFile::MakeFresh(TArKnownFolders* folders) {
+  const os::FileHandle fresh =
+      folders ? folders->CreateNew(target_, fmShareDenyWrite) : os::CreateNew(target_, fmShareDenyWrite);
+  if (fresh == os::kInvalidHandle) return false;
+  temp_ = target_;
+  stream_ = std::make_unique<TFileStream>(fresh, target_);
+  return true;
+}
+
+// Only a file in the target's own folder can be renamed over it.
+void TPendingFile::MakeTemporary() {
+  const size_t sep = target_.find_last_of("\\/");
+  const std::string folder = sep == std::string::npos ? std::string() : target_.substr(0, sep + 1);
+  const os::FileHandle h = CreateTempFileIn(folder, fmShareDenyWrite, temp_);
+  if (h == os::kInvalidHandle) throw EFCreateError("Cannot create file \"" + target_ + "\"");
+  stream_ = std::make_unique<TFileStream>(h, temp_);
 }
 
 TPendingFile::~TPendingFile() {
@@ -58,9 +66,8 @@ void TPendingFile::CommitKeepingAttributes() {
     committed_ = true;
     return;
   }
-  const uint32_t attributes = os::GetAttributes(target_);
   std::string aside;
-  if (attributes != os::kNoAttributes) {
+  if (os::FileExists(target_)) {
     aside = GetTempFileNameIn(ExtractFilePath(temp_), false);
     if (!os::RenameFile(target_, aside)) throw EFCreateError("Cannot create file \"" + target_ + "\"");
   }
@@ -70,7 +77,8 @@ void TPendingFile::CommitKeepingAttributes() {
   }
   committed_ = true;
   if (!aside.empty()) os::EraseFile(aside);
-  os::SetAttributes(target_, KeptAttributes(attributes == os::kNoAttributes ? 0 : attributes));
+  // Where an open file takes no attributes, the new one gets the old one's by name.
+  if constexpr (!os::kHandleTakesAttributes) os::SetAttributes(target_, KeptAttributes(kept_.Mode));
 }
 
 void TPendingFile::PutInPlace() {

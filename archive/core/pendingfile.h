@@ -2,7 +2,8 @@
 // the target's own folder, which replaces the target only when everything proved good, so a
 // failure leaves the old file as it was and never leaves a half-written one behind. Where
 // no file has the target's name yet, the target is made afresh and written directly, and
-// removed on failure.
+// removed on failure. A new version of an archive replaces the file a symbolic link names
+// and takes over the old file's permissions.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -11,6 +12,11 @@
 #include "archive/core/bufstreams.h"
 #include "archive/core/knownfolders.h"
 #include "base/filestream.h"
+#include "base/os.h"
+
+// Chooses the constructor for a new version of an archive.
+struct TArReplaceArchive {};
+inline constexpr TArReplaceArchive arReplaceArchive{};
 
 // A file that becomes the target only when told to. Destroyed without a Commit, it removes
 // what it wrote and leaves an existing target untouched.
@@ -18,21 +24,28 @@ class TPendingFile {
 public:
   // folders, when given, are the output folders of the running extraction walk.
   explicit TPendingFile(const std::string& target, TArKnownFolders* folders = nullptr);
+  // A new version of archive, put in place by CommitKeepingAttributes. The file a symbolic
+  // link there names is replaced, beside it. Raises EFOpenError when this process may not
+  // open that file for writing; the new file has its permissions from the start, so it is
+  // never more open to others than the old one.
+  TPendingFile(const std::string& archive, TArReplaceArchive);
   ~TPendingFile();
   TStream* Stream() { return writer_.get(); }
   // Gives the file its DOS date and time (without one it keeps the time it was written),
   // puts it in the target's place and restores the attributes the archive can carry.
   void Commit(std::optional<uint32_t> dosDateTime, uint32_t attributes);
-  // Puts the file in the target's place as it was written (its date is the time of
-  // writing) and gives it the attributes the target had, as a rewritten archive keeps its
-  // own.
+  // Puts a new version of an archive in its place as it was written (its date is the time
+  // of writing), with the old file's permissions.
   void CommitKeepingAttributes();
 
 private:
+  bool MakeFresh(TArKnownFolders* folders);
+  void MakeTemporary();
   void PutInPlace();
   static uint32_t KeptAttributes(uint32_t attributes);
 
   std::string target_, temp_;  // temp_ is target_ when the target was made afresh
+  os::FilePermissions kept_;   // the old archive's, for a new version of one
   std::unique_ptr<TFileStream> stream_;
   std::unique_ptr<TWriteBehind> writer_;
   bool committed_ = false;

@@ -142,7 +142,8 @@ void TArZipArchive::ReadArchive() {
   }
   Stream->SetPosition(EndRecord.DirectoryOffset);
   int32_t count = 0;
-  uint32_t smallest = 0x7FFFFFFF;
+  // The directory follows every local header.
+  uint32_t smallest = std::min<uint32_t>(EndRecord.DirectoryOffset, 0x7FFFFFFF);
   for (;;) {
     if (DiskInUse == EndRecord.ThisDisk) {
       if (endPos == INT64_MAX) {
@@ -160,7 +161,7 @@ void TArZipArchive::ReadArchive() {
     }
     auto item = std::make_unique<TArZipItem>();
     item->LoadFromCentralDirectory(*Stream);
-    if (StartsAsExecutable) smallest = std::min(smallest, item->LocalHeaderOffset());
+    smallest = std::min(smallest, item->LocalHeaderOffset());
     TArZipItem* added = item.release();
     Items->Add(added);
     added->PendingAction = aaNone;
@@ -175,7 +176,7 @@ void TArZipArchive::ReadArchive() {
   }
   bool ignored = false;
   ReportArchiveProgress(100, ignored);
-  if (StartsAsExecutable) ProgramStubLength = static_cast<int32_t>(smallest);
+  ProgramStubLength = static_cast<int32_t>(smallest);
   IsDirty = false;
 }
 

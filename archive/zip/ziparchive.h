@@ -15,6 +15,14 @@ class TArZipArchive;
 class TArZipStaging;
 struct TArZipLayout;
 
+// An old item's own local header name or extra field, which a save writes in place of the
+// central record's (Kept false: the central record's serve).
+struct TArZipOwnBytes {
+  bool Kept = false;
+  const uint8_t* Bytes = nullptr;  // none while a save only counts: zeros
+  uint16_t Length = 0;
+};
+
 class TArZipItem : public TArArchiveItem {
 public:
   TArZipItem() = default;
@@ -55,9 +63,10 @@ public:
   // Reads the central directory record at the stream's position.
   void LoadFromCentralDirectory(TStream& stream);
 
-  // The records of a save. The local header repeats the central record's name and extra
-  // field byte for byte; the data descriptor follows the data of every item with bit 3.
-  void WriteLocalHeader(TStream& stream) const;
+  // The records of a save. The local header takes its name and extra field byte for byte
+  // from the central record, or where kept from the item's old local header; the data
+  // descriptor follows the data of every item with bit 3.
+  void WriteLocalHeader(TStream& stream, const TArZipOwnBytes& name = {}, const TArZipOwnBytes& extra = {}) const;
   void WriteCentralHeader(TStream& stream) const;
   void WriteDataDescriptor(TStream& stream) const;
 
@@ -124,9 +133,11 @@ public:
   uint8_t DeflationOption = 1;
   bool OnRemovableDrive = false;
   TArZipDirectoryFileFooter EndRecord;
-  bool StartsAsExecutable = false;
+  bool StartsAsExecutable = false;  // the file begins with "MZ"
   std::string Password;
   uint8_t PasswordRetries = 3;
+  // Bytes in front of the first local header, whatever they begin with: a self-extracting
+  // archive's program, or what else a tool put there. A save keeps them.
   int32_t ProgramStubLength = 0;
   bool AutoNamedImages = false;
 

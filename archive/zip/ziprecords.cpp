@@ -32,10 +32,10 @@ TArZipBytes CopyBytes(const std::string& text) {
 }
 
 // Writes length bytes of b (zeros where the buffer is absent).
-void WriteBytes(TStream& stream, const TArZipBytes& b, uint16_t length) {
+void WriteBytes(TStream& stream, const uint8_t* b, uint16_t length) {
   if (length == 0) return;
   if (b) {
-    stream.WriteBuffer(b.get(), length);
+    stream.WriteBuffer(b, length);
   } else {
     const std::string zeros(length, '\0');
     stream.WriteBuffer(zeros.data(), length);
@@ -95,6 +95,10 @@ void TArZipLocalFileHeader::ReadRecord(TStream& stream) {
 }
 
 void TArZipLocalFileHeader::WriteRecord(TStream& stream) const {
+  WriteRecordWith(stream, NameBytes.get(), ExtraBytes.get());
+}
+
+void TArZipLocalFileHeader::WriteRecordWith(TStream& stream, const uint8_t* name, const uint8_t* extra) const {
   uint8_t f[kZipLocalHeaderSize];
   PutLE32(f, ExpectedSignature);
   PutLE16(f + 4, NeededVersion);
@@ -108,8 +112,8 @@ void TArZipLocalFileHeader::WriteRecord(TStream& stream) const {
   PutLE16(f + 26, NameLength);
   PutLE16(f + 28, ExtraLength);
   stream.WriteBuffer(f, sizeof f);
-  WriteBytes(stream, NameBytes, NameLength);
-  WriteBytes(stream, ExtraBytes, ExtraLength);
+  WriteBytes(stream, name, NameLength);
+  WriteBytes(stream, extra, ExtraLength);
 }
 
 void TArZipDirectoryFileHeader::ReadRecord(TStream& stream) {
@@ -160,9 +164,9 @@ void TArZipDirectoryFileHeader::WriteRecord(TStream& stream) const {
   PutLE32(f + 38, ExternalAttrs);
   PutLE32(f + 42, LocalHeaderOffset);
   stream.WriteBuffer(f, sizeof f);
-  WriteBytes(stream, NameBytes, NameLength);
-  WriteBytes(stream, ExtraBytes, ExtraLength);
-  WriteBytes(stream, CommentBytes, CommentLength);
+  WriteBytes(stream, NameBytes.get(), NameLength);
+  WriteBytes(stream, ExtraBytes.get(), ExtraLength);
+  WriteBytes(stream, CommentBytes.get(), CommentLength);
 }
 
 std::string TArZipDirectoryFileHeader::Comment() const { return AsString(CommentBytes, CommentLength); }
@@ -194,7 +198,7 @@ void TArZipDirectoryFileFooter::WriteRecord(TStream& stream) const {
   PutLE32(f + 16, DirectoryOffset);
   PutLE16(f + 20, CommentLength);
   stream.WriteBuffer(f, sizeof f);
-  WriteBytes(stream, CommentBytes, CommentLength);
+  WriteBytes(stream, CommentBytes.get(), CommentLength);
 }
 
 std::string TArZipDirectoryFileFooter::Comment() const { return AsString(CommentBytes, CommentLength); }

@@ -81,6 +81,9 @@ public:
   // or a record cut short.
   void ReadRecord(TStream& stream) override;
   void WriteRecord(TStream& stream) const override;
+  // WriteRecord with NameLength and ExtraLength bytes from elsewhere (zeros where absent):
+  // a save writes each item's local header from bytes it already holds.
+  void WriteRecordWith(TStream& stream, const uint8_t* name, const uint8_t* extra) const;
 };
 
 class TArZipDirectoryFileHeader : public TArZipFileHeader {

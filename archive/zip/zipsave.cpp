@@ -5,7 +5,6 @@
 // object as they were. A spanned save writes its images over the archive, as a set on
 // removable disks has to; what it would need beyond the format is refused first.
 #include <algorithm>
-#include <cstring>
 #include "archive/core/arutils.h"
 #include "archive/core/pendingfile.h"
 #include "archive/zip/zipsave.h"
@@ -22,17 +21,17 @@ constexpr int64_t kLargestOffset = 0xFFFFFFFE;
 constexpr int32_t kMostFurtherImages = 99;  // image names run from .z01 to .z99
 constexpr uint16_t kSaveMode = fmOpenWrite | fmShareDenyWrite;
 
-TArZipBytes CopyOf(const TArZipBytes& bytes, uint16_t length) {
-  if (!bytes) return nullptr;
-  TArZipBytes copy(new uint8_t[static_cast<size_t>(length) + 1]());
-  std::memcpy(copy.get(), bytes.get(), length);
-  return copy;
-}
-
 [[noreturn]] void RaiseCoded(int32_t code) {
   EArZipException e(ArMessage(code));
   e.ErrorCode = code;
   throw e;
+}
+
+// What an old item writes of its own local header; bytes are the staging's kept ones
+// (none while counting).
+TArZipOwnBytes OwnBytes(const TArZipKeptBytes& k, const uint8_t* bytes) {
+  if (k.Start < 0) return {};
+  return {true, bytes ? bytes + k.Start : nullptr, k.Length};
 }
 
 // Save progress over the bytes a layout writes; an abort ends the save.
@@ -57,7 +56,7 @@ private:
 
 // ---- item records ---------------------------------------------------------------------
 
-void TArZipItem::WriteLocalHeader(TStream& stream) const {
+void TArZipItem::WriteLocalHeader(TStream& stream, const TArZipOwnBytes& name, const TArZipOwnBytes& extra) const {
   TArZipLocalFileHeader h;
   h.NeededVersion = CentralHeader.NeededVersion;
   h.GpFlags = CentralHeader.GpFlags;
@@ -69,11 +68,10 @@ void TArZipItem::WriteLocalHeader(TStream& stream) const {
   h.UnpackedSize = GetUnpackedSize();
   // The raw stored bytes and the whole extra field: a text view would convert the name
   // and stop the extra field at its first zero byte.
-  h.NameLength = CentralHeader.NameLength;
-  h.NameBytes = CopyOf(CentralHeader.NameBytes, CentralHeader.NameLength);
-  h.ExtraLength = CentralHeader.ExtraLength;
-  h.ExtraBytes = CopyOf(CentralHeader.ExtraBytes, CentralHeader.ExtraLength);
-  h.WriteRecord(stream);
+  h.NameLength = name.Kept ? name.Length : CentralHeader.NameLength;
+  h.ExtraLength = extra.Kept ? extra.Length : CentralHeader.ExtraLength;
+  h.WriteRecordWith(stream, name.Kept ? name.Bytes : CentralHeader.NameBytes.get(),
+                    extra.Kept ? extra.Bytes : CentralHeader.ExtraBytes.get());
 }
 
 void TArZipItem::WriteCentralHeader(TStream& stream) const { CentralHeader.WriteRecord(stream); }
@@ -193,7 +191,8 @@ TArZipLayout LayOutArchive(TArZipImageTarget& target, const TArZipPrefix& prefix
     layout.Places.push_back({s.Item, target.SpanNumber(), target.Position()});
     layout.Largest = std::max(layout.Largest, target.Position());
     record.Clear();
-    s.Item->WriteLocalHeader(record);
+    const uint8_t* kept = sources ? sources->KeptLocal : nullptr;
+    s.Item->WriteLocalHeader(record, OwnBytes(s.LocalName, kept), OwnBytes(s.LocalExtra, kept));
     put();
     if (s.Source == TArZipStagedItem::dsStaged) {
       TStream* blocks = sources ? sources->Blocks : nullptr;
@@ -274,16 +273,16 @@ void TArZipArchive::WriteArchive() {
     IsDirty = false;
     throw EArZipSpanOverwrite();
   }
-  // A file that may not be written is refused before a hook runs.
+  // A file that may not be written is refused before a hook runs: one marked read-only,
+  // and one this process may not open for writing (another user's, say).
   const uint32_t attributes = os::GetAttributes(ArchiveName);
-  if (attributes != os::kNoAttributes && (attributes & os::faReadOnly))
+  if (attributes != os::kNoAttributes && ((attributes & os::faReadOnly) || !os::MayWrite(ArchiveName)))
     throw EFOpenError("Cannot open file \"" + ArchiveName + "\"");
   auto* span = dynamic_cast<TArSpanStream*>(Stream);
   const TArMediaKind kind = span ? span->MediaKind() : mkImageFiles;
   // The old archive is one file: reading its items never asks for another image.
   if (span) span->IgnoreSpanning = true;
-  const int64_t stub =
-      StartsAsExecutable ? std::clamp<int64_t>(ProgramStubLength, 0, int64_t{EndRecord.DirectoryOffset}) : 0;
+  const int64_t stub = std::clamp<int64_t>(ProgramStubLength, 0, int64_t{EndRecord.DirectoryOffset});
 
   TArZipReadWindow old(*Stream);
   TArZipStaging staging(*this, old);
@@ -314,9 +313,9 @@ void TArZipArchive::WriteReplacingArchive(TArZipStaging& staging, TStream& oldAr
   TArZipCountingTarget counter(0);
   CheckLayoutLimits(LayOutArchive(counter, prefix, staging.Written(), nullptr, EndRecord), true);
 
-  TPendingFile out(ArchiveName);
+  TPendingFile out(ArchiveName, arReplaceArchive);
   TArZipStreamTarget target(*out.Stream(), TSaveProgress(*this, counter.Total()));
-  const TArZipDataSources sources{&staging.Blocks(), &oldArchive};
+  const TArZipDataSources sources{&staging.Blocks(), &oldArchive, staging.KeptLocalBytes()};
   const TArZipLayout layout = LayOutArchive(target, prefix, staging.Written(), &sources, EndRecord);
 
   // The archive's own stream lets go of the file first, or the file could not be replaced.
@@ -361,7 +360,7 @@ void TArZipArchive::WriteSpannedSet(TArZipStaging& staging, TArMediaKind kind) {
     const char drive = removable ? GetDriveLetter(ArchiveName) : 0;
     if (removable) WriteSpanVolumeLabel(drive, set.SpanNumber() + 1);
     TArZipSpanTarget target(set, drive, TSaveProgress(*this, total));
-    const TArZipDataSources sources{&staging.Blocks(), nullptr};
+    const TArZipDataSources sources{&staging.Blocks(), nullptr, staging.KeptLocalBytes()};
     const TArZipLayout layout = LayOutArchive(target, prefix, staging.Written(), &sources, EndRecord);
     // Readers find the set from its last image, as a load leaves it.
     const std::string last = removable ? ArchiveName : set.ImageName();

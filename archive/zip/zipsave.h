@@ -36,6 +36,13 @@ private:
   int64_t position_ = 0;
 };
 
+// A stretch of the staging's kept local header bytes; Start -1 where the central record's
+// bytes serve.
+struct TArZipKeptBytes {
+  int64_t Start = -1;
+  uint16_t Length = 0;
+};
+
 // An item the save writes, in list order, and where its stored data comes from.
 struct TArZipStagedItem {
   enum TSource : uint8_t { dsNone, dsStaged, dsOldArchive };
@@ -44,6 +51,10 @@ struct TArZipStagedItem {
   TSource Source;
   int64_t Position;  // of its block in the staging stream, or of its data in the old archive
   uint32_t Length;   // the item's packed size
+  // An old item's own local header name and extra field where they differ from its
+  // central record's (Info-ZIP keeps access and creation times in the local one alone).
+  // New items take the central record's, and so does a moved item's name.
+  TArZipKeptBytes LocalName, LocalExtra;
 };
 
 // Staging, the first step of a save. New data has to be staged before the archive is
@@ -65,11 +76,13 @@ public:
 
   TArVirtualMemoryStream& Blocks() { return blocks_; }
   const std::vector<TArZipStagedItem>& Written() const { return written_; }
+  const uint8_t* KeptLocalBytes() const { return keptLocal_.data(); }
   // Bytes the archive is expected to take, for the spanning decision.
   int64_t SizeEstimate() const;
 
 private:
   void AppendBlock(TArZipStagedItem& s, TStream& data);
+  TArZipKeptBytes KeepLocal(const uint8_t* own, uint16_t length, const TArZipBytes& central, uint16_t centralLength);
 
   TArZipArchive& archive_;
   TStream& old_;
@@ -77,6 +90,8 @@ private:
   TArVirtualMemoryStream blocks_;
   std::vector<TArZipStagedItem> written_;
   std::vector<uint8_t> buffer_;
+  std::vector<uint8_t> keptLocal_;  // see TArZipStagedItem
+  int64_t oldSize_ = 0;
 };
 
 // Where the bytes of a save go: one plain file, or the images of a spanned set.
@@ -160,8 +175,9 @@ struct TArZipLayout {
   void NumberEndRecord(TArZipDirectoryFileFooter& footer) const;
 };
 
-// What comes in front of the first local header: a self-extracting archive's program
-// (the old archive's first StubLength bytes) or a spanned set's marker.
+// What comes in front of the first local header: the old archive's first StubLength bytes
+// (a self-extracting archive's program, or whatever else stood there) or a spanned set's
+// marker.
 struct TArZipPrefix {
   int64_t StubLength = 0;
   bool SpanningMarker = false;
@@ -169,8 +185,9 @@ struct TArZipPrefix {
 
 // Where the layout reads stored data from; none while it only counts.
 struct TArZipDataSources {
-  TStream* Blocks;      // the staging stream
-  TStream* OldArchive;  // the archive as it was
+  TStream* Blocks;           // the staging stream
+  TStream* OldArchive;       // the archive as it was
+  const uint8_t* KeptLocal;  // the staging's kept local header bytes
 };
 
 // Runs prefix, local headers, stored data, data descriptors, central directory and end

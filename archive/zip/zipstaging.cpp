@@ -87,6 +87,8 @@ TArZipStaging::TArZipStaging(TArZipArchive& archive, TStream& oldArchive)
 // header, whose name and extra field may differ in length from the central record's.
 void TArZipStaging::Plan() {
   TArArchiveList& items = *archive_.Items;
+  oldSize_ = old_.Size();
+  TArZipLocalFileHeader local;
   for (int32_t i = 0; i < items.Count(); ++i) {
     auto& item = static_cast<TArZipItem&>(*items.Get(i));
     const uint8_t action = item.PendingAction;
@@ -95,12 +97,15 @@ void TArZipStaging::Plan() {
     if (action == aaNone || action == aaMove) {
       CheckItemSize(item);
       s.Length = item.CentralHeader.PackedSize;
+      old_.SetPosition(item.LocalHeaderOffset());
+      try {
+        local.ReadRecord(old_);
+      } catch (const EArZipInvalid&) { throw EArZipInvalidLFH(); }
+      const TArZipDirectoryFileHeader& central = item.CentralHeader;
+      if (action == aaNone)
+        s.LocalName = KeepLocal(local.NameBytes.get(), local.NameLength, central.NameBytes, central.NameLength);
+      s.LocalExtra = KeepLocal(local.ExtraBytes.get(), local.ExtraLength, central.ExtraBytes, central.ExtraLength);
       if (s.Length > 0) {
-        old_.SetPosition(item.LocalHeaderOffset());
-        TArZipLocalFileHeader local;
-        try {
-          local.ReadRecord(old_);
-        } catch (const EArZipInvalid&) { throw EArZipInvalidLFH(); }
         s.Source = TArZipStagedItem::dsOldArchive;
         s.Position = old_.Position();
       }
@@ -110,6 +115,18 @@ void TArZipStaging::Plan() {
     }
     written_.push_back(s);
   }
+}
+
+// Local headers never overlap, so the bytes kept of them cannot outgrow the archive,
+// unless many records name one header: a crafted archive that would make a save hold
+// gigabytes of copies.
+TArZipKeptBytes TArZipStaging::KeepLocal(const uint8_t* own, uint16_t length, const TArZipBytes& central,
+                                         uint16_t centralLength) {
+  if (length == centralLength && (length == 0 || (central && std::memcmp(own, central.get(), length) == 0))) return {};
+  const int64_t start = static_cast<int64_t>(keptLocal_.size());
+  if (start + length > oldSize_) throw EArZipInvalidLFH();
+  keptLocal_.insert(keptLocal_.end(), own, own + length);
+  return {start, length};
 }
 
 void TArZipStaging::StageNewData() {

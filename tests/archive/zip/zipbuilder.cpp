@@ -40,6 +40,7 @@ std::vector<TBytes> TZipBuilder::BuildPieces() const { return Lay("", true); }
 std::vector<TBytes> TZipBuilder::Lay(const std::string& comment, bool spanned) const {
   std::vector<TBytes> pieces(1);
   if (spanned) Put32(pieces[0], 0x08074B50);
+  pieces[0].insert(pieces[0].end(), Stub.begin(), Stub.end());
   TBytes central;
   for (const auto& e : entries_) {
     const size_t disk = spanned ? e.Disk : 0;
@@ -56,8 +57,9 @@ std::vector<TBytes> TZipBuilder::Lay(const std::string& comment, bool spanned) c
     Put32(out, e.LocalDiffers ? e.LocalPacked : static_cast<uint32_t>(e.Data.size()));
     Put32(out, e.LocalDiffers ? e.LocalUnpacked : e.UnpackedSize);
     Put16(out, static_cast<uint32_t>(e.Name.size()));
-    Put16(out, 0);
+    Put16(out, static_cast<uint32_t>(e.LocalExtra.size()));
     out.insert(out.end(), e.Name.begin(), e.Name.end());
+    out.insert(out.end(), e.LocalExtra.begin(), e.LocalExtra.end());
     out.insert(out.end(), e.Data.begin(), e.Data.end());
 
     Put32(central, 0x02014B50);

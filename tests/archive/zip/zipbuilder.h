@@ -20,6 +20,7 @@ struct TZipEntry {
   uint32_t ExternalAttrs = 0x20;
   uint16_t MadeBy = 20;  // host 0: attributes are DOS attributes
   uint16_t Disk = 0;     // the piece of a spanned set that holds the entry (BuildPieces)
+  TBytes LocalExtra;     // the local header's extra field (the central record has none)
   // Values the local header says when they differ from the central one.
   bool LocalDiffers = false;
   uint32_t LocalCrc = 0, LocalPacked = 0, LocalUnpacked = 0;
@@ -37,6 +38,9 @@ public:
   // Central directory offset field overridden (past the end, for instance).
   uint32_t ForcedDirectoryOffset = 0xFFFFFFFE;
   uint16_t ForcedEntryCount = 0;
+  // Bytes in front of the first local header (a self-extracting archive's program), counted
+  // in the offsets as zip -A leaves them.
+  TBytes Stub;
 
 private:
   std::vector<TBytes> Lay(const std::string& comment, bool spanned) const;

@@ -37,6 +37,29 @@ std::map<std::string, std::string> Contents(TArZipArchive& a) {
 
 int32_t IndexOf(TArZipArchive& a, const std::string& name) { return a.Items->Find(name); }
 
+// Each data descriptor (general purpose bit 3) says what the item's central record says;
+// returns how many there were.
+int32_t ExpectDescriptorsMatchTheCentralRecords(const std::string& path) {
+  auto a = Opened(path);
+  TFileStream file(path, fmOpenRead | fmShareDenyNone);
+  int32_t descriptors = 0;
+  for (int32_t i = 0; i < a->Count(); ++i) {
+    const TArZipDirectoryFileHeader& central = a->ZipItem(i)->CentralHeader;
+    if (!(central.GpFlags & kZipDataDescriptorFlag)) continue;
+    file.SetPosition(central.LocalHeaderOffset);
+    TArZipLocalFileHeader local;
+    local.ReadRecord(file);
+    file.SetPosition(file.Position() + central.PackedSize);
+    uint8_t d[kZipDataDescriptorSize];
+    file.ReadBuffer(d, sizeof d);
+    EXPECT_EQ(GetLE32(d), central.Crc32) << central.Name();
+    EXPECT_EQ(GetLE32(d + 4), central.PackedSize) << central.Name();
+    EXPECT_EQ(GetLE32(d + 8), central.UnpackedSize) << central.Name();
+    ++descriptors;
+  }
+  return descriptors;
+}
+
 }  // namespace
 
 class ZipSaving : public ::testing::Test {
@@ -92,6 +115,7 @@ TEST_F(ZipSaving, AddedItemsLoadBackAndADeleteAndMoveRewriteTheFileTheObjectHold
 
   auto back = Opened(dir / "new.zip");
   EXPECT_EQ(Contents(*back), expected);
+  EXPECT_EQ(ExpectDescriptorsMatchTheCentralRecords(dir / "new.zip"), 1);
   const TArZipItem& named = *back->ZipItem(0);
   // Stored names are the format's OEM text; the file functions see them as they were given.
 #ifdef _WIN32
@@ -119,6 +143,7 @@ TEST_F(ZipSaving, AddedItemsLoadBackAndADeleteAndMoveRewriteTheFileTheObjectHold
   expected.erase("secret.txt");
   EXPECT_EQ(Contents(*a), expected);
   EXPECT_EQ(Contents(*Opened(dir / "new.zip")), expected);
+  EXPECT_EQ(ExpectDescriptorsMatchTheCentralRecords(dir / "new.zip"), 1);  // copied with its item
 }
 
 // The archive model's rules apply first, to the "\\" names they know; then "/" takes over.

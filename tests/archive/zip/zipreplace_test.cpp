@@ -1,0 +1,363 @@
+// A plain save replaces the archive's file: what the new file keeps of the old one (the
+// bytes in front of the zip data, mode, owner and group, the symbolic link that named it),
+// where its temporary file goes, and saves that fail or are refused, which leave the old
+// archive, its folder and the archive object as they were.
+#include <gtest/gtest.h>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include "archive/zip/zipextract.h"
+#include "tests/archive/artestutil.h"
+#include "tests/archive/zip/insert_hook.h"
+#include "tests/archive/zip/zipbuilder.h"
+#ifndef _WIN32
+#include <pwd.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <csignal>
+#endif
+
+namespace {
+
+std::string Str(const TBytes& b) { return std::string(b.begin(), b.end()); }
+
+std::string ExtractedText(TArZipArchive& a, int32_t index) {
+  TMemoryStream m;
+  ExtractItemToStream(a, *a.ZipItem(index), &m);
+  return std::string(m.Bytes().begin(), m.Bytes().end());
+}
+
+// Loads name, deletes its first item and saves.
+void DeleteFirstItem(const std::string& name, std::function<void(TArZipArchive&)> arrange = nullptr) {
+  TArZipArchive a(name, fmOpenRead | fmShareDenyNone);
+  a.Load();
+  a.ZipItem(0)->PendingAction = aaDelete;
+  a.IsDirty = true;
+  if (arrange) arrange(a);
+  a.Save();
+}
+
+// Three stored items whose text tells their index.
+TZipBuilder ThreeItems() {
+  TZipBuilder z;
+  for (int i = 0; i < 3; ++i) z.AddStored("f" + std::to_string(i) + ".txt", std::string(100 + i, char('a' + i)));
+  return z;
+}
+
+#ifndef _WIN32
+struct TUser {
+  uid_t Uid;
+  gid_t Gid;
+};
+
+TUser Nobody() {
+  const passwd* p = ::getpwnam("nobody");
+  return p ? TUser{p->pw_uid, p->pw_gid} : TUser{65534, 65534};
+}
+
+// The process acts as nobody for the kernel's permission checks until destroyed; only root
+// can do so, and come back.
+class TActingAsNobody {
+public:
+  TActingAsNobody() {
+    const TUser u = Nobody();
+    EXPECT_EQ(::setegid(u.Gid), 0);
+    EXPECT_EQ(::seteuid(u.Uid), 0);
+  }
+  ~TActingAsNobody() {
+    EXPECT_EQ(::seteuid(0), 0);
+    EXPECT_EQ(::setegid(0), 0);
+  }
+};
+
+// A write error of the platform: the process may not write files beyond limit bytes.
+class TFileSizeLimit {
+public:
+  explicit TFileSizeLimit(rlim_t limit) {
+    ::getrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit l = old_;
+    l.rlim_cur = limit;
+    ::setrlimit(RLIMIT_FSIZE, &l);
+  }
+  ~TFileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &old_); }
+
+private:
+  rlimit old_{};
+};
+
+std::string Native(std::string path) {
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  return path;
+}
+
+struct stat StatOf(const std::string& name) {
+  struct stat st {};
+  EXPECT_EQ(::lstat(Native(name).c_str(), &st), 0) << name;
+  return st;
+}
+#endif
+
+}  // namespace
+
+// A self-extracting archive's program, and whatever else a tool put there.
+TEST(SavedArchives, KeepWhateverPrecedesTheFirstLocalHeader) {
+  const std::vector<std::pair<const char*, std::string>> stubs = {
+      {"a DOS program", "MZ" + std::string(300, '\x90')},
+      {"another executable format", std::string("\177ELF\2\1\1") + std::string(500, '\0')},
+      {"a script", "#!/bin/sh\nexec unzip -o \"$0\"\n"},
+      {"nothing", ""},
+  };
+  for (const auto& [what, stub] : stubs) {
+    SCOPED_TRACE(what);
+    artest::TempFolder dir;
+    const std::string name = dir / "sfx.bin";
+    TZipBuilder z = ThreeItems();
+    z.Stub = ToBytes(stub);
+    artest::WriteFile(name, Str(z.Build()));
+    DeleteFirstItem(name);  // the item right behind the stub
+
+    const std::string saved = artest::ReadFile(name);
+    EXPECT_EQ(saved.compare(0, stub.size() + 4, stub + "PK\3\4"), 0) << "the stub is lost";
+    TArZipArchive back(name, fmOpenRead | fmShareDenyNone);
+    back.Load();
+    ASSERT_EQ(back.Count(), 2);
+    for (int32_t i = 0; i < 2; ++i) EXPECT_EQ(ExtractedText(back, i), std::string(101 + i, char('b' + i)));
+  }
+}
+
+// The temporary file, which becomes the archive, lies beside it: a rename elsewhere could
+// cross file systems.
+TEST(SavedArchives, WriteTheirNewFileBesideThemForEitherSeparator) {
+  artest::TempFolder dir;
+  std::string name = dir / "a.zip";
+  for (char& c : name)
+    if (c == '\\') c = '/';
+  artest::WriteFile(name, Str(ThreeItems().Build()));
+  std::vector<std::string> during;
+  DeleteFirstItem(name, [&](TArZipArchive& a) {
+    a.OnSaveProgress = [&](TArArchive*, uint8_t, bool&) {
+      if (during.empty()) during = artest::ListTree(dir.Path());
+    };
+  });
+  EXPECT_EQ(during.size(), 2u);
+  EXPECT_EQ(artest::ListTree(dir.Path()), std::vector<std::string>{"a.zip"});
+  TArZipArchive back(name, fmOpenRead | fmShareDenyNone);
+  back.Load();
+  EXPECT_EQ(back.Count(), 2);
+}
+
+#ifndef _WIN32
+// Also the temporary file, which holds the same data, is no more open to others than the
+// archive.
+TEST(SavedArchives, KeepTheOldFilesModeOwnerAndGroup) {
+  struct TCase {
+    mode_t Mode;
+    bool Nobodys;  // owned by nobody (root only)
+  };
+  const bool root = ::geteuid() == 0;
+  if (!root) std::cout << "Not root: the owner and group of another user are left untried\n";
+  for (const TCase& c : {TCase{0600, false}, TCase{0755, false}, TCase{0640, true}}) {
+    if (c.Nobodys && !root) continue;
+    SCOPED_TRACE(c.Mode);
+    artest::TempFolder dir;
+    const std::string name = dir / "a.zip";
+    artest::WriteFile(name, Str(ThreeItems().Build()));
+    const TUser owner = c.Nobodys ? Nobody() : TUser{::geteuid(), ::getegid()};
+    ASSERT_EQ(::chown(Native(name).c_str(), owner.Uid, owner.Gid), 0);
+    ASSERT_EQ(::chmod(Native(name).c_str(), c.Mode), 0);
+    std::vector<std::string> during;
+    DeleteFirstItem(name, [&](TArZipArchive& a) {
+      a.OnSaveProgress = [&](TArArchive*, uint8_t, bool&) {
+        if (!during.empty()) return;
+        during = artest::ListTree(dir.Path());
+        for (const std::string& f : during) EXPECT_EQ(StatOf(dir / f).st_mode & 07777, c.Mode) << f;
+      };
+    });
+    EXPECT_EQ(during.size(), 2u);
+    const struct stat st = StatOf(name);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, c.Mode);
+    EXPECT_EQ(st.st_uid, owner.Uid);
+    EXPECT_EQ(st.st_gid, owner.Gid);
+  }
+}
+
+TEST(SavedArchives, ThroughASymbolicLinkReplaceTheFileItNames) {
+  artest::TempFolder dir;
+  os::MakeDirectory(dir / "real");
+  os::MakeDirectory(dir / "links");
+  artest::WriteFile(dir / "real\\a.zip", Str(ThreeItems().Build()));
+  const std::string link = dir / "links\\a.zip";
+  ASSERT_EQ(::symlink("../real/a.zip", Native(link).c_str()), 0);
+  const auto before = artest::ListTree(dir.Path());
+
+  DeleteFirstItem(link);
+  EXPECT_TRUE(S_ISLNK(StatOf(link).st_mode));
+  EXPECT_EQ(artest::ListTree(dir.Path()), before);
+  TArZipArchive back(dir / "real\\a.zip", fmOpenRead | fmShareDenyNone);
+  back.Load();
+  EXPECT_EQ(back.Count(), 2);
+}
+#endif
+
+// ---- failures -------------------------------------------------------------------------
+
+namespace {
+
+struct TFailureCase {
+  const char* What;
+  std::function<void(TArZipArchive&, artest::TempFolder&)> Arrange;
+  int32_t Code;               // the archive error's code; -1 for an error of the platform
+  bool NamesArchive = false;  // the platform's error names the archive (not a temporary file)
+};
+
+// Whatever an arrangement holds for the duration of the save (a limit, another user).
+std::shared_ptr<void> heldForTheSave;
+
+void ExpectFailedSaves(const std::vector<TFailureCase>& cases) {
+  // Small enough for the staging to stay in memory. The first local header carries an
+  // extra field of its own.
+  TZipBuilder z;
+  for (int i = 0; i < 3; ++i) {
+    TZipEntry e;
+    e.Name = "old" + std::to_string(i) + ".txt";
+    e.Data = TBytes(20000, static_cast<uint8_t>('a' + i));
+    e.Crc = Crc32Of(e.Data);
+    e.UnpackedSize = 20000;
+    if (i == 0) e.LocalExtra = TBytes(10000, 0);
+    z.Add(e);
+  }
+  const std::string bytes = Str(z.Build("kept comment"));
+  for (const TFailureCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    artest::TempFolder dir;
+    const std::string name = dir / "a.zip";
+    artest::WriteFile(name, bytes);
+    TArZipArchive a(name, fmOpenRead | fmShareDenyNone);
+    a.Load();
+    a.ZipItem(1)->PendingAction = aaDelete;
+    a.IsDirty = true;
+    c.Arrange(a, dir);
+    const int32_t count = a.Count();
+    const auto folder = artest::ListTree(dir.Path());
+    try {
+      a.Save();
+      ADD_FAILURE() << "saved";
+    } catch (const EArException& e) { EXPECT_EQ(e.ErrorCode, c.Code) << e.what(); } catch (const std::exception& e) {
+      EXPECT_EQ(c.Code, -1) << e.what();
+      if (c.NamesArchive) {
+        EXPECT_NE(std::string(e.what()).find("a.zip"), std::string::npos) << e.what();
+        EXPECT_EQ(std::string(e.what()).find(".TMP"), std::string::npos) << e.what();
+      }
+    }
+    heldForTheSave.reset();
+    os::SetAttributes(name, 0);
+    EXPECT_EQ(artest::ReadFile(name), bytes);
+    EXPECT_EQ(artest::ListTree(dir.Path()), folder);
+    EXPECT_EQ(a.Count(), count);
+    if (a.Count() != count) continue;
+    EXPECT_EQ(a.ZipItem(1)->PendingAction, aaDelete);
+    EXPECT_TRUE(a.IsDirty);
+    a.ZipItem(2)->CentralHeader.PackedSize = 20000;
+    EXPECT_EQ(ExtractedText(a, 2), std::string(20000, 'c'));
+  }
+}
+
+}  // namespace
+
+TEST(FailedSaves, LeaveTheOldArchiveTheFolderAndTheObjectAsTheyWere) {
+  // New items come from a.bin.
+  auto addNew = [](TArZipArchive& a, artest::TempFolder& d) {
+    artest::WriteFile(d / "a.bin", std::string(1000, 'x'));
+    a.Add(std::unique_ptr<TArArchiveItem>(a.NewItem(d / "a.bin")));
+  };
+  auto hooked = [addNew](std::function<void(TArZipItem&)> afterwards) {
+    return [addNew, afterwards](TArZipArchive& a, artest::TempFolder& d) {
+      addNew(a, d);
+      a.OnInsert = [afterwards](TArZipArchive&, TArZipItem& item, TStream* out) {
+        TFileStream source(item.SourcePath, fmOpenRead);
+        CompressInto(item, source, *out, {});
+        afterwards(item);
+      };
+    };
+  };
+  ExpectFailedSaves({
+      {"abort",
+       [](TArZipArchive& a, artest::TempFolder&) {
+         a.OnSaveProgress = [](TArArchive*, uint8_t, bool& abort) { abort = true; };
+       },
+       9},
+#ifndef _WIN32
+      {"write error",
+       [](TArZipArchive&, artest::TempFolder&) { heldForTheSave = std::make_shared<TFileSizeLimit>(30000); }, -1},
+#endif
+      {"read-only archive",
+       [](TArZipArchive& a, artest::TempFolder&) { os::SetAttributes(a.ArchiveName, os::faReadOnly); }, -1, true},
+      {"no insert hook", addNew, 5},
+      {"packed size unlike the data", hooked([](TArZipItem& i) { i.SetPackedSize(i.GetPackedSize() - 1); }), 21},
+      {"an item of 2 GiB", hooked([](TArZipItem& i) { i.SetUnpackedSize(0x80000000u); }), 0},
+      {"offsets beyond 4 GiB",
+       [](TArZipArchive& a, artest::TempFolder&) {
+         for (int i : {0, 2}) a.ZipItem(i)->CentralHeader.PackedSize = 0x7FFFFFF0;
+       },
+       0},
+      {"65,535 items",
+       [addNew](TArZipArchive& a, artest::TempFolder& d) {
+         addNew(a, d);
+         for (int i = a.Count(); i < 65536; ++i) {
+           auto* item = static_cast<TArZipItem*>(a.NewItem(d / "a.bin"));
+           item->SetStoredName("n" + std::to_string(i));
+           a.Items->Add(item);
+           item->PendingAction = aaAdd;
+         }
+         a.OnInsert = [](TArZipArchive&, TArZipItem&, TStream*) { FAIL() << "a hook ran"; };
+       },
+       0},
+      {"a self-extracting archive cut into images",
+       [](TArZipArchive& a, artest::TempFolder&) {
+         a.ProgramStubLength = 20;
+         a.SetSpanThreshold(10000);
+       },
+       16},
+      {"records that share one large local header",
+       [](TArZipArchive& a, artest::TempFolder&) {
+         for (int k = 0; k < 8; ++k) {  // copies of the first item's record
+           TMemoryStream record;
+           a.ZipItem(0)->WriteCentralHeader(record);
+           record.SetPosition(0);
+           auto* copy = new TArZipItem;
+           copy->LoadFromCentralDirectory(record);
+           a.Items->Add(copy);
+           copy->PendingAction = aaNone;
+         }
+       },
+       26},
+      {"no data for a promised size", [](TArZipArchive& a, artest::TempFolder&) { a.ZipItem(0)->PendingAction = 0; },
+       21},
+  });
+}
+
+#ifndef _WIN32
+// Root may write anything: the process acts as nobody for the save.
+TEST(FailedSaves, RefuseWhatThisUserMayNotWrite) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, to act as another user";
+  ExpectFailedSaves({
+      {"another user's archive in a folder this user may write",
+       [](TArZipArchive&, artest::TempFolder& d) {
+         EXPECT_EQ(::chmod(Native(d.Path()).c_str(), 0777), 0);
+         heldForTheSave = std::make_shared<TActingAsNobody>();
+       },
+       -1, true},
+      {"this user's archive in a folder this user may not write",
+       [](TArZipArchive& a, artest::TempFolder&) {
+         const TUser u = Nobody();
+         EXPECT_EQ(::chown(Native(a.ArchiveName).c_str(), u.Uid, u.Gid), 0);
+         heldForTheSave = std::make_shared<TActingAsNobody>();
+       },
+       -1, true},
+  });
+}
+#endif
