@@ -37,6 +37,8 @@ uint32_t TArVirtualMemoryStream::NextStamp() {
 
 void TArVirtualMemoryStream::OpenSwap() {
   swapName_ = CreateTempFile(SwapFolder);
+  // Without a name the folder takes no file: the message names the folder instead.
+  if (swapName_.empty()) throw EArVMSErrorOpenSwap(SwapFolder);
   swap_ = os::OpenFile(swapName_, 2, 0x20);
   if (swap_ == os::kInvalidHandle) {
     os::EraseFile(swapName_);
