@@ -128,6 +128,11 @@ std::string FullPath(const std::string& path) {
 // Links to files came with Vista, and so did the function that resolves them: before it
 // a path names the file itself.
 std::string ResolvedPath(const std::string& path) {
+  // Only a link in the last step is replaced instead of its file; one further up leads the
+  // rename to the right folder as it is. Left alone, a path keeps its drive letter and
+  // short names, which the resolved form would trade for others.
+  const uint32_t attributes = GetAttributes(path);
+  if (attributes == kNoAttributes || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return FullPath(path);
   using TGetFinalPathName = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
   static const auto getFinalPathName = reinterpret_cast<TGetFinalPathName>(
       reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
