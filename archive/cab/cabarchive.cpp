@@ -103,12 +103,13 @@ void TArCabArchive::AbandonCabinet() {
   writing_ = TWriting::Failed;
 }
 
-// A piece of the cabinet, opened for the library: a pending file for its name. 0 when it
-// cannot be made, which the library hears as a failed open.
+// A piece of the cabinet, opened for the library: a pending file for its name, which
+// replaces an old file of that name as a saved archive does. 0 when it cannot be made,
+// which the library hears as a failed open.
 cab::INT_PTR TArCabArchive::OpenPiece(const std::string& name) {
   TTarget piece;
   try {
-    piece.File = std::make_unique<TPendingFile>(name);
+    piece.File = std::make_unique<TPendingFile>(name, arReplaceArchive);
   } catch (const std::exception&) { return 0; }
   piece.Handle = std::make_unique<TCabFile>();
   piece.Handle->Target = piece.File->Stream();

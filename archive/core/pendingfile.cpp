@@ -8,8 +8,10 @@ TPendingFile::TPendingFile(const std::string& target, TArKnownFolders* folders) 
 
 TPendingFile::TPendingFile(const std::string& archive, TArReplaceArchive) : target_(os::ResolvedPath(archive)) {
   const bool exists = os::GetPermissions(target_, kept_);
-  // The rename would replace a file that this process may not change, another user's.
-  if (exists && !os::MayWrite(target_)) throw EFOpenError("Cannot open file \"" + archive + "\"");
+  // The rename would replace a file that this process may not change: another user's, or
+  // one marked read-only (which an administrator could open for writing all the same).
+  if (exists && ((os::GetAttributes(target_) & os::faReadOnly) || !os::MayWrite(target_)))
+    throw EFOpenError("Cannot open file \"" + archive + "\"");
   if (exists || !MakeFresh(nullptr)) MakeTemporary();
   if constexpr (os::kHandleTakesAttributes) {
     if (exists) os::SetHandlePermissions(stream_->Handle(), kept_);
@@ -76,7 +78,11 @@ void TPendingFile::CommitKeepingAttributes() {
     throw EFCreateError("Cannot create file \"" + target_ + "\"");
   }
   committed_ = true;
-  if (!aside.empty()) os::EraseFile(aside);
+  // A read-only old file may not be erased as it is.
+  if (!aside.empty() && !os::EraseFile(aside)) {
+    os::SetAttributes(aside, 0);
+    os::EraseFile(aside);
+  }
   // Where an open file takes no attributes, the new one gets the old one's by name.
   if constexpr (!os::kHandleTakesAttributes) os::SetAttributes(target_, KeptAttributes(kept_.Mode));
 }

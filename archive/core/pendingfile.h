@@ -25,8 +25,8 @@ public:
   // folders, when given, are the output folders of the running extraction walk.
   explicit TPendingFile(const std::string& target, TArKnownFolders* folders = nullptr);
   // A new version of archive, put in place by CommitKeepingAttributes. The file a symbolic
-  // link there names is replaced, beside it. Raises EFOpenError when this process may not
-  // open that file for writing; the new file has its permissions from the start, so it is
+  // link there names is replaced, beside it. Raises EFOpenError when that file is marked
+  // read-only or this process may not open it for writing; the new file has its permissions from the start, so it is
   // never more open to others than the old one.
   TPendingFile(const std::string& archive, TArReplaceArchive);
   ~TPendingFile();

@@ -381,6 +381,8 @@ TEST(CabinetWriting, AFailedAddOrARefusedSaveLeavesTheOldCabinetAsItWas) {
          a.OnRequestImage = [](void*, int32_t, std::string&, bool&) { throw EArSpanningNotSupported(); };
        },
        ArMessage(arcSpanningNotSupported)},
+      {"old cabinet read-only", 100000, [](TArCabArchive& a) { os::SetAttributes(a.ArchiveName, os::faReadOnly); },
+       ArMessage(51)},
       {"save refused", 100000,
        [](TArCabArchive& a) { a.OnBeforeSave = [](TArArchive*, bool& confirm) { confirm = false; }; }, ""},
   };
@@ -418,6 +420,7 @@ TEST(CabinetWriting, AFailedAddOrARefusedSaveLeavesTheOldCabinetAsItWas) {
     }
     EXPECT_TRUE(artest::ReadFile(dir / "x.cab") == old);
     EXPECT_EQ(artest::ListTree(dir.Path()), untouched);
+    os::SetAttributes(dir / "x.cab", 0);
   }
 }
 
