@@ -89,7 +89,7 @@ void TArCabArchive::FinishCabinet(bool raise) {
   writing_ = TWriting::Failed;
   if (!raise) return;
   if (failure) std::rethrow_exception(failure);
-  RaiseCabinetError(59);  // "FCI cannot flush cabinet"
+  ArRaiseCoded<EArCabException>(arcFCIFlushCabinet);
 }
 
 // After a failure nothing of the cabinet may reach the disk: the context ends without a
@@ -259,7 +259,7 @@ void TArCabArchive::ConfirmSaving(bool& confirm) {
 }
 
 void TArCabArchive::WriteArchive() {
-  if (writing_ == TWriting::Failed) RaiseCabinetError(59);  // "FCI cannot flush cabinet"
+  if (writing_ == TWriting::Failed) ArRaiseCoded<EArCabException>(arcFCIFlushCabinet);
   if (fci_) FinishCabinet(true);
 }
 

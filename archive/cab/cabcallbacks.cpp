@@ -21,13 +21,29 @@ TArCabArchive* ArchiveOf(void* pv) { return static_cast<TArCabArchive*>(pv); }
 // The notifications' texts may be absent.
 std::string Text(const char* s) { return s ? std::string(s) : std::string(); }
 
-}  // namespace
-
-void RaiseCabinetError(int32_t code) {
-  EArCabException e(ArMessage(code));
-  e.ErrorCode = code;
-  throw e;
+// A file of the library's is an open handle or a stream the archive holds (an extraction
+// target, a piece of the cabinet being written), whose failures raise. -1: neither.
+int64_t ReadFrom(TCabFile* f, void* buffer, uint32_t cb) {
+  if (!f) return -1;
+  if (f->Os != os::kInvalidHandle) return os::ReadFile(f->Os, buffer, static_cast<int32_t>(cb));
+  return f->Target ? f->Target->Read(buffer, static_cast<int32_t>(cb)) : -1;
 }
+
+int64_t WriteTo(TCabFile* f, const void* buffer, uint32_t cb) {
+  if (!f) return -1;
+  if (f->Os != os::kInvalidHandle) return os::WriteFile(f->Os, buffer, static_cast<int32_t>(cb));
+  if (!f->Target) return -1;
+  f->Target->WriteBuffer(buffer, static_cast<int32_t>(cb));
+  return cb;
+}
+
+int64_t SeekIn(TCabFile* f, int32_t dist, int seektype) {
+  if (!f) return -1;
+  if (f->Os != os::kInvalidHandle) return os::SeekFile(f->Os, dist, seektype);
+  return f->Target ? f->Target->Seek(dist, seektype) : -1;
+}
+
+}  // namespace
 
 template <typename R, typename Work>
 R TCabCallbacks::Guarded(TArCabArchive* a, R failure, Work&& work) {
@@ -89,19 +105,13 @@ cab::INT_PTR TCabCallbacks::FdiOpen(char* pszFile, int oflag, int) {
 
 uint32_t TCabCallbacks::FdiRead(cab::INT_PTR hf, void* pv, uint32_t cb) {
   TCabFile* f = FileOf(hf);
-  if (!f || f->Os == os::kInvalidHandle) return static_cast<uint32_t>(-1);
-  return static_cast<uint32_t>(os::ReadFile(f->Os, pv, static_cast<int32_t>(cb)));
+  return static_cast<uint32_t>(Guarded<int64_t>(f ? f->Owner : nullptr, -1, [&] { return ReadFrom(f, pv, cb); }));
 }
 
+// What an extraction target's stream raises is the failure its archive reports.
 uint32_t TCabCallbacks::FdiWrite(cab::INT_PTR hf, void* pv, uint32_t cb) {
   TCabFile* f = FileOf(hf);
-  if (!f) return static_cast<uint32_t>(-1);
-  if (f->Os != os::kInvalidHandle) return static_cast<uint32_t>(os::WriteFile(f->Os, pv, static_cast<int32_t>(cb)));
-  return Guarded<uint32_t>(f->Owner, static_cast<uint32_t>(-1), [&] {
-    if (!f->Target) return static_cast<uint32_t>(-1);
-    f->Target->WriteBuffer(pv, static_cast<int32_t>(cb));
-    return cb;
-  });
+  return static_cast<uint32_t>(Guarded<int64_t>(f ? f->Owner : nullptr, -1, [&] { return WriteTo(f, pv, cb); }));
 }
 
 int TCabCallbacks::FdiClose(cab::INT_PTR hf) {
@@ -111,8 +121,7 @@ int TCabCallbacks::FdiClose(cab::INT_PTR hf) {
 
 int32_t TCabCallbacks::FdiSeek(cab::INT_PTR hf, int32_t dist, int seektype) {
   TCabFile* f = FileOf(hf);
-  if (!f || f->Os == os::kInvalidHandle) return -1;
-  const int64_t pos = os::SeekFile(f->Os, dist, seektype);
+  const int64_t pos = Guarded<int64_t>(f ? f->Owner : nullptr, -1, [&] { return SeekIn(f, dist, seektype); });
   return pos < 0 || pos > INT32_MAX ? -1 : static_cast<int32_t>(pos);
 }
 
@@ -213,31 +222,15 @@ cab::INT_PTR TCabCallbacks::FciOpen(char* pszFile, int oflag, int, int* err, voi
   return hf ? hf : FciFailure<EArFCIFileOpenError>(pv, err);
 }
 
+// A failure of a piece's stream, as one of a handle, becomes the archive's FCI file error.
 uint32_t TCabCallbacks::FciRead(cab::INT_PTR hf, void* memory, uint32_t cb, int* err, void* pv) {
-  TCabFile* f = FileOf(hf);
-  int32_t n = -1;
-  if (f && f->Os != os::kInvalidHandle) {
-    n = os::ReadFile(f->Os, memory, static_cast<int32_t>(cb));
-  } else if (f && f->Target) {
-    try {
-      n = f->Target->Read(memory, static_cast<int32_t>(cb));
-    } catch (const std::exception&) {}
-  }
+  const int64_t n = Guarded<int64_t>(nullptr, -1, [&] { return ReadFrom(FileOf(hf), memory, cb); });
   return static_cast<uint32_t>(n >= 0 ? n : FciFailure<EArFCIFileReadError>(pv, err));
 }
 
 uint32_t TCabCallbacks::FciWrite(cab::INT_PTR hf, void* memory, uint32_t cb, int* err, void* pv) {
-  TCabFile* f = FileOf(hf);
-  int32_t n = -1;
-  if (f && f->Os != os::kInvalidHandle) {
-    n = os::WriteFile(f->Os, memory, static_cast<int32_t>(cb));
-  } else if (f && f->Target) {
-    try {
-      f->Target->WriteBuffer(memory, static_cast<int32_t>(cb));
-      n = static_cast<int32_t>(cb);
-    } catch (const std::exception&) {}
-  }
-  return static_cast<uint32_t>(n == static_cast<int32_t>(cb) ? n : FciFailure<EArFCIFileWriteError>(pv, err));
+  const int64_t n = Guarded<int64_t>(nullptr, -1, [&] { return WriteTo(FileOf(hf), memory, cb); });
+  return static_cast<uint32_t>(n == cb ? n : FciFailure<EArFCIFileWriteError>(pv, err));
 }
 
 int TCabCallbacks::FciClose(cab::INT_PTR hf, int* err, void* pv) {
@@ -248,15 +241,7 @@ int TCabCallbacks::FciClose(cab::INT_PTR hf, int* err, void* pv) {
 }
 
 int32_t TCabCallbacks::FciSeek(cab::INT_PTR hf, int32_t dist, int seektype, int* err, void* pv) {
-  TCabFile* f = FileOf(hf);
-  int64_t pos = -1;
-  if (f && f->Os != os::kInvalidHandle) {
-    pos = os::SeekFile(f->Os, dist, seektype);
-  } else if (f && f->Target) {
-    try {
-      pos = f->Target->Seek(dist, seektype);
-    } catch (const std::exception&) {}
-  }
+  const int64_t pos = Guarded<int64_t>(nullptr, -1, [&] { return SeekIn(FileOf(hf), dist, seektype); });
   return pos >= 0 && pos <= INT32_MAX ? static_cast<int32_t>(pos) : FciFailure<EArFCIFileSeekError>(pv, err);
 }
 
@@ -285,7 +270,7 @@ cab::BOOL TCabCallbacks::GetNextCabinet(cab::CCAB* pccab, uint32_t, void* pv) {
     if (a->OnRequestImage) {
       a->OnRequestImage(a, number, image, abort);
     } else {
-      if (number > kMostFurtherPieces) RaiseCabinetError(arcInvalidThreshold);
+      if (number > kMostFurtherPieces) ArRaiseCoded<EArCabException>(arcInvalidThreshold);
       MakeSpanImageName(image, static_cast<uint16_t>(number));
     }
     // A name the parameters cannot hold would name another file.

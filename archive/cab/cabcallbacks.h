@@ -18,9 +18,6 @@ struct TCabFile {
   TArCabArchive* Owner = nullptr;  // told of failures, where the library passes no user value
 };
 
-// Raises the cabinet error of the table's code.
-[[noreturn]] void RaiseCabinetError(int32_t code);
-
 struct TCabCallbacks {
   static void* AR_CABCALL Alloc(uint32_t cb);
   static void AR_CABCALL Free(void* pv);

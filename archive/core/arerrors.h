@@ -68,6 +68,7 @@ enum : int32_t {
   arcSpanningNotSupported = 36,
   arcInsertSpanNumber = 37,
   arcErrorCreatingLog = 38,
+  arcFCIFlushCabinet = 59,
   arcLogAdded = 310,
   arcLogDeleted = 311,
   arcLogExtracted = 312,
@@ -108,6 +109,14 @@ public:
     this->ErrorCode = Code;
   }
 };
+
+// Raises the table text of a code that has no leaf class of its own, in the group given.
+template <class Group>
+[[noreturn]] void ArRaiseCoded(int32_t code) {
+  Group e(ArMessage(code));
+  e.ErrorCode = code;
+  throw e;
+}
 
 #define AR_LEAF(Name, Group, Code) \
   class Name : public TArLeafException<Group, Code> {};

@@ -7,16 +7,21 @@ TPendingFile::TPendingFile(const std::string& target, TArKnownFolders* folders) 
 }
 
 TPendingFile::TPendingFile(const std::string& archive, TArReplaceArchive) : target_(os::ResolvedPath(archive)) {
+  CheckMayReplace(archive);
   const bool exists = os::GetPermissions(target_, kept_);
-  // The rename would replace a file that this process may not change: another user's, or
-  // one marked read-only (which an administrator could open for writing all the same).
-  if (exists && ((os::GetAttributes(target_) & os::faReadOnly) || !os::MayWrite(target_)))
-    throw EFOpenError("Cannot open file \"" + archive + "\"");
   if (exists || !MakeFresh(nullptr)) MakeTemporary();
   if constexpr (os::kHandleTakesAttributes) {
     if (exists) os::SetHandlePermissions(stream_->Handle(), kept_);
   }
   writer_ = std::make_unique<TWriteBehind>(stream_.get());
+}
+
+// A rename would replace a file this process may not change: another user's, or one marked
+// read-only (which an administrator could open for writing all the same).
+void CheckMayReplace(const std::string& path) {
+  const uint32_t attributes = os::GetAttributes(path);
+  if (attributes != os::kNoAttributes && ((attributes & os::faReadOnly) || !os::MayWrite(path)))
+    throw EFOpenError("Cannot open file \"" + path + "\"");
 }
 
 // With no file there to keep, the target itself is written: made here, so it is nobody

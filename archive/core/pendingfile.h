@@ -18,6 +18,10 @@
 struct TArReplaceArchive {};
 inline constexpr TArReplaceArchive arReplaceArchive{};
 
+// Raises EFOpenError when path names a file that is marked read-only or that this process
+// may not open for writing; nothing there is no obstacle.
+void CheckMayReplace(const std::string& path);
+
 // A file that becomes the target only when told to. Destroyed without a Commit, it removes
 // what it wrote and leaves an existing target untouched.
 class TPendingFile {
@@ -25,9 +29,8 @@ public:
   // folders, when given, are the output folders of the running extraction walk.
   explicit TPendingFile(const std::string& target, TArKnownFolders* folders = nullptr);
   // A new version of archive, put in place by CommitKeepingAttributes. The file a symbolic
-  // link there names is replaced, beside it. Raises EFOpenError when that file is marked
-  // read-only or this process may not open it for writing; the new file has its permissions from the start, so it is
-  // never more open to others than the old one.
+  // link there names is replaced, beside it. Raises as CheckMayReplace does; the new file
+  // has the old one's permissions from the start, so it is never more open to others.
   TPendingFile(const std::string& archive, TArReplaceArchive);
   ~TPendingFile();
   TStream* Stream() { return writer_.get(); }

@@ -21,12 +21,6 @@ constexpr int64_t kLargestOffset = 0xFFFFFFFE;
 constexpr int32_t kMostFurtherImages = 99;  // image names run from .z01 to .z99
 constexpr uint16_t kSaveMode = fmOpenWrite | fmShareDenyWrite;
 
-[[noreturn]] void RaiseCoded(int32_t code) {
-  EArZipException e(ArMessage(code));
-  e.ErrorCode = code;
-  throw e;
-}
-
 // What an old item writes of its own local header; bytes are the staging's kept ones
 // (none while counting).
 TArZipOwnBytes OwnBytes(const TArZipKeptBytes& k, const uint8_t* bytes) {
@@ -273,11 +267,8 @@ void TArZipArchive::WriteArchive() {
     IsDirty = false;
     throw EArZipSpanOverwrite();
   }
-  // A file that may not be written is refused before a hook runs: one marked read-only,
-  // and one this process may not open for writing (another user's, say).
-  const uint32_t attributes = os::GetAttributes(ArchiveName);
-  if (attributes != os::kNoAttributes && ((attributes & os::faReadOnly) || !os::MayWrite(ArchiveName)))
-    throw EFOpenError("Cannot open file \"" + ArchiveName + "\"");
+  // A file that may not be written is refused before a hook runs.
+  CheckMayReplace(ArchiveName);
   auto* span = dynamic_cast<TArSpanStream*>(Stream);
   const TArMediaKind kind = span ? span->MediaKind() : mkImageFiles;
   // The old archive is one file: reading its items never asks for another image.
@@ -302,7 +293,7 @@ void TArZipArchive::WriteArchive() {
     return;
   }
   // The program stub would have to stand in front of the spanning marker.
-  if (stub > 0) RaiseCoded(arcSelfExtractingSpan);
+  if (stub > 0) ArRaiseCoded<EArZipException>(arcSelfExtractingSpan);
   staging.StageOldData();  // the set is written over the archive
   WriteSpannedSet(staging, kind);
 }
@@ -338,7 +329,7 @@ void TArZipArchive::WriteSpannedSet(TArZipStaging& staging, TArMediaKind kind) {
   if (!removable) {
     TArZipCountingTarget counter(SpanThreshold);
     const TArZipLayout planned = LayOutArchive(counter, prefix, staging.Written(), nullptr, EndRecord);
-    if (counter.SpanNumber() > kMostFurtherImages) RaiseCoded(arcInvalidThreshold);
+    if (counter.SpanNumber() > kMostFurtherImages) ArRaiseCoded<EArZipException>(arcInvalidThreshold);
     CheckLayoutLimits(planned, true);
     total = counter.Total();
   }
@@ -356,7 +347,7 @@ void TArZipArchive::WriteSpannedSet(TArZipStaging& staging, TArMediaKind kind) {
     OwnsStream = true;
     try {
       set.SetSize(0);  // everything it held is staged
-    } catch (const EStreamError&) { RaiseCoded(arcZipTruncate); }
+    } catch (const EStreamError&) { ArRaiseCoded<EArZipException>(arcZipTruncate); }
     const char drive = removable ? GetDriveLetter(ArchiveName) : 0;
     if (removable) WriteSpanVolumeLabel(drive, set.SpanNumber() + 1);
     TArZipSpanTarget target(set, drive, TSaveProgress(*this, total));
