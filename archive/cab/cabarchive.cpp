@@ -1,6 +1,7 @@
 // The cabinet archive (see cabarchive.h): the library calls and what the archive model
 // asks of a format. The callbacks it hands the library are in cabcallbacks.cpp.
 #include "archive/cab/cabarchive.h"
+#include <algorithm>
 #include <cstring>
 #include "archive/cab/cabcallbacks.h"
 #include "archive/core/pendingfile.h"
@@ -79,7 +80,8 @@ void TArCabArchive::FinishCabinet(bool raise) {
   EndCompressionContext();
   if (flushed && !failure) {
     try {
-      for (TTarget& piece : pieces_) piece.File->CommitKeepingAttributes();
+      for (TTarget& piece : pieces_)
+        if (piece.File) piece.File->CommitKeepingAttributes();
       pieces_.clear();
       writing_ = TWriting::Finished;
       return;
@@ -114,9 +116,24 @@ cab::INT_PTR TArCabArchive::OpenPiece(const std::string& name) {
   piece.Handle = std::make_unique<TCabFile>();
   piece.Handle->Target = piece.File->Stream();
   piece.Handle->Owner = this;
+  piece.Name = name;
   const auto hf = reinterpret_cast<cab::INT_PTR>(piece.Handle.get());
   pieces_.push_back(std::move(piece));
   return hf;
+}
+
+// What was written of a piece goes, and the file it would have replaced stays. Its handle
+// stays valid for the library, with nothing behind it.
+void TArCabArchive::DropPiece(const std::string& name) {
+  for (TTarget& piece : pieces_) {
+    if (!piece.File || piece.Name != name) continue;
+    piece.Handle->Target = nullptr;
+    piece.File.reset();
+  }
+}
+
+bool TArCabArchive::IsScratch(const std::string& name) const {
+  return std::find(scratch_.begin(), scratch_.end(), name) != scratch_.end();
 }
 
 void TArCabArchive::CreateCompressionContext() {

@@ -1,8 +1,8 @@
 // The cabinet format of the archive model, through the platform's cabinet library: FDI
 // lists and extracts, FCI writes. A cabinet archive is either read or created, never
 // both, and it opens no stream of its own: the library reaches the files through the
-// callbacks in cabcallbacks.cpp. Natively there is no library, and every operation that
-// needs it raises EArNoCabinetDll.
+// callbacks in cabcallbacks.cpp. Natively there is no library (only the tests' stand-in),
+// and every operation that needs it raises EArNoCabinetDll.
 //
 // The library calls back into this object from inside its own frames. No exception may
 // unwind through them (a 32-bit program dies of it), so a callback stores what it caught
@@ -10,9 +10,10 @@
 // the library has returned.
 //
 // A cabinet being written replaces nothing until it is whole: each piece goes to a pending
-// file, and all of them take their targets' places only once the set has been flushed. An
-// add that fails gives the cabinet up: the context ends unflushed, the pieces go, and the
-// archive takes nothing more and writes nothing.
+// file, which the library's delete only drops (its name is an old file's too), and all of
+// them take their targets' places only once the set has been flushed. An add that fails
+// gives the cabinet up: the context ends unflushed, the pieces go, and the archive takes
+// nothing more and writes nothing.
 #pragma once
 #include <cstdint>
 #include <exception>
@@ -81,10 +82,11 @@ private:
 
   // A file the library writes that replaces its target only when all of the work
   // succeeded: an output file of an extraction pass, or a piece of the cabinet being
-  // written (which uses File and Handle only).
+  // written (which uses File, Handle and Name only).
   struct TTarget {
-    std::unique_ptr<TPendingFile> File;
-    std::unique_ptr<TCabFile> Handle;  // what the library writes through
+    std::unique_ptr<TPendingFile> File;  // none once the library deleted the piece
+    std::unique_ptr<TCabFile> Handle;    // what the library writes through
+    std::string Name;                    // a piece's, as the library opened it
     uint32_t DosDateTime = 0;
     uint32_t Attributes = 0;
     bool Closed = false;
@@ -99,6 +101,8 @@ private:
   void FinishCabinet(bool raise);
   void AbandonCabinet();
   cab::INT_PTR OpenPiece(const std::string& name);
+  void DropPiece(const std::string& name);
+  bool IsScratch(const std::string& name) const;
   void RaisePending();
   void ListEntries();
 

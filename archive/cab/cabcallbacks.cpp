@@ -213,8 +213,7 @@ cab::INT_PTR TCabCallbacks::FciOpen(char* pszFile, int oflag, int, int* err, voi
   TArCabArchive* a = ArchiveOf(pv);
   const std::string name = Text(pszFile);
   const cab::INT_PTR hf = Guarded<cab::INT_PTR>(a, 0, [&] {
-    const bool scratch = std::find(a->scratch_.begin(), a->scratch_.end(), name) != a->scratch_.end();
-    if (!scratch) return a->OpenPiece(name);
+    if (!a->IsScratch(name)) return a->OpenPiece(name);
     const cab::INT_PTR opened = OpenFile(name, oflag);
     if (opened) a->fciFiles_.push_back(opened);
     return opened;
@@ -245,8 +244,16 @@ int32_t TCabCallbacks::FciSeek(cab::INT_PTR hf, int32_t dist, int seektype, int*
   return pos >= 0 && pos <= INT32_MAX ? static_cast<int32_t>(pos) : FciFailure<EArFCIFileSeekError>(pv, err);
 }
 
+// Only the library's scratch files are erased by name. Any other name it deletes is a
+// piece's, and an old file's too: the piece is dropped and the file stays.
 int TCabCallbacks::FciDelete(char* pszFile, int* err, void* pv) {
-  return os::EraseFile(Text(pszFile)) ? 0 : FciFailure<EArFCIFileDeleteError>(pv, err);
+  TArCabArchive* a = ArchiveOf(pv);
+  const std::string name = Text(pszFile);
+  if (!a->IsScratch(name)) {
+    a->DropPiece(name);
+    return 0;
+  }
+  return os::EraseFile(name) ? 0 : FciFailure<EArFCIFileDeleteError>(pv, err);
 }
 
 cab::BOOL TCabCallbacks::GetTempFile(char* pszTempName, int cbTempName, void* pv) {
