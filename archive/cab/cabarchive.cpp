@@ -80,6 +80,10 @@ void TArCabArchive::FinishCabinet(bool raise) {
   EndCompressionContext();
   if (flushed && !failure) {
     try {
+      // Each piece still holds back its last writes, which a full disk fails: all of them
+      // are written out before the first one replaces an old file.
+      for (TTarget& piece : pieces_)
+        if (piece.File) piece.File->Close();
       for (TTarget& piece : pieces_)
         if (piece.File) piece.File->CommitKeepingAttributes();
       pieces_.clear();

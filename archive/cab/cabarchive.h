@@ -11,9 +11,9 @@
 //
 // A cabinet being written replaces nothing until it is whole: each piece goes to a pending
 // file, which the library's delete only drops (its name is an old file's too), and all of
-// them take their targets' places only once the set has been flushed. An add that fails
-// gives the cabinet up: the context ends unflushed, the pieces go, and the archive takes
-// nothing more and writes nothing.
+// them take their targets' places once the set has been flushed and every piece written
+// out and closed. An add that fails gives the cabinet up: the context ends unflushed, the
+// pieces go, and the archive takes nothing more and writes nothing.
 #pragma once
 #include <cstdint>
 #include <exception>

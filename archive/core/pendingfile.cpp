@@ -63,12 +63,18 @@ void TPendingFile::Commit(std::optional<uint32_t> dosDateTime, uint32_t attribut
   }
 }
 
+void TPendingFile::Close() {
+  if (!stream_) return;
+  writer_->Flush();
+  writer_.reset();
+  stream_.reset();
+}
+
 // The old file steps aside before the new one takes its name, and comes back when the new
 // one cannot: a rename over an existing file makes some file systems write all of the new
 // file out at once, which costs a large archive more than the whole rest of its save.
 void TPendingFile::CommitKeepingAttributes() {
-  writer_->Flush();
-  stream_.reset();
+  Close();
   if (temp_ == target_) {  // there was no old file
     committed_ = true;
     return;

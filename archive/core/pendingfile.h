@@ -37,8 +37,12 @@ public:
   // Gives the file its DOS date and time (without one it keeps the time it was written),
   // puts it in the target's place and restores the attributes the archive can carry.
   void Commit(std::optional<uint32_t> dosDateTime, uint32_t attributes);
+  // Writes out what is still held back and closes the file, so that the files of a set can
+  // all be written before the first replaces its target. Only CommitKeepingAttributes (or
+  // the destructor) may follow.
+  void Close();
   // Puts a new version of an archive in its place as it was written (its date is the time
-  // of writing), with the old file's permissions.
+  // of writing), with the old file's permissions. Closes it first where Close has not.
   void CommitKeepingAttributes();
 
 private:

@@ -185,9 +185,10 @@ private:
   void (*oldSignal_)(int) = nullptr;
 };
 
-// A new set written over an old one of six pieces replaces it when every piece was
-// written; a piece that fails while the library writes it leaves each old piece as it
-// was, and nothing of the new set or of the library's scratch files behind.
+// A new set written over an old one of six pieces replaces it only when every piece was
+// written out; a piece that fails, while the library writes it or afterwards while it is
+// written out, leaves each old piece as it was, and nothing of the new set or of the
+// library's scratch files behind.
 TEST(CabinetArchive, ASetThatFailsOnAFullDiskLeavesTheOldSetWhole) {
   using Strings = std::vector<std::string>;
   const Strings set = {"set.cab", "set.c01", "set.c02", "set.c03", "set.c04", "set.c05"};
@@ -202,6 +203,8 @@ TEST(CabinetArchive, ASetThatFailsOnAFullDiskLeavesTheOldSetWhole) {
       // More than a piece holds back: it is written while the library writes it, which
       // deletes the piece when that fails.
       {"a piece fails while written", 100000, 30000, ArMessage(53)},
+      // Held back until the library is done, and written out only then.
+      {"the last piece fails when written out", 40000, 30000, "Stream write error"},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
