@@ -80,6 +80,7 @@ void TArTarItem::ReadTarHeader(TStream& stream) {
   if (n > 0) stream.Seek(-n, soFromCurrent);
   longName_.clear();
   longSize_ = -1;
+  sparse_ = false;
   TakeName(GetStoredName());
 }
 
@@ -89,6 +90,7 @@ void TArTarItem::ReadEntry(const TArTarStreamHelper& helper) {
   longName_ = helper.EntryName() == field ? std::string() : helper.EntryName();
   longSize_ = helper.EntrySize() == OctalToInt(Record + tarfmt::kSizeAt, 12) ? -1 : helper.EntrySize();
   HeaderOffset = helper.EntryOffset();
+  sparse_ = helper.EntrySparse();
   TakeName(GetStoredName());
 }
 
@@ -126,6 +128,12 @@ TArTarItem& TArTarArchive::TarItem(int32_t index) const {
 TArTarItem& TArTarArchive::StoredItem(int32_t index) const {
   if (index < 0 || index >= Count() || TarItem(index).HeaderOffset < 0) throw Exception("Index out of range");
   return TarItem(index);
+}
+
+const TArTarItem& TArTarArchive::ExtractableItem(int32_t index) const {
+  const TArTarItem& item = StoredItem(index);
+  if (item.Sparse()) throw EArException(kSparseNotExtracted);
+  return item;
 }
 
 std::string TArTarArchive::NormalizeStoredName(const std::string& name) {
@@ -178,7 +186,7 @@ void TArTarArchive::ReadArchive() {
 }
 
 void TArTarArchive::UnpackItemToStream(int32_t index, TStream& stream) {
-  const TArTarItem& item = StoredItem(index);
+  const TArTarItem& item = ExtractableItem(index);
   const int64_t start = item.HeaderOffset + tarfmt::kBlockSize, size = item.DataSize();
   if (size == 0) return;
   TReadAhead& r = readAhead_;
@@ -215,7 +223,7 @@ int64_t TArTarArchive::ReadAheadEnd(int32_t index) const {
   int64_t end = start + first.DataSize();
   for (int32_t i = index + 1; i < Count(); ++i) {
     const auto* next = dynamic_cast<const TArTarItem*>(Items->Get(i));
-    if (!next || next->HeaderOffset < end) break;
+    if (!next || next->Sparse() || next->HeaderOffset < end) break;
     const int64_t size = next->DataSize(), nextEnd = next->HeaderOffset + tarfmt::kBlockSize + size;
     if (size > kReadAheadItem || nextEnd - start > kReadAheadSize) break;
     end = nextEnd;
@@ -227,7 +235,7 @@ void TArTarArchive::UnpackItemToFile(int32_t index, const std::string& outputNam
   // Tar names reach the disk from any writer: one that climbs out or names a root or a
   // drive is refused whatever the options keep of it.
   if (!IsConfinedName(outputName, eoRestorePath)) throw EArException("Invalid stored name");
-  const TArTarItem& item = StoredItem(index);
+  const TArTarItem& item = ExtractableItem(index);
   std::string path = outputName;
   if (!PrepareOutputPath(BaseDirectory(), path, ExtractOptions, OnConfirmOverwrite, WalkFolders())) return;
   try {

@@ -46,6 +46,8 @@ public:
   void WriteTarHeader(TStream& stream);
 
   int64_t DataSize() const { return longSize_ >= 0 ? longSize_ : OctalToInt(Record + tarfmt::kSizeAt, 12); }
+  // A sparse file: listed under its own name and size, never extracted or saved.
+  bool Sparse() const { return sparse_; }
   void SetDataSize(int64_t size);
   int64_t UnixTime() const { return OctalToInt(Record + tarfmt::kMtimeAt, 12); }
   void SetUnixTime(int64_t seconds);
@@ -59,6 +61,7 @@ private:
 
   std::string longName_;   // the whole name when the name field holds only its tail
   int64_t longSize_ = -1;  // a size the field's octal text does not hold (a pax or base-256 one); -1: the field's
+  bool sparse_ = false;
 };
 
 class TArTarArchive : public TArArchive {
@@ -82,6 +85,8 @@ protected:
   TArTarItem& TarItem(int32_t index) const;
   // The same, Exception "Index out of range" when it is not in the stream (yet).
   TArTarItem& StoredItem(int32_t index) const;
+  // The same, EArException when it is a sparse file, whose stored data is not the file.
+  const TArTarItem& ExtractableItem(int32_t index) const;
   // The folder the save's scratch stream swaps to.
   std::string SwapFolder() const;
   // Forgets the data read ahead for extraction: the archive's content changed.

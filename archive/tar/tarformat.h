@@ -20,9 +20,13 @@ constexpr char kOldGnuMagic[] = "GNUtar ";
 // Type flags of the entries this library reads something from.
 constexpr uint8_t kRegular = '0', kOldRegular = 0, kGnuLongName = 'L', kGnuLongLink = 'K';
 constexpr uint8_t kPaxHeader = 'x', kPaxGlobal = 'g', kOldGnuSparse = 'S';
+// Hard and symbolic links, character and block devices, folders and FIFOs: the types
+// from kHardLink to kFifo, which carry no data.
+constexpr uint8_t kHardLink = '1', kFifo = '6';
 // An old GNU sparse header is followed by extension blocks of its hole map, before its
-// data, while the flag in the header and then in each extension block is set.
-constexpr int kSparseExtendedAt = 482, kExtensionExtendedAt = 504;
+// data, while the flag in the header and then in each extension block is set. The
+// header holds the file's own size as well.
+constexpr int kSparseExtendedAt = 482, kSparseRealSizeAt = 483, kExtensionExtendedAt = 504;
 // Sizes from this on cannot be positions in a stream.
 constexpr int64_t kMaxSize = int64_t{1} << 62;
 }  // namespace tarfmt

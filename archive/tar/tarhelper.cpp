@@ -12,6 +12,8 @@ constexpr int32_t kCacheSize = 1 << 16;
 
 bool IsRegular(uint8_t type) { return type == tarfmt::kRegular || type == tarfmt::kOldRegular; }
 
+bool CarriesNoData(uint8_t type) { return type >= tarfmt::kHardLink && type <= tarfmt::kFifo; }
+
 bool IsExtension(uint8_t type) {
   return type == tarfmt::kGnuLongName || type == tarfmt::kGnuLongLink || type == tarfmt::kPaxHeader ||
          type == tarfmt::kPaxGlobal;
@@ -27,9 +29,20 @@ bool ParseDecimal(const std::string& s, int64_t& value) {
   return true;
 }
 
-// Records "<length> <key>=<value>\n"; the length counts the whole record. Only path and
-// size matter here. False for a malformed record.
-bool ParsePax(const std::string& data, std::string& path, int64_t& size) {
+// What the extension records in front of an entry say about it.
+struct TEntryRecords {
+  std::string Name;        // a GNU long name or a pax path; empty: none
+  int64_t Size = -1;       // a pax size; -1: none
+  bool Sparse = false;     // any GNU sparse record
+  std::string SparseName;  // the sparse file's own name, where the header holds a made-up one
+  int64_t RealSize = -1;   // the sparse file's own size; -1: none that could be read
+};
+
+bool IsPrefix(const std::string& prefix, const std::string& s) { return s.compare(0, prefix.size(), prefix) == 0; }
+
+// Records "<length> <key>=<value>\n"; the length counts the whole record. Only path, size
+// and the GNU sparse records matter here. False for a malformed record.
+bool ParsePax(const std::string& data, TEntryRecords& records) {
   size_t p = 0;
   while (p < data.size()) {
     const size_t space = data.find(' ', p);
@@ -41,8 +54,18 @@ bool ParsePax(const std::string& data, std::string& path, int64_t& size) {
     const size_t eq = record.find('=');
     if (eq == std::string::npos) return false;
     const std::string key = record.substr(0, eq), value = record.substr(eq + 1, record.size() - eq - 2);
-    if (key == "path") path = value;
-    if (key == "size" && (!ParseDecimal(value, size) || size >= tarfmt::kMaxSize)) return false;
+    if (key == "path") records.Name = value;
+    if (key == "size" && (!ParseDecimal(value, records.Size) || records.Size >= tarfmt::kMaxSize)) return false;
+    if (IsPrefix("GNU.sparse.", key)) {
+      // The sparse formats 0.x give the size, 1.0 the real size; a name only where the
+      // header's is made up.
+      records.Sparse = true;
+      int64_t real = 0;
+      if (key == "GNU.sparse.name") records.SparseName = value;
+      if ((key == "GNU.sparse.size" || key == "GNU.sparse.realsize") && ParseDecimal(value, real) &&
+          real < tarfmt::kMaxSize)
+        records.RealSize = real;
+    }
     p += static_cast<size_t>(length);
   }
   return true;
@@ -100,42 +123,60 @@ bool TArTarStreamHelper::Stop(bool damaged) {
 }
 
 bool TArTarStreamHelper::WalkFrom(int64_t position) {
-  // What the extension records in front of the next entry say about it.
-  std::string longName;
-  int64_t longSize = -1;
+  TEntryRecords records;  // for the next entry
   for (;;) {
     if (!ReadBlockAt(position) || block_[tarfmt::kNameAt] == 0) return Stop(false);
     if (!IsTarHeader(block_, tarfmt::kBlockSize)) return Stop(true);
     const uint8_t type = block_[tarfmt::kTypeAt];
     const bool extension = IsExtension(type);
-    const int64_t size = !extension && longSize >= 0 ? longSize : TarSize(block_ + tarfmt::kSizeAt);
+    int64_t size = !extension && records.Size >= 0 ? records.Size : TarSize(block_ + tarfmt::kSizeAt);
     if (size < 0) return Stop(true);
-    if (IsRegular(type)) {
+    int64_t dataAt = position + tarfmt::kBlockSize;
+    if (IsRegular(type) || type == tarfmt::kOldGnuSparse) {
+      const bool oldSparse = type == tarfmt::kOldGnuSparse;
+      const int64_t realSize = oldSparse ? TarSize(block_ + tarfmt::kSparseRealSizeAt) : records.RealSize;
+      if (oldSparse) {
+        // The extension blocks pass through the header's buffer.
+        uint8_t header[tarfmt::kBlockSize];
+        std::memcpy(header, block_, sizeof header);
+        if (!SkipSparseExtensions(dataAt)) return Stop(true);
+        std::memcpy(block_, header, sizeof header);
+      }
       entry_ = position;
-      size_ = size;
-      name_ = longName.empty() ? HeaderName(block_) : longName;
+      data_ = dataAt;
+      next_ = dataAt + RoundUpToBlock(size);
+      sparse_ = oldSparse || records.Sparse;
+      size_ = sparse_ && realSize >= 0 ? realSize : size;
+      name_ = records.SparseName.empty() ? records.Name : records.SparseName;
+      if (name_.empty()) name_ = HeaderName(block_);
       return true;
     }
-    // Any other entry is stepped over whole. Where its data would run past the end of the
-    // file, what follows it cannot be found: that is damage, not the end of the archive.
-    int64_t dataAt = position + tarfmt::kBlockSize;
-    if (type == tarfmt::kOldGnuSparse && !SkipSparseExtensions(dataAt)) return Stop(true);
-    if (dataAt + size > streamSize_) return Stop(true);
+    // Any other entry is stepped over whole. Where data that must be there would run past
+    // the end of the file, what follows it cannot be found: that is damage, not the end of
+    // the archive.
+    if (CarriesNoData(type)) {
+      if (!BodyFollows(dataAt, size)) size = 0;
+    } else if (dataAt + size > streamSize_) {
+      return Stop(true);
+    }
     if (type == tarfmt::kGnuLongName || type == tarfmt::kPaxHeader) {
       std::string data;
       if (!ReadExtension(dataAt, size, data)) return Stop(true);
       if (type == tarfmt::kGnuLongName) {
-        longName = FieldText(reinterpret_cast<const uint8_t*>(data.data()), static_cast<int>(data.size()));
-      } else if (!ParsePax(data, longName, longSize)) {
+        records.Name = FieldText(reinterpret_cast<const uint8_t*>(data.data()), static_cast<int>(data.size()));
+      } else if (!ParsePax(data, records)) {
         return Stop(true);
       }
     } else if (!extension) {
-      // The records belonged to this entry, which is no item.
-      longName.clear();
-      longSize = -1;
+      records = TEntryRecords();  // they belonged to this entry, which is no item
     }
     position = dataAt + RoundUpToBlock(size);
   }
+}
+
+bool TArTarStreamHelper::BodyFollows(int64_t position, int64_t size) {
+  if (size == 0 || position + size > streamSize_) return false;
+  return ReadBlockAt(position) && !IsTarHeader(block_, tarfmt::kBlockSize);
 }
 
 bool TArTarStreamHelper::SkipSparseExtensions(int64_t& position) {
@@ -157,7 +198,7 @@ bool TArTarStreamHelper::LocateFirstItem() {
 
 bool TArTarStreamHelper::LocateNextItem() {
   if (entry_ < 0) return false;
-  return WalkFrom(entry_ + tarfmt::kBlockSize + RoundUpToBlock(size_));
+  return WalkFrom(next_);
 }
 
 bool TArTarStreamHelper::LocateItem(int32_t index) {
@@ -169,7 +210,7 @@ bool TArTarStreamHelper::LocateItem(int32_t index) {
 
 bool TArTarStreamHelper::GotoItemData(int32_t index) {
   if (!LocateItem(index)) return false;
-  FStream->SetPosition(entry_ + tarfmt::kBlockSize);
+  FStream->SetPosition(data_);
   return true;
 }
 
@@ -181,7 +222,8 @@ int32_t TArTarStreamHelper::CountItems() {
 
 void TArTarStreamHelper::UnpackCurrentItem(TStream& destination) {
   if (entry_ < 0) throw EArException("Invalid Item");
-  FStream->SetPosition(entry_ + tarfmt::kBlockSize);
+  if (sparse_) throw EArException(kSparseNotExtracted);
+  FStream->SetPosition(data_);
   if (size_ > 0) destination.CopyFrom(*FStream, size_);
   FStream->SetPosition(entry_);
 }

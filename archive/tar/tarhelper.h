@@ -1,16 +1,22 @@
-// The walk over a tar archive's entries. Only regular files are items; every other entry
-// is stepped over, but the extension records other writers put in front of an entry
-// (a GNU long name, a pax path or size) are read first, so that an item always carries
-// its whole name and true size. The walk runs in 64 bits and only forward: a header past
-// the end, an empty name or a short read ends it; a block that is no tar header, a size
-// no file can hold, or an entry other than an item whose data runs past the end ends it
-// as damaged. An item's own data may be cut short: that fails the item, not the walk.
+// The walk over a tar archive's entries. Only regular files, sparse ones among them, are
+// items; every other entry is stepped over, but the extension records other writers put
+// in front of an entry (a GNU long name, a pax path or size, GNU sparse records) are read
+// first, so that an item always carries its whole name and true size. Links, devices,
+// folders and FIFOs carry no data whatever their size field says, as other readers take
+// them; a body is stepped over only where one does follow. The walk runs in 64 bits and
+// only forward: a header past the end, an empty name or a short read ends it; a block
+// that is no tar header, a size no file can hold, or extension data that runs past the
+// end ends it as damaged. An item's own data may be cut short: that fails the item, not
+// the walk.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <memory>
 #include "archive/core/ararchive.h"
 #include "archive/tar/tarformat.h"
+
+// Sparse data stays out of this library: what a sparse item raises instead of coming out.
+inline constexpr char kSparseNotExtracted[] = "Sparse files are not extracted";
 
 class TArTarStreamHelper : public TArArchiveStreamHelper {
 public:
@@ -29,7 +35,8 @@ public:
   void WriteTrailer() override;
   int32_t CountItems() override;
 
-  // As LocateItem, and the stream then stands at the entry's data.
+  // As LocateItem, and the stream then stands at the entry's data (stored data for a
+  // sparse one).
   bool GotoItemData(int32_t index);
   // size bytes from the source's position, then the padding.
   void PackData(TStream& source, int64_t size);
@@ -39,12 +46,18 @@ public:
   const std::string& EntryName() const { return name_; }
   int64_t EntrySize() const { return size_; }
   int64_t EntryOffset() const { return entry_; }
+  // A sparse file (an old GNU sparse entry or one with GNU sparse pax records): its name
+  // and size are the file's, its stored data is not.
+  bool EntrySparse() const { return sparse_; }
   // The last walk ended at a block that is not a tar header, or at a broken extension.
   bool Damaged() const { return damaged_; }
 
 private:
   bool WalkFrom(int64_t position);
   bool Stop(bool damaged);
+  // For an entry that carries no data: whether a body of size bytes at position follows
+  // all the same (it is no header, and it fits in the file).
+  bool BodyFollows(int64_t position, int64_t size);
   bool ReadBlockAt(int64_t position);
   bool ReadExtension(int64_t position, int64_t size, std::string& data);
   // Moves position (just behind an old GNU sparse header) past the extension blocks that
@@ -63,8 +76,11 @@ private:
   int32_t chunk_ = 0;   // the length of the next read
   int32_t served_ = 0;  // headers the current read has served
   int64_t entry_ = -1;  // header offset of the current entry; -1: none
-  int64_t size_ = 0;    // its data size, an extension's size when one gave it
+  int64_t data_ = 0;    // where its stored data starts (behind an old sparse entry's extension blocks)
+  int64_t next_ = 0;    // where the entry after it starts
+  int64_t size_ = 0;    // its data size, an extension's size when one gave it; a sparse file's own size
   std::string name_;    // its whole name
+  bool sparse_ = false;
   bool damaged_ = false;
   int64_t streamSize_ = 0;
 };

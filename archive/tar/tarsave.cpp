@@ -1,7 +1,9 @@
 // Saving a tar archive: every kept entry is copied and every added file packed into a
 // swap-to-disk scratch stream, which then takes the archive's place. A file that cannot be
 // added is reported and left out without a trace of it in the new archive; any other
-// failure ends the save with the archive as it was.
+// failure ends the save with the archive as it was. A kept sparse file would lose its map
+// under this program's header and become a wrong regular file: such a save is refused
+// before anything is written.
 #include <vector>
 #include "archive/core/pendingfile.h"
 #include "archive/core/vmstream.h"
@@ -58,6 +60,11 @@ void TArTarArchive::ReplaceArchiveImage(TStream*& current, TStream& image) {
 }
 
 void TArTarArchive::WriteArchive() {
+  for (int32_t i = 0; i < Count(); ++i) {
+    const TArTarItem& item = TarItem(i);
+    if ((item.PendingAction == aaNone || item.PendingAction == aaMove) && item.Sparse())
+      throw EArException("Sparse files cannot be saved");
+  }
   TArVirtualMemoryStream image;
   image.SwapFolder = SwapFolder();
   TArTarStreamHelper out(&image);

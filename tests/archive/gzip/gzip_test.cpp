@@ -224,7 +224,8 @@ TEST(GzipArchive, ASaveWritesOneItemOrLeavesTheFileAsItWas) {
 }
 
 // A stored name with no file-name part (empty, or a folder's) is as good as none: the
-// member comes out under the name a member without one gets.
+// member comes out under the name a member without one gets, and a save writes it
+// without a name, never under the fallback.
 TEST(GzipArchive, AStoredNameWithoutAFileNamePartFallsBackToUnknown) {
   std::string empty = Member(kData, 1, "x");
   empty.erase(10, 1);  // FNAME flagged, its text empty
@@ -235,6 +236,11 @@ TEST(GzipArchive, AStoredNameWithoutAFileNamePartFallsBackToUnknown) {
     EXPECT_TRUE(g.Failures.empty());
     EXPECT_EQ(artest::ListTree(dir.Path()), (std::vector<std::string>{"f.gz", "unknown"}));
     EXPECT_TRUE(os::FileExists(dir / "unknown") && artest::ReadFile(dir / "unknown") == kData);
+    g.Archive->IsDirty = true;
+    g.Archive->Save();
+    const std::string saved = artest::ReadFile(g.Path);
+    EXPECT_EQ(saved[3] & 8, 0);
+    EXPECT_EQ(saved.find("unknown"), std::string::npos);
   }
 }
 

@@ -185,9 +185,9 @@ TEST(TarArchive, EveryItemComesOutWholeWhateverTheMixOfSizesAndTheOrder) {
 }
 
 // A size past the end fails its item and leaves the file it would replace. A block that
-// is no header, a long name cut short, a size that is negative or beyond any file, or
-// any other entry whose data or extension blocks run past the end fails the load: nothing
-// is listed under a name the archive did not finish, and no entry is lost with success.
+// is no header, a long name cut short, a size that is negative or beyond any file, or a
+// sparse entry's extension blocks running past the end fail the load: nothing is listed
+// under a name the archive did not finish, and no entry is lost with success.
 TEST(TarArchive, DamagedInputFailsTheItemOrTheLoadAndNothingElse) {
   artest::TempFolder dir;
   os::MakeDirectory(dir / "out");
@@ -213,7 +213,6 @@ TEST(TarArchive, DamagedInputFailsTheItemOrTheLoadAndNothingElse) {
       one + tartest::Patched(wrapper, 124, std::string(12, '\xFF')) + rest,                                  // negative
       one + tartest::Patched(wrapper, 124, std::string("\x80\x01", 2) + std::string(10, '\0')) + rest,       // 2^80
       one + tartest::Patched(wrapper, 124, std::string("\x80\0\0\0\x40", 5) + std::string(7, '\0')) + rest,  // 2^62
-      one + Block("fifo", '6', 100000) + rest,
       one + sparse + tartest::Patched(std::string(512, '\0'), 504, "\x01"),  // the next one is missing
   };
   for (size_t i = 0; i < damaged.size(); ++i) {
@@ -230,19 +229,36 @@ TEST(TarArchive, DamagedInputFailsTheItemOrTheLoadAndNothingElse) {
 
 // GNU tar writes sizes of 8 GiB and more in base-256 (a first byte of 0x80), and an
 // archive may end without its zero blocks: the walk steps over each entry's whole data,
-// whatever it holds, and reads the file up to its last block.
+// whatever it holds, and reads the file up to its last block. Links, devices, folders and
+// FIFOs carry no data whatever their size field says (old writers put a hard link's
+// target size there); only a body that does follow them is stepped over.
 TEST(TarArchive, TheListingStepsOverWholeEntriesUpToTheLastBlock) {
   const std::string wrapped = Entry("smuggled.txt", '0', "smuggled");  // data, not an entry
   const std::string size1024 = std::string("\x80", 1) + std::string(9, '\0') + std::string("\x04\0", 2);
+  const std::string target(5000, 't'), end(1024, '\0');
+  std::string noBodies;
+  std::vector<std::pair<std::string, std::string>> afterEach;
+  for (char type : std::string("123456")) {
+    noBodies += Block(std::string("entry") + type, type, 321) + Entry(std::string("after") + type, '0', "ok");
+    afterEach.push_back({std::string("after") + type, "ok"});
+  }
   struct TCase {
     std::string Bytes;
     std::vector<std::pair<std::string, std::string>> Files;  // in archive order
   };
   const std::vector<TCase> cases = {
-      {tartest::Patched(Block("wrap.bin", '0', 0), 124, size1024) + wrapped + Entry("ok.txt", '0', "ok") +
-           std::string(1024, '\0'),
+      {tartest::Patched(Block("wrap.bin", '0', 0), 124, size1024) + wrapped + Entry("ok.txt", '0', "ok") + end,
        {{"wrap.bin", wrapped}, {"ok.txt", "ok"}}},
       {Entry("a.txt", '0', "alpha") + Block("empty.txt", '0', 0), {{"a.txt", "alpha"}, {"empty.txt", ""}}},
+      {Entry("target.txt", '0', target) + tartest::Patched(Block("link.txt", '1', target.size()), 157, "target.txt") +
+           end,
+       {{"target.txt", target}}},
+      {noBodies + end, afterEach},
+      {Entry("a.txt", '0', "alpha") + Block("fifo", '6', 100000), {{"a.txt", "alpha"}}},
+      // A pax hard link may carry data: it is no header, and it fits.
+      {Entry("PaxHeaders/link", 'x', tartest::Pax({{"size", "600"}})) + Block("link", '1', 0) +
+           tartest::Padded(std::string(600, 'd')) + Entry("b.txt", '0', "bravo") + end,
+       {{"b.txt", "bravo"}}},
   };
   for (const TCase& c : cases) {
     artest::TempFolder dir;
