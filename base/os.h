@@ -127,9 +127,11 @@ struct FilePermissions {
 };
 bool GetPermissions(const std::string& path, FilePermissions& permissions);  // false when missing
 bool SetHandlePermissions(FileHandle h, const FilePermissions& permissions);
-// Whether this process may open the existing file for writing. It opens and closes it,
-// which changes nothing; on Windows a file others hold open without sharing it counts as
-// writable (that is no matter of permission).
+// Whether this process may write the existing file. POSIX asks with the effective ids
+// without opening it: an open would be refused for a running program, whose file a rename
+// replaces all the same, and would wake whoever watches the file. Windows opens and closes
+// it; a file others hold open without sharing it counts as writable (that is no matter of
+// permission).
 bool MayWrite(const std::string& path);
 FileHandle OpenFolder(const std::string& path);  // closed by CloseFile; kInvalidHandle on failure
 // CreateNew for name (no separator in it) in the folder held open.

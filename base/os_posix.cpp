@@ -163,11 +163,7 @@ bool SetHandlePermissions(FileHandle h, const FilePermissions& permissions) {
 }
 
 bool MayWrite(const std::string& path) {
-  // Not blocking: a FIFO without a reader would hold the open.
-  const int fd = ::open(Native(path).c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return Fail();
-  ::close(fd);
-  return true;
+  return ::faccessat(AT_FDCWD, Native(path).c_str(), W_OK, AT_EACCESS) == 0 || Fail();
 }
 
 bool FileExists(const std::string& path) { return GetAttributes(path) != kNoAttributes; }

@@ -19,7 +19,7 @@ struct TArReplaceArchive {};
 inline constexpr TArReplaceArchive arReplaceArchive{};
 
 // Raises EFOpenError when path names a file that is marked read-only or that this process
-// may not open for writing; nothing there is no obstacle.
+// may not write; nothing there is no obstacle.
 void CheckMayReplace(const std::string& path);
 
 // A file that becomes the target only when told to. Destroyed without a Commit, it removes

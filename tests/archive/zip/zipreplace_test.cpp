@@ -12,8 +12,10 @@
 #include "tests/archive/zip/zipbuilder.h"
 #ifndef _WIN32
 #include <pwd.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <csignal>
 #endif
@@ -98,25 +100,56 @@ struct stat StatOf(const std::string& name) {
   EXPECT_EQ(::lstat(Native(name).c_str(), &st), 0) << name;
   return st;
 }
+
+// The program in file runs until destroyed (a copy of sleep, with whatever follows it).
+class TRunning {
+public:
+  explicit TRunning(const std::string& file) {
+    EXPECT_EQ(::chmod(Native(file).c_str(), 0755), 0);
+    const std::string path = Native(file);
+    char* argv[] = {const_cast<char*>(path.c_str()), const_cast<char*>("60"), nullptr};
+    EXPECT_EQ(::posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, environ), 0);
+  }
+  ~TRunning() {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+
+private:
+  pid_t pid_ = 0;
+};
 #endif
 
 }  // namespace
 
-// A self-extracting archive's program, and whatever else a tool put there.
+// A self-extracting archive's program, and whatever else a tool put there. A program that
+// runs may not be opened for writing, but the rename replaces it all the same.
 TEST(SavedArchives, KeepWhateverPrecedesTheFirstLocalHeader) {
-  const std::vector<std::pair<const char*, std::string>> stubs = {
+  struct TStub {
+    const char* What;
+    std::string Bytes;
+    bool Running = false;
+  };
+  std::vector<TStub> stubs = {
       {"a DOS program", "MZ" + std::string(300, '\x90')},
       {"another executable format", std::string("\177ELF\2\1\1") + std::string(500, '\0')},
       {"a script", "#!/bin/sh\nexec unzip -o \"$0\"\n"},
       {"nothing", ""},
   };
-  for (const auto& [what, stub] : stubs) {
+#ifndef _WIN32
+  stubs.push_back({"a program running while it is saved", artest::ReadFile("/bin/sleep"), true});
+#endif
+  for (const auto& [what, stub, running] : stubs) {
     SCOPED_TRACE(what);
     artest::TempFolder dir;
     const std::string name = dir / "sfx.bin";
     TZipBuilder z = ThreeItems();
     z.Stub = ToBytes(stub);
     artest::WriteFile(name, Str(z.Build()));
+#ifndef _WIN32
+    std::shared_ptr<TRunning> program;
+    if (running) program = std::make_shared<TRunning>(name);
+#endif
     DeleteFirstItem(name);  // the item right behind the stub
 
     const std::string saved = artest::ReadFile(name);
