@@ -96,7 +96,10 @@ constexpr FileHandle kInvalidHandle = -1;
 FileHandle OpenFile(const std::string& path, int access, int share);
 FileHandle CreateAlways(const std::string& path, int share);  // truncates, read and write
 // A file that did not exist, read and write; kInvalidHandle when it existed or failed.
-FileHandle CreateNew(const std::string& path, int share);
+// ownerOnly: no other user may open it (POSIX mode 0600), for a file that holds another
+// file's content before it takes that file's permissions. Windows gives a new file the
+// access its folder passes on, whatever is asked here.
+FileHandle CreateNew(const std::string& path, int share, bool ownerOnly = false);
 int32_t ReadFile(FileHandle h, void* buffer, int32_t count);  // -1 on failure
 int32_t WriteFile(FileHandle h, const void* buffer, int32_t count);
 int64_t SeekFile(FileHandle h, int64_t offset, int origin);  // -1 on failure
@@ -120,7 +123,8 @@ bool SetHandleAttributes(FileHandle h, uint32_t attributes);
 // What a file that replaces another takes over from it: the POSIX mode, owner and group;
 // the Windows attributes (in Mode, given by name with SetAttributes once the file is
 // closed). SetHandlePermissions gives them to an open file where kHandleTakesAttributes:
-// the owner and group where the process may set them, the set-id bits only with them.
+// the owner and group where the process may set them, the set-id bits only with them, and
+// the group's rights only with the group (they would go to another group).
 struct FilePermissions {
   uint32_t Mode = 0;
   uint32_t Owner = 0, Group = 0;

@@ -155,10 +155,10 @@ bool SetHandlePermissions(FileHandle h, const FilePermissions& permissions) {
     group = ::fchown(fd, static_cast<uid_t>(-1), permissions.Group) == 0;
   }
   // A set-id bit on a file of another owner or group would lend it rights the old file
-  // never had.
+  // never had; so would the group's rights, given to the group the file has now.
   mode_t mode = permissions.Mode & 07777;
   if (!owner) mode &= ~static_cast<mode_t>(S_ISUID);
-  if (!group) mode &= ~static_cast<mode_t>(S_ISGID);
+  if (!group) mode &= ~static_cast<mode_t>(S_ISGID | S_IRWXG);
   return ::fchmod(fd, mode) == 0 || Fail();
 }
 
@@ -298,8 +298,8 @@ FileHandle OpenFile(const std::string& path, int access, int) {
   return Opened(::open(Native(path).c_str(), flags));
 }
 
-FileHandle CreateNew(const std::string& path, int) {
-  return Opened(::open(Native(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+FileHandle CreateNew(const std::string& path, int, bool ownerOnly) {
+  return Opened(::open(Native(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0666));
 }
 
 FileHandle OpenFolder(const std::string& path) {

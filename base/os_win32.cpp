@@ -203,7 +203,8 @@ FileHandle OpenFile(const std::string& path, int access, int share) {
       ::CreateFileA(path.c_str(), acc, ShareFlags(share), nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-FileHandle CreateNew(const std::string& path, int share) {
+// A new file takes the access its folder passes on; the folder decides who else may open it.
+FileHandle CreateNew(const std::string& path, int share, bool) {
   return FromHandle(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, ShareFlags(share), nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }

@@ -2,17 +2,17 @@
 #include "archive/core/arutils.h"
 
 TPendingFile::TPendingFile(const std::string& target, TArKnownFolders* folders) : target_(target) {
-  if (!MakeFresh(folders)) MakeTemporary();
+  // It becomes the extracted file and keeps the mode it was made with, as a fresh one does.
+  if (!MakeFresh(folders)) MakeTemporary(false);
   writer_ = std::make_unique<TWriteBehind>(stream_.get());
 }
 
 TPendingFile::TPendingFile(const std::string& archive, TArReplaceArchive) : target_(os::ResolvedPath(archive)) {
   CheckMayReplace(archive);
-  const bool exists = os::GetPermissions(target_, kept_);
-  if (exists || !MakeFresh(nullptr)) MakeTemporary();
-  if constexpr (os::kHandleTakesAttributes) {
-    if (exists) os::SetHandlePermissions(stream_->Handle(), kept_);
-  }
+  if (os::FilePermissions old; os::GetPermissions(target_, old)) kept_ = old;
+  // The archive's content, perhaps no one else's to read, goes into it before the old
+  // file's permissions do.
+  if (kept_ || !MakeFresh(nullptr)) MakeTemporary(true);
   writer_ = std::make_unique<TWriteBehind>(stream_.get());
 }
 
@@ -36,10 +36,10 @@ bool TPendingFile::MakeFresh(TArKnownFolders* folders) {
 }
 
 // Only a file in the target's own folder can be renamed over it.
-void TPendingFile::MakeTemporary() {
+void TPendingFile::MakeTemporary(bool ownerOnly) {
   const size_t sep = target_.find_last_of("\\/");
   const std::string folder = sep == std::string::npos ? std::string() : target_.substr(0, sep + 1);
-  const os::FileHandle h = CreateTempFileIn(folder, fmShareDenyWrite, temp_);
+  const os::FileHandle h = CreateTempFileIn(folder, fmShareDenyWrite, temp_, ownerOnly);
   if (h == os::kInvalidHandle) throw EFCreateError("Cannot create file \"" + target_ + "\"");
   stream_ = std::make_unique<TFileStream>(h, temp_);
 }
@@ -68,6 +68,9 @@ void TPendingFile::Commit(std::optional<uint32_t> dosDateTime, uint32_t attribut
 // file out at once, which costs a large archive more than the whole rest of its save.
 void TPendingFile::CommitKeepingAttributes() {
   writer_->Flush();
+  if constexpr (os::kHandleTakesAttributes) {
+    if (kept_) os::SetHandlePermissions(stream_->Handle(), *kept_);
+  }
   stream_.reset();
   if (temp_ == target_) {  // there was no old file
     committed_ = true;
@@ -89,7 +92,9 @@ void TPendingFile::CommitKeepingAttributes() {
     os::EraseFile(aside);
   }
   // Where an open file takes no attributes, the new one gets the old one's by name.
-  if constexpr (!os::kHandleTakesAttributes) os::SetAttributes(target_, KeptAttributes(kept_.Mode));
+  if constexpr (!os::kHandleTakesAttributes) {
+    if (kept_) os::SetAttributes(target_, KeptAttributes(kept_->Mode));
+  }
 }
 
 void TPendingFile::PutInPlace() {

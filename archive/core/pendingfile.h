@@ -3,7 +3,8 @@
 // failure leaves the old file as it was and never leaves a half-written one behind. Where
 // no file has the target's name yet, the target is made afresh and written directly, and
 // removed on failure. A new version of an archive replaces the file a symbolic link names
-// and takes over the old file's permissions.
+// and takes over the old file's permissions once it is written: until then only its owner
+// may open it.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -29,8 +30,7 @@ public:
   // folders, when given, are the output folders of the running extraction walk.
   explicit TPendingFile(const std::string& target, TArKnownFolders* folders = nullptr);
   // A new version of archive, put in place by CommitKeepingAttributes. The file a symbolic
-  // link there names is replaced, beside it. Raises as CheckMayReplace does; the new file
-  // has the old one's permissions from the start, so it is never more open to others.
+  // link there names is replaced, beside it. Raises as CheckMayReplace does.
   TPendingFile(const std::string& archive, TArReplaceArchive);
   ~TPendingFile();
   TStream* Stream() { return writer_.get(); }
@@ -43,12 +43,12 @@ public:
 
 private:
   bool MakeFresh(TArKnownFolders* folders);
-  void MakeTemporary();
+  void MakeTemporary(bool ownerOnly);
   void PutInPlace();
   static uint32_t KeptAttributes(uint32_t attributes);
 
-  std::string target_, temp_;  // temp_ is target_ when the target was made afresh
-  os::FilePermissions kept_;   // the old archive's, for a new version of one
+  std::string target_, temp_;                // temp_ is target_ when the target was made afresh
+  std::optional<os::FilePermissions> kept_;  // the old archive's, for a new version of one
   std::unique_ptr<TFileStream> stream_;
   std::unique_ptr<TWriteBehind> writer_;
   bool committed_ = false;

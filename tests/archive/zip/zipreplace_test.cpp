@@ -183,38 +183,66 @@ TEST(SavedArchives, WriteTheirNewFileBesideThemForEitherSeparator) {
 }
 
 #ifndef _WIN32
-// Also the temporary file, which holds the same data, is no more open to others than the
-// archive.
-TEST(SavedArchives, KeepTheOldFilesModeOwnerAndGroup) {
+// Until it is written, the new file is its owner's alone, as are the swap files of the save
+// (they hold the same data); then it takes the old file's mode, owner and group. Where the
+// group cannot be kept, the group's rights do not go to another group.
+TEST(SavedArchives, TakeTheOldFilesModeOwnerAndGroupOnceWritten) {
   struct TCase {
+    const char* What;
     mode_t Mode;
-    bool Nobodys;  // owned by nobody (root only)
+    bool Nobodys = false;  // the archive is nobody's (root only)
+    gid_t Group = 0;       // the archive's group when not its owner's (root only)
+    bool SavedByNobody = false;
+    mode_t Saved = 0;  // the saved archive's mode, when not Mode
   };
   const bool root = ::geteuid() == 0;
   if (!root) std::cout << "Not root: the owner and group of another user are left untried\n";
-  for (const TCase& c : {TCase{0600, false}, TCase{0755, false}, TCase{0640, true}}) {
+  const TUser nobody = Nobody();
+  const gid_t otherGroup = nobody.Gid == 4242 ? 4243 : 4242;
+  artest::TempFolder sources;
+  artest::WriteFile(sources / "big.bin", std::string(300000, 'x'));  // more than the staging keeps in memory
+  for (const TCase& c :
+       {TCase{"mine, for me only", 0600}, TCase{"mine, for everyone", 0755},
+        TCase{"nobody's, saved by root", 0640, true},
+        TCase{"nobody's, of a group nobody is not in, saved by nobody", 0640, true, otherGroup, true, 0600}}) {
     if (c.Nobodys && !root) continue;
-    SCOPED_TRACE(c.Mode);
-    artest::TempFolder dir;
+    SCOPED_TRACE(c.What);
+    artest::TempFolder dir, swap;
     const std::string name = dir / "a.zip";
     artest::WriteFile(name, Str(ThreeItems().Build()));
-    const TUser owner = c.Nobodys ? Nobody() : TUser{::geteuid(), ::getegid()};
-    ASSERT_EQ(::chown(Native(name).c_str(), owner.Uid, owner.Gid), 0);
+    const TUser owner = c.Nobodys ? nobody : TUser{::geteuid(), ::getegid()};
+    const gid_t group = c.Group ? c.Group : owner.Gid;
+    ASSERT_EQ(::chown(Native(name).c_str(), owner.Uid, group), 0);
     ASSERT_EQ(::chmod(Native(name).c_str(), c.Mode), 0);
-    std::vector<std::string> during;
+    for (const std::string& folder : {dir.Path(), swap.Path()}) ASSERT_EQ(::chmod(Native(folder).c_str(), 0777), 0);
+    std::vector<std::string> during, swapped;
+    std::shared_ptr<TActingAsNobody> saver;
     DeleteFirstItem(name, [&](TArZipArchive& a) {
+      a.TempDirectory = swap.Path();
+      InstallInsertHooks(a, [](const TArZipItem&) {
+        TInsertSettings stored;
+        stored.Method = 0;
+        return stored;
+      });
+      a.Add(std::unique_ptr<TArArchiveItem>(a.NewItem(sources / "big.bin")));
       a.OnSaveProgress = [&](TArArchive*, uint8_t, bool&) {
         if (!during.empty()) return;
         during = artest::ListTree(dir.Path());
-        for (const std::string& f : during) EXPECT_EQ(StatOf(dir / f).st_mode & 07777, c.Mode) << f;
+        swapped = artest::ListTree(swap.Path());
+        for (const std::string& f : during)
+          if (f != "a.zip") { EXPECT_EQ(StatOf(dir / f).st_mode & 077, 0u) << f; }
+        for (const std::string& f : swapped) EXPECT_EQ(StatOf(swap / f).st_mode & 077, 0u) << f;
       };
+      if (c.SavedByNobody) saver = std::make_shared<TActingAsNobody>();
     });
+    saver.reset();
     EXPECT_EQ(during.size(), 2u);
+    EXPECT_FALSE(swapped.empty()) << "nothing was swapped out";
     const struct stat st = StatOf(name);
     EXPECT_TRUE(S_ISREG(st.st_mode));
-    EXPECT_EQ(st.st_mode & 07777, c.Mode);
+    EXPECT_EQ(st.st_mode & 07777, c.Saved ? c.Saved : c.Mode);
     EXPECT_EQ(st.st_uid, owner.Uid);
-    EXPECT_EQ(st.st_gid, owner.Gid);
+    EXPECT_EQ(st.st_gid, c.SavedByNobody ? nobody.Gid : group);
   }
 }
 
