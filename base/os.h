@@ -137,6 +137,16 @@ bool SetHandlePermissions(FileHandle h, const FilePermissions& permissions);
 // it; a file others hold open without sharing it counts as writable (that is no matter of
 // permission).
 bool MayWrite(const std::string& path);
+// Which file an open file or a name is: the same pair is the same file for as long as it
+// exists (POSIX device and inode, Windows volume serial number and file index).
+struct FileIdentity {
+  uint64_t Volume = 0, Index = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+bool GetHandleIdentity(FileHandle h, FileIdentity& identity);
+// Of the entry path names: a symbolic link at its end is the link, as a rename over path
+// would replace the link. False when there is none.
+bool GetIdentity(const std::string& path, FileIdentity& identity);
 FileHandle OpenFolder(const std::string& path);  // closed by CloseFile; kInvalidHandle on failure
 // CreateNew for name (no separator in it) in the folder held open.
 FileHandle CreateNewIn(FileHandle folder, const std::string& name, int share);

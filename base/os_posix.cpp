@@ -166,6 +166,20 @@ bool MayWrite(const std::string& path) {
   return ::faccessat(AT_FDCWD, Native(path).c_str(), W_OK, AT_EACCESS) == 0 || Fail();
 }
 
+bool GetHandleIdentity(FileHandle h, FileIdentity& identity) {
+  struct stat st;
+  if (::fstat(static_cast<int>(h), &st) != 0) return Fail();
+  identity = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+  return true;
+}
+
+bool GetIdentity(const std::string& path, FileIdentity& identity) {
+  struct stat st;
+  if (::lstat(Native(path).c_str(), &st) != 0) return Fail();
+  identity = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+  return true;
+}
+
 bool FileExists(const std::string& path) { return GetAttributes(path) != kNoAttributes; }
 
 bool DirectoryExists(const std::string& path) {

@@ -51,6 +51,23 @@ bool MayWrite(const std::string& path) {
   return ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
+bool GetHandleIdentity(FileHandle h, FileIdentity& identity) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(ToHandle(h), &info)) return false;
+  identity = {info.dwVolumeSerialNumber, (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  return true;
+}
+
+// Reading attributes is open to everyone who may see the file, whoever holds it open.
+bool GetIdentity(const std::string& path, FileIdentity& identity) {
+  HANDLE h = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const bool known = GetHandleIdentity(FromHandle(h), identity);
+  ::CloseHandle(h);
+  return known;
+}
+
 bool FileExists(const std::string& path) { return GetAttributes(path) != kNoAttributes; }
 
 bool DirectoryExists(const std::string& path) {

@@ -1,14 +1,32 @@
 #include "archive/core/pendingfile.h"
 #include "archive/core/arutils.h"
 
+namespace {
+
+bool IsFile(const std::string& path, const os::FileIdentity& file) {
+  os::FileIdentity there;
+  return os::GetIdentity(path, there) && there == file;
+}
+
+[[noreturn]] void RefuseAsNotLoaded(const std::string& archive) {
+  throw EFCreateError("Cannot create file \"" + archive + "\": it is not the file that was loaded");
+}
+
+}  // namespace
+
 TPendingFile::TPendingFile(const std::string& target, TArKnownFolders* folders) : target_(target) {
   // It becomes the extracted file and keeps the mode it was made with, as a fresh one does.
   if (!MakeFresh(folders)) MakeTemporary(false);
   writer_ = std::make_unique<TWriteBehind>(stream_.get());
 }
 
-TPendingFile::TPendingFile(const std::string& archive, TArReplaceArchive) : target_(os::ResolvedPath(archive)) {
+TPendingFile::TPendingFile(const std::string& archive, TArReplaceArchive, const os::FileIdentity* loaded)
+    : target_(os::ResolvedPath(archive)), archive_(archive) {
   CheckMayReplace(archive);
+  if (loaded) {
+    loaded_ = *loaded;
+    if (!IsFile(target_, *loaded)) RefuseAsNotLoaded(archive);
+  }
   if (os::FilePermissions old; os::GetPermissions(target_, old)) kept_ = old;
   // The archive's content, perhaps no one else's to read, goes into it before the old
   // file's permissions do.
@@ -22,6 +40,10 @@ void CheckMayReplace(const std::string& path) {
   const uint32_t attributes = os::GetAttributes(path);
   if (attributes != os::kNoAttributes && ((attributes & os::faReadOnly) || !os::MayWrite(path)))
     throw EFOpenError("Cannot open file \"" + path + "\"");
+}
+
+void CheckIsLoadedFile(const std::string& archive, const os::FileIdentity& loaded) {
+  if (!IsFile(os::ResolvedPath(archive), loaded)) RefuseAsNotLoaded(archive);
 }
 
 // With no file there to keep, the target itself is written: made here, so it is nobody
@@ -71,11 +93,17 @@ void TPendingFile::CommitKeepingAttributes() {
   if constexpr (os::kHandleTakesAttributes) {
     if (kept_) os::SetHandlePermissions(stream_->Handle(), *kept_);
   }
+  os::FileIdentity written;
+  const bool known = os::GetHandleIdentity(stream_->Handle(), written);
   stream_.reset();
   if (temp_ == target_) {  // there was no old file
     committed_ = true;
+    if (known) written_ = written;
     return;
   }
+  // As late as the renames allow. Only who may change the folder, and so the file, could
+  // put another there in between; a folder turned elsewhere would not hold the new file.
+  if (loaded_ && !IsFile(target_, *loaded_)) RefuseAsNotLoaded(archive_);
   std::string aside;
   if (os::FileExists(target_)) {
     aside = GetTempFileNameIn(ExtractFilePath(temp_), false);
@@ -86,6 +114,7 @@ void TPendingFile::CommitKeepingAttributes() {
     throw EFCreateError("Cannot create file \"" + target_ + "\"");
   }
   committed_ = true;
+  if (known) written_ = written;
   // A read-only old file may not be erased as it is.
   if (!aside.empty() && !os::EraseFile(aside)) {
     os::SetAttributes(aside, 0);

@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
+#include "archive/gzip/gziparchive.h"
 #include "archive/zip/zipextract.h"
 #include "tests/archive/artestutil.h"
+#include "tests/archive/tar/tarbuild.h"
 #include "tests/archive/zip/insert_hook.h"
 #include "tests/archive/zip/zipbuilder.h"
 #ifndef _WIN32
@@ -261,6 +264,125 @@ TEST(SavedArchives, ThroughASymbolicLinkReplaceTheFileItNames) {
   TArZipArchive back(dir / "real\\a.zip", fmOpenRead | fmShareDenyNone);
   back.Load();
   EXPECT_EQ(back.Count(), 2);
+}
+
+namespace {
+
+// What every entry below folder holds: a file its size and CRC, a link the name it holds.
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+  std::map<std::string, std::string> held;
+  for (const std::string& f : artest::ListTree(folder)) {
+    const std::string path = folder + "\\" + f;
+    const struct stat st = StatOf(path);
+    char target[512];
+    if (S_ISLNK(st.st_mode)) {
+      held[f] = "-> " + std::string(target, std::max<ssize_t>(::readlink(Native(path).c_str(), target, 512), 0));
+    } else if (S_ISREG(st.st_mode)) {
+      const std::string bytes = artest::ReadFile(path);
+      uint32_t crc = 0xFFFFFFFF;
+      UpdateCrc32Buffer(crc, bytes.data(), bytes.size());
+      held[f] = std::to_string(bytes.size()) + " bytes, CRC " + std::to_string(~crc);
+    }
+  }
+  return held;
+}
+
+std::string LE32(uint32_t v) {
+  std::string s(4, '\0');
+  for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(v >> (8 * i));
+  return s;
+}
+
+// A gzip member of data in one stored block.
+std::string StoredMember(const std::string& data) {
+  const uint32_t n = static_cast<uint32_t>(data.size());
+  uint32_t crc = 0xFFFFFFFF;
+  UpdateCrc32Buffer(crc, data.data(), data.size());
+  return std::string("\x1F\x8B\x08\0\0\0\0\0\0\x03\x01", 11) + LE32(n | (~n << 16)) + data + LE32(~crc) + LE32(n);
+}
+
+}  // namespace
+
+// An archive is loaded through a link; before its save replaces a file, what the name
+// leads to changes. Whatever is there now (if anything) is not what was read: the save is
+// refused and writes nothing.
+TEST(FailedSaves, ReplaceNoFileButTheOneLoaded) {
+  struct TFormat {
+    const char* What;
+    const char* Extension;
+    std::string Bytes;
+    std::function<std::unique_ptr<TArArchive>(const std::string& name)> Open;
+    bool ReportsWriting;  // save progress comes while a new file is written beside the old one
+  };
+  const TFormat formats[] = {
+      {"zip", "zip", Str(ThreeItems().Build()),
+       [](const std::string& n) { return std::make_unique<TArZipArchive>(n, fmOpenRead | fmShareDenyNone); }, true},
+      {"zip cut into images, written over the file itself", "zip", Str(ThreeItems().Build()),
+       [](const std::string& n) {
+         auto a = std::make_unique<TArZipArchive>(n, fmOpenRead | fmShareDenyNone);
+         a->SetSpanThreshold(300);
+         return a;
+       },
+       false},
+      {"tar", "tar",
+       tartest::Entry("a.txt", '0', "alpha") + tartest::Entry("b.txt", '0', "beta") + std::string(1024, '\0'),
+       [](const std::string& n) { return std::make_unique<TArTarArchive>(n, fmOpenRead | fmShareDenyNone); }, false},
+      {"gzip", "gz", StoredMember("alpha"),
+       [](const std::string& n) { return std::make_unique<TArGzipArchive>(n, fmOpenRead | fmShareDenyNone); }, false},
+  };
+  struct TTurn {
+    const char* What;
+    std::function<void(const std::string& real, const std::string& link, const std::string& victim)> Arrange;
+    bool WhileWriting = false;
+  };
+  auto putAnother = [](const std::string& real, const std::string&, const std::string&) {
+    artest::WriteFile(real + ".new", "another file");
+    EXPECT_EQ(::rename(Native(real + ".new").c_str(), Native(real).c_str()), 0);
+  };
+  const TTurn turns[] = {
+      {"a link turned elsewhere",
+       [](const std::string&, const std::string& link, const std::string& victim) {
+         EXPECT_EQ(::unlink(Native(link).c_str()), 0);
+         EXPECT_EQ(::symlink(("../victim/" + ExtractFileName(victim)).c_str(), Native(link).c_str()), 0);
+       }},
+      {"another file put in its place", putAnother},
+      {"another file put in its place while the new file is written", putAnother, true},
+      {"the file deleted", [](const std::string& real, const std::string&,
+                              const std::string&) { EXPECT_EQ(::unlink(Native(real).c_str()), 0); }},
+  };
+  for (const TFormat& f : formats)
+    for (const TTurn& t : turns) {
+      if (t.WhileWriting && !f.ReportsWriting) continue;
+      SCOPED_TRACE(std::string(f.What) + ": " + t.What);
+      artest::TempFolder dir;
+      for (const char* folder : {"real", "links", "victim"}) os::MakeDirectory(dir / folder);
+      const std::string ext = f.Extension;
+      const std::string real = dir / ("real\\a." + ext), link = dir / ("links\\a." + ext),
+                        victim = dir / ("victim\\v." + ext);
+      artest::WriteFile(real, f.Bytes);
+      artest::WriteFile(victim, "a file never loaded");
+      ASSERT_EQ(::symlink(("../real/a." + ext).c_str(), Native(link).c_str()), 0);
+      std::unique_ptr<TArArchive> a = f.Open(link);
+      a->Load();
+      a->IsDirty = true;
+      std::map<std::string, std::string> before;
+      if (t.WhileWriting) {
+        a->OnSaveProgress = [&](TArArchive*, uint8_t, bool&) {
+          if (!before.empty()) return;
+          t.Arrange(real, link, victim);
+          before = Snapshot(dir.Path());
+          std::erase_if(before, [](const auto& e) { return e.first.find(".TMP") != std::string::npos; });
+        };
+      } else {
+        t.Arrange(real, link, victim);
+        before = Snapshot(dir.Path());
+      }
+      try {
+        a->Save();
+        ADD_FAILURE() << "saved";
+      } catch (const std::exception& e) { EXPECT_NE(std::string(e.what()).find(link), std::string::npos) << e.what(); }
+      EXPECT_EQ(Snapshot(dir.Path()), before);
+    }
 }
 #endif
 
