@@ -43,8 +43,6 @@ bool RemoveFolder(const std::string& path);
 bool EraseFile(const std::string& path);
 // Renames, replacing an existing target file.
 bool RenameFile(const std::string& from, const std::string& to);
-// Creates an empty file that did not exist; false when it existed or failed.
-bool CreateNewFile(const std::string& path);
 
 struct FindEntry {
   std::string Name;
@@ -96,7 +94,10 @@ constexpr FileHandle kInvalidHandle = -1;
 FileHandle OpenFile(const std::string& path, int access, int share);
 FileHandle CreateAlways(const std::string& path, int share);  // truncates, read and write
 // A file that did not exist, read and write; kInvalidHandle when it existed or failed.
-FileHandle CreateNew(const std::string& path, int share);
+// ownerOnly: no other user may open it (POSIX mode 0600), for a file that holds another
+// file's content before it takes that file's permissions. Windows gives a new file the
+// access its folder passes on, whatever is asked here.
+FileHandle CreateNew(const std::string& path, int share, bool ownerOnly = false);
 int32_t ReadFile(FileHandle h, void* buffer, int32_t count);  // -1 on failure
 int32_t WriteFile(FileHandle h, const void* buffer, int32_t count);
 int64_t SeekFile(FileHandle h, int64_t offset, int origin);  // -1 on failure
@@ -120,17 +121,30 @@ bool SetHandleAttributes(FileHandle h, uint32_t attributes);
 // What a file that replaces another takes over from it: the POSIX mode, owner and group;
 // the Windows attributes (in Mode, given by name with SetAttributes once the file is
 // closed). SetHandlePermissions gives them to an open file where kHandleTakesAttributes:
-// the owner and group where the process may set them, the set-id bits only with them.
+// the owner and group where the process may set them, the set-id bits only with them, and
+// the group's rights only with the group (they would go to another group).
 struct FilePermissions {
   uint32_t Mode = 0;
   uint32_t Owner = 0, Group = 0;
 };
 bool GetPermissions(const std::string& path, FilePermissions& permissions);  // false when missing
 bool SetHandlePermissions(FileHandle h, const FilePermissions& permissions);
-// Whether this process may open the existing file for writing. It opens and closes it,
-// which changes nothing; on Windows a file others hold open without sharing it counts as
-// writable (that is no matter of permission).
+// Whether this process may write the existing file. POSIX asks with the effective ids
+// without opening it: an open would be refused for a running program, whose file a rename
+// replaces all the same, and would wake whoever watches the file. Windows opens and closes
+// it; a file others hold open without sharing it counts as writable (that is no matter of
+// permission).
 bool MayWrite(const std::string& path);
+// Which file an open file or a name is: the same pair is the same file for as long as it
+// exists (POSIX device and inode, Windows volume serial number and file index).
+struct FileIdentity {
+  uint64_t Volume = 0, Index = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+bool GetHandleIdentity(FileHandle h, FileIdentity& identity);
+// Of the entry path names: a symbolic link at its end is the link, as a rename over path
+// would replace the link. False when there is none.
+bool GetIdentity(const std::string& path, FileIdentity& identity);
 FileHandle OpenFolder(const std::string& path);  // closed by CloseFile; kInvalidHandle on failure
 // CreateNew for name (no separator in it) in the folder held open.
 FileHandle CreateNewIn(FileHandle folder, const std::string& name, int share);

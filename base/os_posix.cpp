@@ -155,18 +155,28 @@ bool SetHandlePermissions(FileHandle h, const FilePermissions& permissions) {
     group = ::fchown(fd, static_cast<uid_t>(-1), permissions.Group) == 0;
   }
   // A set-id bit on a file of another owner or group would lend it rights the old file
-  // never had.
+  // never had; so would the group's rights, given to the group the file has now.
   mode_t mode = permissions.Mode & 07777;
   if (!owner) mode &= ~static_cast<mode_t>(S_ISUID);
-  if (!group) mode &= ~static_cast<mode_t>(S_ISGID);
+  if (!group) mode &= ~static_cast<mode_t>(S_ISGID | S_IRWXG);
   return ::fchmod(fd, mode) == 0 || Fail();
 }
 
 bool MayWrite(const std::string& path) {
-  // Not blocking: a FIFO without a reader would hold the open.
-  const int fd = ::open(Native(path).c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return Fail();
-  ::close(fd);
+  return ::faccessat(AT_FDCWD, Native(path).c_str(), W_OK, AT_EACCESS) == 0 || Fail();
+}
+
+bool GetHandleIdentity(FileHandle h, FileIdentity& identity) {
+  struct stat st;
+  if (::fstat(static_cast<int>(h), &st) != 0) return Fail();
+  identity = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+  return true;
+}
+
+bool GetIdentity(const std::string& path, FileIdentity& identity) {
+  struct stat st;
+  if (::lstat(Native(path).c_str(), &st) != 0) return Fail();
+  identity = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
   return true;
 }
 
@@ -182,13 +192,6 @@ bool RemoveFolder(const std::string& path) { return ::rmdir(Native(path).c_str()
 bool EraseFile(const std::string& path) { return ::unlink(Native(path).c_str()) == 0 || Fail(); }
 bool RenameFile(const std::string& from, const std::string& to) {
   return ::rename(Native(from).c_str(), Native(to).c_str()) == 0 || Fail();
-}
-
-bool CreateNewFile(const std::string& path) {
-  const int fd = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return Fail();
-  ::close(fd);
-  return true;
 }
 
 std::vector<FindEntry> ListDirectory(const std::string& folder) {
@@ -302,8 +305,8 @@ FileHandle OpenFile(const std::string& path, int access, int) {
   return Opened(::open(Native(path).c_str(), flags));
 }
 
-FileHandle CreateNew(const std::string& path, int) {
-  return Opened(::open(Native(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+FileHandle CreateNew(const std::string& path, int, bool ownerOnly) {
+  return Opened(::open(Native(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0666));
 }
 
 FileHandle OpenFolder(const std::string& path) {

@@ -51,6 +51,23 @@ bool MayWrite(const std::string& path) {
   return ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
+bool GetHandleIdentity(FileHandle h, FileIdentity& identity) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(ToHandle(h), &info)) return false;
+  identity = {info.dwVolumeSerialNumber, (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  return true;
+}
+
+// Reading attributes is open to everyone who may see the file, whoever holds it open.
+bool GetIdentity(const std::string& path, FileIdentity& identity) {
+  HANDLE h = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const bool known = GetHandleIdentity(FromHandle(h), identity);
+  ::CloseHandle(h);
+  return known;
+}
+
 bool FileExists(const std::string& path) { return GetAttributes(path) != kNoAttributes; }
 
 bool DirectoryExists(const std::string& path) {
@@ -63,13 +80,6 @@ bool RemoveFolder(const std::string& path) { return ::RemoveDirectoryA(path.c_st
 bool EraseFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
 bool RenameFile(const std::string& from, const std::string& to) {
   return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-}
-
-bool CreateNewFile(const std::string& path) {
-  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  ::CloseHandle(h);
-  return true;
 }
 
 std::vector<FindEntry> ListDirectory(const std::string& folder) {
@@ -203,7 +213,8 @@ FileHandle OpenFile(const std::string& path, int access, int share) {
       ::CreateFileA(path.c_str(), acc, ShareFlags(share), nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-FileHandle CreateNew(const std::string& path, int share) {
+// A new file takes the access its folder passes on; the folder decides who else may open it.
+FileHandle CreateNew(const std::string& path, int share, bool) {
   return FromHandle(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, ShareFlags(share), nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }

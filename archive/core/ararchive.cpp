@@ -38,6 +38,7 @@ TArArchive::TArArchive(const std::string& fileName, uint16_t mode) {
     RequestImage(sender, number, name, abort);
   };
   stream->OnProgress = [this](uint8_t progress, bool& abort) { ReportSaveProgress(progress, abort); };
+  if (os::FileIdentity opened; os::GetHandleIdentity(stream->ImageHandle(), opened)) LoadedFile = opened;
   Stream = stream.release();
   OwnsStream = true;
   ArchiveName = fileName;

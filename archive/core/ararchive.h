@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include "archive/core/arerrors.h"
 #include "archive/core/aritems.h"
@@ -163,6 +164,9 @@ public:
   bool Spanned = false;
   uint8_t AddOptions = 0;
   std::string TempDirectory;
+  // The file the archive was opened on, or the one its last save wrote: a save replaces
+  // that file only. None for an archive without a file of its own.
+  std::optional<os::FileIdentity> LoadedFile;
 
   TArArchiveItemFailureEvent OnProcessItemFailure;
   TArArchiveProgressEvent OnArchiveProgress;

@@ -238,15 +238,20 @@ std::string TakeTempName(const std::string& prefix, const std::function<bool(con
 
 std::string GetTempFileNameIn(const std::string& directory, bool create) {
   const std::string folder = DirectoryExistsNoWild(directory) ? AddBackslash(directory) : os::TempDirectory();
-  return TakeTempName(folder, [create](const std::string& name) { return !create || os::CreateNewFile(name); });
+  return TakeTempName(folder, [create](const std::string& name) {
+    if (!create) return true;
+    const os::FileHandle h = os::CreateNew(name, 0, true);
+    os::CloseFile(h);
+    return h != os::kInvalidHandle;
+  });
 }
 
 std::string CreateTempFile(const std::string& directory) { return GetTempFileNameIn(directory, true); }
 
-os::FileHandle CreateTempFileIn(const std::string& prefix, int share, std::string& name) {
+os::FileHandle CreateTempFileIn(const std::string& prefix, int share, std::string& name, bool ownerOnly) {
   os::FileHandle h = os::kInvalidHandle;
-  name =
-      TakeTempName(prefix, [&](const std::string& n) { return (h = os::CreateNew(n, share)) != os::kInvalidHandle; });
+  name = TakeTempName(
+      prefix, [&](const std::string& n) { return (h = os::CreateNew(n, share, ownerOnly)) != os::kInvalidHandle; });
   return h;
 }
 

@@ -61,15 +61,17 @@ void FindMatchingFiles(const std::string& mask, uint32_t attributes, std::vector
 
 // A temporary name "VMS????.TMP" in directory (or in the system's temporary folder
 // when directory is not an existing folder). Every call gives a name that no file has:
-// with create the empty file is made, without it the name is only reserved in this
-// process, so two saves never share a temporary file. Empty when no file can be made
-// there (the first failure other than a name in use ends the search).
+// with create the empty file is made, for its owner only (as os::CreateNew makes it), as
+// it is there to hold scratch data; without it the name is only reserved in this process,
+// so two saves never share a temporary file. Empty when no file can be made there (the
+// first failure other than a name in use ends the search).
 std::string GetTempFileNameIn(const std::string& directory, bool create);
 std::string CreateTempFile(const std::string& directory);
 // A new temporary file named prefix + "VMS????.TMP" (prefix: a folder with its separator,
 // or empty for the current folder; never another folder), open for reading and writing
-// with the share bits given. Its name goes to name; kInvalidHandle when none can be made.
-os::FileHandle CreateTempFileIn(const std::string& prefix, int share, std::string& name);
+// with the share bits given, made as os::CreateNew makes it with ownerOnly. Its name goes
+// to name; kInvalidHandle when none can be made.
+os::FileHandle CreateTempFileIn(const std::string& prefix, int share, std::string& name, bool ownerOnly);
 
 void MakeSpanImageName(std::string& fileName, uint16_t number);
 uint32_t SetVolumeLabelOf(const std::string& label, char drive);

@@ -1,18 +1,36 @@
 #include "archive/core/pendingfile.h"
 #include "archive/core/arutils.h"
 
+namespace {
+
+bool IsFile(const std::string& path, const os::FileIdentity& file) {
+  os::FileIdentity there;
+  return os::GetIdentity(path, there) && there == file;
+}
+
+[[noreturn]] void RefuseAsNotLoaded(const std::string& archive) {
+  throw EFCreateError("Cannot create file \"" + archive + "\": it is not the file that was loaded");
+}
+
+}  // namespace
+
 TPendingFile::TPendingFile(const std::string& target, TArKnownFolders* folders) : target_(target) {
-  if (!MakeFresh(folders)) MakeTemporary();
+  // It becomes the extracted file and keeps the mode it was made with, as a fresh one does.
+  if (!MakeFresh(folders)) MakeTemporary(false);
   writer_ = std::make_unique<TWriteBehind>(stream_.get());
 }
 
-TPendingFile::TPendingFile(const std::string& archive, TArReplaceArchive) : target_(os::ResolvedPath(archive)) {
+TPendingFile::TPendingFile(const std::string& archive, TArReplaceArchive, const os::FileIdentity* loaded)
+    : target_(os::ResolvedPath(archive)), archive_(archive) {
   CheckMayReplace(archive);
-  const bool exists = os::GetPermissions(target_, kept_);
-  if (exists || !MakeFresh(nullptr)) MakeTemporary();
-  if constexpr (os::kHandleTakesAttributes) {
-    if (exists) os::SetHandlePermissions(stream_->Handle(), kept_);
+  if (loaded) {
+    loaded_ = *loaded;
+    if (!IsFile(target_, *loaded)) RefuseAsNotLoaded(archive);
   }
+  if (os::FilePermissions old; os::GetPermissions(target_, old)) kept_ = old;
+  // The archive's content, perhaps no one else's to read, goes into it before the old
+  // file's permissions do.
+  if (kept_ || !MakeFresh(nullptr)) MakeTemporary(true);
   writer_ = std::make_unique<TWriteBehind>(stream_.get());
 }
 
@@ -22,6 +40,10 @@ void CheckMayReplace(const std::string& path) {
   const uint32_t attributes = os::GetAttributes(path);
   if (attributes != os::kNoAttributes && ((attributes & os::faReadOnly) || !os::MayWrite(path)))
     throw EFOpenError("Cannot open file \"" + path + "\"");
+}
+
+void CheckIsLoadedFile(const std::string& archive, const os::FileIdentity& loaded) {
+  if (!IsFile(os::ResolvedPath(archive), loaded)) RefuseAsNotLoaded(archive);
 }
 
 // With no file there to keep, the target itself is written: made here, so it is nobody
@@ -36,10 +58,10 @@ bool TPendingFile::MakeFresh(TArKnownFolders* folders) {
 }
 
 // Only a file in the target's own folder can be renamed over it.
-void TPendingFile::MakeTemporary() {
+void TPendingFile::MakeTemporary(bool ownerOnly) {
   const size_t sep = target_.find_last_of("\\/");
   const std::string folder = sep == std::string::npos ? std::string() : target_.substr(0, sep + 1);
-  const os::FileHandle h = CreateTempFileIn(folder, fmShareDenyWrite, temp_);
+  const os::FileHandle h = CreateTempFileIn(folder, fmShareDenyWrite, temp_, ownerOnly);
   if (h == os::kInvalidHandle) throw EFCreateError("Cannot create file \"" + target_ + "\"");
   stream_ = std::make_unique<TFileStream>(h, temp_);
 }
@@ -63,9 +85,14 @@ void TPendingFile::Commit(std::optional<uint32_t> dosDateTime, uint32_t attribut
   }
 }
 
+// The old file's permissions come only now, with the content all written.
 void TPendingFile::Close() {
   if (!stream_) return;
   writer_->Flush();
+  if constexpr (os::kHandleTakesAttributes) {
+    if (kept_) os::SetHandlePermissions(stream_->Handle(), *kept_);
+  }
+  if (os::FileIdentity written; os::GetHandleIdentity(stream_->Handle(), written)) closedAs_ = written;
   writer_.reset();
   stream_.reset();
 }
@@ -77,8 +104,12 @@ void TPendingFile::CommitKeepingAttributes() {
   Close();
   if (temp_ == target_) {  // there was no old file
     committed_ = true;
+    written_ = closedAs_;
     return;
   }
+  // As late as the renames allow. Only who may change the folder, and so the file, could
+  // put another there in between; a folder turned elsewhere would not hold the new file.
+  if (loaded_ && !IsFile(target_, *loaded_)) RefuseAsNotLoaded(archive_);
   std::string aside;
   if (os::FileExists(target_)) {
     aside = GetTempFileNameIn(ExtractFilePath(temp_), false);
@@ -89,13 +120,16 @@ void TPendingFile::CommitKeepingAttributes() {
     throw EFCreateError("Cannot create file \"" + target_ + "\"");
   }
   committed_ = true;
+  written_ = closedAs_;
   // A read-only old file may not be erased as it is.
   if (!aside.empty() && !os::EraseFile(aside)) {
     os::SetAttributes(aside, 0);
     os::EraseFile(aside);
   }
   // Where an open file takes no attributes, the new one gets the old one's by name.
-  if constexpr (!os::kHandleTakesAttributes) os::SetAttributes(target_, KeptAttributes(kept_.Mode));
+  if constexpr (!os::kHandleTakesAttributes) {
+    if (kept_) os::SetAttributes(target_, KeptAttributes(kept_->Mode));
+  }
 }
 
 void TPendingFile::PutInPlace() {

@@ -2,8 +2,9 @@
 // the target's own folder, which replaces the target only when everything proved good, so a
 // failure leaves the old file as it was and never leaves a half-written one behind. Where
 // no file has the target's name yet, the target is made afresh and written directly, and
-// removed on failure. A new version of an archive replaces the file a symbolic link names
-// and takes over the old file's permissions.
+// removed on failure. A new version of an archive replaces the file a symbolic link names,
+// only when that is the file the archive was loaded from, and takes over the old file's
+// permissions once it is written: until then only its owner may open it.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -19,8 +20,13 @@ struct TArReplaceArchive {};
 inline constexpr TArReplaceArchive arReplaceArchive{};
 
 // Raises EFOpenError when path names a file that is marked read-only or that this process
-// may not open for writing; nothing there is no obstacle.
+// may not write; nothing there is no obstacle.
 void CheckMayReplace(const std::string& path);
+// Raises EFCreateError naming archive unless the file a save of it would replace is the
+// one loaded: a link turned elsewhere since, or another file put in its place, would lead
+// the save to a file this process never read. A loaded file that is gone is refused too:
+// a new one could be made in whatever folder a turned link now names.
+void CheckIsLoadedFile(const std::string& archive, const os::FileIdentity& loaded);
 
 // A file that becomes the target only when told to. Destroyed without a Commit, it removes
 // what it wrote and leaves an existing target untouched.
@@ -29,9 +35,10 @@ public:
   // folders, when given, are the output folders of the running extraction walk.
   explicit TPendingFile(const std::string& target, TArKnownFolders* folders = nullptr);
   // A new version of archive, put in place by CommitKeepingAttributes. The file a symbolic
-  // link there names is replaced, beside it. Raises as CheckMayReplace does; the new file
-  // has the old one's permissions from the start, so it is never more open to others.
-  TPendingFile(const std::string& archive, TArReplaceArchive);
+  // link there names is replaced, beside it. Raises as CheckMayReplace does, and, given
+  // the file archive was loaded from, as CheckIsLoadedFile does (here and again right
+  // before the old file is replaced). Cabinet pieces and new archives have none.
+  TPendingFile(const std::string& archive, TArReplaceArchive, const os::FileIdentity* loaded = nullptr);
   ~TPendingFile();
   TStream* Stream() { return writer_.get(); }
   // Gives the file its DOS date and time (without one it keeps the time it was written),
@@ -44,15 +51,21 @@ public:
   // Puts a new version of an archive in its place as it was written (its date is the time
   // of writing), with the old file's permissions. Closes it first where Close has not.
   void CommitKeepingAttributes();
+  // The file written, once committed: the one a later save may replace.
+  const std::optional<os::FileIdentity>& Written() const { return written_; }
 
 private:
   bool MakeFresh(TArKnownFolders* folders);
-  void MakeTemporary();
+  void MakeTemporary(bool ownerOnly);
   void PutInPlace();
   static uint32_t KeptAttributes(uint32_t attributes);
 
-  std::string target_, temp_;  // temp_ is target_ when the target was made afresh
-  os::FilePermissions kept_;   // the old archive's, for a new version of one
+  std::string target_, temp_;                // temp_ is target_ when the target was made afresh
+  std::string archive_;                      // the name a new version of an archive was asked for
+  std::optional<os::FilePermissions> kept_;  // the old archive's, for a new version of one
+  std::optional<os::FileIdentity> loaded_;   // the file that archive was loaded from
+  std::optional<os::FileIdentity> closedAs_;  // the file as Close left it
+  std::optional<os::FileIdentity> written_;   // the same, once it took the target's place
   std::unique_ptr<TFileStream> stream_;
   std::unique_ptr<TWriteBehind> writer_;
   bool committed_ = false;

@@ -53,6 +53,8 @@ public:
   int32_t BytesAvailable() const { return bytesAvailable_; }
   int32_t TotalWritten() const { return totalWritten_; }
   bool HasImage() const { return file_ != nullptr; }
+  // The image file open now; kInvalidHandle between images.
+  os::FileHandle ImageHandle() const { return file_ ? file_->Handle() : os::kInvalidHandle; }
 
   bool IgnoreSpanning = false;  // reading and seeking stay inside the current image
   bool MovedByItself = false;   // set when Read changed to another image on its own

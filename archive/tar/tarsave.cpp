@@ -32,7 +32,7 @@ void TArTarArchive::ReplaceArchiveImage(TStream*& current, TStream& image) {
     current->SetPosition(0);
     return;
   }
-  TPendingFile pending(ArchiveName, arReplaceArchive);
+  TPendingFile pending(ArchiveName, arReplaceArchive, LoadedFile ? &*LoadedFile : nullptr);
   if (size > 0) pending.Stream()->CopyFrom(image, size);
   // The file can be replaced only while nobody holds it open.
   if (OwnsStream) delete current;
@@ -41,6 +41,7 @@ void TArTarArchive::ReplaceArchiveImage(TStream*& current, TStream& image) {
   bool replaced = true;
   try {
     pending.CommitKeepingAttributes();
+    LoadedFile = pending.Written();
   } catch (...) {
     replaced = false;  // the old file is still there
   }

@@ -267,8 +267,9 @@ void TArZipArchive::WriteArchive() {
     IsDirty = false;
     throw EArZipSpanOverwrite();
   }
-  // A file that may not be written is refused before a hook runs.
+  // A file that may not be written, or is not the one loaded, is refused before a hook runs.
   CheckMayReplace(ArchiveName);
+  if (LoadedFile) CheckIsLoadedFile(ArchiveName, *LoadedFile);
   auto* span = dynamic_cast<TArSpanStream*>(Stream);
   const TArMediaKind kind = span ? span->MediaKind() : mkImageFiles;
   // The old archive is one file: reading its items never asks for another image.
@@ -304,7 +305,7 @@ void TArZipArchive::WriteReplacingArchive(TArZipStaging& staging, TStream& oldAr
   TArZipCountingTarget counter(0);
   CheckLayoutLimits(LayOutArchive(counter, prefix, staging.Written(), nullptr, EndRecord), true);
 
-  TPendingFile out(ArchiveName, arReplaceArchive);
+  TPendingFile out(ArchiveName, arReplaceArchive, LoadedFile ? &*LoadedFile : nullptr);
   TArZipStreamTarget target(*out.Stream(), TSaveProgress(*this, counter.Total()));
   const TArZipDataSources sources{&staging.Blocks(), &oldArchive, staging.KeptLocalBytes()};
   const TArZipLayout layout = LayOutArchive(target, prefix, staging.Written(), &sources, EndRecord);
@@ -318,6 +319,7 @@ void TArZipArchive::WriteReplacingArchive(TArZipStaging& staging, TStream& oldAr
     ReopenAfterSave(ArchiveName, kind, 0);
     throw;
   }
+  LoadedFile = out.Written();
   ReopenAfterSave(ArchiveName, kind, 0);
   ApplySavedLayout(layout);
 }
@@ -334,6 +336,8 @@ void TArZipArchive::WriteSpannedSet(TArZipStaging& staging, TArMediaKind kind) {
     total = counter.Total();
   }
 
+  // The set is written over the file itself, which from here on is lost with any failure.
+  if (LoadedFile) CheckIsLoadedFile(ArchiveName, *LoadedFile);
   if (OwnsStream) delete Stream;
   Stream = nullptr;
   Spanned = true;

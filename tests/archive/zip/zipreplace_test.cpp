@@ -5,15 +5,20 @@
 #include <gtest/gtest.h>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
+#include "archive/gzip/gziparchive.h"
 #include "archive/zip/zipextract.h"
 #include "tests/archive/artestutil.h"
+#include "tests/archive/tar/tarbuild.h"
 #include "tests/archive/zip/insert_hook.h"
 #include "tests/archive/zip/zipbuilder.h"
 #ifndef _WIN32
 #include <pwd.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <csignal>
 #endif
@@ -98,25 +103,56 @@ struct stat StatOf(const std::string& name) {
   EXPECT_EQ(::lstat(Native(name).c_str(), &st), 0) << name;
   return st;
 }
+
+// The program in file runs until destroyed (a copy of sleep, with whatever follows it).
+class TRunning {
+public:
+  explicit TRunning(const std::string& file) {
+    EXPECT_EQ(::chmod(Native(file).c_str(), 0755), 0);
+    const std::string path = Native(file);
+    char* argv[] = {const_cast<char*>(path.c_str()), const_cast<char*>("60"), nullptr};
+    EXPECT_EQ(::posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, environ), 0);
+  }
+  ~TRunning() {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+
+private:
+  pid_t pid_ = 0;
+};
 #endif
 
 }  // namespace
 
-// A self-extracting archive's program, and whatever else a tool put there.
+// A self-extracting archive's program, and whatever else a tool put there. A program that
+// runs may not be opened for writing, but the rename replaces it all the same.
 TEST(SavedArchives, KeepWhateverPrecedesTheFirstLocalHeader) {
-  const std::vector<std::pair<const char*, std::string>> stubs = {
+  struct TStub {
+    const char* What;
+    std::string Bytes;
+    bool Running = false;
+  };
+  std::vector<TStub> stubs = {
       {"a DOS program", "MZ" + std::string(300, '\x90')},
       {"another executable format", std::string("\177ELF\2\1\1") + std::string(500, '\0')},
       {"a script", "#!/bin/sh\nexec unzip -o \"$0\"\n"},
       {"nothing", ""},
   };
-  for (const auto& [what, stub] : stubs) {
+#ifndef _WIN32
+  stubs.push_back({"a program running while it is saved", artest::ReadFile("/bin/sleep"), true});
+#endif
+  for (const auto& [what, stub, running] : stubs) {
     SCOPED_TRACE(what);
     artest::TempFolder dir;
     const std::string name = dir / "sfx.bin";
     TZipBuilder z = ThreeItems();
     z.Stub = ToBytes(stub);
     artest::WriteFile(name, Str(z.Build()));
+#ifndef _WIN32
+    std::shared_ptr<TRunning> program;
+    if (running) program = std::make_shared<TRunning>(name);
+#endif
     DeleteFirstItem(name);  // the item right behind the stub
 
     const std::string saved = artest::ReadFile(name);
@@ -150,38 +186,66 @@ TEST(SavedArchives, WriteTheirNewFileBesideThemForEitherSeparator) {
 }
 
 #ifndef _WIN32
-// Also the temporary file, which holds the same data, is no more open to others than the
-// archive.
-TEST(SavedArchives, KeepTheOldFilesModeOwnerAndGroup) {
+// Until it is written, the new file is its owner's alone, as are the swap files of the save
+// (they hold the same data); then it takes the old file's mode, owner and group. Where the
+// group cannot be kept, the group's rights do not go to another group.
+TEST(SavedArchives, TakeTheOldFilesModeOwnerAndGroupOnceWritten) {
   struct TCase {
+    const char* What;
     mode_t Mode;
-    bool Nobodys;  // owned by nobody (root only)
+    bool Nobodys = false;  // the archive is nobody's (root only)
+    gid_t Group = 0;       // the archive's group when not its owner's (root only)
+    bool SavedByNobody = false;
+    mode_t Saved = 0;  // the saved archive's mode, when not Mode
   };
   const bool root = ::geteuid() == 0;
   if (!root) std::cout << "Not root: the owner and group of another user are left untried\n";
-  for (const TCase& c : {TCase{0600, false}, TCase{0755, false}, TCase{0640, true}}) {
+  const TUser nobody = Nobody();
+  const gid_t otherGroup = nobody.Gid == 4242 ? 4243 : 4242;
+  artest::TempFolder sources;
+  artest::WriteFile(sources / "big.bin", std::string(300000, 'x'));  // more than the staging keeps in memory
+  for (const TCase& c :
+       {TCase{"mine, for me only", 0600}, TCase{"mine, for everyone", 0755},
+        TCase{"nobody's, saved by root", 0640, true},
+        TCase{"nobody's, of a group nobody is not in, saved by nobody", 0640, true, otherGroup, true, 0600}}) {
     if (c.Nobodys && !root) continue;
-    SCOPED_TRACE(c.Mode);
-    artest::TempFolder dir;
+    SCOPED_TRACE(c.What);
+    artest::TempFolder dir, swap;
     const std::string name = dir / "a.zip";
     artest::WriteFile(name, Str(ThreeItems().Build()));
-    const TUser owner = c.Nobodys ? Nobody() : TUser{::geteuid(), ::getegid()};
-    ASSERT_EQ(::chown(Native(name).c_str(), owner.Uid, owner.Gid), 0);
+    const TUser owner = c.Nobodys ? nobody : TUser{::geteuid(), ::getegid()};
+    const gid_t group = c.Group ? c.Group : owner.Gid;
+    ASSERT_EQ(::chown(Native(name).c_str(), owner.Uid, group), 0);
     ASSERT_EQ(::chmod(Native(name).c_str(), c.Mode), 0);
-    std::vector<std::string> during;
+    for (const std::string& folder : {dir.Path(), swap.Path()}) ASSERT_EQ(::chmod(Native(folder).c_str(), 0777), 0);
+    std::vector<std::string> during, swapped;
+    std::shared_ptr<TActingAsNobody> saver;
     DeleteFirstItem(name, [&](TArZipArchive& a) {
+      a.TempDirectory = swap.Path();
+      InstallInsertHooks(a, [](const TArZipItem&) {
+        TInsertSettings stored;
+        stored.Method = 0;
+        return stored;
+      });
+      a.Add(std::unique_ptr<TArArchiveItem>(a.NewItem(sources / "big.bin")));
       a.OnSaveProgress = [&](TArArchive*, uint8_t, bool&) {
         if (!during.empty()) return;
         during = artest::ListTree(dir.Path());
-        for (const std::string& f : during) EXPECT_EQ(StatOf(dir / f).st_mode & 07777, c.Mode) << f;
+        swapped = artest::ListTree(swap.Path());
+        for (const std::string& f : during)
+          if (f != "a.zip") { EXPECT_EQ(StatOf(dir / f).st_mode & 077, 0u) << f; }
+        for (const std::string& f : swapped) EXPECT_EQ(StatOf(swap / f).st_mode & 077, 0u) << f;
       };
+      if (c.SavedByNobody) saver = std::make_shared<TActingAsNobody>();
     });
+    saver.reset();
     EXPECT_EQ(during.size(), 2u);
+    EXPECT_FALSE(swapped.empty()) << "nothing was swapped out";
     const struct stat st = StatOf(name);
     EXPECT_TRUE(S_ISREG(st.st_mode));
-    EXPECT_EQ(st.st_mode & 07777, c.Mode);
+    EXPECT_EQ(st.st_mode & 07777, c.Saved ? c.Saved : c.Mode);
     EXPECT_EQ(st.st_uid, owner.Uid);
-    EXPECT_EQ(st.st_gid, owner.Gid);
+    EXPECT_EQ(st.st_gid, c.SavedByNobody ? nobody.Gid : group);
   }
 }
 
@@ -200,6 +264,125 @@ TEST(SavedArchives, ThroughASymbolicLinkReplaceTheFileItNames) {
   TArZipArchive back(dir / "real\\a.zip", fmOpenRead | fmShareDenyNone);
   back.Load();
   EXPECT_EQ(back.Count(), 2);
+}
+
+namespace {
+
+// What every entry below folder holds: a file its size and CRC, a link the name it holds.
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+  std::map<std::string, std::string> held;
+  for (const std::string& f : artest::ListTree(folder)) {
+    const std::string path = folder + "\\" + f;
+    const struct stat st = StatOf(path);
+    char target[512];
+    if (S_ISLNK(st.st_mode)) {
+      held[f] = "-> " + std::string(target, std::max<ssize_t>(::readlink(Native(path).c_str(), target, 512), 0));
+    } else if (S_ISREG(st.st_mode)) {
+      const std::string bytes = artest::ReadFile(path);
+      uint32_t crc = 0xFFFFFFFF;
+      UpdateCrc32Buffer(crc, bytes.data(), bytes.size());
+      held[f] = std::to_string(bytes.size()) + " bytes, CRC " + std::to_string(~crc);
+    }
+  }
+  return held;
+}
+
+std::string LE32(uint32_t v) {
+  std::string s(4, '\0');
+  for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(v >> (8 * i));
+  return s;
+}
+
+// A gzip member of data in one stored block.
+std::string StoredMember(const std::string& data) {
+  const uint32_t n = static_cast<uint32_t>(data.size());
+  uint32_t crc = 0xFFFFFFFF;
+  UpdateCrc32Buffer(crc, data.data(), data.size());
+  return std::string("\x1F\x8B\x08\0\0\0\0\0\0\x03\x01", 11) + LE32(n | (~n << 16)) + data + LE32(~crc) + LE32(n);
+}
+
+}  // namespace
+
+// An archive is loaded through a link; before its save replaces a file, what the name
+// leads to changes. Whatever is there now (if anything) is not what was read: the save is
+// refused and writes nothing.
+TEST(FailedSaves, ReplaceNoFileButTheOneLoaded) {
+  struct TFormat {
+    const char* What;
+    const char* Extension;
+    std::string Bytes;
+    std::function<std::unique_ptr<TArArchive>(const std::string& name)> Open;
+    bool ReportsWriting;  // save progress comes while a new file is written beside the old one
+  };
+  const TFormat formats[] = {
+      {"zip", "zip", Str(ThreeItems().Build()),
+       [](const std::string& n) { return std::make_unique<TArZipArchive>(n, fmOpenRead | fmShareDenyNone); }, true},
+      {"zip cut into images, written over the file itself", "zip", Str(ThreeItems().Build()),
+       [](const std::string& n) {
+         auto a = std::make_unique<TArZipArchive>(n, fmOpenRead | fmShareDenyNone);
+         a->SetSpanThreshold(300);
+         return a;
+       },
+       false},
+      {"tar", "tar",
+       tartest::Entry("a.txt", '0', "alpha") + tartest::Entry("b.txt", '0', "beta") + std::string(1024, '\0'),
+       [](const std::string& n) { return std::make_unique<TArTarArchive>(n, fmOpenRead | fmShareDenyNone); }, false},
+      {"gzip", "gz", StoredMember("alpha"),
+       [](const std::string& n) { return std::make_unique<TArGzipArchive>(n, fmOpenRead | fmShareDenyNone); }, false},
+  };
+  struct TTurn {
+    const char* What;
+    std::function<void(const std::string& real, const std::string& link, const std::string& victim)> Arrange;
+    bool WhileWriting = false;
+  };
+  auto putAnother = [](const std::string& real, const std::string&, const std::string&) {
+    artest::WriteFile(real + ".new", "another file");
+    EXPECT_EQ(::rename(Native(real + ".new").c_str(), Native(real).c_str()), 0);
+  };
+  const TTurn turns[] = {
+      {"a link turned elsewhere",
+       [](const std::string&, const std::string& link, const std::string& victim) {
+         EXPECT_EQ(::unlink(Native(link).c_str()), 0);
+         EXPECT_EQ(::symlink(("../victim/" + ExtractFileName(victim)).c_str(), Native(link).c_str()), 0);
+       }},
+      {"another file put in its place", putAnother},
+      {"another file put in its place while the new file is written", putAnother, true},
+      {"the file deleted", [](const std::string& real, const std::string&,
+                              const std::string&) { EXPECT_EQ(::unlink(Native(real).c_str()), 0); }},
+  };
+  for (const TFormat& f : formats)
+    for (const TTurn& t : turns) {
+      if (t.WhileWriting && !f.ReportsWriting) continue;
+      SCOPED_TRACE(std::string(f.What) + ": " + t.What);
+      artest::TempFolder dir;
+      for (const char* folder : {"real", "links", "victim"}) os::MakeDirectory(dir / folder);
+      const std::string ext = f.Extension;
+      const std::string real = dir / ("real\\a." + ext), link = dir / ("links\\a." + ext),
+                        victim = dir / ("victim\\v." + ext);
+      artest::WriteFile(real, f.Bytes);
+      artest::WriteFile(victim, "a file never loaded");
+      ASSERT_EQ(::symlink(("../real/a." + ext).c_str(), Native(link).c_str()), 0);
+      std::unique_ptr<TArArchive> a = f.Open(link);
+      a->Load();
+      a->IsDirty = true;
+      std::map<std::string, std::string> before;
+      if (t.WhileWriting) {
+        a->OnSaveProgress = [&](TArArchive*, uint8_t, bool&) {
+          if (!before.empty()) return;
+          t.Arrange(real, link, victim);
+          before = Snapshot(dir.Path());
+          std::erase_if(before, [](const auto& e) { return e.first.find(".TMP") != std::string::npos; });
+        };
+      } else {
+        t.Arrange(real, link, victim);
+        before = Snapshot(dir.Path());
+      }
+      try {
+        a->Save();
+        ADD_FAILURE() << "saved";
+      } catch (const std::exception& e) { EXPECT_NE(std::string(e.what()).find(link), std::string::npos) << e.what(); }
+      EXPECT_EQ(Snapshot(dir.Path()), before);
+    }
 }
 #endif
 
