@@ -104,6 +104,13 @@ int64_t SeekFile(FileHandle h, int64_t offset, int origin);  // -1 on failure
 bool TruncateFile(FileHandle h);                             // at the current position
 int64_t FileSize(FileHandle h);                              // -1 on failure
 void CloseFile(FileHandle h);
+// An empty file that did not exist, made owner-only to hold scratch data; false when it
+// existed or failed.
+inline bool CreateNewFile(const std::string& path) {
+  const FileHandle h = CreateNew(path, 0, true);
+  if (h != kInvalidHandle) CloseFile(h);
+  return h != kInvalidHandle;
+}
 // kHandleTakesAttributes: whether an open file takes its attributes through its handle
 // with the result SetAttributes gives by name, sparing a lookup of the name. Where it does
 // not, they are set by name once the file is closed, and SetHandleAttributes is not

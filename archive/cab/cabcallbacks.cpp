@@ -72,9 +72,8 @@ void TCabCallbacks::Free(void* pv) { std::free(pv); }
 cab::INT_PTR TCabCallbacks::OpenFile(const std::string& name, int oflag) {
   if (oflag & cab::kOpenCreate) {
     // Only the library's scratch files are made here, and they hold the content it packs.
-    const os::FileHandle made = os::CreateNew(name, 0, true);
-    if (made != os::kInvalidHandle) os::CloseFile(made);
-    if (made == os::kInvalidHandle && (oflag & cab::kOpenExclusive)) return 0;
+    const bool created = os::CreateNewFile(name);
+    if (!created && (oflag & cab::kOpenExclusive)) return 0;
   }
   const os::FileHandle h = os::OpenFile(name, oflag & cab::kOpenAccessMask, fmShareDenyNone);
   if (h == os::kInvalidHandle) return 0;

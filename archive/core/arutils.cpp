@@ -238,12 +238,7 @@ std::string TakeTempName(const std::string& prefix, const std::function<bool(con
 
 std::string GetTempFileNameIn(const std::string& directory, bool create) {
   const std::string folder = DirectoryExistsNoWild(directory) ? AddBackslash(directory) : os::TempDirectory();
-  return TakeTempName(folder, [create](const std::string& name) {
-    if (!create) return true;
-    const os::FileHandle h = os::CreateNew(name, 0, true);
-    os::CloseFile(h);
-    return h != os::kInvalidHandle;
-  });
+  return TakeTempName(folder, [create](const std::string& name) { return !create || os::CreateNewFile(name); });
 }
 
 std::string CreateTempFile(const std::string& directory) { return GetTempFileNameIn(directory, true); }

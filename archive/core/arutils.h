@@ -61,8 +61,8 @@ void FindMatchingFiles(const std::string& mask, uint32_t attributes, std::vector
 
 // A temporary name "VMS????.TMP" in directory (or in the system's temporary folder
 // when directory is not an existing folder). Every call gives a name that no file has:
-// with create the empty file is made, for its owner only (as os::CreateNew makes it), as
-// it is there to hold scratch data; without it the name is only reserved in this process,
+// with create the empty file is made, for its owner only (os::CreateNewFile), as it is
+// there to hold scratch data; without it the name is only reserved in this process,
 // so two saves never share a temporary file. Empty when no file can be made there (the
 // first failure other than a name in use ends the search).
 std::string GetTempFileNameIn(const std::string& directory, bool create);

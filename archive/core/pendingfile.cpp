@@ -20,13 +20,11 @@ TPendingFile::TPendingFile(const std::string& target, TArKnownFolders* folders) 
   writer_ = std::make_unique<TWriteBehind>(stream_.get());
 }
 
-TPendingFile::TPendingFile(const std::string& archive, TArReplaceArchive, const os::FileIdentity* loaded)
-    : target_(os::ResolvedPath(archive)), archive_(archive) {
+TPendingFile::TPendingFile(const std::string& archive, TArReplaceArchive,
+                           const std::optional<os::FileIdentity>& loaded)
+    : target_(os::ResolvedPath(archive)), archive_(archive), loaded_(loaded) {
   CheckMayReplace(archive);
-  if (loaded) {
-    loaded_ = *loaded;
-    if (!IsFile(target_, *loaded)) RefuseAsNotLoaded(archive);
-  }
+  if (loaded_ && !IsFile(target_, *loaded_)) RefuseAsNotLoaded(archive);
   if (os::FilePermissions old; os::GetPermissions(target_, old)) kept_ = old;
   // The archive's content, perhaps no one else's to read, goes into it before the old
   // file's permissions do.
@@ -42,8 +40,8 @@ void CheckMayReplace(const std::string& path) {
     throw EFOpenError("Cannot open file \"" + path + "\"");
 }
 
-void CheckIsLoadedFile(const std::string& archive, const os::FileIdentity& loaded) {
-  if (!IsFile(os::ResolvedPath(archive), loaded)) RefuseAsNotLoaded(archive);
+void CheckIsLoadedFile(const std::string& archive, const std::optional<os::FileIdentity>& loaded) {
+  if (loaded && !IsFile(os::ResolvedPath(archive), *loaded)) RefuseAsNotLoaded(archive);
 }
 
 // With no file there to keep, the target itself is written: made here, so it is nobody

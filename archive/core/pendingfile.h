@@ -25,8 +25,9 @@ void CheckMayReplace(const std::string& path);
 // Raises EFCreateError naming archive unless the file a save of it would replace is the
 // one loaded: a link turned elsewhere since, or another file put in its place, would lead
 // the save to a file this process never read. A loaded file that is gone is refused too:
-// a new one could be made in whatever folder a turned link now names.
-void CheckIsLoadedFile(const std::string& archive, const os::FileIdentity& loaded);
+// a new one could be made in whatever folder a turned link now names. An archive loaded
+// from no file has nothing to check.
+void CheckIsLoadedFile(const std::string& archive, const std::optional<os::FileIdentity>& loaded);
 
 // A file that becomes the target only when told to. Destroyed without a Commit, it removes
 // what it wrote and leaves an existing target untouched.
@@ -38,7 +39,7 @@ public:
   // link there names is replaced, beside it. Raises as CheckMayReplace does, and, given
   // the file archive was loaded from, as CheckIsLoadedFile does (here and again right
   // before the old file is replaced). Cabinet pieces and new archives have none.
-  TPendingFile(const std::string& archive, TArReplaceArchive, const os::FileIdentity* loaded = nullptr);
+  TPendingFile(const std::string& archive, TArReplaceArchive, const std::optional<os::FileIdentity>& loaded = {});
   ~TPendingFile();
   TStream* Stream() { return writer_.get(); }
   // Gives the file its DOS date and time (without one it keeps the time it was written),

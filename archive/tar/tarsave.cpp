@@ -32,7 +32,7 @@ void TArTarArchive::ReplaceArchiveImage(TStream*& current, TStream& image) {
     current->SetPosition(0);
     return;
   }
-  TPendingFile pending(ArchiveName, arReplaceArchive, LoadedFile ? &*LoadedFile : nullptr);
+  TPendingFile pending(ArchiveName, arReplaceArchive, LoadedFile);
   if (size > 0) pending.Stream()->CopyFrom(image, size);
   // The file can be replaced only while nobody holds it open.
   if (OwnsStream) delete current;

@@ -269,7 +269,7 @@ void TArZipArchive::WriteArchive() {
   }
   // A file that may not be written, or is not the one loaded, is refused before a hook runs.
   CheckMayReplace(ArchiveName);
-  if (LoadedFile) CheckIsLoadedFile(ArchiveName, *LoadedFile);
+  CheckIsLoadedFile(ArchiveName, LoadedFile);
   auto* span = dynamic_cast<TArSpanStream*>(Stream);
   const TArMediaKind kind = span ? span->MediaKind() : mkImageFiles;
   // The old archive is one file: reading its items never asks for another image.
@@ -305,7 +305,7 @@ void TArZipArchive::WriteReplacingArchive(TArZipStaging& staging, TStream& oldAr
   TArZipCountingTarget counter(0);
   CheckLayoutLimits(LayOutArchive(counter, prefix, staging.Written(), nullptr, EndRecord), true);
 
-  TPendingFile out(ArchiveName, arReplaceArchive, LoadedFile ? &*LoadedFile : nullptr);
+  TPendingFile out(ArchiveName, arReplaceArchive, LoadedFile);
   TArZipStreamTarget target(*out.Stream(), TSaveProgress(*this, counter.Total()));
   const TArZipDataSources sources{&staging.Blocks(), &oldArchive, staging.KeptLocalBytes()};
   const TArZipLayout layout = LayOutArchive(target, prefix, staging.Written(), &sources, EndRecord);
@@ -337,7 +337,7 @@ void TArZipArchive::WriteSpannedSet(TArZipStaging& staging, TArMediaKind kind) {
   }
 
   // The set is written over the file itself, which from here on is lost with any failure.
-  if (LoadedFile) CheckIsLoadedFile(ArchiveName, *LoadedFile);
+  CheckIsLoadedFile(ArchiveName, LoadedFile);
   if (OwnsStream) delete Stream;
   Stream = nullptr;
   Spanned = true;

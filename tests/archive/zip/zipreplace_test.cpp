@@ -10,6 +10,7 @@
 #include "archive/gzip/gziparchive.h"
 #include "archive/zip/zipextract.h"
 #include "tests/archive/artestutil.h"
+#include "tests/archive/gzip/gzipbuild.h"
 #include "tests/archive/tar/tarbuild.h"
 #include "tests/archive/zip/insert_hook.h"
 #include "tests/archive/zip/zipbuilder.h"
@@ -287,20 +288,6 @@ std::map<std::string, std::string> Snapshot(const std::string& folder) {
   return held;
 }
 
-std::string LE32(uint32_t v) {
-  std::string s(4, '\0');
-  for (int i = 0; i < 4; ++i) s[i] = static_cast<char>(v >> (8 * i));
-  return s;
-}
-
-// A gzip member of data in one stored block.
-std::string StoredMember(const std::string& data) {
-  const uint32_t n = static_cast<uint32_t>(data.size());
-  uint32_t crc = 0xFFFFFFFF;
-  UpdateCrc32Buffer(crc, data.data(), data.size());
-  return std::string("\x1F\x8B\x08\0\0\0\0\0\0\x03\x01", 11) + LE32(n | (~n << 16)) + data + LE32(~crc) + LE32(n);
-}
-
 }  // namespace
 
 // An archive is loaded through a link; before its save replaces a file, what the name
@@ -327,7 +314,7 @@ TEST(FailedSaves, ReplaceNoFileButTheOneLoaded) {
       {"tar", "tar",
        tartest::Entry("a.txt", '0', "alpha") + tartest::Entry("b.txt", '0', "beta") + std::string(1024, '\0'),
        [](const std::string& n) { return std::make_unique<TArTarArchive>(n, fmOpenRead | fmShareDenyNone); }, false},
-      {"gzip", "gz", StoredMember("alpha"),
+      {"gzip", "gz", gziptest::Member("alpha"),
        [](const std::string& n) { return std::make_unique<TArGzipArchive>(n, fmOpenRead | fmShareDenyNone); }, false},
   };
   struct TTurn {
