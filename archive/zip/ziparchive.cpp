@@ -119,8 +119,13 @@ void TArZipArchive::ReadArchive() {
 
   // Archives beyond 4 GB or 65,535 items keep their real directory in records this
   // library does not read; loading their markers would list nothing and call it success.
+  // Their locator stands between the directory and the end record; the same four bytes
+  // inside the directory, or in the program stub in front of an empty one, are data. A
+  // directory begun on an earlier piece fills this one up to the end record.
   uint8_t locator[4] = {0, 0, 0, 0};
-  if (endPos >= 20) {
+  const int64_t directoryEnd = int64_t{EndRecord.DirectoryOffset} + EndRecord.DirectorySize;
+  const bool directoryOnThisPiece = !Spanned || EndRecord.DirectoryDisk == EndRecord.ThisDisk;
+  if (endPos >= 20 && directoryOnThisPiece && directoryEnd <= endPos - 20) {
     Stream->SetPosition(endPos - 20);
     Stream->Read(locator, 4);
   }
@@ -130,7 +135,7 @@ void TArZipArchive::ReadArchive() {
     Status = asInvalid;
     throw EArZipInvalid();
   }
-  if (!Spanned && static_cast<int64_t>(EndRecord.DirectoryOffset) + EndRecord.DirectorySize > endPos) {
+  if (!Spanned && directoryEnd > endPos) {
     Status = asInvalid;
     throw EArZipInvalid();
   }

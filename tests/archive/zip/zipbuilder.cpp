@@ -73,13 +73,15 @@ std::vector<TBytes> TZipBuilder::Lay(const std::string& comment, bool spanned) c
     Put32(central, static_cast<uint32_t>(e.Data.size()));
     Put32(central, e.UnpackedSize);
     Put16(central, static_cast<uint32_t>(e.Name.size()));
-    Put16(central, 0);
-    Put16(central, 0);
+    Put16(central, static_cast<uint32_t>(e.CentralExtra.size()));
+    Put16(central, static_cast<uint32_t>(e.Comment.size()));
     Put16(central, static_cast<uint32_t>(disk));
     Put16(central, 0);
     Put32(central, e.ExternalAttrs);
     Put32(central, offset);
     central.insert(central.end(), e.Name.begin(), e.Name.end());
+    central.insert(central.end(), e.CentralExtra.begin(), e.CentralExtra.end());
+    central.insert(central.end(), e.Comment.begin(), e.Comment.end());
   }
   TBytes& out = pieces.back();
   const uint16_t last = static_cast<uint16_t>(pieces.size() - 1);

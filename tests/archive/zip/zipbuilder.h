@@ -20,7 +20,9 @@ struct TZipEntry {
   uint32_t ExternalAttrs = 0x20;
   uint16_t MadeBy = 20;  // host 0: attributes are DOS attributes
   uint16_t Disk = 0;     // the piece of a spanned set that holds the entry (BuildPieces)
-  TBytes LocalExtra;     // the local header's extra field (the central record has none)
+  TBytes LocalExtra;     // the local header's extra field
+  TBytes CentralExtra;   // the central record's extra field and comment
+  std::string Comment;
   // Values the local header says when they differ from the central one.
   bool LocalDiffers = false;
   uint32_t LocalCrc = 0, LocalPacked = 0, LocalUnpacked = 0;

@@ -173,3 +173,31 @@ TEST(SavedNewItems, EveryMethodPresetAndEncryptionReadsBackInTheTools) {
             "print(len(z.infolist()))\"");
   EXPECT_EQ(py.second, "15\n");
 }
+
+// After a delete, bytes of the kept item's central record that read as the locator of an
+// archive beyond 4 GB stand right before the end record; the tools look there too.
+TEST(SavedDeletes, AKeptRecordEndingInALocatorSignatureListsAloneInTheTools) {
+  artest::TempFolder dir;
+  TZipEntry kept;
+  kept.Name = "a.txt";
+  kept.Data = ToBytes("alpha");
+  kept.Crc = Crc32Of(kept.Data);
+  kept.UnpackedSize = 5;
+  kept.CentralExtra = ToBytes(std::string("\xFE\xCA\x14\0PK\6\7", 8) + std::string(16, '\0'));
+  TZipBuilder z;
+  z.Add(kept);
+  z.AddStored("b.txt", "beta");
+  const TBytes bytes = z.Build();
+  artest::WriteFile(dir / "kept.zip", std::string(bytes.begin(), bytes.end()));
+  {
+    TArZipArchive a(dir / "kept.zip", fmOpenRead | fmShareDenyNone);
+    a.Load();
+    a.ZipItem(1)->PendingAction = aaDelete;
+    a.IsDirty = true;
+    a.Save();
+  }
+  ExpectToolsAccept(dir / "kept.zip", "");
+  EXPECT_EQ(Shell("unzip -Z1 '" + Native(dir / "kept.zip") + "'").second, "a.txt\n");
+  const auto listed = Shell("7z l -slt '" + Native(dir / "kept.zip") + "' | grep '^Path = '");
+  EXPECT_EQ(listed.second, "Path = " + Native(dir / "kept.zip") + "\nPath = a.txt\n");
+}

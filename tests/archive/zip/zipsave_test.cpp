@@ -7,6 +7,7 @@
 #include "archive/zip/zipextract.h"
 #include "tests/archive/artestutil.h"
 #include "tests/archive/zip/insert_hook.h"
+#include "tests/archive/zip/zipbuilder.h"
 
 namespace {
 
@@ -144,6 +145,47 @@ TEST_F(ZipSaving, AddedItemsLoadBackAndADeleteAndMoveRewriteTheFileTheObjectHold
   EXPECT_EQ(Contents(*a), expected);
   EXPECT_EQ(Contents(*Opened(dir / "new.zip")), expected);
   EXPECT_EQ(ExpectDescriptorsMatchTheCentralRecords(dir / "new.zip"), 1);  // copied with its item
+}
+
+// A delete moves kept bytes to where readers look for records: the last kept central
+// record's extra field or comment, or with every item gone the program stub, ends up just
+// before the end record, where an archive beyond 4 GB has its locator.
+TEST_F(ZipSaving, KeptBytesThatLookLikeARecordDoNotStopTheReload) {
+  const std::string locator = std::string("PK\6\7", 4) + std::string(16, '\0');
+  TZipEntry alpha;
+  alpha.Name = "a.txt";
+  alpha.Data = ToBytes("alpha");
+  alpha.Crc = Crc32Of(alpha.Data);
+  alpha.UnpackedSize = 5;
+  TZipEntry withExtra = alpha, withComment = alpha;
+  withExtra.CentralExtra = ToBytes(std::string("\xFE\xCA\x14\0", 4) + locator);
+  withComment.Comment = "Stand 1" + locator;
+  using TContents = std::map<std::string, std::string>;
+  struct TCase {
+    const char* Where;
+    TContents Kept;
+    TZipBuilder Zip;
+  } cases[3] = {
+      {"extra field", {{"a.txt", "alpha"}}, {}}, {"comment", {{"a.txt", "alpha"}}, {}}, {"program stub", {}, {}}};
+  cases[0].Zip.Add(withExtra);
+  cases[1].Zip.Add(withComment);
+  cases[2].Zip.Add(alpha);
+  cases[2].Zip.Stub = ToBytes("MZ" + std::string(42, '\x90') + locator);
+  cases[0].Zip.AddStored("b.txt", "beta");
+  cases[1].Zip.AddStored("b.txt", "beta");
+
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Where);
+    const TBytes bytes = c.Zip.Build();
+    artest::WriteFile(dir / "kept.zip", std::string(bytes.begin(), bytes.end()));
+    auto a = Opened(dir / "kept.zip");
+    // Without a second item, the stub's case deletes the only one.
+    a->ZipItem(a->Count() - 1)->PendingAction = aaDelete;
+    a->IsDirty = true;
+    a->Save();
+    EXPECT_EQ(Contents(*a), c.Kept);
+    EXPECT_EQ(Contents(*Opened(dir / "kept.zip")), c.Kept);
+  }
 }
 
 // The archive model's rules apply first, to the "\\" names they know; then "/" takes over.
