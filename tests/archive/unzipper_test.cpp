@@ -305,11 +305,7 @@ TEST(SpannedSets, TestingAsksForAPieceOnlyWhenTheItemLiesOnAnother) {
   TZipBuilder z;
   const std::pair<const char*, uint16_t> layout[] = {{"a.txt", 0}, {"b.txt", 0}, {"c.txt", 1}, {"d.txt", 2}};
   for (const auto& [name, disk] : layout) {
-    TZipEntry e;
-    e.Name = name;
-    e.Data = ToBytes(std::string(300, name[0]));
-    e.Crc = Crc32Of(e.Data);
-    e.UnpackedSize = 300;
+    TZipEntry e = Stored(name, std::string(300, name[0]));
     e.Disk = disk;
     z.Add(e);
   }

@@ -24,13 +24,17 @@ uint32_t Crc32Of(const TBytes& data) {
 
 TBytes ToBytes(const std::string& s) { return TBytes(s.begin(), s.end()); }
 
-void TZipBuilder::AddStored(const std::string& name, const std::string& data) {
+TZipEntry Stored(const std::string& name, const std::string& data) {
   TZipEntry e;
   e.Name = name;
   e.Data = ToBytes(data);
   e.Crc = Crc32Of(e.Data);
   e.UnpackedSize = static_cast<uint32_t>(data.size());
-  entries_.push_back(e);
+  return e;
+}
+
+void TZipBuilder::AddStored(const std::string& name, const std::string& data) {
+  entries_.push_back(Stored(name, data));
 }
 
 TBytes TZipBuilder::Build(const std::string& comment) const { return Lay(comment, false)[0]; }

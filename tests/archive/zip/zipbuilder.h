@@ -21,8 +21,8 @@ struct TZipEntry {
   uint16_t MadeBy = 20;  // host 0: attributes are DOS attributes
   uint16_t Disk = 0;     // the piece of a spanned set that holds the entry (BuildPieces)
   TBytes LocalExtra;     // the local header's extra field
-  TBytes CentralExtra;   // the central record's extra field and comment
-  std::string Comment;
+  TBytes CentralExtra;   // the central record's extra field
+  std::string Comment;   // the central record's comment
   // Values the local header says when they differ from the central one.
   bool LocalDiffers = false;
   uint32_t LocalCrc = 0, LocalPacked = 0, LocalUnpacked = 0;
@@ -51,3 +51,5 @@ private:
 
 uint32_t Crc32Of(const TBytes& data);
 TBytes ToBytes(const std::string& s);
+// A stored entry of plain data.
+TZipEntry Stored(const std::string& name, const std::string& data);

@@ -42,15 +42,6 @@ public:
   std::vector<TFailure> failures;
 };
 
-TZipEntry Stored(const std::string& name, const std::string& data) {
-  TZipEntry e;
-  e.Name = name;
-  e.Data = ToBytes(data);
-  e.Crc = Crc32Of(e.Data);
-  e.UnpackedSize = static_cast<uint32_t>(data.size());
-  return e;
-}
-
 // Raw deflate of 100,000 zero bytes.
 TBytes BombData() {
   TBytes b = {0xED, 0xC1, 0x31, 0x01, 0x00, 0x00, 0x00, 0xC2, 0xA0, 0xF5, 0x4F, 0x6D, 0x0D, 0x0F, 0xA0};

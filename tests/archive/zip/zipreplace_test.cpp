@@ -392,11 +392,7 @@ void ExpectFailedSaves(const std::vector<TFailureCase>& cases) {
   // extra field of its own.
   TZipBuilder z;
   for (int i = 0; i < 3; ++i) {
-    TZipEntry e;
-    e.Name = "old" + std::to_string(i) + ".txt";
-    e.Data = TBytes(20000, static_cast<uint8_t>('a' + i));
-    e.Crc = Crc32Of(e.Data);
-    e.UnpackedSize = 20000;
+    TZipEntry e = Stored("old" + std::to_string(i) + ".txt", std::string(20000, static_cast<char>('a' + i)));
     if (i == 0) e.LocalExtra = TBytes(10000, 0);
     z.Add(e);
   }

@@ -178,11 +178,7 @@ TEST(SavedNewItems, EveryMethodPresetAndEncryptionReadsBackInTheTools) {
 // archive beyond 4 GB stand right before the end record; the tools look there too.
 TEST(SavedDeletes, AKeptRecordEndingInALocatorSignatureListsAloneInTheTools) {
   artest::TempFolder dir;
-  TZipEntry kept;
-  kept.Name = "a.txt";
-  kept.Data = ToBytes("alpha");
-  kept.Crc = Crc32Of(kept.Data);
-  kept.UnpackedSize = 5;
+  TZipEntry kept = Stored("a.txt", "alpha");
   kept.CentralExtra = ToBytes(std::string("\xFE\xCA\x14\0PK\6\7", 8) + std::string(16, '\0'));
   TZipBuilder z;
   z.Add(kept);
