@@ -15,6 +15,68 @@ bool StartsWithNoCase(const std::string& s, const char* prefix) {
   return true;
 }
 
+bool EqualNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsSchemeChar(char c) { return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '+' || c == '-' || c == '.'; }
+
+// A host name as a connect call may take it: letters, digits, '.', '-', '_' (IPv4 included).
+bool IsPlainHostName(const std::string& name) {
+  if (name.empty()) return false;
+  for (char c : name) {
+    if (!IsAsciiLetter(c) && !IsAsciiDigit(c) && c != '.' && c != '-' && c != '_') return false;
+  }
+  return true;
+}
+
+// RFC 3986, 5.2.4: "." and ".." segments of a path taken out.
+std::string RemoveDotSegments(std::string in) {
+  std::string out;
+  auto dropLastSegment = [&out] {
+    const size_t slash = out.rfind('/');
+    out.erase(slash == std::string::npos ? 0 : slash);
+  };
+  while (!in.empty()) {
+    if (in.rfind("../", 0) == 0) {
+      in.erase(0, 3);
+    } else if (in.rfind("./", 0) == 0) {
+      in.erase(0, 2);
+    } else if (in.rfind("/./", 0) == 0) {
+      in.erase(0, 2);
+    } else if (in == "/.") {
+      in = "/";
+    } else if (in.rfind("/../", 0) == 0) {
+      in.erase(0, 3);
+      dropLastSegment();
+    } else if (in == "/..") {
+      in = "/";
+      dropLastSegment();
+    } else if (in == "." || in == "..") {
+      in.clear();
+    } else {
+      const size_t end = in.find('/', 1);
+      out += in.substr(0, end);
+      in.erase(0, end == std::string::npos ? in.size() : end);
+    }
+  }
+  return out;
+}
+
+// A path with its query: dot segments out of the path part only.
+std::string NormalPath(const std::string& pathAndQuery) {
+  const size_t q = pathAndQuery.find('?');
+  std::string path = RemoveDotSegments(pathAndQuery.substr(0, q));
+  if (path.empty() || path[0] != '/') path.insert(0, "/");
+  return q == std::string::npos ? path : path + pathAndQuery.substr(q);
+}
+
 // The target file. A large buffer keeps the many small chunk writes cheap; every failure
 // raises, so a short write or a failed close ends the transfer as a failure.
 class TTargetFile {
@@ -88,6 +150,53 @@ int32_t ContentLengthValue(const std::string& text) {
   return static_cast<int32_t>(value);
 }
 
+bool IsRedirectStatus(uint32_t status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+bool ResolveRedirect(const THttpTarget& from, const std::string& location, THttpTarget& to) {
+  if (location.empty() || location.size() > FetchMaxLocationLength) return false;
+  for (char c : location) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u <= 0x20 || u >= 0x7F || c == '\\') return false;
+  }
+  std::string ref = location.substr(0, location.find('#'));
+  // A scheme is a letter, then letters, digits, '+', '-', '.', up to a ':' before any '/' or '?'.
+  if (!ref.empty() && IsAsciiLetter(ref[0])) {
+    size_t i = 1;
+    while (i < ref.size() && IsSchemeChar(ref[i])) ++i;
+    if (i < ref.size() && ref[i] == ':') {
+      if (!StartsWithNoCase(ref, "http:")) return false;
+      ref.erase(0, 5);
+      if (ref.rfind("//", 0) != 0) return false;  // "http:path" names no host
+    }
+  }
+  THttpTarget next;
+  if (ref.rfind("//", 0) == 0) {
+    const size_t end = ref.find_first_of("/?", 2);
+    const std::string authority = ref.substr(2, end == std::string::npos ? std::string::npos : end - 2);
+    if (authority.find('@') != std::string::npos) return false;
+    if (!SplitHostPort(authority, next.Host, next.Port) || !IsPlainHostName(next.Host)) return false;
+    next.Path = NormalPath(end == std::string::npos ? "" : ref.substr(end));
+  } else {
+    next.Host = from.Host;
+    next.Port = from.Port;
+    const std::string basePath = from.Path.substr(0, from.Path.find('?'));
+    if (ref.empty()) {
+      next.Path = from.Path;
+    } else if (ref[0] == '/') {
+      next.Path = NormalPath(ref);
+    } else if (ref[0] == '?') {
+      next.Path = NormalPath(basePath + ref);
+    } else {
+      const size_t slash = basePath.rfind('/');
+      next.Path = NormalPath((slash == std::string::npos ? "/" : basePath.substr(0, slash + 1)) + ref);
+    }
+  }
+  to = next;
+  return true;
+}
+
 TFetchWork::TFetchWork(const std::string& AcceptTypes, const std::string& Agent, const std::string& URL,
                        const std::string& FileName, const std::string& UserName, const std::string& Password,
                        const std::string& PostQuery, const std::string& Referer, bool BinaryData, bool UseCache,
@@ -137,25 +246,9 @@ void TFetchWork::RunTransfer(IHttpTransport& net) {
 // Steps up to the end of the body. The file is closed on every way out (by its destructor
 // when an exception passes); the caller closes the handles.
 void TFetchWork::ReadBody(IHttpTransport& net) {
-  const auto [host, path] = SplitUrl(URL);
-  if (StopRequested()) {
-    Succeeded = false;
-    return;
-  }
-  std::string name;
-  uint16_t port = FetchDefaultPort;
-  // A failed open, connect or send is a failure at once, not an empty download.
-  if (!SplitHostPort(host, name, port) || !net.Send(BuildRequest(name, port, path))) {
-    Succeeded = false;
-    return;
-  }
-  if (StopRequested()) {
-    Succeeded = false;
-    return;
-  }
   // Only a 2xx answer is a download; an error page never reaches the target file.
   uint32_t status = 0;
-  if (!net.QueryStatus(status) || status < 200 || status > 299) {
+  if (!Request(net, status) || status < 200 || status > 299) {
     Succeeded = false;
     return;
   }
@@ -196,4 +289,29 @@ void TFetchWork::ReadBody(IHttpTransport& net) {
   }
   Succeeded = ToFile ? FileSize == Readed : Readed > 0;
   if (file) file->Close();
+}
+
+bool TFetchWork::Request(IHttpTransport& net, uint32_t& status) {
+  const auto [host, path] = SplitUrl(URL);
+  THttpTarget origin;
+  origin.Path = path;
+  if (!SplitHostPort(host, origin.Host, origin.Port)) return false;
+  THttpTarget at = origin;
+  for (int redirects = 0;; ++redirects) {
+    if (StopRequested()) return false;
+    if (redirects > 0) net.CloseInternetHandles();
+    THttpRequest request = BuildRequest(at.Host, at.Port, at.Path);
+    if (!EqualNoCase(at.Host, origin.Host) || at.Port != origin.Port) {
+      request.UserName.clear();
+      request.Password.clear();
+    }
+    // A failed open, connect or send is a failure at once, not an empty download.
+    if (!net.Send(request)) return false;
+    if (StopRequested()) return false;
+    if (!net.QueryStatus(status)) return false;
+    if (!IsRedirectStatus(status)) return true;
+    if (!PostQuery.empty() || redirects == FetchMaxRedirects) return false;
+    std::string location;
+    if (!net.QueryLocation(location) || !ResolveRedirect(at, location, at)) return false;
+  }
 }

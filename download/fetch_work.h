@@ -1,7 +1,9 @@
-// One HTTP transfer as the download worker runs it: the request it makes, the chunked read
-// loop and the rules that decide success. Free of threads and of the network library: the
-// thread around it supplies the terminate flag and the synchronous progress call, and a
-// transport performs the requests, so the whole body can run against fakes.
+// One HTTP transfer as the download worker runs it: the request it makes, the redirects it
+// follows, the chunked read loop and the rules that decide success. Free of threads and of the
+// network library: the thread around it supplies the terminate flag and the synchronous
+// progress call, and a transport performs the requests, so the whole body can run against
+// fakes. Redirects are followed here, one request per hop, and not inside the transport: so
+// their number is bounded and a cancel is seen between two of them.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -13,6 +15,11 @@ constexpr uint32_t FetchChunkSize = 1025;
 constexpr uint16_t FetchDefaultPort = 80;
 // The exact header a form post carries (no line end).
 constexpr const char* FetchPostHeader = "Content-Type: application/x-www-form-urlencoded";
+// Redirects one transfer follows, as browsers do; a redirect answer to the request after the
+// last of them fails the transfer.
+constexpr int FetchMaxRedirects = 20;
+// The longest Location followed (the classic bound of a URL in the platform's browser).
+constexpr size_t FetchMaxLocationLength = 2048;
 
 // "http://" (any case) is dropped; the host ends at the first "/", the path is the rest with
 // that "/". Without a "/" the host is empty and the path is the whole remaining text.
@@ -23,6 +30,25 @@ bool SplitHostPort(const std::string& host, std::string& name, uint16_t& port);
 
 // A Content-Length text as a 32-bit decimal; anything else raises.
 int32_t ContentLengthValue(const std::string& text);
+
+// Where one request goes: the host name without its port, and the path with its query.
+struct THttpTarget {
+  std::string Host;
+  uint16_t Port = FetchDefaultPort;
+  std::string Path;
+};
+
+// The statuses whose Location names the resource anew: 301, 302, 303, 307 and 308. Any other
+// 3xx answer is no download and no redirect.
+bool IsRedirectStatus(uint32_t status);
+
+// The request a Location header leads to from the request it answered: an http URL ("//host"
+// included), an absolute path or a relative reference (resolved as RFC 3986 says, the
+// fragment dropped). False when it leads nowhere this component goes: empty, longer than
+// FetchMaxLocationLength, with blanks, control or non-ASCII bytes or "\", another scheme, a
+// host that is missing or more than letters, digits, '.', '-' and '_', a user name in the
+// address, or a port that is not 1..65535.
+bool ResolveRedirect(const THttpTarget& from, const std::string& location, THttpTarget& to);
 
 // Everything the transport needs for one request.
 struct THttpRequest {
@@ -41,8 +67,10 @@ struct THttpRequest {
   std::string Body;
 };
 
-// One request's connection. Send opens everything and sends the request; CloseInternetHandles
-// releases the request, connection and internet handles and may be called more than once.
+// One request's connection. Send opens everything and sends the request; it never follows a
+// redirect itself: a 3xx answer comes back as it is. CloseInternetHandles releases the
+// request, connection and internet handles and may be called more than once; after it, Send
+// may make the next request.
 class IHttpTransport {
 public:
   virtual ~IHttpTransport() = default;
@@ -50,6 +78,9 @@ public:
   virtual bool QueryStatus(uint32_t& code) = 0;
   // The Content-Length header as text; false when the response announced none.
   virtual bool QueryContentLength(std::string& text) = 0;
+  // The Location header as sent; false when there is none or it is longer than
+  // FetchMaxLocationLength.
+  virtual bool QueryLocation(std::string& text) = 0;
   // Reads up to size bytes; read = 0 with true marks the end of the body.
   virtual bool Read(void* buffer, uint32_t size, uint32_t& read) = 0;
   virtual void CloseInternetHandles() = 0;
@@ -93,4 +124,10 @@ protected:
 
 private:
   void ReadBody(IHttpTransport& net);
+  // Sends the request and follows up to FetchMaxRedirects redirects, testing the stop flag
+  // before and after every request; true with the final answer's status, false when the
+  // transfer has failed. A post is never redirected: its form goes, and a GET in its place
+  // goes, nowhere the caller did not name. The user name and password go only to the host and
+  // port of URL; every hop keeps the other settings.
+  bool Request(IHttpTransport& net, uint32_t& status);
 };

@@ -1,5 +1,7 @@
 // The transport of the Windows builds: one request through WinInet, with the internet handle
-// opened with the preconfigured proxy settings, so a configured proxy is honoured.
+// opened with the preconfigured proxy settings, so a configured proxy is honoured (on every
+// hop of a redirect too). WinInet's own following of redirects is switched off: it follows
+// them inside the send call, without end and out of reach of a cancel.
 #pragma once
 #include <vector>
 #include "download/fetch_work.h"
@@ -14,6 +16,7 @@ public:
   bool Send(const THttpRequest& request) override;
   bool QueryStatus(uint32_t& code) override;
   bool QueryContentLength(std::string& text) override;
+  bool QueryLocation(std::string& text) override;
   bool Read(void* buffer, uint32_t size, uint32_t& read) override;
   void CloseInternetHandles() override;
 

@@ -28,8 +28,9 @@ bool TWinInetTransport::Send(const THttpRequest& r) {
                                  INTERNET_SERVICE_HTTP, 0, 0);
   if (!connection_) return false;
   const char* accept[] = {r.Accept.c_str(), nullptr};
+  const DWORD flags = INTERNET_FLAG_NO_AUTO_REDIRECT | (r.Reload ? INTERNET_FLAG_RELOAD : 0);
   request_ = HttpOpenRequestA(connection_, r.Verb.c_str(), r.Path.c_str(), r.Version.c_str(), r.Referer.c_str(), accept,
-                              r.Reload ? INTERNET_FLAG_RELOAD : 0, 0);
+                              flags, 0);
   if (!request_) return false;
   SetTimeouts(request_);
   if (r.Headers.empty()) return HttpSendRequestA(request_, nullptr, 0, nullptr, 0) != FALSE;
@@ -52,6 +53,17 @@ bool TWinInetTransport::QueryContentLength(std::string& text) {
   DWORD index = 0;
   if (!HttpQueryInfoA(request_, HTTP_QUERY_CONTENT_LENGTH, buffer, &length, &index)) return false;
   text.assign(buffer, length < sizeof(buffer) ? length : sizeof(buffer));
+  return true;
+}
+
+bool TWinInetTransport::QueryLocation(std::string& text) {
+  char buffer[FetchMaxLocationLength + 1];
+  DWORD length = sizeof(buffer);
+  DWORD index = 0;
+  // A longer one fails with ERROR_INSUFFICIENT_BUFFER, which is the answer too.
+  if (!HttpQueryInfoA(request_, HTTP_QUERY_LOCATION, buffer, &length, &index)) return false;
+  if (length > FetchMaxLocationLength) return false;
+  text.assign(buffer, length);
   return true;
 }
 
@@ -83,4 +95,5 @@ void TWinInetTransport::CloseInternetHandles() {
     if (*h) InternetCloseHandle(*h);
     *h = nullptr;
   }
+  aheadPos_ = aheadLen_ = 0;
 }

@@ -43,6 +43,106 @@ TEST(FetchSize, OnlyA32BitDecimalIsASize) {
   }
 }
 
+TEST(FetchRedirect, OnlyTheFiveRedirectStatusesAreRedirects) {
+  for (uint32_t status : {301u, 302u, 303u, 307u, 308u}) EXPECT_TRUE(IsRedirectStatus(status)) << status;
+  for (uint32_t status : {200u, 300u, 304u, 305u, 306u, 309u, 399u, 404u})
+    EXPECT_FALSE(IsRedirectStatus(status)) << status;
+}
+
+THttpTarget Target(const std::string& host, uint16_t port, const std::string& path) {
+  THttpTarget t;
+  t.Host = host;
+  t.Port = port;
+  t.Path = path;
+  return t;
+}
+
+std::string Shown(const THttpTarget& t) { return t.Host + ":" + std::to_string(t.Port) + t.Path; }
+
+TEST(FetchRedirect, ALocationResolvesAgainstTheRequestItAnswered) {
+  const THttpTarget from = Target("files.example", 8080, "/dl/a/b.zip?x=/y/z");
+  const std::pair<const char*, const char*> table[] = {
+      // Absolute URLs, any case of the scheme, with and without a port or path.
+      {"http://other.example/x/y?q=1", "other.example:80/x/y?q=1"},
+      {"HTTP://Other-Host_1.example:81/x", "Other-Host_1.example:81/x"},
+      {"http://127.0.0.1:65535", "127.0.0.1:65535/"},
+      {"http://h?q", "h:80/?q"},
+      {"http://h/a/./b/../c#frag", "h:80/a/c"},
+      // Without a scheme: the same scheme, another host.
+      {"//cdn.example/f.zip", "cdn.example:80/f.zip"},
+      // Absolute paths keep host and port.
+      {"/other/path", "files.example:8080/other/path"},
+      {"/a/../../b?v=../c", "files.example:8080/b?v=../c"},
+      // Relative references go from the folder of the path, never from its query.
+      {"c.zip", "files.example:8080/dl/a/c.zip"},
+      {"./c.zip?v=2", "files.example:8080/dl/a/c.zip?v=2"},
+      {"../c.zip", "files.example:8080/dl/c.zip"},
+      {"../../../../c.zip", "files.example:8080/c.zip"},
+      {"sub/", "files.example:8080/dl/a/sub/"},
+      {"..", "files.example:8080/dl/"},
+      {"?v=3", "files.example:8080/dl/a/b.zip?v=3"},
+      {"#top", "files.example:8080/dl/a/b.zip?x=/y/z"},
+      {"name:with/colon-is-a-scheme-of-its-own/../x", nullptr},
+  };
+  for (const auto& [location, expected] : table) {
+    THttpTarget to = Target("unchanged", 1, "/unchanged");
+    const bool ok = ResolveRedirect(from, location, to);
+    if (!expected) {
+      EXPECT_FALSE(ok) << location;
+      continue;
+    }
+    ASSERT_TRUE(ok) << location;
+    EXPECT_EQ(Shown(to), expected) << location;
+  }
+}
+
+TEST(FetchRedirect, ALocationOutOfHttpOrWithoutASaneAddressLeadsNowhere) {
+  const THttpTarget from = Target("h", 80, "/a");
+  const std::string refused[] = {
+      "",
+      "https://h/x",
+      "ftp://h/x",
+      "file:///c:/windows/win.ini",
+      "javascript:alert(1)",
+      "mailto:a@b",
+      "httpx://h/x",
+      "http:/x",
+      "http:x",
+      "http://",
+      "http:///x",
+      "//",
+      "http://h:0/x",
+      "http://h:65536/x",
+      "http://h:8o/x",
+      "http://h:/x",
+      "http://h:80:80/x",
+      "http://user@h/x",
+      "http://user:pw@h/x",
+      "http://h@evil/x",
+      "http://[::1]/x",
+      "http://bad%20host/x",
+      "http://h/with blank",
+      "/with\ttab",
+      "/line\r\nSet-Cookie: x",
+      std::string("/nul\0x", 6),
+      "/\x7f",
+      "/caf\xc3\xa9",
+      "\\\\server\\share",
+      "/a\\b",
+      "http://h/" + std::string(FetchMaxLocationLength - 8, 'a') + "x",
+  };
+  for (const std::string& location : refused) {
+    THttpTarget to = Target("unchanged", 1, "/unchanged");
+    EXPECT_FALSE(ResolveRedirect(from, location, to)) << location;
+    EXPECT_EQ(Shown(to), "unchanged:1/unchanged") << location;
+  }
+  // The longest one followed.
+  THttpTarget to;
+  const std::string longest = "http://h/" + std::string(FetchMaxLocationLength - 9, 'a');
+  ASSERT_EQ(longest.size(), FetchMaxLocationLength);
+  EXPECT_TRUE(ResolveRedirect(from, longest, to));
+}
+
 // One component against a scripted exchange, served by this thread as its main thread.
 class FetchRules : public ::testing::Test {
 protected:
@@ -282,6 +382,163 @@ TEST_F(FetchRules, StringModeCollectsTheBodyAndNeedsAtLeastOneByte) {
   log.events.clear();
   Run();
   EXPECT_EQ(log.events, std::vector<std::string>{"error"});
+}
+
+TEST_F(FetchRules, RedirectsAreFollowedUpToTwentyWithTheSettingsOfTheFirstRequest) {
+  SetUpFetch();
+  fetch.URL = "http://files.example:8123/dl/a.zip?v=1";
+  fetch.Referer = "http://ref/";
+  fetch.AcceptTypes = "application/zip";
+  const char* locations[] = {"/moved/a.zip", "b.zip?v=2", "http://mirror.example/m/c.zip", "//m2.example:81/d.zip"};
+  const uint32_t codes[] = {301, 302, 303, 307, 308};
+  for (int i = 0; i < FetchMaxRedirects; ++i) x.redirects.push_back({codes[i % 5], locations[i % 4]});
+  x.body = PatternBody(3000);
+  x.contentLength = "3000";
+  Run();
+  EXPECT_EQ(log.events, std::vector<std::string>{"done-file"});
+  EXPECT_EQ(ReadWholeFile(target), x.body);
+  ASSERT_EQ(x.requests.size(), 21u);
+  EXPECT_EQ(x.requests[1].Host, "files.example");
+  EXPECT_EQ(x.requests[1].Port, 8123);
+  EXPECT_EQ(x.requests[1].Path, "/moved/a.zip");
+  EXPECT_EQ(x.requests[2].Path, "/moved/b.zip?v=2");
+  EXPECT_EQ(x.requests[3].Host, "mirror.example");
+  EXPECT_EQ(x.requests[3].Port, 80);
+  EXPECT_EQ(x.requests[3].Path, "/m/c.zip");
+  EXPECT_EQ(x.requests[4].Host, "m2.example");
+  EXPECT_EQ(x.requests[4].Port, 81);
+  EXPECT_EQ(x.requests[4].Path, "/d.zip");
+  for (const THttpRequest& r : x.requests) {
+    EXPECT_EQ(r.Verb, "GET");
+    EXPECT_EQ(r.Version, "HTTP/1.0");
+    EXPECT_EQ(r.Referer, "http://ref/");
+    EXPECT_EQ(r.Accept, "application/zip");
+    EXPECT_EQ(r.Agent, "Larkspan HTTPFetch");
+    EXPECT_TRUE(r.Reload);
+  }
+  // Each hop's handles are closed before the next request; the last ones at the end.
+  EXPECT_FALSE(x.sentOnOpenHandles);
+  EXPECT_EQ(x.closes, 21);
+}
+
+TEST_F(FetchRules, TheTwentyFirstRedirectFailsWithoutTouchingTheTarget) {
+  SetUpFetch();
+  WriteWholeFile(target, "old");
+  x.redirects.assign(FetchMaxRedirects + 1, TFakeRedirect{302, std::string("/again")});
+  x.contentLength = "5";
+  x.body = "hello";
+  Run();
+  EXPECT_EQ(log.events, std::vector<std::string>{"error"});
+  EXPECT_EQ(x.requests.size(), 21u) << "the first request and 20 redirects";
+  EXPECT_EQ(x.locationQueries, 20) << "the last redirect is not even read";
+  EXPECT_TRUE(x.readSizes.empty());
+  EXPECT_TRUE(log.progress.empty());
+  EXPECT_EQ(ReadWholeFile(target), "old");
+}
+
+TEST_F(FetchRules, ACancelBetweenRedirectsStopsBeforeTheNextRequest) {
+  SetUpFetch();
+  x.redirects.assign(100, TFakeRedirect{302, std::string("/again")});
+  x.beforeSend = [&](size_t request) {
+    if (request == 3) fetch.CancelDownload();  // while the fourth request is on its way
+  };
+  Run();
+  EXPECT_EQ(log.events, std::vector<std::string>{"error"});
+  EXPECT_EQ(x.requests.size(), 4u) << "the stop flag is tested after every request";
+  EXPECT_EQ(x.locationQueries, 3);
+
+  // A cancel that comes while a redirect's Location is read stops before the next request.
+  log.events.clear();
+  x.requests.clear();
+  x.beforeSend = nullptr;
+  TTestFetch* self = nullptr;
+  struct TCancelOnLocation : TFakeTransport {
+    TCancelOnLocation(TFakeExchange& e, TTestFetch*& f) : TFakeTransport(e), fetch(f) {}
+    bool QueryLocation(std::string& text) override {
+      if (++seen == 2) fetch->CancelDownload();
+      return TFakeTransport::QueryLocation(text);
+    }
+    TTestFetch*& fetch;
+    int seen = 0;
+  };
+  TTestFetch cancelling(main, [&] { return std::make_unique<TCancelOnLocation>(x, self); });
+  self = &cancelling;
+  log.Attach(cancelling, main);
+  cancelling.URL = "http://127.0.0.1/a";
+  cancelling.FileName = target;
+  Run(cancelling);
+  EXPECT_EQ(log.events, std::vector<std::string>{"error"});
+  EXPECT_EQ(x.requests.size(), 2u);
+}
+
+TEST_F(FetchRules, APostIsNeverRedirected) {
+  SetUpFetch();
+  fetch.PostQuery = "a=1";
+  x.contentLength = "5";
+  x.body = "hello";
+  for (uint32_t code : {301u, 302u, 303u, 307u, 308u}) {
+    x.redirects = {TFakeRedirect{code, std::string("/result")}};
+    x.requests.clear();
+    log.events.clear();
+    Run();
+    EXPECT_EQ(log.events, std::vector<std::string>{"error"}) << code;
+    ASSERT_EQ(x.requests.size(), 1u) << code;
+    EXPECT_EQ(x.requests[0].Verb, "POST");
+  }
+  EXPECT_EQ(x.locationQueries, 0);
+}
+
+TEST_F(FetchRules, TheUserNameAndPasswordGoOnlyToTheHostAndPortOfTheUrl) {
+  SetUpFetch();
+  fetch.URL = "http://Files.Example/a";
+  fetch.UserName = "u";
+  fetch.Password = "p";
+  x.redirects = {{302, std::string("http://files.example:80/b")},
+                 {302, std::string("http://files.example:8080/c")},
+                 {302, std::string("http://mirror.example/d")},
+                 {302, std::string("http://FILES.example/e")}};
+  x.contentLength = "0";
+  Run();
+  EXPECT_EQ(log.events, std::vector<std::string>{"done-file"});
+  ASSERT_EQ(x.requests.size(), 5u);
+  const bool withCredentials[] = {true, true, false, false, true};
+  for (size_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(x.requests[i].UserName, withCredentials[i] ? "u" : "") << i;
+    EXPECT_EQ(x.requests[i].Password, withCredentials[i] ? "p" : "") << i;
+  }
+}
+
+TEST_F(FetchRules, ARedirectWithoutAUsableLocationFailsWithoutAnotherRequest) {
+  SetUpFetch();
+  WriteWholeFile(target, "old");
+  x.contentLength = "5";
+  x.body = "hello";
+  const std::optional<std::string> locations[] = {std::nullopt, std::string(""), std::string("https://h/x"),
+                                                  std::string("http://h:99999/x"), std::string("ftp://h/")};
+  for (const auto& location : locations) {
+    x.redirects = {TFakeRedirect{302, location}};
+    x.requests.clear();
+    log.events.clear();
+    Run();
+    EXPECT_EQ(log.events, std::vector<std::string>{"error"}) << location.value_or("<none>");
+    EXPECT_EQ(x.requests.size(), 1u) << location.value_or("<none>");
+  }
+  EXPECT_EQ(ReadWholeFile(target), "old");
+}
+
+TEST_F(FetchRules, OtherThreeHundredsAreNeitherDownloadsNorRedirects) {
+  SetUpFetch();
+  x.contentLength = "5";
+  x.body = "hello";
+  for (uint32_t code : {300u, 304u, 305u, 306u}) {
+    x.redirects = {TFakeRedirect{code, std::string("/elsewhere")}};
+    x.requests.clear();
+    log.events.clear();
+    Run();
+    EXPECT_EQ(log.events, std::vector<std::string>{"error"}) << code;
+    EXPECT_EQ(x.requests.size(), 1u) << code;
+  }
+  EXPECT_EQ(x.locationQueries, 0);
 }
 
 TEST_F(FetchRules, ASecondStartWhileBusyIsIgnored) {

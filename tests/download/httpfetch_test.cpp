@@ -154,6 +154,142 @@ TEST_F(HTTPFetchComponent, AConfiguredProxyIsHonoured) {
   EXPECT_NE(requests[0].find(R"("target": "http://update.quillmoor.invalid)"), std::string::npos) << requests[0];
 }
 
+TEST_F(HTTPFetchComponent, ARedirectBehindAProxyIsFollowedThroughTheProxy) {
+  if (testserver::Env("http_proxy").empty()) GTEST_SKIP() << "runs with MB_TEST_VIA_PROXY=1";
+  fetch.URL = "http://update.quillmoor.invalid/redirect/2/body/1026?style=rel&id=proxyredir";
+  fetch.DownloadToFile();
+  ASSERT_TRUE(PumpUntil([&] { return !fetch.Busy(); }));
+  EXPECT_EQ(rec.events.back(), "done-file");
+  EXPECT_EQ(ReadWholeFile(target), PatternBody(1026));
+  const auto requests = testserver::Requests("id=proxyredir");
+  ASSERT_EQ(requests.size(), 3u);
+  for (const std::string& r : requests)
+    EXPECT_NE(r.find(R"("target": "http://update.quillmoor.invalid)"), std::string::npos) << r;
+  EXPECT_NE(requests[2].find("/redirect/0/body/1026?"), std::string::npos) << requests[2];
+}
+
+// A query value with every byte outside the unreserved set escaped.
+std::string QueryEscaped(const std::string& text) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) {
+    if (isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
+}
+
+TEST_F(HTTPFetchComponent, RedirectsAreFollowedUpToTwenty) {
+  // Every redirect status, its Location written as a path, a relative reference or a URL.
+  for (const char* code : {"301", "302", "303", "307", "308"}) {
+    for (const char* style : {"path", "rel", "abs"}) {
+      const std::string id = std::string("id=r") + code + style;
+      rec = TRecorder();
+      rec.Attach(fetch);
+      Fetch(fetch, std::string("/redirect/2/body/3000?code=") + code + "&style=" + style + "&" + id);
+      EXPECT_EQ(rec.events, std::vector<std::string>{"done-file"}) << id;
+      EXPECT_TRUE(ReadWholeFile(target) == PatternBody(3000)) << id;
+      EXPECT_EQ(testserver::Requests(id).size(), 3u) << id;
+    }
+  }
+  rec = TRecorder();
+  rec.Attach(fetch);
+  Fetch(fetch, "/redirect/20/body/1026?style=rel&id=r20");
+  EXPECT_EQ(rec.events, std::vector<std::string>{"done-file"});
+  EXPECT_EQ(ReadWholeFile(target), PatternBody(1026));
+  EXPECT_EQ(testserver::Requests("id=r20").size(), 21u);
+  // One more and the download fails without touching the target.
+  WriteWholeFile(target, "old");
+  Fetch(fetch, "/redirect/21/body/1026?id=r21");
+  EXPECT_EQ(rec.events, (std::vector<std::string>{"done-file", "error"}));
+  EXPECT_EQ(testserver::Requests("id=r21").size(), 21u);
+  EXPECT_EQ(ReadWholeFile(target), "old");
+}
+
+TEST_F(HTTPFetchComponent, AServerThatRedirectsWithoutEndEndsInOnErrorAfterTwentyRedirects) {
+  WriteWholeFile(target, "old");
+  const auto started = std::chrono::steady_clock::now();
+  Fetch(fetch, "/loop?id=loopforever");
+  EXPECT_EQ(rec.events, std::vector<std::string>{"error"});
+  EXPECT_EQ(rec.doneSender, &fetch);
+  EXPECT_TRUE(rec.progress.empty());
+  EXPECT_EQ(testserver::Requests("id=loopforever").size(), 21u) << "the first request and 20 redirects";
+  EXPECT_EQ(ReadWholeFile(target), "old");
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+}
+
+TEST_F(HTTPFetchComponent, CancelDuringRedirectsTakesEffectAtTheNextOne) {
+  // Each redirect comes after half a second: twenty of them would take ten.
+  fetch.URL = testserver::Url("/loop?hold=500&id=loopcancel");
+  fetch.DownloadToFile();
+  ASSERT_TRUE(PumpUntil([&] { return testserver::Requests("id=loopcancel").size() >= 2; }));
+  fetch.CancelDownload();
+  const auto cancelled = std::chrono::steady_clock::now();
+  ASSERT_TRUE(PumpUntil([&] { return !fetch.Busy(); }));
+  EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::seconds(3));
+  EXPECT_EQ(rec.events, std::vector<std::string>{"error"});
+  EXPECT_LE(testserver::Requests("id=loopcancel").size(), 4u);
+}
+
+TEST_F(HTTPFetchComponent, ARedirectOutOfHttpOrToNoSaneAddressEndsInOnError) {
+  const std::string here = "127.0.0.1:" + testserver::Port();
+  const std::vector<std::string> locations = {
+      "https://" + here + "/body/10?id=followed-https",
+      "ftp://" + here + "/body/10?id=followed-ftp",
+      "file:///c:/windows/win.ini",
+      "javascript:alert(1)",
+      "http:/body/10?id=followed-noslashes",
+      "http://",
+      "http:///body/10?id=followed-nohost",
+      "http://127.0.0.1:0/body/10",
+      "http://127.0.0.1:99999/body/10",
+      "http://127.0.0.1:8o/body/10",
+      "http://user:secret@" + here + "/body/10?id=followed-userinfo",
+      "http://bad host/body/10",
+      "/body/10?id=followed-blank x",
+      "/body/10?id=followed-control\x01",
+      "http://" + here + "/body/10?id=followed-long&pad=" + std::string(3000, 'a'),
+      "",
+  };
+  WriteWholeFile(target, "old");
+  int n = 0;
+  for (const std::string& location : locations) {
+    Fetch(fetch, "/redirect-to?location=" + QueryEscaped(location) + "&id=badloc" + std::to_string(n++));
+  }
+  Fetch(fetch, "/redirect-to?id=nolocation");
+  Fetch(fetch, "/body/10?status=302&id=nolocation2");
+  EXPECT_EQ(rec.events, std::vector<std::string>(locations.size() + 2, "error"));
+  EXPECT_EQ(testserver::Requests("/body/10?id=followed").size(), 0u) << "a refused Location was asked for";
+  EXPECT_EQ(ReadWholeFile(target), "old");
+}
+
+TEST_F(HTTPFetchComponent, APostAnsweredWithARedirectEndsInOnErrorWithoutFollowingIt) {
+  fetch.PostQuery = "a=1";
+  for (const char* code : {"302", "303", "307"}) {
+    const std::string id = std::string("id=postredir") + code;
+    Fetch(fetch, std::string("/redirect/1/body/10?code=") + code + "&" + id);
+    const auto requests = testserver::Requests(id);
+    ASSERT_EQ(requests.size(), 1u) << id;
+    EXPECT_NE(requests[0].find(R"("line": "POST /redirect/1/)"), std::string::npos) << requests[0];
+  }
+  EXPECT_EQ(rec.events, std::vector<std::string>(3, "error"));
+}
+
+TEST_F(HTTPFetchComponent, ARedirectToAnotherHostIsFollowed) {
+  const std::string there = "http://localhost:" + testserver::Port() + "/body/2000?id=otherhost-followed";
+  Fetch(fetch, "/redirect-to?location=" + QueryEscaped(there) + "&id=otherhost");
+  EXPECT_EQ(rec.events, std::vector<std::string>{"done-file"});
+  EXPECT_EQ(ReadWholeFile(target), PatternBody(2000));
+  const auto requests = testserver::Requests("id=otherhost-followed");
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_NE(requests[0].find(R"(["Host", "localhost:)"), std::string::npos) << requests[0];
+}
+
 TEST_F(HTTPFetchComponent, WithoutContentLengthBinaryDataDecidesWhetherTheBodyIsStored) {
   WriteWholeFile(target, "old contents");
   fetch.BinaryData = true;

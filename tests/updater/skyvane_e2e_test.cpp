@@ -96,6 +96,13 @@ public:
     std::string dir = testserver::Root() + "\\qm\\downloads\\kvr\\";
     MakeDirs(dir);
     SaveFileBytes(dir + "update.inf", text);
+    DeleteFileA((dir + "update.inf.location").c_str());
+  }
+  // The index address answers with a redirect to this location (until the next ServeIndex).
+  void RedirectIndex(const std::string& location) const {
+    std::string dir = testserver::Root() + "\\qm\\downloads\\kvr\\";
+    MakeDirs(dir);
+    SaveFileBytes(dir + "update.inf.location", location);
   }
   std::string Standin() const { return ReadAll(Host(MB_STANDIN_EXE)); }
   // A logo of the given size beside the program, as an uncompressed 24-bit picture.
@@ -183,6 +190,11 @@ public:
   HWND CancelDownloads() {
     Press("Abbrechen");
     return WaitForTopWindow(process_.Id(), "", "Bitte warten...", kWait);
+  }
+  // The lines the index page's memo shows.
+  std::string StatusText() {
+    HWND memo = FindChild(Window(), "MbEDIT", "");
+    return memo ? TextOf(memo) : "<no memo>";
   }
   // Answers the next message box with OK and returns its text.
   std::string AcknowledgeBox() {
@@ -505,6 +517,148 @@ TEST_F(SkyvaneE2E, CancelDuringTheSecondDownloadDeletesItsFileAndStartsOver) {
   w.Press("Weiter >>");
   EXPECT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 2; }, kWait));
   EXPECT_EQ(c.Version(2), "3.1");
+}
+
+// An address that has moved still works: the index and the updates reached through one or two
+// redirects (301, 303, 307, written as a path, a relative reference and an absolute URL)
+// download and install as before.
+TEST_F(SkyvaneE2E, TheIndexAndUpdatesBehindOneOrTwoRedirectsStillInstall) {
+  Client c("redir");
+  c.AddProgram("tool.exe", "Tool", "1.0");
+  c.AddProgram("other.exe", "Other", "3.1");
+  c.Serve("tool_setup.exe", c.Standin());
+  c.Serve("other_setup.exe", c.Standin());
+  const std::string moved = "http://update.quillmoor.invalid/redirect/";
+  c.ServeIndex("");
+  c.Serve("update.inf", "[self]\r\nnewver=1.2.0\r\n[tool.exe]\r\nnewver=2.0\r\nmodus=1\r\nupdurl=" + moved +
+                            "1/redir/tool_setup.exe?style=rel&code=301&name=/tool_setup.exe\r\n[other.exe]\r\n"
+                            "newver=3.2\r\nmodus=2\r\nupdurl=" +
+                            moved + "2/redir/other_setup.exe?style=abs&code=303&name=/other_setup.exe\r\n");
+  c.RedirectIndex("/redirect/1/redir/update.inf?code=307");
+  Wizard w(c);
+  ASSERT_NE(w.Window(), nullptr);
+  ASSERT_NO_FATAL_FAILURE(w.StartDownloads(2));
+  ASSERT_TRUE(WaitUntil([&] { return w.Control("Fertig.") != nullptr; }, 60000));
+  HWND summary = w.ListView(2);
+  ASSERT_EQ(ListViewItemCount(summary), 2);
+  EXPECT_EQ(RowText(summary, 0, 1), "Erfolgreich");
+  EXPECT_EQ(RowText(summary, 1, 1), "Erfolgreich");
+  EXPECT_EQ(c.Version(1), "2.0");
+  EXPECT_EQ(c.Version(2), "3.2");
+  const std::string toolMarker = ReadAll(c.App() + "tool_setup.exe.marker");
+  EXPECT_NE(toolMarker.find("\"" + c.App() + "tool_setup.exe\" /VERYSILENT"), std::string::npos) << toolMarker;
+  EXPECT_TRUE(FileExists(c.App() + "other_setup.exe.marker"));
+  // Each reached its file at the end of its redirects, the relative one resolved against its
+  // address, and every hop went through the proxy to the same host.
+  const auto requests = testserver::Requests("/redir/");
+  std::string seen;
+  for (const std::string& r : requests) seen += r.substr(0, r.find("\", \"method\"")) + "\n";
+  EXPECT_EQ(requests.size(), 7u) << seen;
+  for (const std::string& r : requests)
+    EXPECT_NE(r.find("\"GET http://update.quillmoor.invalid"), std::string::npos) << r;
+  EXPECT_TRUE(ContainsText(requests, "/redirect/0/redir/update.inf?code=307 ")) << seen;
+  EXPECT_TRUE(ContainsText(requests, "/redirect/0/redir/tool_setup.exe?style=rel")) << seen;
+  EXPECT_TRUE(ContainsText(requests, "/redirect/0/redir/other_setup.exe?style=abs")) << seen;
+  w.Press("Fertig.");
+  EXPECT_TRUE(w.Proc().WaitExit(kWait));
+}
+
+// A server that redirects to the same address again and again: the download fails after 20
+// redirects as any failed download does, and the rest of the wizard goes on.
+TEST_F(SkyvaneE2E, AnUpdateThatRedirectsWithoutEndFailsAfterTwentyRedirects) {
+  Client c("loop");
+  c.AddProgram("tool.exe", "Tool", "1.0");
+  c.AddProgram("other.exe", "Other", "3.1");
+  c.Serve("tool_setup.exe", c.Standin());
+  const std::string loop = "http://update.quillmoor.invalid/loop?id=loopupdate&name=/loop_setup.exe";
+  c.ServeIndex("[tool.exe]\r\nnewver=2.0\r\nmodus=1\r\nupdurl=" + c.Url("tool_setup.exe") +
+               "\r\n[other.exe]\r\nnewver=3.2\r\nmodus=2\r\nupdurl=" + loop + "\r\n");
+  Wizard w(c);
+  ASSERT_NE(w.Window(), nullptr);
+  ASSERT_NO_FATAL_FAILURE(w.StartDownloads(2));
+  ASSERT_TRUE(WaitUntil([&] { return w.LabelShown("Vorgang wird abgebrochen..."); }, kWait))
+      << testserver::Requests("id=loopupdate").size() << " requests so far";
+  EXPECT_EQ(testserver::Requests("id=loopupdate").size(), 21u) << "the first request and 20 redirects";
+  EXPECT_FALSE(FileExists(c.App() + "loop_setup.exe"));
+  EXPECT_EQ(FindTopWindow(w.Proc().Id(), "", "Bitte warten..."), nullptr);
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return w.Control("Fertig.") != nullptr; }, 60000));
+  HWND summary = w.ListView(2);
+  EXPECT_EQ(RowText(summary, 0, 1), "Erfolgreich");
+  EXPECT_EQ(RowText(summary, 1, 1), "Fehler!");
+  EXPECT_EQ(c.Version(1), "2.0");
+  EXPECT_EQ(c.Version(2), "3.1");
+  EXPECT_FALSE(FileExists(c.App() + "loop_setup.exe.marker"));
+  w.Press("Fertig.");
+  EXPECT_TRUE(w.Proc().WaitExit(kWait));
+}
+
+// "Abbrechen" while a server redirects without end, each answer after a second: the cancel
+// takes effect at the next redirect, as it does at the next piece of a slow body, not when
+// the redirects run out.
+TEST_F(SkyvaneE2E, CancelDuringEndlessRedirectsTakesEffectWithinSeconds) {
+  Client c("loopcancel");
+  c.AddProgram("tool.exe", "Tool", "1.0");
+  c.AddProgram("other.exe", "Other", "3.1");
+  c.Serve("tool_setup.exe", c.Standin());
+  const std::string loop = "http://update.quillmoor.invalid/loop?hold=1000&id=loopcancel&name=/loop_setup.exe";
+  c.ServeIndex("[tool.exe]\r\nnewver=2.0\r\nmodus=1\r\nupdurl=" + c.Url("tool_setup.exe") +
+               "\r\n[other.exe]\r\nnewver=3.2\r\nmodus=2\r\nupdurl=" + loop + "\r\n");
+  Wizard w(c);
+  ASSERT_NE(w.Window(), nullptr);
+  ASSERT_NO_FATAL_FAILURE(w.StartDownloads(2));
+  ASSERT_TRUE(
+      WaitUntil([&] { return w.LabelShown("2 von 2") && testserver::Requests("id=loopcancel").size() >= 2; }, kWait));
+  HWND dialog = w.CancelDownloads();
+  ASSERT_NE(dialog, nullptr);
+  HWND ok = FindChild(dialog, "", "OK");
+  ASSERT_NE(ok, nullptr);
+  ASSERT_TRUE(WaitUntil(
+      [&] { return FindGraphicOwner(dialog, "Vorgang erfolgreich abgebrochen.") && IsEnabledWindow(ok); }, 5000))
+      << "the cancel still waits after " << testserver::Requests("id=loopcancel").size() << " requests";
+  const size_t asked = testserver::Requests("id=loopcancel").size();
+  EXPECT_LT(asked, 21u);
+  EXPECT_FALSE(WaitUntil([&] { return testserver::Requests("id=loopcancel").size() > asked; }, 2500))
+      << "the redirects went on after the cancel";
+  EXPECT_FALSE(FileExists(c.App() + "loop_setup.exe"));
+  EXPECT_FALSE(FileExists(c.App() + "tool_setup.exe.marker"));
+  EXPECT_FALSE(FileExists(c.App() + "loop_setup.exe.marker"));
+  Click(ok);
+  ASSERT_TRUE(WaitUntil([&] { return w.LabelShown("Willkommen bei Skyvane"); }, kWait));
+  EXPECT_TRUE(IsEnabledWindow(w.Window()));
+  EXPECT_EQ(c.Version(1), "1.0");
+  EXPECT_EQ(c.Version(2), "3.1");
+}
+
+// The index address redirecting to itself: the index download fails after 20 redirects with
+// the index page's transfer error, and the wizard's buttons work again.
+TEST_F(SkyvaneE2E, AnIndexThatRedirectsWithoutEndEndsInTheTransferError) {
+  Client c("indexloop");
+  c.AddProgram("tool.exe", "Tool", "1.0");
+  c.ServeIndex("[tool.exe]\r\nnewver=2.0\r\n");
+  c.RedirectIndex("http://update.quillmoor.invalid/qm/downloads/kvr/update.inf");
+  DeleteFileA((c.App() + "skyvane.ini").c_str());
+  const size_t before = testserver::Requests("/qm/downloads/kvr/update.inf").size();
+  Wizard w(c);
+  ASSERT_NE(w.Window(), nullptr);
+  w.Press("Weiter >>");
+  ASSERT_TRUE(WaitUntil([&] { return ListViewItemCount(w.ListView(0)) == 1; }, kWait));
+  w.Press("Weiter >>");
+  ASSERT_TRUE(
+      WaitUntil([&] { return w.StatusText().find("Fehler beim Übertragen der Daten!") != std::string::npos; }, kWait))
+      << w.StatusText() << "\n"
+      << testserver::Requests("/qm/downloads/kvr/update.inf").size() - before << " requests so far";
+  EXPECT_EQ(testserver::Requests("/qm/downloads/kvr/update.inf").size() - before, 21u)
+      << "the first request and 20 redirects";
+  EXPECT_FALSE(FileExists(c.App() + "skyvane.ini"));
+  EXPECT_TRUE(IsEnabledWindow(w.Control("Weiter >>")));
+  EXPECT_TRUE(IsEnabledWindow(w.Control("Beenden")));
+  c.ServeIndex("[tool.exe]\r\nnewver=2.0\r\n");
+  w.Press("Beenden");
+  HWND box = WaitForMessageBox(w.Proc().Id(), kWait);
+  ASSERT_NE(box, nullptr);
+  AnswerMessageBox(box, IDYES);
+  EXPECT_TRUE(w.Proc().WaitExit(kWait));
 }
 
 TEST_F(SkyvaneE2E, TheAboutBoxAndTheCancelDialogCloseAsTheirButtonsDo) {

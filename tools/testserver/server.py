@@ -16,7 +16,22 @@ Paths:
   /garbage         a reply that is not HTTP at all
   /badheaders      a status line followed by malformed header lines
   /stall?ms=<t>    reads the request, answers nothing for t ms (default 60000), closes
-  anything else    the file of that path under --root, else 404 with a short page
+  /loop            302 Found whose Location is the request target itself, so a client that
+                   follows it asks again without end; hold=<ms> pauses before each answer,
+                   code=<status> answers with another redirect status
+  /redirect/<n>/<rest>
+                   n > 0: a redirect to /redirect/<n-1>/<rest> with the same query; n = 0:
+                   served as /<rest> with the query (a body, a file under --root ...).
+                   code=<status> picks the redirect status (default 302), style= how the
+                   Location is written: path (default, "/redirect/..."), abs (an absolute
+                   http URL on the host the request named) or rel (a relative reference
+                   with "../" segments)
+  /redirect-to?location=<text>
+                   302 Found with exactly this Location (none when the option is absent);
+                   code=<status> as above
+  anything else    the file of that path under --root, else 404 with a short page; a file
+                   <name>.location beside it turns the answer for <name> into 302 Found with
+                   the text of that file as Location
 A proxy-style request line with an absolute URL ("GET http://host:port/path HTTP/1.0") is served
 like its path, so the server can stand in for a proxy in end-to-end tests.
 """
@@ -45,7 +60,8 @@ def pattern(n):
 
 
 REASONS = {200: "OK", 204: "No Content", 206: "Partial Content", 301: "Moved Permanently",
-           302: "Found", 403: "Forbidden", 404: "Not Found", 500: "Internal Server Error"}
+           302: "Found", 303: "See Other", 307: "Temporary Redirect", 308: "Permanent Redirect",
+           403: "Forbidden", 404: "Not Found", 500: "Internal Server Error"}
 
 
 class Handler(socketserver.StreamRequestHandler):
@@ -111,12 +127,27 @@ class Handler(socketserver.StreamRequestHandler):
         url = urllib.parse.urlsplit(target)
         path = urllib.parse.unquote(url.path) or "/"
         query = dict(urllib.parse.parse_qsl(url.query))
+        # The host the client asked for: the absolute target's, else the Host header's.
+        self.asked_host = url.netloc or next((v for n, v in headers if n.lower() == "host"), "")
+        self.target, self.raw_query = target, url.query
         try:
             self.answer(path, query)
         except (ConnectionError, BrokenPipeError):
             pass
 
+    def redirect(self, location, q):
+        extra = () if location is None else ("Location: " + location,)
+        self.send_head(int(q.get("code", "302")), 0, extra)
+
     def answer(self, path, q):
+        if path == "/loop":
+            if "hold" in q:
+                time.sleep(int(q["hold"]) / 1000.0)
+            return self.redirect(self.target, q)
+        if path.startswith("/redirect/"):
+            return self.answer_redirect(path, q)
+        if path == "/redirect-to":
+            return self.redirect(q.get("location"), q)
         if path.startswith("/body/"):
             return self.answer_body(int(path[6:]), q)
         if path == "/garbage":
@@ -131,6 +162,9 @@ class Handler(socketserver.StreamRequestHandler):
         root = self.server.root
         if root:
             local = os.path.normpath(os.path.join(root, path.lstrip("/")))
+            if local.startswith(os.path.abspath(root)) and os.path.isfile(local + ".location"):
+                with open(local + ".location", encoding="latin-1") as f:
+                    return self.redirect(f.read().strip(), {})
             if local.startswith(os.path.abspath(root)) and os.path.isfile(local):
                 with open(local, "rb") as f:
                     data = f.read()
@@ -140,6 +174,22 @@ class Handler(socketserver.StreamRequestHandler):
         page = b"Not found"
         self.send_head(404, len(page))
         self.wfile.write(page)
+
+    def answer_redirect(self, path, q):
+        count, _, rest = path[len("/redirect/"):].partition("/")
+        n = int(count)
+        query = "?" + self.raw_query if self.raw_query else ""
+        if n <= 0:
+            return self.answer("/" + rest, q)
+        style = q.get("style", "path")
+        if style == "rel":
+            # From /redirect/<n>/a/b the base folder is /redirect/<n>/a/: up one level per folder.
+            location = "../" * (rest.count("/") + 1) + "%d/%s%s" % (n - 1, rest, query)
+        else:
+            location = "/redirect/%d/%s%s" % (n - 1, rest, query)
+            if style == "abs":
+                location = "http://" + self.asked_host + location
+        self.redirect(location, q)
 
     def answer_body(self, n, q):
         data = pattern(n)
