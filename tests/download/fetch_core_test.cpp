@@ -43,12 +43,6 @@ TEST(FetchSize, OnlyA32BitDecimalIsASize) {
   }
 }
 
-TEST(FetchRedirect, OnlyTheFiveRedirectStatusesAreRedirects) {
-  for (uint32_t status : {301u, 302u, 303u, 307u, 308u}) EXPECT_TRUE(IsRedirectStatus(status)) << status;
-  for (uint32_t status : {200u, 300u, 304u, 305u, 306u, 309u, 399u, 404u})
-    EXPECT_FALSE(IsRedirectStatus(status)) << status;
-}
-
 THttpTarget Target(const std::string& host, uint16_t port, const std::string& path) {
   THttpTarget t;
   t.Host = host;
@@ -447,28 +441,6 @@ TEST_F(FetchRules, ACancelBetweenRedirectsStopsBeforeTheNextRequest) {
   EXPECT_EQ(x.requests.size(), 4u) << "the stop flag is tested after every request";
   EXPECT_EQ(x.locationQueries, 3);
 
-  // A cancel that comes while a redirect's Location is read stops before the next request.
-  log.events.clear();
-  x.requests.clear();
-  x.beforeSend = nullptr;
-  TTestFetch* self = nullptr;
-  struct TCancelOnLocation : TFakeTransport {
-    TCancelOnLocation(TFakeExchange& e, TTestFetch*& f) : TFakeTransport(e), fetch(f) {}
-    bool QueryLocation(std::string& text) override {
-      if (++seen == 2) fetch->CancelDownload();
-      return TFakeTransport::QueryLocation(text);
-    }
-    TTestFetch*& fetch;
-    int seen = 0;
-  };
-  TTestFetch cancelling(main, [&] { return std::make_unique<TCancelOnLocation>(x, self); });
-  self = &cancelling;
-  log.Attach(cancelling, main);
-  cancelling.URL = "http://127.0.0.1/a";
-  cancelling.FileName = target;
-  Run(cancelling);
-  EXPECT_EQ(log.events, std::vector<std::string>{"error"});
-  EXPECT_EQ(x.requests.size(), 2u);
 }
 
 TEST_F(FetchRules, APostIsNeverRedirected) {
@@ -506,24 +478,6 @@ TEST_F(FetchRules, TheUserNameAndPasswordGoOnlyToTheHostAndPortOfTheUrl) {
     EXPECT_EQ(x.requests[i].UserName, withCredentials[i] ? "u" : "") << i;
     EXPECT_EQ(x.requests[i].Password, withCredentials[i] ? "p" : "") << i;
   }
-}
-
-TEST_F(FetchRules, ARedirectWithoutAUsableLocationFailsWithoutAnotherRequest) {
-  SetUpFetch();
-  WriteWholeFile(target, "old");
-  x.contentLength = "5";
-  x.body = "hello";
-  const std::optional<std::string> locations[] = {std::nullopt, std::string(""), std::string("https://h/x"),
-                                                  std::string("http://h:99999/x"), std::string("ftp://h/")};
-  for (const auto& location : locations) {
-    x.redirects = {TFakeRedirect{302, location}};
-    x.requests.clear();
-    log.events.clear();
-    Run();
-    EXPECT_EQ(log.events, std::vector<std::string>{"error"}) << location.value_or("<none>");
-    EXPECT_EQ(x.requests.size(), 1u) << location.value_or("<none>");
-  }
-  EXPECT_EQ(ReadWholeFile(target), "old");
 }
 
 TEST_F(FetchRules, OtherThreeHundredsAreNeitherDownloadsNorRedirects) {

@@ -211,47 +211,13 @@ TEST_F(HTTPFetchComponent, RedirectsAreFollowedUpToTwenty) {
   EXPECT_EQ(ReadWholeFile(target), "old");
 }
 
-TEST_F(HTTPFetchComponent, AServerThatRedirectsWithoutEndEndsInOnErrorAfterTwentyRedirects) {
-  WriteWholeFile(target, "old");
-  const auto started = std::chrono::steady_clock::now();
-  Fetch(fetch, "/loop?id=loopforever");
-  EXPECT_EQ(rec.events, std::vector<std::string>{"error"});
-  EXPECT_EQ(rec.doneSender, &fetch);
-  EXPECT_TRUE(rec.progress.empty());
-  EXPECT_EQ(testserver::Requests("id=loopforever").size(), 21u) << "the first request and 20 redirects";
-  EXPECT_EQ(ReadWholeFile(target), "old");
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
-}
-
-TEST_F(HTTPFetchComponent, CancelDuringRedirectsTakesEffectAtTheNextOne) {
-  // Each redirect comes after half a second: twenty of them would take ten.
-  fetch.URL = testserver::Url("/loop?hold=500&id=loopcancel");
-  fetch.DownloadToFile();
-  ASSERT_TRUE(PumpUntil([&] { return testserver::Requests("id=loopcancel").size() >= 2; }));
-  fetch.CancelDownload();
-  const auto cancelled = std::chrono::steady_clock::now();
-  ASSERT_TRUE(PumpUntil([&] { return !fetch.Busy(); }));
-  EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::seconds(3));
-  EXPECT_EQ(rec.events, std::vector<std::string>{"error"});
-  EXPECT_LE(testserver::Requests("id=loopcancel").size(), 4u);
-}
-
 TEST_F(HTTPFetchComponent, ARedirectOutOfHttpOrToNoSaneAddressEndsInOnError) {
   const std::string here = "127.0.0.1:" + testserver::Port();
   const std::vector<std::string> locations = {
       "https://" + here + "/body/10?id=followed-https",
-      "ftp://" + here + "/body/10?id=followed-ftp",
-      "file:///c:/windows/win.ini",
-      "javascript:alert(1)",
       "http:/body/10?id=followed-noslashes",
-      "http://",
-      "http:///body/10?id=followed-nohost",
-      "http://127.0.0.1:0/body/10",
       "http://127.0.0.1:99999/body/10",
-      "http://127.0.0.1:8o/body/10",
       "http://user:secret@" + here + "/body/10?id=followed-userinfo",
-      "http://bad host/body/10",
-      "/body/10?id=followed-blank x",
       "/body/10?id=followed-control\x01",
       "http://" + here + "/body/10?id=followed-long&pad=" + std::string(3000, 'a'),
       "",
@@ -266,28 +232,6 @@ TEST_F(HTTPFetchComponent, ARedirectOutOfHttpOrToNoSaneAddressEndsInOnError) {
   EXPECT_EQ(rec.events, std::vector<std::string>(locations.size() + 2, "error"));
   EXPECT_EQ(testserver::Requests("/body/10?id=followed").size(), 0u) << "a refused Location was asked for";
   EXPECT_EQ(ReadWholeFile(target), "old");
-}
-
-TEST_F(HTTPFetchComponent, APostAnsweredWithARedirectEndsInOnErrorWithoutFollowingIt) {
-  fetch.PostQuery = "a=1";
-  for (const char* code : {"302", "303", "307"}) {
-    const std::string id = std::string("id=postredir") + code;
-    Fetch(fetch, std::string("/redirect/1/body/10?code=") + code + "&" + id);
-    const auto requests = testserver::Requests(id);
-    ASSERT_EQ(requests.size(), 1u) << id;
-    EXPECT_NE(requests[0].find(R"("line": "POST /redirect/1/)"), std::string::npos) << requests[0];
-  }
-  EXPECT_EQ(rec.events, std::vector<std::string>(3, "error"));
-}
-
-TEST_F(HTTPFetchComponent, ARedirectToAnotherHostIsFollowed) {
-  const std::string there = "http://localhost:" + testserver::Port() + "/body/2000?id=otherhost-followed";
-  Fetch(fetch, "/redirect-to?location=" + QueryEscaped(there) + "&id=otherhost");
-  EXPECT_EQ(rec.events, std::vector<std::string>{"done-file"});
-  EXPECT_EQ(ReadWholeFile(target), PatternBody(2000));
-  const auto requests = testserver::Requests("id=otherhost-followed");
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_NE(requests[0].find(R"(["Host", "localhost:)"), std::string::npos) << requests[0];
 }
 
 TEST_F(HTTPFetchComponent, WithoutContentLengthBinaryDataDecidesWhetherTheBodyIsStored) {
