@@ -118,7 +118,12 @@ void TPendingFile::CommitKeepingAttributes() {
     throw EFCreateError("Cannot create file \"" + target_ + "\"");
   }
   committed_ = true;
+  // Asked of the file at the name now, not of the file as it was closed: where the
+  // platform derives the identity from the directory entry (FAT, exFAT), the rename has
+  // moved that. Should the name give nothing, the old identity stands, which can only make
+  // a later save refuse.
   written_ = closedAs_;
+  if (os::FileIdentity renamed; os::GetIdentity(target_, renamed)) written_ = renamed;
   // A read-only old file may not be erased as it is.
   if (!aside.empty() && !os::EraseFile(aside)) {
     os::SetAttributes(aside, 0);

@@ -52,7 +52,9 @@ public:
   // Puts a new version of an archive in its place as it was written (its date is the time
   // of writing), with the old file's permissions. Closes it first where Close has not.
   void CommitKeepingAttributes();
-  // The file written, once committed: the one a later save may replace.
+  // The file written, once committed: the one a later save may replace. After a rename it
+  // is the file at the target's name as the rename left it: some file systems (FAT, exFAT)
+  // derive a file's identity from its directory entry, which a rename moves.
   const std::optional<os::FileIdentity>& Written() const { return written_; }
 
 private:
