@@ -44,6 +44,14 @@ void CheckIsLoadedFile(const std::string& archive, const std::optional<os::FileI
   if (loaded && !IsFile(os::ResolvedPath(archive), *loaded)) RefuseAsNotLoaded(archive);
 }
 
+void CheckOpenedIsLoadedFile(const std::string& archive, os::FileHandle opened,
+                             const std::optional<os::FileIdentity>& loaded) {
+  if (!loaded) return;
+  os::FileIdentity there;
+  if (!os::GetHandleIdentity(opened, there) || there != *loaded)
+    throw EFOpenError("Cannot open file \"" + archive + "\": it is not the file that was loaded");
+}
+
 // With no file there to keep, the target itself is written: made here, so it is nobody
 // else's, and removed again unless committed. That spares each new file a rename.
 bool TPendingFile::MakeFresh(TArKnownFolders* folders) {

@@ -28,6 +28,12 @@ void CheckMayReplace(const std::string& path);
 // a new one could be made in whatever folder a turned link now names. An archive loaded
 // from no file has nothing to check.
 void CheckIsLoadedFile(const std::string& archive, const std::optional<os::FileIdentity>& loaded);
+// Raises EFOpenError naming archive unless opened, the file a save opened again by the
+// archive's name after its commit (or its refusal), is the one loaded: the one the save
+// wrote, or the old one where nothing replaced it. Another file put there meanwhile must
+// not be read as the archive's own.
+void CheckOpenedIsLoadedFile(const std::string& archive, os::FileHandle opened,
+                             const std::optional<os::FileIdentity>& loaded);
 
 // A file that becomes the target only when told to. Destroyed without a Commit, it removes
 // what it wrote and leaves an existing target untouched.
