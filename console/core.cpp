@@ -133,9 +133,15 @@ void TConsoleCore::EditorSave(const std::string& name, const std::string& mac, c
 
 void TConsoleCore::WriteTimerDat(const std::string& mac, const std::string& host, const std::string& date,
                                  const std::string& time) {
-  // Without a new timer.dat, timer.exe would arm whatever an earlier run left there.
-  if (host_.WriteFile(ProgramDir + "timer.dat", TimerDatText(mac, host, date, time)))
-    host_.ShellOpen(ProgramDir + "timer.exe");
+  // Without a new timer.dat, timer.exe would arm whatever an earlier run left there; the
+  // user has to learn that no timer was set.
+  try {
+    host_.WriteFile(ProgramDir + "timer.dat", TimerDatText(mac, host, date, time));
+  } catch (const std::exception& e) {
+    view_.ErrorBox(e.what());
+    return;
+  }
+  host_.ShellOpen(ProgramDir + "timer.exe");
 }
 
 void TConsoleCore::ArmTimer(const std::string& mac, const std::string& host, const std::string& date,

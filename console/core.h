@@ -19,7 +19,8 @@ public:
   // Names (without folder) of the files matching a pattern, in file-system order.
   virtual std::vector<std::string> FindFiles(const std::string& pattern) = 0;
   virtual bool ReadFile(const std::string& path, std::string& bytes) = 0;
-  virtual bool WriteFile(const std::string& path, const std::string& bytes) = 0;
+  // Replaces the file whole; raises with a text that names the file and the reason.
+  virtual void WriteFile(const std::string& path, const std::string& bytes) = 0;
   virtual bool FileExists(const std::string& path) = 0;
   // Opens a document or starts a program through the shell, shown normally.
   virtual void ShellOpen(const std::string& file) = 0;

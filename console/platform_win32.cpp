@@ -19,6 +19,10 @@ void TProfilesIni::WriteString(const std::string& section, const std::string& ke
   TIniFile(fileName_).WriteString(section, key, value);
 }
 
+std::vector<std::string> TProfilesIni::ReadSection(const std::string& section) {
+  return TIniFile(fileName_).ReadSection(section);
+}
+
 namespace {
 
 // Winsock for the UDP and ICMP clients, started on first use for the rest of the run.
@@ -91,12 +95,7 @@ std::vector<std::string> TWin32ConsoleHost::FindFiles(const std::string& pattern
 
 bool TWin32ConsoleHost::ReadFile(const std::string& path, std::string& bytes) { return LoadFileBytes(path, bytes); }
 
-bool TWin32ConsoleHost::WriteFile(const std::string& path, const std::string& bytes) {
-  try {
-    SaveFileBytes(path, bytes);
-    return true;
-  } catch (const std::exception&) { return false; }
-}
+void TWin32ConsoleHost::WriteFile(const std::string& path, const std::string& bytes) { SaveFileBytes(path, bytes); }
 
 bool TWin32ConsoleHost::FileExists(const std::string& path) { return ::FileExists(path); }
 

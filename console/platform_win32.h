@@ -4,6 +4,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/inifiles.h"
 #include "console/core.h"
@@ -13,6 +14,7 @@ public:
   explicit TProfilesIni(const std::string& fileName) : fileName_(fileName) {}
   std::string ReadString(const std::string& section, const std::string& key, const std::string& def) override;
   void WriteString(const std::string& section, const std::string& key, const std::string& value) override;
+  std::vector<std::string> ReadSection(const std::string& section) override;
 
 private:
   std::string fileName_;
@@ -35,7 +37,7 @@ public:
   IIniStore& Profiles() override { return profiles_; }
   std::vector<std::string> FindFiles(const std::string& pattern) override;
   bool ReadFile(const std::string& path, std::string& bytes) override;
-  bool WriteFile(const std::string& path, const std::string& bytes) override;
+  void WriteFile(const std::string& path, const std::string& bytes) override;
   bool FileExists(const std::string& path) override;
   void ShellOpen(const std::string& file) override;
   bool RegKeyExists(const std::string& key) override;

@@ -1,5 +1,9 @@
 #include "console/settings.h"
 
+#include <algorithm>
+#include <cstring>
+#include <set>
+
 #include "base/sysutils.h"
 
 int32_t ReadIniInteger(IIniStore& ini, const std::string& section, const std::string& key, int32_t def) {
@@ -17,25 +21,65 @@ TWakeSettings ReadWakeSettings(IIniStore& ini) {
 
 std::string ProfileKey(const char* name, int index) { return std::string(name) + std::to_string(index); }
 
+namespace {
+
+const char* const ProfileKeyNames[] = {"profilename", "profilemac", "profilesub"};
+
+// The profile index of a key as ProfileKey forms it ("profilemac12" gives 12, any letter
+// case, as the file's keys are matched); -1 for every other key.
+int32_t ProfileKeyIndex(const std::string& key, bool& isName) {
+  for (const char* name : ProfileKeyNames) {
+    const size_t n = std::strlen(name);
+    if (key.size() <= n || !SameText(key.substr(0, n), name)) continue;
+    const std::string digits = key.substr(n);
+    if (digits.size() > 10 || (digits.size() > 1 && digits[0] == '0') ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      return -1;
+    const int64_t index = std::stoll(digits);
+    if (index > INT32_MAX) return -1;
+    isName = name == ProfileKeyNames[0];
+    return static_cast<int32_t>(index);
+  }
+  return -1;
+}
+
+}  // namespace
+
 std::vector<std::string> ReadProfileNames(IIniStore& ini) {
-  std::vector<std::string> names;
-  int32_t count = ReadIniInteger(ini, "profiles", "count", 0);
-  for (int32_t i = 0; i < count; ++i) names.push_back(ini.ReadString("profiles", ProfileKey("profilename", i), ""));
+  const int32_t count = ReadIniInteger(ini, "profiles", "count", 0);
+  const std::vector<std::string> keys = ini.ReadSection("profiles");
+  // An index past the number of keys cannot belong to a list the file really holds; taken
+  // as one, a single key could stretch the list without bound.
+  int64_t last = -1;
+  std::set<int32_t> named;
+  for (const std::string& key : keys) {
+    bool isName = false;
+    const int32_t index = ProfileKeyIndex(key, isName);
+    if (index < 0 || static_cast<size_t>(index) >= keys.size()) continue;
+    last = std::max<int64_t>(last, index);
+    if (isName) named.insert(index);
+  }
+  const int64_t listed = std::min<int64_t>(std::max<int32_t>(count, 0), last + 1);
+  std::vector<std::string> names(static_cast<size_t>(listed));
+  for (int32_t i : named)
+    if (i < listed) names[static_cast<size_t>(i)] = ini.ReadString("profiles", ProfileKey("profilename", i), "");
   return names;
 }
 
 int SaveProfile(IIniStore& ini, const std::string& name, const std::string& mac, const std::string& host) {
-  int32_t count = ReadIniInteger(ini, "profiles", "count", 0);
-  for (int32_t i = 0; i < count; ++i) {
-    if (ini.ReadString("profiles", ProfileKey("profilename", i), "") == name) {
-      ini.WriteString("profiles", ProfileKey("profilemac", i), mac);
-      ini.WriteString("profiles", ProfileKey("profilesub", i), host);
-      return i;
+  const std::vector<std::string> names = ReadProfileNames(ini);
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (names[i] == name) {
+      const int index = static_cast<int>(i);
+      ini.WriteString("profiles", ProfileKey("profilemac", index), mac);
+      ini.WriteString("profiles", ProfileKey("profilesub", index), host);
+      return index;
     }
   }
-  ini.WriteString("profiles", "count", std::to_string(static_cast<int64_t>(count) + 1));
-  ini.WriteString("profiles", ProfileKey("profilemac", count), mac);
-  ini.WriteString("profiles", ProfileKey("profilesub", count), host);
-  ini.WriteString("profiles", ProfileKey("profilename", count), name);
-  return count;
+  const int index = static_cast<int>(names.size());
+  ini.WriteString("profiles", "count", std::to_string(int64_t{index} + 1));
+  ini.WriteString("profiles", ProfileKey("profilemac", index), mac);
+  ini.WriteString("profiles", ProfileKey("profilesub", index), host);
+  ini.WriteString("profiles", ProfileKey("profilename", index), name);
+  return index;
 }

@@ -11,6 +11,8 @@ public:
   virtual ~IIniStore() = default;
   virtual std::string ReadString(const std::string& section, const std::string& key, const std::string& def) = 0;
   virtual void WriteString(const std::string& section, const std::string& key, const std::string& value) = 0;
+  // Key names of the section, in file order.
+  virtual std::vector<std::string> ReadSection(const std::string& section) = 0;
 };
 
 // An integer key: a text that is not a decimal number reads as the default, and so does a
@@ -18,7 +20,7 @@ public:
 int32_t ReadIniInteger(IIniStore& ini, const std::string& section, const std::string& key, int32_t def);
 
 struct TWakeSettings {
-  int32_t WakePort = 2050;
+  int32_t WakePort = 2050;  // outside 1..65535 the wake-up fails before sending
   int32_t WakeTimes = 1;  // at least 1
   int32_t WakeWait = 50;  // not bounded here; the wake-up refuses a negative pause
 };
@@ -26,8 +28,11 @@ TWakeSettings ReadWakeSettings(IIniStore& ini);
 
 // Profile keys: the key name and the profile index in decimal ("profilemac0").
 std::string ProfileKey(const char* name, int index);
+// The listed profiles' names: as many as profiles/count says (a negative count none), but
+// never past the last profile the file holds a key for. Reading costs what the file holds,
+// whatever the count claims.
 std::vector<std::string> ReadProfileNames(IIniStore& ini);
-// Stores a profile: the first stored profile whose name equals the name exactly (letter
+// Stores a profile: the first listed profile whose name equals the name exactly (letter
 // case included) gets the new MAC and host texts; with no such profile a new one is
-// appended. Returns the profile's index.
+// appended after the listed ones. Returns the profile's index.
 int SaveProfile(IIniStore& ini, const std::string& name, const std::string& mac, const std::string& host);

@@ -61,6 +61,8 @@ void TWakeUp::SendWakeUp(const std::string& mac, const std::string& host, bool w
       stage = lang[llStageSend];
       // One echo request before the first datagram; its answer is not used.
       if (waiting) PingHost(host);
+      // A port the datagram cannot carry fails as port 0 does, rather than wrapping to another.
+      if (settings.WakePort < 1 || settings.WakePort > 65535) throw EWakeError("wake port outside 1..65535");
       for (int32_t t = 0; t < settings.WakeTimes; ++t) {
         udp_.Send(host, settings.WakePort, payload.data(), WakePayloadSize);
         if (settings.WakeWait < 0) throw EWakeError("negative pause after a wake datagram");

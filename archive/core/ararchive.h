@@ -135,7 +135,8 @@ public:
   void ExtractByMasks(const std::string& fileMasks, const std::string& exclusionMasks = std::string());
   void ExtractItemAt(int32_t index, const std::string& newName = std::string());
   // Turns a stored name into the output path below baseDirectory and says whether the
-  // item may be written. A name that would leave the folder raises EArException.
+  // item may be written. A name that would leave the folder or name a device raises
+  // EArException.
   // knownFolders, when given, holds the folders found in place earlier in the same walk.
   static bool PrepareOutputPath(const std::string& baseDirectory, std::string& name, TArExtractOptions extractOptions,
                                 const TArConfirmOverwriteEvent& onConfirmOverwrite,
@@ -143,7 +144,8 @@ public:
   // The folders the running ExtractByMasks walk has found in place; null outside one.
   TArKnownFolders* WalkFolders() const { return walkFolders_; }
   // Whether the part of storedName that extraction appends to the folder stays below
-  // it: not rooted, no drive or share, no ":" and no ".." component.
+  // it: not rooted, no drive or share, no ":", no ".." component and no component that
+  // Windows reads as a device.
   static bool IsConfinedName(const std::string& storedName, TArExtractOptions extractOptions);
 
   // ---- state ----

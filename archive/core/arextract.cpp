@@ -1,8 +1,31 @@
 // Extraction by masks and the output path of each item. Update archives arrive over
 // plain HTTP and are unpacked with their stored folders restored, so a stored name is
-// confined to the target folder before anything is created for it.
+// confined to the target folder, and kept off the devices Windows reads in some names,
+// before anything is created for it.
 #include "archive/core/ararchive.h"
 #include "archive/core/knownfolders.h"
+
+namespace {
+
+// Windows before 11 opens a device for a path part that names one, in any folder and
+// whatever follows from its first "." or trails in blanks ("nul.txt", "Con .log", "lpt1.").
+// The console's CONIN$ and CONOUT$, device names on newer versions, go by the same rule:
+// no file an update ships needs those names. Names reach the file APIs as ANSI text; every
+// ANSI code page that has the superscript digits, which Windows also takes as port
+// numbers, holds them at 0xB9, 0xB2 and 0xB3.
+bool NamesDevice(const std::string& part) {
+  std::string stem = part.substr(0, part.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  for (char& ch : stem)
+    if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+    if (stem == device) return true;
+  if (stem.size() != 4 || (stem.compare(0, 3, "COM") != 0 && stem.compare(0, 3, "LPT") != 0)) return false;
+  const auto port = static_cast<unsigned char>(stem[3]);
+  return (port >= '1' && port <= '9') || port == 0xB9 || port == 0xB2 || port == 0xB3;
+}
+
+}  // namespace
 
 bool TArArchive::IsConfinedName(const std::string& storedName, TArExtractOptions extractOptions) {
   std::string name = storedName;
@@ -26,6 +49,7 @@ bool TArArchive::IsConfinedName(const std::string& storedName, TArExtractOptions
         onlyDotsAndBlanks = false;
     }
     if (onlyDotsAndBlanks && dots >= 2) return false;
+    if (NamesDevice(c)) return false;
     if (end == std::string::npos) return true;
     start = end + 1;
   }

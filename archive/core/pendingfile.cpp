@@ -44,6 +44,14 @@ void CheckIsLoadedFile(const std::string& archive, const std::optional<os::FileI
   if (loaded && !IsFile(os::ResolvedPath(archive), *loaded)) RefuseAsNotLoaded(archive);
 }
 
+void CheckOpenedIsLoadedFile(const std::string& archive, os::FileHandle opened,
+                             const std::optional<os::FileIdentity>& loaded) {
+  if (!loaded) return;
+  os::FileIdentity there;
+  if (!os::GetHandleIdentity(opened, there) || there != *loaded)
+    throw EFOpenError("Cannot open file \"" + archive + "\": it is not the file that was loaded");
+}
+
 // With no file there to keep, the target itself is written: made here, so it is nobody
 // else's, and removed again unless committed. That spares each new file a rename.
 bool TPendingFile::MakeFresh(TArKnownFolders* folders) {
@@ -118,7 +126,12 @@ void TPendingFile::CommitKeepingAttributes() {
     throw EFCreateError("Cannot create file \"" + target_ + "\"");
   }
   committed_ = true;
+  // Asked of the file at the name now, not of the file as it was closed: where the
+  // platform derives the identity from the directory entry (FAT, exFAT), the rename has
+  // moved that. Should the name give nothing, the old identity stands, which can only make
+  // a later save refuse.
   written_ = closedAs_;
+  if (os::FileIdentity renamed; os::GetIdentity(target_, renamed)) written_ = renamed;
   // A read-only old file may not be erased as it is.
   if (!aside.empty() && !os::EraseFile(aside)) {
     os::SetAttributes(aside, 0);

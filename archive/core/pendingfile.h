@@ -28,6 +28,12 @@ void CheckMayReplace(const std::string& path);
 // a new one could be made in whatever folder a turned link now names. An archive loaded
 // from no file has nothing to check.
 void CheckIsLoadedFile(const std::string& archive, const std::optional<os::FileIdentity>& loaded);
+// Raises EFOpenError naming archive unless opened, the file a save opened again by the
+// archive's name after its commit (or its refusal), is the one loaded: the one the save
+// wrote, or the old one where nothing replaced it. Another file put there meanwhile must
+// not be read as the archive's own.
+void CheckOpenedIsLoadedFile(const std::string& archive, os::FileHandle opened,
+                             const std::optional<os::FileIdentity>& loaded);
 
 // A file that becomes the target only when told to. Destroyed without a Commit, it removes
 // what it wrote and leaves an existing target untouched.
@@ -52,7 +58,9 @@ public:
   // Puts a new version of an archive in its place as it was written (its date is the time
   // of writing), with the old file's permissions. Closes it first where Close has not.
   void CommitKeepingAttributes();
-  // The file written, once committed: the one a later save may replace.
+  // The file written, once committed: the one a later save may replace. After a rename it
+  // is the file at the target's name as the rename left it: some file systems (FAT, exFAT)
+  // derive a file's identity from its directory entry, which a rename moves.
   const std::optional<os::FileIdentity>& Written() const { return written_; }
 
 private:

@@ -145,6 +145,7 @@ void TArGzipArchive::ReadArchive() {
 }
 
 void TArGzipArchive::UnpackItemToStream(int32_t index, TStream& stream) {
+  CheckUsable();  // as a tar archive: an unusable one reads nothing
   if (TarMode()) {
     ShowTarView();
     TArTarArchive::UnpackItemToStream(index, stream);
@@ -155,6 +156,7 @@ void TArGzipArchive::UnpackItemToStream(int32_t index, TStream& stream) {
 }
 
 void TArGzipArchive::UnpackItemToFile(int32_t index, const std::string& outputName) {
+  CheckUsable();
   if (TarMode()) {
     ShowTarView();
     TArTarArchive::UnpackItemToFile(index, outputName);
@@ -181,6 +183,7 @@ void TArGzipArchive::UnpackItemToFile(int32_t index, const std::string& outputNa
 }
 
 void TArGzipArchive::VerifyItem(int32_t index) {
+  CheckUsable();
   if (TarMode()) {
     ShowTarView();
     TArTarArchive::VerifyItem(index);

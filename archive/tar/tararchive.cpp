@@ -185,7 +185,10 @@ void TArTarArchive::ReadArchive() {
   IsDirty = false;
 }
 
+// An unusable archive (a failed load or save) reads nothing: its stream may be gone, or
+// not be its file.
 void TArTarArchive::UnpackItemToStream(int32_t index, TStream& stream) {
+  CheckUsable();
   const TArTarItem& item = ExtractableItem(index);
   const int64_t start = item.HeaderOffset + tarfmt::kBlockSize, size = item.DataSize();
   if (size == 0) return;
@@ -232,6 +235,7 @@ int64_t TArTarArchive::ReadAheadEnd(int32_t index) const {
 }
 
 void TArTarArchive::UnpackItemToFile(int32_t index, const std::string& outputName) {
+  CheckUsable();
   // Tar names reach the disk from any writer: one that climbs out or names a root or a
   // drive is refused whatever the options keep of it.
   if (!IsConfinedName(outputName, eoRestorePath)) throw EArException("Invalid stored name");
@@ -249,6 +253,7 @@ void TArTarArchive::UnpackItemToFile(int32_t index, const std::string& outputNam
 }
 
 void TArTarArchive::VerifyItem(int32_t index) {
+  CheckUsable();
   Stream->SetPosition(StoredItem(index).HeaderOffset);
   if (ProbeTarFile(*Stream) != atTar) throw EArException("Invalid Tar");
 }

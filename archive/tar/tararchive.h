@@ -96,8 +96,10 @@ protected:
   // Puts image (from its start) in place of the archive that current holds. A memory
   // stream is refilled. A file is written anew beside itself and takes the old one's
   // place only when complete; current is then closed and set to a new stream over the
-  // file. When the file cannot be replaced, current is the old file again and
-  // EArException "Unable to create new Spanned stream" is raised.
+  // file. When the file cannot be replaced, the error that refused it is raised and
+  // current is the old file again. Whenever the file at the archive's name is not the
+  // one written (or, after a refusal, the one loaded), current is null and the archive
+  // unusable: it never reads another file as its own.
   void ReplaceArchiveImage(TStream*& current, TStream& image);
 
 private:

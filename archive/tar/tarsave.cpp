@@ -4,6 +4,7 @@
 // failure ends the save with the archive as it was. A kept sparse file would lose its map
 // under this program's header and become a wrong regular file: such a save is refused
 // before anything is written.
+#include <exception>
 #include <vector>
 #include "archive/core/pendingfile.h"
 #include "archive/core/vmstream.h"
@@ -38,15 +39,19 @@ void TArTarArchive::ReplaceArchiveImage(TStream*& current, TStream& image) {
   if (OwnsStream) delete current;
   current = nullptr;
   OwnsStream = true;
-  bool replaced = true;
+  std::exception_ptr failure;  // the commit's refusal, or the reopen's
   try {
     pending.CommitKeepingAttributes();
     LoadedFile = pending.Written();
   } catch (...) {
-    replaced = false;  // the old file is still there
+    failure = std::current_exception();  // the old file stays, unless another took its name
   }
+  // Read again by name, only where the name still leads to the file this object knows: the
+  // one just written, or the old one where the commit failed. Otherwise the archive is
+  // unusable rather than reading another file as its own.
   try {
     auto stream = std::make_unique<TArSpanStream>(ArchiveName, SpanThreshold, mkImageFiles, ReopenMode(Mode));
+    CheckOpenedIsLoadedFile(ArchiveName, stream->ImageHandle(), LoadedFile);
     stream->IgnoreSpanning = true;
     stream->OnRequestImage = [this](void* sender, int32_t number, std::string& name, bool& abort) {
       RequestImage(sender, number, name, abort);
@@ -55,9 +60,9 @@ void TArTarArchive::ReplaceArchiveImage(TStream*& current, TStream& image) {
     current = stream.release();
   } catch (...) {
     Status = asInvalid;
-    replaced = false;
+    if (!failure) failure = std::current_exception();
   }
-  if (!replaced) throw EArException("Unable to create new Spanned stream");
+  if (failure) std::rethrow_exception(failure);
 }
 
 void TArTarArchive::WriteArchive() {

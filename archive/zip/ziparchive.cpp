@@ -57,19 +57,24 @@ TArZipArchive::TArZipArchive(const std::string& fileName, uint16_t mode) : TArAr
 
 TArZipArchive::~TArZipArchive() = default;
 
+// An unusable archive (a failed load or save) reads nothing: its stream may be gone, or
+// not be its file.
 void TArZipArchive::UnpackItemToFile(int32_t index, const std::string& outputName) {
+  CheckUsable();
   TArZipItem* item = ZipItem(index);
   if (!OnExtractToFile) throw EArZipNoExtraction();
   OnExtractToFile(*this, *item, outputName);
 }
 
 void TArZipArchive::UnpackItemToStream(int32_t index, TStream& stream) {
+  CheckUsable();
   TArZipItem* item = ZipItem(index);
   if (!OnExtractToStream) throw EArZipNoExtraction();
   OnExtractToStream(*this, *item, &stream);
 }
 
 void TArZipArchive::VerifyItem(int32_t index) {
+  CheckUsable();
   TArZipItem* item = ZipItem(index);
   if (!OnTest) throw EArZipNoExtraction();
   OnTest(*this, *item);

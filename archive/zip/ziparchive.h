@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include "archive/core/ararchive.h"
 #include "archive/zip/ziprecords.h"
@@ -156,6 +157,10 @@ private:
   // The two roads of a save (zipsave.cpp), and what follows a written archive.
   void WriteReplacingArchive(TArZipStaging& staging, TStream& oldArchive, int64_t stubLength, TArMediaKind kind);
   void WriteSpannedSet(TArZipStaging& staging, TArMediaKind kind);
-  void ReopenAfterSave(const std::string& name, TArMediaKind kind, int32_t piece);
+  // Opens name (the set's piece) again after a save. Where loaded is given, the file
+  // opened must be that one (see CheckOpenedIsLoadedFile); any failure leaves the archive
+  // unusable, with no stream.
+  void ReopenAfterSave(const std::string& name, TArMediaKind kind, int32_t piece,
+                       const std::optional<os::FileIdentity>& loaded);
   void ApplySavedLayout(const TArZipLayout& layout);
 };

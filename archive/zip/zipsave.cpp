@@ -313,14 +313,18 @@ void TArZipArchive::WriteReplacingArchive(TArZipStaging& staging, TStream& oldAr
   // The archive's own stream lets go of the file first, or the file could not be replaced.
   if (OwnsStream) delete Stream;
   Stream = nullptr;
+  // Read again by name only where the name still leads to the file this object knows: the
+  // one just written, or the old one where the commit failed; else the archive is unusable.
   try {
     out.CommitKeepingAttributes();
   } catch (...) {
-    ReopenAfterSave(ArchiveName, kind, 0);
+    try {
+      ReopenAfterSave(ArchiveName, kind, 0, LoadedFile);
+    } catch (...) {}  // the commit's error says what went wrong
     throw;
   }
   LoadedFile = out.Written();
-  ReopenAfterSave(ArchiveName, kind, 0);
+  ReopenAfterSave(ArchiveName, kind, 0, LoadedFile);
   ApplySavedLayout(layout);
 }
 
@@ -359,7 +363,7 @@ void TArZipArchive::WriteSpannedSet(TArZipStaging& staging, TArMediaKind kind) {
     const TArZipLayout layout = LayOutArchive(target, prefix, staging.Written(), &sources, EndRecord);
     // Readers find the set from its last image, as a load leaves it.
     const std::string last = removable ? ArchiveName : set.ImageName();
-    ReopenAfterSave(last, kind, layout.ThisDisk);
+    ReopenAfterSave(last, kind, layout.ThisDisk, std::nullopt);
     OnRemovableDrive = removable;
     AutoNamedImages = !removable && !OnRequestImage;
     ApplySavedLayout(layout);
@@ -373,11 +377,15 @@ void TArZipArchive::WriteSpannedSet(TArZipStaging& staging, TArMediaKind kind) {
   }
 }
 
-void TArZipArchive::ReopenAfterSave(const std::string& name, TArMediaKind kind, int32_t piece) {
+void TArZipArchive::ReopenAfterSave(const std::string& name, TArMediaKind kind, int32_t piece,
+                                    const std::optional<os::FileIdentity>& loaded) {
   try {
     ReplaceStream(name, kind, piece);
+    CheckOpenedIsLoadedFile(name, static_cast<TArSpanStream*>(Stream)->ImageHandle(), loaded);
   } catch (...) {
     Status = asInvalid;
+    if (OwnsStream) delete Stream;
+    Stream = nullptr;
     throw;
   }
   FindEndRecordInStream();

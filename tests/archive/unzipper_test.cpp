@@ -6,6 +6,7 @@
 #include "archive/gzip/gziparchive.h"
 #include "tests/archive/zip/legacy_encoders.h"
 #include "tests/archive/artestutil.h"
+#include "tests/archive/gzip/gzipbuild.h"
 #include "tests/archive/tar/tarbuild.h"
 #include "tests/archive/zip/zipbuilder.h"
 
@@ -221,6 +222,37 @@ TEST(UnzipperComponent, TarAndGzipFilesUnpackFlatThroughTheSameCalls) {
   EXPECT_EQ(artest::ReadFile(dir / "t.tgz.out\\t.tar"), tar);
   EXPECT_EQ(artest::ReadFile(dir / "t.tar.out\\a.txt"), "alpha");
   EXPECT_EQ(artest::ReadFile(dir / "p.gz.out\\payload.bin"), "gzip me");
+}
+
+// A name Windows reads as a device fails its item in every format the unzipper opens, the
+// gzip name by its file-name part alone; the other items come out.
+TEST(UnzipperComponent, NamesOfDevicesFailTheirItemInEveryFormat) {
+  artest::TempFolder dir;
+  TZipBuilder z;
+  z.AddStored("nul.txt", "device");
+  z.AddStored("Sub/Aux.log", "device");
+  z.AddStored("good.txt", "good");
+  artest::WriteFile(dir / "u.zip", Str(z.Build()));
+  artest::WriteFile(dir / "t.tar", tartest::Entry("CON.", '0', "device") + tartest::Entry("good.txt", '0', "good") +
+                                       std::string(1024, '\0'));
+  artest::WriteFile(dir / "p.gz", gziptest::Member("device", 1700000000, "from/lpt1 .txt"));
+  const struct {
+    const char* File;
+    int32_t Failed;
+    std::vector<std::string> Names;
+  } cases[] = {{"u.zip", 2, {"good.txt"}}, {"t.tar", 1, {"good.txt"}}, {"p.gz", 1, {}}};
+  for (const auto& c : cases) {
+    const std::string out = dir / (std::string(c.File) + ".out");
+    os::MakeDirectory(out);
+    TArUnZipper u;
+    u.SetExtractOptions(eoCreateDirs | eoRestorePath);
+    u.OpenArchiveFile(dir / c.File);
+    u.SetBaseDirectory(out);
+    u.ExtractMatchingFiles("*.*");
+    EXPECT_EQ(u.FailedItems(), c.Failed) << c.File;
+    u.CloseArchiveFile();
+    EXPECT_EQ(artest::ListTree(out), c.Names) << c.File;
+  }
 }
 
 TEST(SpannedSets, ALoaderAsksForTheLastPieceAtMost99Times) {

@@ -196,6 +196,38 @@ TEST_F(Console, AShortMacFailsWhileReadingItAndSendsNothing) {
   EXPECT_EQ(listener.Count(), 0u);
 }
 
+// Values another hand put into profiles.ini: the start neither hangs on a count far above the
+// profiles there nor sends the datagram to a port other than the one asked for.
+TEST_F(Console, DamagedSettingsNeitherHangTheStartNorSendToAnotherPort) {
+  UdpListener listener;
+  const int port = listener.Port();
+  const std::string twoProfiles = "profilename0=a\r\nprofilemac0=001122334455\r\nprofilesub0=127.0.0.1\r\n"
+                                  "profilename1=b\r\nprofilemac1=001122334455\r\nprofilesub1=127.0.0.1\r\n";
+  const std::string stageSend = lang[46] + "001122334455" + lang[47] + "\r\r" + lang[48] + "\r" + lang[42];
+  const struct {
+    std::string ini;
+    bool sent;  // else the wake-up's error box at the sending stage
+  } cases[] = {
+      {"[settings]\r\nwakeupport=" + std::to_string(port) + "\r\n[profiles]\r\ncount=2147483647\r\n" + twoProfiles, true},
+      {"[settings]\r\nwakeupport=" + std::to_string(port + 65536) + "\r\n", false},  // wraps to the listener's port
+      {"[settings]\r\nwakeupport=" + std::to_string(port - 65536) + "\r\n", false},  // and so does this
+      {"[settings]\r\nwakeupport=0\r\n", false},
+  };
+  for (const auto& c : cases) {
+    const size_t before = listener.Count();
+    Ini(c.ini);
+    Start("-start 001122334455 127.0.0.1");
+    if (!c.sent) {
+      MessageBoxView box = Box();
+      EXPECT_EQ(box.text, stageSend) << c.ini;
+      AnswerMessageBox(box.handle, IDOK);
+    }
+    EXPECT_TRUE(Exited()) << c.ini;
+    program.reset();
+    EXPECT_EQ(listener.WaitForCount(before + 1, c.sent ? 5000 : 500), c.sent) << c.ini;
+  }
+}
+
 TEST_F(Console, StartAtWritesTimerDatStartsTimerAndTheConsoleFollows) {
   Start("-startat 001122334455 pc1 01.02.2030 07:30:00");
   ASSERT_TRUE(WaitUntil([&] { return FileExists(dir + "timer.marker"); }, Wait));
@@ -212,6 +244,27 @@ TEST_F(Console, StartAtWithMissingArgumentsWritesEmptyLines) {
   Start("-startat 001122334455 pc1");
   ASSERT_TRUE(WaitUntil([&] { return FileExists(dir + "timer.marker"); }, Wait));
   EXPECT_EQ(ReadAll(dir + "timer.dat"), "001122334455\r\npc1\r\n\r\n\r\n");
+}
+
+TEST_F(Console, ATimerDatThatCannotBeWrittenIsReportedAndNoTimerStarts) {
+  // A folder in the file's place: every write of it fails.
+  ASSERT_TRUE(CreateDirectoryA((dir + "timer.dat").c_str(), nullptr));
+  Start("-startat 001122334455 pc1 01.02.2030 07:30:00");
+  MessageBoxView box = Box();
+  EXPECT_NE(box.text.find(dir + "timer.dat"), std::string::npos) << box.text;
+  AnswerMessageBox(box.handle, IDOK);
+  HWND console = Window("Morrowbell 1.5");
+  ASSERT_TRUE(console) << "the start-up goes on to the console";
+  // The timed-wake window's button says the same.
+  ClickGraphic(console, lang[8]);
+  HWND clock = Window(lang[21]);
+  ASSERT_TRUE(clock);
+  ClickGraphic(clock, lang[25]);
+  box = Box();
+  EXPECT_NE(box.text.find(dir + "timer.dat"), std::string::npos) << box.text;
+  AnswerMessageBox(box.handle, IDOK);
+  EXPECT_FALSE(FileExists(dir + "timer.marker")) << "timer.exe would arm an old timer";
+  RemoveDirectoryA((dir + "timer.dat").c_str());
 }
 
 TEST_F(Console, WakeButtonWaitsForTheEchoAnswerAndReportsIt) {
@@ -358,6 +411,48 @@ TEST_F(Console, ProfilesSavedInTheEditorCanBeChosenInTheConsole) {
   EXPECT_EQ(TextOf(ControlAt(console, Edit2At.x, Edit2At.y)), "127.0.0.1");
   EXPECT_TRUE(
       WaitUntil([&] { return TIniFile(dir + "profiles.ini").ReadString("settings", "lpro", "") == "pc1"; }, Wait));
+}
+
+// A count below the profiles the file holds, or far above them: the saved profile is listed.
+TEST_F(Console, TheEditorSavesAfterTheListedProfilesWhateverTheCountSays) {
+  const std::string twoProfiles = "profilename0=pc1\r\nprofilemac0=111111111111\r\nprofilesub0=host1\r\n"
+                                  "profilename1=pc2\r\nprofilemac1=222222222222\r\nprofilesub1=host2\r\n";
+  const struct {
+    std::string profiles;
+    int index;
+    std::vector<std::string> listed;
+  } cases[] = {
+      {"count=-1\r\n", 0, {"Gamma"}},
+      {"count=2147483647\r\n" + twoProfiles, 2, {"pc1", "pc2", "Gamma"}},
+  };
+  for (const auto& c : cases) {
+    Ini("[profiles]\r\n" + c.profiles);
+    HWND console = StartConsole();
+    ASSERT_TRUE(console) << c.profiles;
+    ClickGraphic(console, lang[10]);
+    HWND editor = Window(lang[27]);
+    ASSERT_TRUE(editor);
+    SetEditText(ControlAt(editor, 100, 48 + 30), "Gamma");
+    SetEditText(ControlAt(editor, 100, 48 + 62), "AABBCCDDEEFF");
+    SetEditText(ControlAt(editor, 100, 48 + 94), "127.0.0.1");
+    ClickGraphic(editor, lang[33]);
+    MessageBoxView box = Box();
+    EXPECT_EQ(box.text, lang[54] + "Gamma" + lang[55]);
+    AnswerMessageBox(box.handle, IDOK);
+    const std::string count = std::to_string(c.index + 1);
+    ASSERT_TRUE(WaitUntil(
+        [&] { return TIniFile(dir + "profiles.ini").ReadString("profiles", "count", "") == count; }, Wait))
+        << c.profiles;
+    TIniFile ini(dir + "profiles.ini");
+    EXPECT_EQ(ini.ReadString("profiles", "profilename" + std::to_string(c.index), ""), "Gamma");
+    EXPECT_EQ(ini.ReadString("profiles", "profilemac" + std::to_string(c.index), ""), "AABBCCDDEEFF");
+    HWND editorList = GetParent(ControlAt(editor, 100, 26));
+    EXPECT_TRUE(WaitUntil([&] { return ComboItems(editorList) == c.listed; }, Wait)) << c.profiles;
+    ClickGraphic(editor, lang[34]);
+    ASSERT_TRUE(WaitUntil([&] { return IsShown(console); }, Wait));
+    EXPECT_EQ(ComboItems(ControlAt(console, 100, 30)), c.listed);
+    program.reset();
+  }
 }
 
 TEST_F(Console, TheEditorTakesTheChosenProfilesNameAndKeepsItsTextWhenSaving) {

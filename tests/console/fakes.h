@@ -21,6 +21,11 @@ public:
     values[section][key] = value;
     writes.push_back(section + "/" + key + "=" + value);
   }
+  std::vector<std::string> ReadSection(const std::string& section) override {
+    std::vector<std::string> keys;
+    for (const auto& entry : values[section]) keys.push_back(entry.first);
+    return keys;
+  }
   std::map<std::string, std::map<std::string, std::string>> values;
   std::vector<std::string> writes;
   bool readOnly = false;
@@ -140,10 +145,9 @@ public:
     bytes = f->second;
     return true;
   }
-  bool WriteFile(const std::string& path, const std::string& bytes) override {
-    if (writeFails) return false;
+  void WriteFile(const std::string& path, const std::string& bytes) override {
+    if (writeFails) throw std::runtime_error("cannot write " + path);
     files[path] = bytes;
-    return true;
   }
   bool FileExists(const std::string& path) override { return files.count(path) != 0; }
   void ShellOpen(const std::string& file) override { opened.push_back(file); }

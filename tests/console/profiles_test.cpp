@@ -83,4 +83,33 @@ TEST(SaveProfile, ACountThatIsNotANumberStartsOver) {
   EXPECT_EQ(ini.values["profiles"]["profilemac0"], "m");
 }
 
+TEST(ProfileList, ACountListsNoFurtherThanTheLastProfileInTheFileAndASaveAppendsAfterIt) {
+  // count, the indexes that carry keys, the names listed; a new profile follows them.
+  const struct {
+    std::string count;
+    std::vector<int> held;
+    std::vector<std::string> listed;
+  } cases[] = {
+      {"2", {0, 1}, {"p0", "p1"}},                   // as the program writes it
+      {"2147483647", {0, 1}, {"p0", "p1"}},          // a count far above the profiles
+      {"1", {0, 1}, {"p0"}},                         // a count below them still rules
+      {"-1", {0}, {}},                               // a negative count lists nothing
+      {"5", {0, 1, 3}, {"p0", "p1", "", "p3"}},      // a gap lists as an empty name
+      {"2147483647", {0, 2000000000}, {"p0"}},       // nor does one key far out
+  };
+  for (const auto& c : cases) {
+    FakeIni ini;
+    ini.values["profiles"]["count"] = c.count;
+    for (int i : c.held) {
+      ini.values["profiles"][ProfileKey("profilename", i)] = "p" + std::to_string(i);
+      ini.values["profiles"][ProfileKey("profilemac", i)] = "m";
+    }
+    EXPECT_EQ(ReadProfileNames(ini), c.listed) << "count=" << c.count;
+    const int added = static_cast<int>(c.listed.size());
+    EXPECT_EQ(SaveProfile(ini, "new", "m", "h"), added) << "count=" << c.count;
+    EXPECT_EQ(ini.values["profiles"]["count"], std::to_string(added + 1)) << "count=" << c.count;
+    EXPECT_EQ(ReadProfileNames(ini).back(), "new") << "count=" << c.count;
+  }
+}
+
 }  // namespace

@@ -151,6 +151,13 @@ TEST(SendWakeUp, FailuresReportTheStageAfterTheWaitDialogIsGone) {
     EXPECT_EQ(r.view.errors, std::vector<std::string>{"L46001122334455L47\r\rL48\rL42"});
     EXPECT_EQ(r.view.log, (std::vector<std::string>{"begin", "ping", "end", "status", "status", "error"}));
   }
+  for (int32_t port : {0, 65536, 70000, -1}) {
+    WakeRig r;  // a port no datagram can carry: nothing goes to any other port
+    r.settings.WakePort = port;
+    r.Run("001122334455", "127.0.0.1", true);
+    EXPECT_TRUE(r.udp.sent.empty()) << port;
+    EXPECT_EQ(r.view.errors, std::vector<std::string>{"L46001122334455L47\r\rL48\rL42"}) << port;
+  }
   {
     WakeRig r;  // an echo request fails while waiting: empty stage text
     r.pinger.failAt = 3;

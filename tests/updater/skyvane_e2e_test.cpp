@@ -350,12 +350,16 @@ TEST_F(SkyvaneE2E, ZipUpdatesUnpackAndBrokenOnesFailWithoutRecordingTheirVersion
   c.AddProgram("tool.exe", "Tool", "1.0");
   c.AddProgram("trav.exe", "Trav", "1.0");
   c.AddProgram("lib.exe", "Lib", "1.0");
+  c.AddProgram("dev.exe", "Dev", "1.0");
   c.Serve("tool_update.zip", ReadAll(Fixture("update_infozip.zip")));
   c.Serve("lib_update.zip", ReadAll(Fixture("update_deflate64.zip")));
   c.Serve("crc_update.zip", ReadAll(Fixture("bad_crc.zip")));
   c.Serve("trav_update.zip", ReadAll(Fixture("traversal.zip")));
+  // nul.txt names a device on Windows: its bytes would vanish there while the update looked
+  // complete.
+  c.Serve("dev_update.zip", ReadAll(Fixture("device.zip")));
   std::string index = "[self]\r\nnewver=1.2.0\r\n";
-  for (const char* p : {"tool", "lib", "crc", "trav"})
+  for (const char* p : {"tool", "lib", "crc", "trav", "dev"})
     index += std::string("[") + p +
              ".exe]\r\nnewver=2.0\r\nmodus=0\r\nupdurl=" + c.Url(std::string(p) + "_update.zip") + "\r\n";
   c.ServeIndex(index);
@@ -363,14 +367,15 @@ TEST_F(SkyvaneE2E, ZipUpdatesUnpackAndBrokenOnesFailWithoutRecordingTheirVersion
 
   Wizard w(c);
   ASSERT_NE(w.Window(), nullptr);
-  ASSERT_NO_FATAL_FAILURE(w.StartDownloads(4));
+  ASSERT_NO_FATAL_FAILURE(w.StartDownloads(5));
   ASSERT_TRUE(WaitUntil([&] { return w.Control("Fertig.") != nullptr; }, 60000));
   HWND summary = w.ListView(2);
-  ASSERT_EQ(ListViewItemCount(summary), 4);
+  ASSERT_EQ(ListViewItemCount(summary), 5);
   EXPECT_EQ(RowText(summary, 0, 1), "Fehler!");
   EXPECT_EQ(RowText(summary, 1, 1), "Erfolgreich");
   EXPECT_EQ(RowText(summary, 2, 1), "Fehler!");
   EXPECT_EQ(RowText(summary, 3, 1), "Erfolgreich");
+  EXPECT_EQ(RowText(summary, 4, 1), "Fehler!");
 
   for (const char* p : {"Tool", "Lib"}) {
     std::string dir = c.ProgramDir(p);
@@ -384,10 +389,12 @@ TEST_F(SkyvaneE2E, ZipUpdatesUnpackAndBrokenOnesFailWithoutRecordingTheirVersion
   EXPECT_EQ(c.Version(2), "2.0");
   EXPECT_EQ(c.Version(3), "1.0");
   EXPECT_EQ(c.Version(4), "2.0");
+  EXPECT_EQ(c.Version(5), "1.0");
   EXPECT_EQ(ReadAll(c.ProgramDir("Crc") + "crc.exe"), crcOld);
   EXPECT_TRUE(FileExists(c.ProgramDir("Trav") + "good.txt"));
   EXPECT_FALSE(FileExists(c.ProgramDir("Trav") + "..\\evil.txt"));
   EXPECT_FALSE(FileExists(c.ProgramDir("Trav") + "..\\..\\evil2.txt"));
+  EXPECT_EQ(ReadAll(c.ProgramDir("Dev") + "good.txt"), "fine\n");
   w.Press("Fertig.");
   EXPECT_TRUE(w.Proc().WaitExit(kWait));
 }

@@ -216,6 +216,33 @@ TEST_F(Extraction, StoredNamesCannotLeaveTheTargetFolder) {
   EXPECT_EQ(a->Unpacked.size(), 3u);
 }
 
+// Windows reads these parts as devices, with an extension or trailing dots and blanks, in
+// any folder and letter case: each item is refused once and nothing is sent to a device.
+// Names that merely begin like one are files there and extract.
+TEST_F(Extraction, PartsThatNameADeviceAreRefusedAndLookalikesExtract) {
+  const std::vector<std::string> devices = {
+      "nul.txt",     "CON",      "Aux.log",     "prn .txt", "CON.",      "con  ",  "com1",        "LPT9.a.b",
+      "sub\\Nul\\x", "d/lpt3/y", "COM\xB9.txt", "lpt\xB2",  "com\xB3 .", "conin$", "CONOUT$.log",
+  };
+  std::vector<std::string> lookalikes = {"console.txt", "nulls.dat", "com10", "lpt0.txt", "auxiliary",
+                                         "x.nul",       "com.txt",   "lpt",   "conin",    "nul_ .txt"};
+  std::vector<std::string> lines;
+  for (const auto& n : devices) lines.push_back(n + "|device");
+  for (const auto& n : lookalikes) lines.push_back(n + "|file");
+  auto a = Open(lines, eoRestorePath | eoCreateDirs);
+
+  a->ExtractByMasks("*.*");
+
+  std::vector<std::string> refused;
+  for (const auto& f : failures) {
+    EXPECT_EQ(f.Class, ecArchiveError);
+    refused.push_back(f.Name);
+  }
+  EXPECT_EQ(refused, devices);
+  std::sort(lookalikes.begin(), lookalikes.end());
+  EXPECT_EQ(artest::ListTree(base()), lookalikes);
+}
+
 TEST_F(Extraction, WithoutRestorePathOnlyTheFileNameCountsAndStaysInside) {
   auto a = Open({"..\\..\\up.txt|u", "C:\\abs\\name.txt|n", "a\\..|dots"});
   a->ExtractByMasks("*.*");

@@ -373,6 +373,139 @@ TEST(FailedSaves, ReplaceNoFileButTheOneLoaded) {
 }
 #endif
 
+namespace {
+
+// The archive's own stream, which a save closes right before its new file is to take the
+// archive's place: closing it first does what another program might do just then. It reads
+// a copy of the archive, so that no handle on the archive itself stands in the way of a
+// rename over it (Windows refuses one over a file open without delete sharing).
+class TStreamClosingWith : public TArSpanStream {
+public:
+  TStreamClosingWith(const std::string& copy, std::function<void()> onClose)
+      : TArSpanStream(copy, 0, mkImageFiles, fmOpenRead | fmShareDenyNone), onClose_(std::move(onClose)) {
+    IgnoreSpanning = true;
+  }
+  ~TStreamClosingWith() override { onClose_(); }
+
+private:
+  std::function<void()> onClose_;
+};
+
+}  // namespace
+
+// Between the new file's making and its commit another file takes the archive's name, or
+// the file goes: the save is refused with the error that says so, naming the archive, and
+// the object, which can no longer reach the file it loaded by that name, refuses all
+// further work; it never reads the file now there as if it were its own. A commit that
+// fails with the loaded file still in place leaves the object reading that file.
+TEST(FailedSaves, LeaveTheObjectReadingNoFileButTheOneLoaded) {
+  struct TFormat {
+    const char* Extension;
+    std::function<std::string(char fill)> Bytes;  // one item of 1000 bytes of fill
+    std::function<std::unique_ptr<TArArchive>(const std::string& name)> Open;
+    std::function<void(TArArchive&)> BeforeLoad = nullptr;  // once the stream is in place
+  };
+  const auto tar = [](char fill) {
+    return tartest::Entry("a.txt", '0', std::string(1000, fill)) + std::string(1024, '\0');
+  };
+  const TFormat formats[] = {
+      {"zip",
+       [](char fill) {
+         TZipBuilder z;
+         z.AddStored("a.txt", std::string(1000, fill));
+         return Str(z.Build());
+       },
+       [](const std::string& n) {
+         auto a = std::make_unique<TArZipArchive>(n, fmOpenRead | fmShareDenyNone);
+         a->OnExtractToStream = [](TArZipArchive& z, TArZipItem& item, TStream* s) { ExtractItemToStream(z, item, s); };
+         a->OnTest = [](TArZipArchive& z, TArZipItem& item) { TestItem(z, item); };
+         return a;
+       }},
+      {"tar", tar,
+       [](const std::string& n) { return std::make_unique<TArTarArchive>(n, fmOpenRead | fmShareDenyNone); }},
+      {"gz", [](char fill) { return gziptest::Member(std::string(1000, fill)); },
+       [](const std::string& n) { return std::make_unique<TArGzipArchive>(n, fmOpenRead | fmShareDenyNone); }},
+      {"tgz", [tar](char fill) { return gziptest::Member(tar(fill)); },
+       [](const std::string& n) { return std::make_unique<TArGzipArchive>(n, fmOpenRead | fmShareDenyNone); },
+       [](TArArchive& a) {
+         auto& g = dynamic_cast<TArGzipArchive&>(a);
+         g.HoldsTar = true;
+         g.SetAutoUnpackTar(true);
+       }},
+  };
+  struct TTurn {
+    const char* What;
+    std::function<void(const std::string& name, const std::string& other)> AtClose;
+    const char* Error;  // what the save's error says besides the archive's name
+    char There;         // what the file at the name is filled with afterwards; 0: there is none
+  };
+  const TTurn turns[] = {
+      {"another file renamed over the archive",
+       [](const std::string& name, const std::string& other) { EXPECT_TRUE(os::RenameFile(other, name)); },
+       "it is not the file that was loaded", 'B'},
+      {"the archive deleted", [](const std::string& name, const std::string&) { EXPECT_TRUE(os::EraseFile(name)); },
+       "it is not the file that was loaded", 0},
+#ifndef _WIN32  // an open file cannot be deleted there
+      {"the new file deleted before it could take the archive's place",
+       [](const std::string& name, const std::string&) {
+         const std::string folder = ExtractFilePath(name);
+         for (const std::string& f : artest::ListTree(folder)) {
+           if (f != ExtractFileName(name)) { EXPECT_TRUE(os::EraseFile(folder + f)); }
+         }
+       },
+       "Cannot create file", 'A'},
+#endif
+  };
+  for (const TFormat& f : formats)
+    for (const TTurn& t : turns) {
+      SCOPED_TRACE(std::string(f.Extension) + ": " + t.What);
+      artest::TempFolder dir;
+      os::MakeDirectory(dir / "at");
+      const std::string name = dir / (std::string("at\\a.") + f.Extension), other = dir / "other", copy = dir / "copy";
+      artest::WriteFile(name, f.Bytes('A'));
+      artest::WriteFile(copy, f.Bytes('A'));
+      artest::WriteFile(other, f.Bytes('B'));
+      std::unique_ptr<TArArchive> a = f.Open(name);
+      delete a->Stream;
+      a->Stream = new TStreamClosingWith(copy, [&] { t.AtClose(name, other); });
+      if (f.BeforeLoad) f.BeforeLoad(*a);
+      a->Load();
+      ASSERT_EQ(a->Count(), 1);
+      a->IsDirty = true;
+      try {
+        a->Save();
+        ADD_FAILURE() << "saved";
+      } catch (const std::exception& e) {
+        EXPECT_NE(std::string(e.what()).find(name), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find(t.Error), std::string::npos) << e.what();
+      }
+      // Nothing was written: what is at the name is as it was left, with nothing beside it.
+      EXPECT_EQ(artest::ListTree(dir / "at"),
+                t.There ? std::vector<std::string>{ExtractFileName(name)} : std::vector<std::string>{});
+      if (t.There) { EXPECT_EQ(artest::ReadFile(name), f.Bytes(t.There)); }
+      TMemoryStream read;
+      if (t.There == 'A') {
+        EXPECT_NE(a->Status, asInvalid);
+        EXPECT_TRUE(a->IsDirty);
+        a->UnpackItemToStream(0, read);
+        EXPECT_EQ(std::string(read.Bytes().begin(), read.Bytes().end()), std::string(1000, 'A'));
+        a->VerifyItem(0);
+        continue;
+      }
+      EXPECT_EQ(a->Status, asInvalid);
+      try {
+        a->UnpackItemToStream(0, read);
+        ADD_FAILURE() << "unpacked " << read.Size()
+                      << " bytes: " << std::string(read.Bytes().begin(), read.Bytes().end()).substr(0, 10) << "...";
+      } catch (const EArNoArchive&) {
+      } catch (const std::exception& e) { ADD_FAILURE() << e.what(); }
+      EXPECT_THROW(a->VerifyItem(0), EArNoArchive);
+      a->SetBaseDirectory(dir.Path());
+      EXPECT_THROW(a->ExtractByMasks("*.*"), EArNoArchive);
+      EXPECT_FALSE(os::FileExists(dir / "a.txt"));
+    }
+}
+
 // ---- failures -------------------------------------------------------------------------
 
 namespace {

@@ -147,6 +147,30 @@ TEST_F(ZipSaving, AddedItemsLoadBackAndADeleteAndMoveRewriteTheFileTheObjectHold
   EXPECT_EQ(ExpectDescriptorsMatchTheCentralRecords(dir / "new.zip"), 1);  // copied with its item
 }
 
+// The insert hooks measure their source in 64 bits: one of 2 GiB or more is refused as the
+// library refuses such an item (its sizes are signed 32-bit), before a byte of it is read,
+// and never recorded with its size modulo 2^32. The sources are sparse files.
+TEST_F(ZipSaving, TheInsertHooksRefuseASourceOf2GiBOrMoreAsTheLibraryDoes) {
+  for (const bool streamed : {false, true})
+    for (const int64_t size : {int64_t{1} << 31, (int64_t{1} << 32) + 10}) {
+      SCOPED_TRACE(std::to_string(size) + (streamed ? " bytes from a stream" : " bytes from a file"));
+      auto a = NewArchive("big.zip");
+      TFileStream(dir / "big.bin", fmCreate).SetSize(size);
+      TFileStream source(dir / "big.bin", fmOpenRead | fmShareDenyNone);
+      settings["big.bin"] = {};
+      EXPECT_EQ(a->Add(std::unique_ptr<TArArchiveItem>(a->NewItem(dir / "big.bin"))), nullptr);
+      if (streamed) {
+        a->SourceStream = &source;
+        a->ZipItem(0)->PendingAction = aaStreamAdd;
+      }
+      try {
+        a->Save();
+        ADD_FAILURE() << "saved " << a->ZipItem(0)->GetUnpackedSize() << " bytes";
+      } catch (const EArZipException& e) { EXPECT_STREQ(e.what(), "Item too large for a zip archive"); }
+      EXPECT_EQ(artest::ReadFile(dir / "big.zip").size(), 0u);
+    }
+}
+
 // A delete moves kept bytes to where readers look for records: the last kept central
 // record's extra field or comment, or with every item gone the program stub, ends up just
 // before the end record, where an archive beyond 4 GB has its locator.
