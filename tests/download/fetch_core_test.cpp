@@ -440,7 +440,6 @@ TEST_F(FetchRules, ACancelBetweenRedirectsStopsBeforeTheNextRequest) {
   EXPECT_EQ(log.events, std::vector<std::string>{"error"});
   EXPECT_EQ(x.requests.size(), 4u) << "the stop flag is tested after every request";
   EXPECT_EQ(x.locationQueries, 3);
-
 }
 
 TEST_F(FetchRules, APostIsNeverRedirected) {
