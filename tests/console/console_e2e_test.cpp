@@ -148,6 +148,18 @@ protected:
 
   bool Exited(int ms = Wait) { return program->WaitExit(ms); }
 
+  // Fills the profile editor's fields (inside its second group box at 0, 48), saves, and
+  // answers the message that the profile was saved.
+  void SaveInEditor(HWND editor, const std::string& name, const std::string& mac, const std::string& host) {
+    SetEditText(ControlAt(editor, 100, 48 + 30), name);
+    SetEditText(ControlAt(editor, 100, 48 + 62), mac);
+    SetEditText(ControlAt(editor, 100, 48 + 94), host);
+    ClickGraphic(editor, lang[33]);
+    MessageBoxView box = Box();
+    EXPECT_EQ(box.text, lang[54] + name + lang[55]);
+    AnswerMessageBox(box.handle, IDOK);
+  }
+
   std::string dir;
   TLangLines lang;
   std::unique_ptr<Process> program;
@@ -201,14 +213,16 @@ TEST_F(Console, AShortMacFailsWhileReadingItAndSendsNothing) {
 TEST_F(Console, DamagedSettingsNeitherHangTheStartNorSendToAnotherPort) {
   UdpListener listener;
   const int port = listener.Port();
-  const std::string twoProfiles = "profilename0=a\r\nprofilemac0=001122334455\r\nprofilesub0=127.0.0.1\r\n"
-                                  "profilename1=b\r\nprofilemac1=001122334455\r\nprofilesub1=127.0.0.1\r\n";
+  const std::string twoProfiles =
+      "profilename0=a\r\nprofilemac0=001122334455\r\nprofilesub0=127.0.0.1\r\n"
+      "profilename1=b\r\nprofilemac1=001122334455\r\nprofilesub1=127.0.0.1\r\n";
   const std::string stageSend = lang[46] + "001122334455" + lang[47] + "\r\r" + lang[48] + "\r" + lang[42];
   const struct {
     std::string ini;
     bool sent;  // else the wake-up's error box at the sending stage
   } cases[] = {
-      {"[settings]\r\nwakeupport=" + std::to_string(port) + "\r\n[profiles]\r\ncount=2147483647\r\n" + twoProfiles, true},
+      {"[settings]\r\nwakeupport=" + std::to_string(port) + "\r\n[profiles]\r\ncount=2147483647\r\n" + twoProfiles,
+       true},
       {"[settings]\r\nwakeupport=" + std::to_string(port + 65536) + "\r\n", false},  // wraps to the listener's port
       {"[settings]\r\nwakeupport=" + std::to_string(port - 65536) + "\r\n", false},  // and so does this
       {"[settings]\r\nwakeupport=0\r\n", false},
@@ -385,14 +399,7 @@ TEST_F(Console, ProfilesSavedInTheEditorCanBeChosenInTheConsole) {
   ASSERT_TRUE(editor);
   // The editor is shown before the console hides, so the hiding is awaited.
   EXPECT_TRUE(WaitUntil([&] { return !IsShown(console); }, Wait));
-  // Edit fields of the editor, inside its second group box at 0, 48.
-  SetEditText(ControlAt(editor, 100, 48 + 30), "pc1");
-  SetEditText(ControlAt(editor, 100, 48 + 62), "001122334455");
-  SetEditText(ControlAt(editor, 100, 48 + 94), "127.0.0.1");
-  ClickGraphic(editor, lang[33]);
-  MessageBoxView box = Box();
-  EXPECT_EQ(box.text, lang[54] + "pc1" + lang[55]);
-  AnswerMessageBox(box.handle, IDOK);
+  SaveInEditor(editor, "pc1", "001122334455", "127.0.0.1");
   ASSERT_TRUE(
       WaitUntil([&] { return TIniFile(dir + "profiles.ini").ReadString("profiles", "count", "") == "1"; }, Wait));
   TIniFile ini(dir + "profiles.ini");
@@ -415,8 +422,9 @@ TEST_F(Console, ProfilesSavedInTheEditorCanBeChosenInTheConsole) {
 
 // A count below the profiles the file holds, or far above them: the saved profile is listed.
 TEST_F(Console, TheEditorSavesAfterTheListedProfilesWhateverTheCountSays) {
-  const std::string twoProfiles = "profilename0=pc1\r\nprofilemac0=111111111111\r\nprofilesub0=host1\r\n"
-                                  "profilename1=pc2\r\nprofilemac1=222222222222\r\nprofilesub1=host2\r\n";
+  const std::string twoProfiles =
+      "profilename0=pc1\r\nprofilemac0=111111111111\r\nprofilesub0=host1\r\n"
+      "profilename1=pc2\r\nprofilemac1=222222222222\r\nprofilesub1=host2\r\n";
   const struct {
     std::string profiles;
     int index;
@@ -432,16 +440,10 @@ TEST_F(Console, TheEditorSavesAfterTheListedProfilesWhateverTheCountSays) {
     ClickGraphic(console, lang[10]);
     HWND editor = Window(lang[27]);
     ASSERT_TRUE(editor);
-    SetEditText(ControlAt(editor, 100, 48 + 30), "Gamma");
-    SetEditText(ControlAt(editor, 100, 48 + 62), "AABBCCDDEEFF");
-    SetEditText(ControlAt(editor, 100, 48 + 94), "127.0.0.1");
-    ClickGraphic(editor, lang[33]);
-    MessageBoxView box = Box();
-    EXPECT_EQ(box.text, lang[54] + "Gamma" + lang[55]);
-    AnswerMessageBox(box.handle, IDOK);
+    SaveInEditor(editor, "Gamma", "AABBCCDDEEFF", "127.0.0.1");
     const std::string count = std::to_string(c.index + 1);
-    ASSERT_TRUE(WaitUntil(
-        [&] { return TIniFile(dir + "profiles.ini").ReadString("profiles", "count", "") == count; }, Wait))
+    ASSERT_TRUE(
+        WaitUntil([&] { return TIniFile(dir + "profiles.ini").ReadString("profiles", "count", "") == count; }, Wait))
         << c.profiles;
     TIniFile ini(dir + "profiles.ini");
     EXPECT_EQ(ini.ReadString("profiles", "profilename" + std::to_string(c.index), ""), "Gamma");

@@ -90,12 +90,12 @@ TEST(ProfileList, ACountListsNoFurtherThanTheLastProfileInTheFileAndASaveAppends
     std::vector<int> held;
     std::vector<std::string> listed;
   } cases[] = {
-      {"2", {0, 1}, {"p0", "p1"}},                   // as the program writes it
-      {"2147483647", {0, 1}, {"p0", "p1"}},          // a count far above the profiles
-      {"1", {0, 1}, {"p0"}},                         // a count below them still rules
-      {"-1", {0}, {}},                               // a negative count lists nothing
-      {"5", {0, 1, 3}, {"p0", "p1", "", "p3"}},      // a gap lists as an empty name
-      {"2147483647", {0, 2000000000}, {"p0"}},       // nor does one key far out
+      {"2", {0, 1}, {"p0", "p1"}},               // as the program writes it
+      {"2147483647", {0, 1}, {"p0", "p1"}},      // a count far above the profiles
+      {"1", {0, 1}, {"p0"}},                     // a count below them still rules
+      {"-1", {0}, {}},                           // a negative count lists nothing
+      {"5", {0, 1, 3}, {"p0", "p1", "", "p3"}},  // a gap lists as an empty name
+      {"2147483647", {0, 2000000000}, {"p0"}},   // one key far out stretches nothing
   };
   for (const auto& c : cases) {
     FakeIni ini;
