@@ -81,6 +81,27 @@ TPasswordRun RunWithPasswords(bool shrink, const std::string& preset, uint8_t re
   return run;
 }
 
+// What the unzipper made of an archive, unpacked with its folders into "<archive>.out".
+struct TUnpacked {
+  std::string Out;
+  ArchiveTypeCode Type;
+  int32_t Failed;
+};
+
+TUnpacked UnpackBeside(const std::string& archive) {
+  TUnpacked r{archive + ".out", atUnknown, 0};
+  os::MakeDirectory(r.Out);
+  TArUnZipper u;
+  u.SetExtractOptions(eoCreateDirs | eoRestorePath);
+  u.OpenArchiveFile(archive);
+  r.Type = u.ArchiveType();
+  u.SetBaseDirectory(r.Out);
+  u.ExtractMatchingFiles("*.*");
+  r.Failed = u.FailedItems();
+  u.CloseArchiveFile();
+  return r;
+}
+
 }  // namespace
 
 // Stored and legacy items ask the same way: a wrong password is asked again up to the
@@ -207,17 +228,10 @@ TEST(UnzipperComponent, TarAndGzipFilesUnpackFlatThroughTheSameCalls) {
   } cases[] = {
       {"t.tar", atTar, {"a.txt", "b.txt"}}, {"t.tgz", atGzippedTar, {"t.tar"}}, {"p.gz", atGzip, {"payload.bin"}}};
   for (const auto& c : cases) {
-    const std::string out = dir / (std::string(c.File) + ".out");
-    os::MakeDirectory(out);
-    TArUnZipper u;
-    u.SetExtractOptions(eoCreateDirs | eoRestorePath);
-    u.OpenArchiveFile(dir / c.File);
-    EXPECT_EQ(u.ArchiveType(), c.Type);
-    u.SetBaseDirectory(out + "\\");
-    u.ExtractMatchingFiles("*.*");
-    EXPECT_EQ(u.FailedItems(), 0);
-    u.CloseArchiveFile();
-    EXPECT_EQ(artest::ListTree(out), c.Names) << c.File;
+    const TUnpacked u = UnpackBeside(dir / c.File);
+    EXPECT_EQ(u.Type, c.Type);
+    EXPECT_EQ(u.Failed, 0);
+    EXPECT_EQ(artest::ListTree(u.Out), c.Names) << c.File;
   }
   EXPECT_EQ(artest::ReadFile(dir / "t.tgz.out\\t.tar"), tar);
   EXPECT_EQ(artest::ReadFile(dir / "t.tar.out\\a.txt"), "alpha");
@@ -242,16 +256,9 @@ TEST(UnzipperComponent, NamesOfDevicesFailTheirItemInEveryFormat) {
     std::vector<std::string> Names;
   } cases[] = {{"u.zip", 2, {"good.txt"}}, {"t.tar", 1, {"good.txt"}}, {"p.gz", 1, {}}};
   for (const auto& c : cases) {
-    const std::string out = dir / (std::string(c.File) + ".out");
-    os::MakeDirectory(out);
-    TArUnZipper u;
-    u.SetExtractOptions(eoCreateDirs | eoRestorePath);
-    u.OpenArchiveFile(dir / c.File);
-    u.SetBaseDirectory(out);
-    u.ExtractMatchingFiles("*.*");
-    EXPECT_EQ(u.FailedItems(), c.Failed) << c.File;
-    u.CloseArchiveFile();
-    EXPECT_EQ(artest::ListTree(out), c.Names) << c.File;
+    const TUnpacked u = UnpackBeside(dir / c.File);
+    EXPECT_EQ(u.Failed, c.Failed) << c.File;
+    EXPECT_EQ(artest::ListTree(u.Out), c.Names) << c.File;
   }
 }
 
