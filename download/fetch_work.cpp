@@ -5,20 +5,13 @@
 #include <memory>
 #include <stdexcept>
 #include <vector>
+#include "base/sysutils.h"
 
 namespace {
 
 bool StartsWithNoCase(const std::string& s, const char* prefix) {
   for (size_t i = 0; prefix[i]; ++i) {
     if (i >= s.size() || std::tolower(static_cast<unsigned char>(s[i])) != prefix[i]) return false;
-  }
-  return true;
-}
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
   }
   return true;
 }
@@ -301,7 +294,7 @@ bool TFetchWork::Request(IHttpTransport& net, uint32_t& status) {
     if (StopRequested()) return false;
     if (redirects > 0) net.CloseInternetHandles();
     THttpRequest request = BuildRequest(at.Host, at.Port, at.Path);
-    if (!EqualNoCase(at.Host, origin.Host) || at.Port != origin.Port) {
+    if (!SameText(at.Host, origin.Host) || at.Port != origin.Port) {
       request.UserName.clear();
       request.Password.clear();
     }

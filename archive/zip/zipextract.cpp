@@ -105,7 +105,6 @@ void ReportBadCrc(TArZipArchive& archive, TArZipItem& item) {
 }  // namespace
 
 void ExtractItemToFile(TArZipArchive& archive, TArZipItem& item, const std::string& name) {
-  archive.CheckUsable();
   std::string path = name;
   if (!TArArchive::PrepareOutputPath(archive.BaseDirectory(), path, archive.ExtractOptions, archive.OnConfirmOverwrite,
                                      archive.WalkFolders()))
@@ -126,7 +125,6 @@ void ExtractItemToFile(TArZipArchive& archive, TArZipItem& item, const std::stri
 }
 
 void ExtractItemToStream(TArZipArchive& archive, TArZipItem& item, TStream* output) {
-  archive.CheckUsable();
   if (!Verified(archive, item, output)) ReportBadCrc(archive, item);
 }
 
@@ -134,7 +132,6 @@ void ExtractItemToStream(TArZipArchive& archive, TArZipItem& item, TStream* outp
 // by design (time stamps and sizes carried only in one of them), and the CRC and sizes
 // of an item followed by a data descriptor are in the local record as zeros.
 void TestItem(TArZipArchive& archive, TArZipItem& item) {
-  archive.CheckUsable();
   CheckVersion(item);
   SelectDisk(archive, item);
   TArBitBucketStream bucket(0);

@@ -2,9 +2,7 @@
 // archive's extract and test hooks. A file is written under a temporary name in its
 // folder and put in place only when the item checked out, so a failed item never
 // damages the file it would have replaced. A stop asked by the user anywhere inside an
-// item (a cancelled prompt, a progress hook's abort) leaves as EArUserAbort. An archive
-// left unusable (by a failed load or save) raises EArNoArchive: its stream may be gone, or
-// lead to a file it never loaded.
+// item (a cancelled prompt, a progress hook's abort) leaves as EArUserAbort.
 #pragma once
 #include <cstdint>
 #include <string>
