@@ -82,6 +82,11 @@ uint32_t WriteVolumeLabel(const std::string& root, const std::string& label);
 bool FileApisAreAnsi();
 std::string OemTextToAnsi(const std::string& s);
 std::string AnsiTextToOem(const std::string& s);
+// UTF-8, in which formats mark some of their names, from and to the code page of the file
+// functions (ANSI where FileApisAreAnsi, else OEM). False where the bytes are no valid UTF-8
+// or a character has no exact form on the other side: no substitute character is ever made.
+bool Utf8ToFileText(const std::string& utf8, std::string& text);
+bool FileTextToUtf8(const std::string& text, std::string& utf8);
 std::string UpperCase(const std::string& s);
 
 // Current local date and time in the user's short date and long time format.

@@ -284,6 +284,42 @@ bool FileApisAreAnsi() { return true; }
 std::string OemTextToAnsi(const std::string& s) { return s; }
 std::string AnsiTextToOem(const std::string& s) { return s; }
 
+namespace {
+// Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
+bool IsUtf8(const std::string& s) {
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  const auto* end = p + s.size();
+  while (p < end) {
+    const unsigned c = *p++;
+    if (c < 0x80) continue;
+    // Lead byte: how many continuation bytes follow, and the least value that needs them.
+    const int more = (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : 0;
+    if (more == 0) return false;
+    static const uint32_t least[] = {0, 0x80, 0x800, 0x10000};
+    uint32_t cp = c & (0x3F >> more);
+    if (end - p < more) return false;
+    for (int i = 0; i < more; ++i) {
+      if ((*p & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (*p++ & 0x3F);
+    }
+    if (cp < least[more] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+  }
+  return true;
+}
+}  // namespace
+
+// The file functions here take names as UTF-8 bytes: both directions only check them.
+bool Utf8ToFileText(const std::string& utf8, std::string& text) {
+  if (!IsUtf8(utf8)) return false;
+  text = utf8;
+  return true;
+}
+bool FileTextToUtf8(const std::string& text, std::string& utf8) {
+  if (!IsUtf8(text)) return false;
+  utf8 = text;
+  return true;
+}
+
 std::string UpperCase(const std::string& s) {
   std::string u = s;
   for (char& c : u)

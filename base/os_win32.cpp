@@ -194,6 +194,47 @@ std::string AnsiTextToOem(const std::string& s) {
   return r;
 }
 
+namespace {
+UINT FileCodePage() { return ::AreFileApisANSI() ? CP_ACP : CP_OEMCP; }
+
+// Strict both ways: invalid input fails, and so does a character that comes back as
+// another one (the default character or a best-fit lookalike), checked by the round trip.
+bool ToWide(UINT cp, const std::string& s, std::wstring& w) {
+  w.clear();
+  if (s.empty()) return true;
+  const int n = ::MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, s.data(), static_cast<int>(s.size()), nullptr, 0);
+  if (n <= 0) return false;
+  w.resize(static_cast<size_t>(n));
+  return ::MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, s.data(), static_cast<int>(s.size()), &w[0], n) == n;
+}
+
+bool FromWide(UINT cp, const std::wstring& w, std::string& s) {
+  s.clear();
+  if (w.empty()) return true;
+  const DWORD flags = cp == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL usedDefault = FALSE;
+  BOOL* used = cp == CP_UTF8 ? nullptr : &usedDefault;
+  const int n = ::WideCharToMultiByte(cp, flags, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, used);
+  if (n <= 0 || usedDefault) return false;
+  s.resize(static_cast<size_t>(n));
+  if (::WideCharToMultiByte(cp, flags, w.data(), static_cast<int>(w.size()), &s[0], n, nullptr, used) != n ||
+      usedDefault)
+    return false;
+  std::wstring back;
+  return ToWide(cp, s, back) && back == w;
+}
+}  // namespace
+
+bool Utf8ToFileText(const std::string& utf8, std::string& text) {
+  std::wstring w;
+  return ToWide(CP_UTF8, utf8, w) && FromWide(FileCodePage(), w, text);
+}
+
+bool FileTextToUtf8(const std::string& text, std::string& utf8) {
+  std::wstring w;
+  return ToWide(FileCodePage(), text, w) && FromWide(CP_UTF8, w, utf8);
+}
+
 std::string UpperCase(const std::string& s) {
   std::string r = s;
   if (!r.empty()) ::CharUpperBuffA(&r[0], static_cast<DWORD>(r.size()));
