@@ -13,7 +13,7 @@ need_pkgs=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb x11-utils xdotool imagemagick
   zlib1g-dev libdeflate-dev p7zip-full zip unzip libarchive-tools python3 curl gcab cabextract
-  dpkg-dev
+  dpkg-dev locales
 )
 enable_deb_src() {
   if ! grep -rqs 'deb-src' /etc/apt/sources.list.d/ /etc/apt/sources.list; then
@@ -152,4 +152,10 @@ TC
     -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" >/dev/null
   cmake --build "$deps/jpeg-build-$arch" --target install >/dev/null
 done
+# The German setting for the Windows tests (ANSI 1252, OEM 850): under Wine the code pages
+# follow the Unix locale, and Debian compiles none by default.
+if [ ! -f "$deps/locale/de_DE.UTF-8/LC_CTYPE" ]; then
+  mkdir -p "$deps/locale"
+  localedef -i de_DE -f UTF-8 "$deps/locale/de_DE.UTF-8" >/dev/null 2>&1 || [ -f "$deps/locale/de_DE.UTF-8/LC_CTYPE" ]
+fi
 echo "setup: done"

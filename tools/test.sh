@@ -48,10 +48,11 @@ win32_target=shipped; [ $run32 = yes ] && win32_target=all
 want win32 && { configure_and_build win32 $win32_target -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" || fail=1; }
 [ $fail = 0 ] || { echo "build failed"; echo "0 passed, 1 failed"; exit 1; }
 
+ctest_env=()
 run_ctest() {  # name: runs the configuration's tests into its log
   local extra=()
   eval "extra=(${MB_CTEST_ARGS:-})"  # shell words, so a quoted -R pattern stays one argument
-  ( cd "$B/$1" && ctest --output-on-failure -j "$jobs" "${extra[@]}" ) >"$B/$1.ctest.log" 2>&1
+  ( cd "$B/$1" && env "${ctest_env[@]}" ctest --output-on-failure -j "$jobs" "${extra[@]}" ) >"$B/$1.ctest.log" 2>&1
 }
 
 # Runs a configuration's tests under Wine on a display and in a prefix of their own, so that two
@@ -66,6 +67,8 @@ run_wine_ctest() {  # name
     export TMPDIR=$work
     trap 'wine_session_end; rm -rf "$work"' EXIT
     wine_session_start "$work"
+    # As on a German Windows: ANSI code page 1252, OEM code page 850 (the locale setup.sh made).
+    ctest_env=(LOCPATH="$here/.deps/locale" LC_ALL=de_DE.UTF-8)
     run_ctest "$1"
   )
 }
