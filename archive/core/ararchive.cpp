@@ -245,6 +245,8 @@ void TArArchive::WriteLogEntry(const std::string& name, int kind) {
 void TArArchive::Load() {
   EnterBusy();
   try {
+    // Opening the name again could read another file as this archive's.
+    if (!HoldsItsFile()) throw EArNoArchive();
     ReadArchive();
   } catch (...) {
     Status = asInvalid;
@@ -265,6 +267,7 @@ void TArArchive::Load() {
 }
 
 void TArArchive::Save() {
+  if (!HoldsItsFile()) throw EArNoArchive();  // a save now would write over whatever has the name
   if (Status == asInvalid) return;
   if (!IsDirty && Count() > 0) return;
   TBusyGuard busy(*this);

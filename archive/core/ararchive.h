@@ -105,6 +105,9 @@ public:
   virtual void RequestImage(void* sender, int32_t imageNumber, std::string& imageName, bool& abort);
 
   void CheckUsable() const;
+  // Whether the archive still holds a stream over its file. One that lost it (a save that
+  // found another file at the name, or none) cannot be loaded or saved again.
+  virtual bool HoldsItsFile() const { return true; }
   int32_t Count() const { return Items ? Items->Count() : 0; }
   void EnterBusy();
   void LeaveBusy();

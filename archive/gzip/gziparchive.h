@@ -28,6 +28,8 @@ public:
   // written, none leaves the file as it was.
   void WriteArchive() override;
   void VerifyItem(int32_t index) override;
+  // The file's stream, also while the tar view shows the unpacked image.
+  bool HoldsItsFile() const override { return (tarViewActive_ ? gzipStream_ : Stream) != nullptr; }
   // The file-name part only.
   std::string NormalizeStoredName(const std::string& name) override;
   // No abort, no name: a gzip file is never spanned.

@@ -74,6 +74,7 @@ public:
   void ReadArchive() override;
   void WriteArchive() override;
   void VerifyItem(int32_t index) override;
+  bool HoldsItsFile() const override { return Stream != nullptr; }
   // Names are kept with "/" and never hold a drive; one of more than 99 bytes raises
   // EArException.
   std::string NormalizeStoredName(const std::string& name) override;

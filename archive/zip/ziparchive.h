@@ -105,6 +105,7 @@ public:
   void ReadArchive() override;
   void WriteArchive() override;
   void VerifyItem(int32_t index) override;
+  bool HoldsItsFile() const override { return Stream != nullptr; }
   // The generic stored name with "/" as the separator.
   std::string NormalizeStoredName(const std::string& name) override;
   void RequestImage(void* sender, int32_t imageNumber, std::string& imageName, bool& abort) override;

@@ -396,8 +396,9 @@ private:
 // Between the new file's making and its commit another file takes the archive's name, or
 // the file goes: the save is refused with the error that says so, naming the archive, and
 // the object, which can no longer reach the file it loaded by that name, refuses all
-// further work; it never reads the file now there as if it were its own. A commit that
-// fails with the loaded file still in place leaves the object reading that file.
+// further work, a load or a second save too; it never reads the file now there as if it
+// were its own. A commit that fails with the loaded file still in place leaves the object
+// reading that file, also when it loads it again.
 TEST(FailedSaves, LeaveTheObjectReadingNoFileButTheOneLoaded) {
   struct TFormat {
     const char* Extension;
@@ -418,6 +419,9 @@ TEST(FailedSaves, LeaveTheObjectReadingNoFileButTheOneLoaded) {
        [](const std::string& n) {
          auto a = std::make_unique<TArZipArchive>(n, fmOpenRead | fmShareDenyNone);
          a->OnExtractToStream = [](TArZipArchive& z, TArZipItem& item, TStream* s) { ExtractItemToStream(z, item, s); };
+         a->OnExtractToFile = [](TArZipArchive& z, TArZipItem& item, const std::string& out) {
+           ExtractItemToFile(z, item, out);
+         };
          a->OnTest = [](TArZipArchive& z, TArZipItem& item) { TestItem(z, item); };
          return a;
        }},
@@ -480,29 +484,54 @@ TEST(FailedSaves, LeaveTheObjectReadingNoFileButTheOneLoaded) {
         EXPECT_NE(std::string(e.what()).find(t.Error), std::string::npos) << e.what();
       }
       // Nothing was written: what is at the name is as it was left, with nothing beside it.
-      EXPECT_EQ(artest::ListTree(dir / "at"),
-                t.There ? std::vector<std::string>{ExtractFileName(name)} : std::vector<std::string>{});
-      if (t.There) { EXPECT_EQ(artest::ReadFile(name), f.Bytes(t.There)); }
-      TMemoryStream read;
+      const auto expectNameAsLeft = [&] {
+        EXPECT_EQ(artest::ListTree(dir / "at"),
+                  t.There ? std::vector<std::string>{ExtractFileName(name)} : std::vector<std::string>{});
+        if (t.There) { EXPECT_EQ(artest::ReadFile(name), f.Bytes(t.There)); }
+      };
+      expectNameAsLeft();
+      auto unpacked = [&](int32_t index) {
+        TMemoryStream read;
+        a->UnpackItemToStream(index, read);
+        return std::string(read.Bytes().begin(), read.Bytes().end());
+      };
       if (t.There == 'A') {
         EXPECT_NE(a->Status, asInvalid);
         EXPECT_TRUE(a->IsDirty);
-        a->UnpackItemToStream(0, read);
-        EXPECT_EQ(std::string(read.Bytes().begin(), read.Bytes().end()), std::string(1000, 'A'));
+        EXPECT_EQ(unpacked(0), std::string(1000, 'A'));
         a->VerifyItem(0);
+        a->Load();
+        for (int32_t i = 0; i < a->Count(); ++i) EXPECT_EQ(unpacked(i), std::string(1000, 'A'));
         continue;
       }
-      EXPECT_EQ(a->Status, asInvalid);
-      try {
-        a->UnpackItemToStream(0, read);
-        ADD_FAILURE() << "unpacked " << read.Size()
-                      << " bytes: " << std::string(read.Bytes().begin(), read.Bytes().end()).substr(0, 10) << "...";
-      } catch (const EArNoArchive&) {
-      } catch (const std::exception& e) { ADD_FAILURE() << e.what(); }
-      EXPECT_THROW(a->VerifyItem(0), EArNoArchive);
-      a->SetBaseDirectory(dir.Path());
-      EXPECT_THROW(a->ExtractByMasks("*.*"), EArNoArchive);
-      EXPECT_FALSE(os::FileExists(dir / "a.txt"));
+      // Neither a load nor a second save brings the object back to the name: every request
+      // is refused, and the file there stays as it is.
+      for (const bool reloaded : {false, true}) {
+        SCOPED_TRACE(reloaded ? "after a load" : "before a load");
+        if (reloaded) {
+          try {
+            a->Load();
+            ADD_FAILURE() << "loaded " << a->Count() << " items";
+          } catch (const EArNoArchive&) {
+          } catch (const std::exception& e) { ADD_FAILURE() << e.what(); }
+        }
+        EXPECT_EQ(a->Status, asInvalid);
+        if (a->Status != asInvalid) break;  // it would read through a stream it no longer has
+        EXPECT_EQ(a->Count(), 1);
+        try {
+          const std::string read = unpacked(0);
+          ADD_FAILURE() << "unpacked " << read.size() << " bytes: " << read.substr(0, 10) << "...";
+        } catch (const EArNoArchive&) {
+        } catch (const std::exception& e) { ADD_FAILURE() << e.what(); }
+        a->SetBaseDirectory(dir.Path());
+        EXPECT_THROW(a->UnpackItemToFile(0, "a.txt"), EArNoArchive);
+        EXPECT_THROW(a->VerifyItem(0), EArNoArchive);
+        EXPECT_THROW(a->ExtractByMasks("*.*"), EArNoArchive);
+        EXPECT_FALSE(os::FileExists(dir / "a.txt"));
+        a->IsDirty = true;
+        EXPECT_THROW(a->Save(), EArNoArchive);
+        expectNameAsLeft();
+      }
     }
 }
 
