@@ -129,7 +129,7 @@ void TArZipArchive::ReadArchive() {
   // directory begun on an earlier piece fills this one up to the end record.
   uint8_t locator[4] = {0, 0, 0, 0};
   const int64_t directoryEnd = int64_t{EndRecord.DirectoryOffset} + EndRecord.DirectorySize;
-  const bool directoryOnThisPiece = !Spanned || EndRecord.DirectoryDisk == EndRecord.ThisDisk;
+  const bool directoryOnThisPiece = !Spanned || EndRecord.DirectoryDisk >= EndRecord.ThisDisk;
   if (endPos >= 20 && directoryOnThisPiece && directoryEnd <= endPos - 20) {
     Stream->SetPosition(endPos - 20);
     Stream->Read(locator, 4);
@@ -140,7 +140,10 @@ void TArZipArchive::ReadArchive() {
     Status = asInvalid;
     throw EArZipInvalid();
   }
-  if (!Spanned && directoryEnd > endPos) {
+  // A directory read from the end record's piece ends before the record, spanned or not.
+  // Volumes cut from one stream count their offsets over all pieces: theirs would start
+  // past the end of that piece, and the set would list nothing.
+  if (directoryOnThisPiece && directoryEnd > endPos) {
     Status = asInvalid;
     throw EArZipInvalid();
   }

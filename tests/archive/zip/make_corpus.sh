@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the interoperability corpus in $1: a source tree (src/) and the archives that
-# the system's zip tools make of it. Every archive extracts to exactly src/.
+# the system's zip tools make of it. Every archive extracts to exactly src/, but for the
+# volumes, which are refused.
 set -euo pipefail
 out=$1
 rm -rf "$out"
@@ -60,6 +61,14 @@ cp split/set.z01 spanned/set.zip
 for ((i = 2; i <= n; i++)); do cp "split/set.z$(printf %02d $i)" "spanned/set.z$(printf %02d $((i - 1)))"; done
 cp split/set.zip "spanned/set.z$(printf %02d $n)"
 rm -rf split
+# 7-Zip's volumes are no such set: one archive cut into pieces of bytes (set.zip.001, .002,
+# ...), its records counting over all of them. This library refuses them, as made and under
+# the piece names above.
+mkdir volumes volumes-renamed
+(cd src && 7z a -bd -y -tzip -v64k ../volumes/set.zip readme.txt bin/random.bin >/dev/null)
+n=$(ls volumes | wc -l)
+cp volumes/set.zip.001 volumes-renamed/set.zip
+for ((i = 2; i <= n; i++)); do cp "volumes/set.zip.$(printf %03d $i)" "volumes-renamed/set.z$(printf %02d $((i - 1)))"; done
 # A self-extracting file: a program stub in front, offsets adjusted by zip -A.
 python3 -c "import sys; sys.stdout.buffer.write(b'MZ' + bytes(range(256)) * 16)" > sfx.exe
 cat zip_deflate.zip >> sfx.exe
