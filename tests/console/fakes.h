@@ -21,10 +21,9 @@ public:
     values[section][key] = value;
     writes.push_back(section + "/" + key + "=" + value);
   }
-  std::vector<std::string> ReadSection(const std::string& section) override {
-    std::vector<std::string> keys;
-    for (const auto& entry : values[section]) keys.push_back(entry.first);
-    return keys;
+  std::vector<std::pair<std::string, std::string>> ReadSectionValues(const std::string& section) override {
+    const auto& keys = values[section];
+    return {keys.begin(), keys.end()};
   }
   std::map<std::string, std::map<std::string, std::string>> values;
   std::vector<std::string> writes;
