@@ -1,6 +1,8 @@
 // Recording fakes for the console logic: an in-memory profiles.ini, the platform host and
 // the windows. Each records what the logic did, in order, so tests can check sequences.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -53,12 +55,21 @@ public:
     hosts.push_back(host);
     if (log) log->push_back("ping");
     if (failAt == static_cast<int>(hosts.size())) throw std::runtime_error("icmp failed");
-    if (answers.empty()) return TPingStatus::TimedOut;
+    if (answers.empty()) {
+      // A host that never answers keeps a wait going for good; the test is to fail, not hang.
+      if (++unanswered > MaxUnanswered) {
+        ADD_FAILURE() << "waited through " << MaxUnanswered << " unanswered echo requests";
+        throw std::runtime_error("no answer ever");
+      }
+      return TPingStatus::TimedOut;
+    }
     TPingStatus s = answers.front();
     answers.erase(answers.begin());
     return s;
   }
-  std::vector<TPingStatus> answers;  // in turn; timed out once they run out
+  static constexpr int MaxUnanswered = 100;
+  std::vector<TPingStatus> answers;  // in turn; timed out once they run out, up to MaxUnanswered
+  int unanswered = 0;
   std::vector<std::string> hosts;
   int failAt = 0;  // the call (from 1) that raises
   std::vector<std::string>* log = nullptr;
