@@ -118,7 +118,7 @@ for n in sizes:
     for name in names:
         t = times[name]
         if not t:
-            cells.append("not run")
+            cells.append("not run (> %g at fewer profiles)" % cap)
         elif None in t:
             cells.append("> %g (nothing sent)" % cap)
         else:
