@@ -170,3 +170,12 @@ std::vector<std::string> TIniFile::ReadSection(const std::string& section) const
     if (lines[i].kind == LineKind::Entry) keys.push_back(lines[i].name);
   return keys;
 }
+
+std::vector<std::pair<std::string, std::string>> TIniFile::ReadSectionValues(const std::string& section) const {
+  const std::vector<IniLine> lines = ParseIni(LoadOrEmpty(fileName_));
+  const SectionSpan s = FindSection(lines, section);
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (size_t i = s.header + 1; i < s.end; ++i)
+    if (lines[i].kind == LineKind::Entry) entries.emplace_back(lines[i].name, Unquote(lines[i].value));
+  return entries;
+}

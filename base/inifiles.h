@@ -11,6 +11,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 #include "base/errors.h"
 
@@ -34,6 +35,9 @@ public:
   bool ValueExists(const std::string& section, const std::string& ident) const;
   // Key names of the section in file order.
   std::vector<std::string> ReadSection(const std::string& section) const;
+  // The section's keys with their values as ReadString reads them, in file order, from one
+  // read of the file. A key that appears twice is listed twice; ReadString gives the first.
+  std::vector<std::pair<std::string, std::string>> ReadSectionValues(const std::string& section) const;
 
 private:
   std::string fileName_;

@@ -32,12 +32,12 @@ void TConsoleCore::Startup(const std::vector<std::string>& args) {
     LangFiles.push_back(path);
   }
 
-  if (profileNames_.empty()) LoadProfiles();
+  if (profiles_.empty()) LoadProfiles();
   IIniStore& ini = host_.Profiles();
   std::string lpro = ini.ReadString("settings", "lpro", "Custom");
   int chosen = -1;
-  for (size_t i = 0; i < profileNames_.size() && chosen < 0; ++i)
-    if (AnsiSameText(profileNames_[i], lpro)) chosen = static_cast<int>(i);
+  for (size_t i = 0; i < profiles_.size() && chosen < 0; ++i)
+    if (AnsiSameText(profiles_[i].Name, lpro)) chosen = static_cast<int>(i);
   view_.SelectProfile(chosen);
   // A profiles.ini that cannot be written (a read-only program folder) must not keep the
   // console from starting: the choices then just are not remembered.
@@ -79,16 +79,24 @@ void TConsoleCore::ApplyLanguage(const std::string& path) {
 }
 
 void TConsoleCore::LoadProfiles() {
-  profileNames_ = ReadProfileNames(host_.Profiles());
-  view_.SetProfileNames(profileNames_);
+  profiles_ = ReadProfiles(host_.Profiles());
+  std::vector<std::string> names;
+  names.reserve(profiles_.size());
+  for (const TProfileEntry& p : profiles_) names.push_back(p.Name);
+  view_.SetProfileNames(names);
 }
 
-void TConsoleCore::ProfileChosen(int index) {
+int32_t TConsoleCore::ProfileIndexAt(int position) const {
+  if (position < 0 || static_cast<size_t>(position) >= profiles_.size()) return -1;
+  return profiles_[static_cast<size_t>(position)].Index;
+}
+
+void TConsoleCore::ProfileChosen(int position) {
   IIniStore& ini = host_.Profiles();
+  const int32_t index = ProfileIndexAt(position);
   view_.SetMacHost(ini.ReadString("profiles", ProfileKey("profilemac", index), ""),
                    ini.ReadString("profiles", ProfileKey("profilesub", index), ""));
-  bool valid = index >= 0 && index < static_cast<int>(profileNames_.size());
-  ini.WriteString("settings", "lpro", valid ? profileNames_[static_cast<size_t>(index)] : "");
+  ini.WriteString("settings", "lpro", index < 0 ? "" : profiles_[static_cast<size_t>(position)].Name);
 }
 
 void TConsoleCore::LanguageChosen(int index) {
@@ -119,8 +127,9 @@ std::string TConsoleCore::ResolveHostName(const std::string& text) {
 
 void TConsoleCore::ResolveClicked() { view_.SetHostText(ResolveHostName(view_.HostText())); }
 
-void TConsoleCore::EditorChosen(const std::string& text, int index) {
+void TConsoleCore::EditorChosen(const std::string& text, int position) {
   IIniStore& ini = host_.Profiles();
+  const int32_t index = ProfileIndexAt(position);
   view_.SetEditorFields(text, ini.ReadString("profiles", ProfileKey("profilemac", index), ""),
                         ini.ReadString("profiles", ProfileKey("profilesub", index), ""));
 }

@@ -78,7 +78,7 @@ public:
   void Startup(const std::vector<std::string>& args);
   void ApplyLanguage(const std::string& path);
   void LoadProfiles();
-  void ProfileChosen(int index);   // the console's profile box changed
+  void ProfileChosen(int position);  // the console's profile box changed
   void LanguageChosen(int index);  // the language box changed
   void ExitClicked();
   void WakeClicked();
@@ -88,7 +88,7 @@ public:
   // The dotted address of a host name, or the text itself (after an error box) when it cannot
   // be resolved; "" when the socket library does not start.
   std::string ResolveHostName(const std::string& text);
-  void EditorChosen(const std::string& text, int index);
+  void EditorChosen(const std::string& text, int position);
   void EditorSave(const std::string& name, const std::string& mac, const std::string& host);
   void ArmTimer(const std::string& mac, const std::string& host, const std::string& date, const std::string& time);
   void ShutdownClicked();
@@ -107,11 +107,14 @@ public:
 
 private:
   void WriteTimerDat(const std::string& mac, const std::string& host, const std::string& date, const std::string& time);
+  // The index in profiles.ini of a position in the profile boxes; -1 for none listed there,
+  // an index whose keys the program never writes.
+  int32_t ProfileIndexAt(int position) const;
 
   IConsoleHost& host_;
   IConsoleView& view_;
   TWakeUp wake_;
-  std::vector<std::string> profileNames_;
+  std::vector<TProfileEntry> profiles_;
   std::vector<std::string> langNames_;
   bool started_ = false;
 };

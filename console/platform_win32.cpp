@@ -19,8 +19,8 @@ void TProfilesIni::WriteString(const std::string& section, const std::string& ke
   TIniFile(fileName_).WriteString(section, key, value);
 }
 
-std::vector<std::string> TProfilesIni::ReadSection(const std::string& section) {
-  return TIniFile(fileName_).ReadSection(section);
+std::vector<std::pair<std::string, std::string>> TProfilesIni::ReadSectionValues(const std::string& section) {
+  return TIniFile(fileName_).ReadSectionValues(section);
 }
 
 namespace {

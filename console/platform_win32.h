@@ -14,7 +14,7 @@ public:
   explicit TProfilesIni(const std::string& fileName) : fileName_(fileName) {}
   std::string ReadString(const std::string& section, const std::string& key, const std::string& def) override;
   void WriteString(const std::string& section, const std::string& key, const std::string& value) override;
-  std::vector<std::string> ReadSection(const std::string& section) override;
+  std::vector<std::pair<std::string, std::string>> ReadSectionValues(const std::string& section) override;
 
 private:
   std::string fileName_;

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <set>
+#include <map>
+#include <optional>
 
 #include "base/sysutils.h"
 
@@ -45,39 +46,50 @@ int32_t ProfileKeyIndex(const std::string& key, bool& isName) {
 
 }  // namespace
 
-std::vector<std::string> ReadProfileNames(IIniStore& ini) {
-  const int32_t count = ReadIniInteger(ini, "profiles", "count", 0);
-  const std::vector<std::string> keys = ini.ReadSection("profiles");
-  // An index past the number of keys cannot belong to a list the file really holds; taken
-  // as one, a single key could stretch the list without bound.
-  int64_t last = -1;
-  std::set<int32_t> named;
-  for (const std::string& key : keys) {
+std::vector<TProfileEntry> ReadProfiles(IIniStore& ini) {
+  int32_t count = 0;
+  bool counted = false;
+  // Per index the name of its first name key, as a read of that key finds it; an index
+  // with only a MAC or host key lists with an empty name.
+  std::map<int32_t, std::optional<std::string>> held;
+  for (const auto& [key, value] : ini.ReadSectionValues("profiles")) {
+    if (SameText(key, "count")) {
+      if (!counted) count = StrToIntDef(value, 0);
+      counted = true;
+      continue;
+    }
     bool isName = false;
     const int32_t index = ProfileKeyIndex(key, isName);
-    if (index < 0 || static_cast<size_t>(index) >= keys.size()) continue;
-    last = std::max<int64_t>(last, index);
-    if (isName) named.insert(index);
+    if (index < 0) continue;
+    std::optional<std::string>& name = held[index];
+    if (isName && !name) name = value;
   }
-  const int64_t listed = std::min<int64_t>(std::max<int32_t>(count, 0), last + 1);
-  std::vector<std::string> names(static_cast<size_t>(listed));
-  for (int32_t i : named)
-    if (i < listed) names[static_cast<size_t>(i)] = ini.ReadString("profiles", ProfileKey("profilename", i), "");
-  return names;
+  std::vector<TProfileEntry> profiles;
+  for (const auto& [index, name] : held) {
+    if (index >= count) break;
+    profiles.push_back({index, name.value_or("")});
+  }
+  return profiles;
 }
 
-int SaveProfile(IIniStore& ini, const std::string& name, const std::string& mac, const std::string& host) {
-  const std::vector<std::string> names = ReadProfileNames(ini);
-  for (size_t i = 0; i < names.size(); ++i) {
-    if (names[i] == name) {
-      const int index = static_cast<int>(i);
-      ini.WriteString("profiles", ProfileKey("profilemac", index), mac);
-      ini.WriteString("profiles", ProfileKey("profilesub", index), host);
-      return index;
+int32_t SaveProfile(IIniStore& ini, const std::string& name, const std::string& mac, const std::string& host) {
+  const std::vector<TProfileEntry> profiles = ReadProfiles(ini);
+  for (const TProfileEntry& p : profiles) {
+    if (p.Name == name) {
+      ini.WriteString("profiles", ProfileKey("profilemac", p.Index), mac);
+      ini.WriteString("profiles", ProfileKey("profilesub", p.Index), host);
+      return p.Index;
     }
   }
-  const int index = static_cast<int>(names.size());
-  ini.WriteString("profiles", "count", std::to_string(int64_t{index} + 1));
+  // Every listed index lies below a 32-bit count, so the one after the highest still fits.
+  const int32_t highest = profiles.empty() ? -1 : profiles.back().Index;
+  int32_t index = highest + 1;
+  if (index == INT32_MAX) {
+    // No count could cover it: the lowest index that holds no key takes the profile.
+    index = 0;
+    while (static_cast<size_t>(index) < profiles.size() && profiles[static_cast<size_t>(index)].Index == index) ++index;
+  }
+  ini.WriteString("profiles", "count", std::to_string(std::max(highest, index) + 1));
   ini.WriteString("profiles", ProfileKey("profilemac", index), mac);
   ini.WriteString("profiles", ProfileKey("profilesub", index), host);
   ini.WriteString("profiles", ProfileKey("profilename", index), name);

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // One INI file, read with a default for every key and written one key at a time.
@@ -11,8 +12,9 @@ public:
   virtual ~IIniStore() = default;
   virtual std::string ReadString(const std::string& section, const std::string& key, const std::string& def) = 0;
   virtual void WriteString(const std::string& section, const std::string& key, const std::string& value) = 0;
-  // Key names of the section, in file order.
-  virtual std::vector<std::string> ReadSection(const std::string& section) = 0;
+  // The section's keys and their values as ReadString reads them, in file order, in one read
+  // of the file; a key listed twice reads as its first.
+  virtual std::vector<std::pair<std::string, std::string>> ReadSectionValues(const std::string& section) = 0;
 };
 
 // An integer key: a text that is not a decimal number reads as the default, and so does a
@@ -28,11 +30,19 @@ TWakeSettings ReadWakeSettings(IIniStore& ini);
 
 // Profile keys: the key name and the profile index in decimal ("profilemac0").
 std::string ProfileKey(const char* name, int index);
-// The listed profiles' names: as many as profiles/count says (a negative count none), but
-// never past the last profile the file holds a key for. Reading costs what the file holds,
-// whatever the count claims.
-std::vector<std::string> ReadProfileNames(IIniStore& ini);
+
+// A listed profile: its name and the index its keys carry in profiles.ini.
+struct TProfileEntry {
+  int32_t Index;
+  std::string Name;
+  bool operator==(const TProfileEntry&) const = default;
+};
+// The listed profiles, by index: every index below profiles/count (a negative count none)
+// that holds a profilename, profilemac or profilesub key. Indexes whose keys a user deleted
+// are left out, so a position in the list is not an index. One read of the file, and the
+// list is never longer than the file, whatever the count claims.
+std::vector<TProfileEntry> ReadProfiles(IIniStore& ini);
 // Stores a profile: the first listed profile whose name equals the name exactly (letter
 // case included) gets the new MAC and host texts; with no such profile a new one is
-// appended after the listed ones. Returns the profile's index.
-int SaveProfile(IIniStore& ini, const std::string& name, const std::string& mac, const std::string& host);
+// appended after the highest listed index, and the count covers it. Returns the index.
+int32_t SaveProfile(IIniStore& ini, const std::string& name, const std::string& mac, const std::string& host);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 #include "base/inifiles.h"
 #include "base/strings.h"
 #include "base/sysutils.h"
@@ -202,5 +203,27 @@ TEST(IniFile, OnAnyFileAWriteChangesExactlyTheWrittenKey) {
         j = k + 1;
     }
     EXPECT_LE(missing, 1) << content;
+  }
+}
+
+TEST(IniFile, ASectionReadWholeGivesTheKeysAndTheValuesEachReadAloneGives) {
+  TempFolder t;
+  RandomIni gen(1101);
+  for (int round = 0; round < 300; ++round) {
+    const std::string content = gen.File();
+    t.Put("r.ini", content);
+    TIniFile ini(t.File("r.ini"));
+    for (const std::string s : {"s", "settings", "info", "t", "none"}) {
+      const std::vector<std::pair<std::string, std::string>> entries = ini.ReadSectionValues(s);
+      std::vector<std::string> keys;
+      for (const auto& [key, value] : entries) {
+        // A repeated key reads as its first.
+        if (std::none_of(keys.begin(), keys.end(), [&](const std::string& k) { return SameText(k, key); })) {
+          EXPECT_EQ(value, ini.ReadString(s, key, "<d>")) << content << " / " << s << "/" << key;
+        }
+        keys.push_back(key);
+      }
+      EXPECT_EQ(keys, ini.ReadSection(s)) << content << " / " << s;
+    }
   }
 }

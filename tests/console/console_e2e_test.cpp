@@ -420,39 +420,63 @@ TEST_F(Console, ProfilesSavedInTheEditorCanBeChosenInTheConsole) {
       WaitUntil([&] { return TIniFile(dir + "profiles.ini").ReadString("settings", "lpro", "") == "pc1"; }, Wait));
 }
 
-// A count below the profiles the file holds, or far above them: the saved profile is listed.
+// A count far above the profiles the file holds, or profiles deleted by hand: every profile
+// left is listed and wakes with its own keys, and a saved one goes after the highest.
 TEST_F(Console, TheEditorSavesAfterTheListedProfilesWhateverTheCountSays) {
+  UdpListener listener;
   const std::string twoProfiles =
-      "profilename0=pc1\r\nprofilemac0=111111111111\r\nprofilesub0=host1\r\n"
-      "profilename1=pc2\r\nprofilemac1=222222222222\r\nprofilesub1=host2\r\n";
+      "profilename0=pc1\r\nprofilemac0=111111111111\r\nprofilesub0=127.0.0.1\r\n"
+      "profilename1=pc2\r\nprofilemac1=222222222222\r\nprofilesub1=127.0.0.1\r\n";
+  const std::string onlyFourLeft = "profilename4=Vier\r\nprofilemac4=444444444444\r\nprofilesub4=127.0.0.1\r\n";
+  // Names in the ANSI code page, keys in another letter case, a gap between them.
+  const std::string umlauts =
+      "profilename1=K\xFChlraum\r\nProfileMac1=111111111111\r\nprofilesub1=127.0.0.1\r\n"
+      "PROFILENAME3=B\xFCro\r\nPROFILEMAC3=333333333333\r\nPROFILESUB3=127.0.0.1\r\n";
   const struct {
-    std::string profiles;
-    int index;
+    std::string profiles, saved;
+    int index;  // where the saved profile goes
     std::vector<std::string> listed;
+    int chosen;  // the box position woken
+    std::string mac;
   } cases[] = {
-      {"count=-1\r\n", 0, {"Gamma"}},
-      {"count=2147483647\r\n" + twoProfiles, 2, {"pc1", "pc2", "Gamma"}},
+      {"count=-1\r\n", "Gamma", 0, {"Gamma"}, 0, "AABBCCDDEEFF"},
+      {"count=2147483647\r\n" + twoProfiles, "Gamma", 2, {"pc1", "pc2", "Gamma"}, 1, "222222222222"},
+      {"count=5\r\n" + onlyFourLeft, "Gamma", 5, {"Vier", "Gamma"}, 0, "444444444444"},
+      {"count=4\r\n" + umlauts, "G\xE4mma", 4, {"K\xFChlraum", "B\xFCro", "G\xE4mma"}, 1, "333333333333"},
   };
   for (const auto& c : cases) {
-    Ini("[profiles]\r\n" + c.profiles);
+    Ini("[settings]\r\nwakeupport=" + std::to_string(listener.Port()) + "\r\n[profiles]\r\n" + c.profiles);
     HWND console = StartConsole();
     ASSERT_TRUE(console) << c.profiles;
     ClickGraphic(console, lang[10]);
     HWND editor = Window(lang[27]);
     ASSERT_TRUE(editor);
-    SaveInEditor(editor, "Gamma", "AABBCCDDEEFF", "127.0.0.1");
+    SaveInEditor(editor, c.saved, "AABBCCDDEEFF", "127.0.0.1");
     const std::string count = std::to_string(c.index + 1);
     ASSERT_TRUE(
         WaitUntil([&] { return TIniFile(dir + "profiles.ini").ReadString("profiles", "count", "") == count; }, Wait))
         << c.profiles;
     TIniFile ini(dir + "profiles.ini");
-    EXPECT_EQ(ini.ReadString("profiles", "profilename" + std::to_string(c.index), ""), "Gamma");
+    EXPECT_EQ(ini.ReadString("profiles", "profilename" + std::to_string(c.index), ""), c.saved);
     EXPECT_EQ(ini.ReadString("profiles", "profilemac" + std::to_string(c.index), ""), "AABBCCDDEEFF");
     HWND editorList = GetParent(ControlAt(editor, 100, 26));
     EXPECT_TRUE(WaitUntil([&] { return ComboItems(editorList) == c.listed; }, Wait)) << c.profiles;
     ClickGraphic(editor, lang[34]);
     ASSERT_TRUE(WaitUntil([&] { return IsShown(console); }, Wait));
-    EXPECT_EQ(ComboItems(ControlAt(console, 100, 30)), c.listed);
+    HWND profiles = ControlAt(console, 100, 30);
+    EXPECT_EQ(ComboItems(profiles), c.listed);
+    SelectComboItem(profiles, c.chosen);
+    HWND edit1 = ControlAt(console, Edit1At.x, Edit1At.y);
+    EXPECT_TRUE(WaitUntil([&] { return TextOf(edit1) == c.mac; }, Wait)) << TextOf(edit1);
+    const size_t before = listener.Count();
+    ClickGraphic(console, lang[7]);
+    MessageBoxView box = Box();
+    EXPECT_EQ(box.text, "127.0.0.1" + lang[43]);
+    AnswerMessageBox(box.handle, IDOK);
+    ASSERT_TRUE(listener.WaitForCount(before + 1, 5000)) << c.profiles;
+    TMacBytes mac = ParseMacText(c.mac);
+    TWakePayload golden = BuildWakePayload(mac);
+    EXPECT_EQ(listener.Datagrams()[before], std::string(golden.begin(), golden.end())) << c.profiles;
     program.reset();
   }
 }

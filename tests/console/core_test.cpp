@@ -50,17 +50,20 @@ TEST(Startup, RunsOnceEvenWhenTheSplashIsActivatedAgain) {
 
 TEST(Startup, TheLastProfileIsFoundWithoutRegardToCase) {
   CoreRig r;
+  // The profiles between them were deleted by hand: each box position keeps its own keys.
   auto& p = r.host.ini.values["profiles"];
-  p = {{"count", "2"},        {"profilename0", "Office"}, {"profilemac0", "m0"},
-       {"profilesub0", "h0"}, {"profilename1", "Cellar"}, {"profilemac1", "m1"},
-       {"profilesub1", "h1"}};
+  p = {{"count", "8"},        {"profilename3", "Office"}, {"profilemac3", "m3"},
+       {"profilesub3", "h3"}, {"profilename7", "Cellar"}, {"profilemac7", "m7"},
+       {"profilesub7", "h7"}};
   r.host.ini.values["settings"]["lpro"] = "CELLAR";
   r.core.Startup({});
   EXPECT_EQ(r.view.profiles, (std::vector<std::string>{"Office", "Cellar"}));
   EXPECT_EQ(r.view.selected, 1);
-  EXPECT_EQ(r.view.mac, "m1");
-  EXPECT_EQ(r.view.host, "h1");
+  EXPECT_EQ(r.view.mac, "m7");
+  EXPECT_EQ(r.view.host, "h7");
   EXPECT_EQ(r.host.ini.values["settings"]["lpro"], "Cellar");
+  r.core.EditorChosen("Office", 0);
+  EXPECT_EQ(r.view.editor, (std::vector<std::string>{"Office", "m3", "h3"}));
 
   r.core.ProfileChosen(-1);
   EXPECT_EQ(r.view.mac, "");

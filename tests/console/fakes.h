@@ -1,6 +1,8 @@
 // Recording fakes for the console logic: an in-memory profiles.ini, the platform host and
 // the windows. Each records what the logic did, in order, so tests can check sequences.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -21,10 +23,9 @@ public:
     values[section][key] = value;
     writes.push_back(section + "/" + key + "=" + value);
   }
-  std::vector<std::string> ReadSection(const std::string& section) override {
-    std::vector<std::string> keys;
-    for (const auto& entry : values[section]) keys.push_back(entry.first);
-    return keys;
+  std::vector<std::pair<std::string, std::string>> ReadSectionValues(const std::string& section) override {
+    const auto& keys = values[section];
+    return {keys.begin(), keys.end()};
   }
   std::map<std::string, std::map<std::string, std::string>> values;
   std::vector<std::string> writes;
@@ -54,12 +55,21 @@ public:
     hosts.push_back(host);
     if (log) log->push_back("ping");
     if (failAt == static_cast<int>(hosts.size())) throw std::runtime_error("icmp failed");
-    if (answers.empty()) return TPingStatus::TimedOut;
+    if (answers.empty()) {
+      // A host that never answers keeps a wait going for good; the test is to fail, not hang.
+      if (++unanswered > MaxUnanswered) {
+        ADD_FAILURE() << "waited through " << MaxUnanswered << " unanswered echo requests";
+        throw std::runtime_error("no answer ever");
+      }
+      return TPingStatus::TimedOut;
+    }
     TPingStatus s = answers.front();
     answers.erase(answers.begin());
     return s;
   }
-  std::vector<TPingStatus> answers;  // in turn; timed out once they run out
+  static constexpr int MaxUnanswered = 100;
+  std::vector<TPingStatus> answers;  // in turn; timed out once they run out, up to MaxUnanswered
+  int unanswered = 0;
   std::vector<std::string> hosts;
   int failAt = 0;  // the call (from 1) that raises
   std::vector<std::string>* log = nullptr;

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/console/fakes.h"
+
+void PrintTo(const TProfileEntry& p, std::ostream* os) { *os << p.Index << ":" << p.Name; }
 
 namespace {
 
@@ -50,7 +54,7 @@ TEST(SaveProfile, ANewNameIsAppendedAsProfileCountAndRaisesCount) {
                                                   "profiles/profilesub0=10.0.0.1", "profiles/profilename0=pc1"}));
   EXPECT_EQ(SaveProfile(ini, "pc2", "AA", "h2"), 1);
   EXPECT_EQ(ini.values["profiles"]["count"], "2");
-  EXPECT_EQ(ReadProfileNames(ini), (std::vector<std::string>{"pc1", "pc2"}));
+  EXPECT_EQ(ReadProfiles(ini), (std::vector<TProfileEntry>{{0, "pc1"}, {1, "pc2"}}));
 }
 
 TEST(SaveProfile, TheExactNameUpdatesOnlyMacAndHostWhileOtherCaseAppends) {
@@ -62,7 +66,7 @@ TEST(SaveProfile, TheExactNameUpdatesOnlyMacAndHostWhileOtherCaseAppends) {
   EXPECT_EQ(ini.writes, (std::vector<std::string>{"profiles/profilemac1=m2new", "profiles/profilesub1=h2new"}));
   EXPECT_EQ(SaveProfile(ini, "PC1", "m3", "h3"), 2);
   EXPECT_EQ(ini.values["profiles"]["profilemac0"], "m1");
-  EXPECT_EQ(ReadProfileNames(ini), (std::vector<std::string>{"pc1", "pc2", "PC1"}));
+  EXPECT_EQ(ReadProfiles(ini), (std::vector<TProfileEntry>{{0, "pc1"}, {1, "pc2"}, {2, "PC1"}}));
 }
 
 TEST(SaveProfile, AnEmptyNameUpdatesTheFirstEmptyNamedProfileElseAppends) {
@@ -83,32 +87,44 @@ TEST(SaveProfile, ACountThatIsNotANumberStartsOver) {
   EXPECT_EQ(ini.values["profiles"]["profilemac0"], "m");
 }
 
-TEST(ProfileList, ACountListsNoFurtherThanTheLastProfileInTheFileAndASaveAppendsAfterIt) {
-  // count, the indexes that carry keys, the names listed; a new profile follows them.
+TEST(ProfileList, EveryProfileHeldBelowTheCountIsListedAndASaveAppendsAfterTheHighest) {
+  // count, the indexes that carry keys, the indexes listed, where a new profile goes and the
+  // count after it; the last listed profile saved again keeps its index.
+  const int32_t Max = INT32_MAX;
   const struct {
     std::string count;
-    std::vector<int> held;
-    std::vector<std::string> listed;
+    std::vector<int32_t> held, listed;
+    int32_t added;
+    std::string countAfter;
   } cases[] = {
-      {"2", {0, 1}, {"p0", "p1"}},               // as the program writes it
-      {"2147483647", {0, 1}, {"p0", "p1"}},      // a count far above the profiles
-      {"1", {0, 1}, {"p0"}},                     // a count below them still rules
-      {"-1", {0}, {}},                           // a negative count lists nothing
-      {"5", {0, 1, 3}, {"p0", "p1", "", "p3"}},  // a gap lists as an empty name
-      {"2147483647", {0, 2000000000}, {"p0"}},   // one key far out stretches nothing
+      {"2", {0, 1}, {0, 1}, 2, "3"},           // as the program writes it
+      {"2147483647", {0, 1}, {0, 1}, 2, "3"},  // a count far above the profiles
+      {"1", {0, 1}, {0}, 1, "2"},              // a count below them still rules
+      {"-1", {0}, {}, 0, "1"},                 // a negative count lists nothing
+      {"5", {4}, {4}, 5, "6"},                 // the others deleted by hand
+      {"5", {0, 1, 3}, {0, 1, 3}, 4, "5"},     // a gap is no profile
+      {"2147483647", {0, 2000000000}, {0, 2000000000}, 2000000001, "2000000002"},
+      {"2147483647", {0, Max - 1}, {0, Max - 1}, 1, "2147483647"},  // no index after the last
   };
   for (const auto& c : cases) {
     FakeIni ini;
     ini.values["profiles"]["count"] = c.count;
-    for (int i : c.held) {
+    for (int32_t i : c.held) {
       ini.values["profiles"][ProfileKey("profilename", i)] = "p" + std::to_string(i);
       ini.values["profiles"][ProfileKey("profilemac", i)] = "m";
     }
-    EXPECT_EQ(ReadProfileNames(ini), c.listed) << "count=" << c.count;
-    const int added = static_cast<int>(c.listed.size());
-    EXPECT_EQ(SaveProfile(ini, "new", "m", "h"), added) << "count=" << c.count;
-    EXPECT_EQ(ini.values["profiles"]["count"], std::to_string(added + 1)) << "count=" << c.count;
-    EXPECT_EQ(ReadProfileNames(ini).back(), "new") << "count=" << c.count;
+    std::vector<TProfileEntry> listed;
+    for (int32_t i : c.listed) listed.push_back({i, "p" + std::to_string(i)});
+    EXPECT_EQ(ReadProfiles(ini), listed) << "count=" << c.count;
+    EXPECT_EQ(SaveProfile(ini, "new", "m", "h"), c.added) << "count=" << c.count;
+    EXPECT_EQ(ini.values["profiles"]["count"], c.countAfter) << "count=" << c.count;
+    listed.push_back({c.added, "new"});
+    std::sort(listed.begin(), listed.end(), [](const auto& a, const auto& b) { return a.Index < b.Index; });
+    EXPECT_EQ(ReadProfiles(ini), listed) << "count=" << c.count;
+    if (c.listed.empty()) continue;
+    const int32_t last = c.listed.back();
+    EXPECT_EQ(SaveProfile(ini, "p" + std::to_string(last), "m2", "h2"), last) << "count=" << c.count;
+    EXPECT_EQ(ini.values["profiles"][ProfileKey("profilemac", last)], "m2") << "count=" << c.count;
   }
 }
 
