@@ -47,6 +47,33 @@ void TArZipItem::LoadFromCentralDirectory(TStream& stream) {
 
 // ---- archive ------------------------------------------------------------------------
 
+namespace {
+
+// The central directory as one run of bytes over the pieces it lies on. The stream is
+// kept inside its piece; where a piece ends inside a record, nextPiece puts the stream on
+// the next one, and the record goes on at its start.
+class TDirectoryStream : public TStream {
+public:
+  TDirectoryStream(TStream*& stream, std::function<void()> nextPiece)
+      : stream_(stream), nextPiece_(std::move(nextPiece)) {}
+  int32_t Read(void* buffer, int32_t count) override {
+    int32_t n = stream_->Read(buffer, count);
+    while (n == 0 && count > 0) {
+      nextPiece_();
+      n = stream_->Read(buffer, count);
+    }
+    return n;
+  }
+  int32_t Write(const void*, int32_t) override { return 0; }
+  int64_t Seek(int64_t offset, int origin) override { return stream_->Seek(offset, origin); }
+
+private:
+  TStream*& stream_;
+  std::function<void()> nextPiece_;
+};
+
+}  // namespace
+
 TArZipArchive::TArZipArchive(const std::string& fileName, uint16_t mode) : TArArchive(fileName, mode) {
   AddOptions |= aoStripDriveOrShare;
   PasswordRetries = 3;
@@ -147,33 +174,43 @@ void TArZipArchive::ReadArchive() {
     Status = asInvalid;
     throw EArZipInvalid();
   }
+  // The directory's pieces are asked for here only, one after the other, so that DiskInUse
+  // always names the piece the stream stands on: the span stream must not move on by
+  // itself, not even inside a record that runs on into the next piece (earlier saves wrote
+  // such sets).
+  auto stayOnPiece = [this] {
+    if (auto* span = dynamic_cast<TArSpanStream*>(Stream)) span->IgnoreSpanning = true;
+  };
+  int64_t pieceEnd = endPos;  // on the end record's piece the directory ends before it
+  auto nextPiece = [&] {
+    if (DiskInUse >= EndRecord.ThisDisk) throw EArZipInvalid();
+    ++DiskInUse;
+    RequestDiskOrImage(DiskInUse);
+    stayOnPiece();
+    pieceEnd = DiskInUse == EndRecord.ThisDisk ? FindEndRecordInStream() : Stream->Size();
+    if (pieceEnd < 0) throw EArZipInvalid();
+    Stream->SetPosition(0);
+  };
   // A directory that starts on an earlier piece than the end record's is read from there.
   if (Spanned && EndRecord.DirectoryDisk < EndRecord.ThisDisk) {
     DiskInUse = EndRecord.DirectoryDisk;
     RequestDiskOrImage(DiskInUse);
-    endPos = INT64_MAX;
+    pieceEnd = Stream->Size();
   }
+  stayOnPiece();
   Stream->SetPosition(EndRecord.DirectoryOffset);
+  TDirectoryStream directory(Stream, nextPiece);
   int32_t count = 0;
   // The directory follows every local header.
   uint32_t smallest = std::min<uint32_t>(EndRecord.DirectoryOffset, 0x7FFFFFFF);
   for (;;) {
-    if (DiskInUse == EndRecord.ThisDisk) {
-      if (endPos == INT64_MAX) {
-        endPos = FindEndRecordInStream();
-        if (endPos < 0) throw EArZipInvalid();
-        Stream->SetPosition(0);
-      }
-      if (Stream->Position() >= endPos) break;
-    } else if (Stream->Position() >= Stream->Size()) {
-      if (DiskInUse > EndRecord.ThisDisk) throw EArZipInvalid();
-      ++DiskInUse;
-      RequestDiskOrImage(DiskInUse);
-      Stream->SetPosition(0);
+    if (Stream->Position() >= pieceEnd) {
+      if (DiskInUse == EndRecord.ThisDisk) break;
+      nextPiece();
       continue;
     }
     auto item = std::make_unique<TArZipItem>();
-    item->LoadFromCentralDirectory(*Stream);
+    item->LoadFromCentralDirectory(directory);
     smallest = std::min(smallest, item->LocalHeaderOffset());
     TArZipItem* added = item.release();
     Items->Add(added);

@@ -137,8 +137,9 @@ void TestItem(TArZipArchive& archive, TArZipItem& item) {
   TArBitBucketStream bucket(0);
   TArZipLocalFileHeader local;
   archive.Stream->SetPosition(item.LocalHeaderOffset());
+  // A header that ran on into the next piece (as earlier saves wrote them) leaves the
+  // stream there; the extraction below puts it back on the item's piece itself.
   local.ReadRecord(*archive.Stream);
-  archive.Stream->SetPosition(item.LocalHeaderOffset());
   const TArZipDirectoryFileHeader& c = item.CentralHeader;
   const bool descriptor = (c.GpFlags & kZipDataDescriptorFlag) != 0;
   if (local.NeededVersion != c.NeededVersion || local.GpFlags != c.GpFlags || local.Method != c.Method ||

@@ -28,6 +28,15 @@ TArZipOwnBytes OwnBytes(const TArZipKeptBytes& k, const uint8_t* bytes) {
   return {true, bytes ? bytes + k.Start : nullptr, k.Length};
 }
 
+// Other tools read a set only where no record runs from one piece into the next (an
+// item's data may): a record goes whole on the next image when the current one has no
+// room for it. One that no image could hold whole makes the threshold unusable.
+void PlaceWhole(TArZipImageTarget& target, int64_t size) {
+  if (target.Room() >= size) return;
+  target.NextImage();
+  if (target.Room() < size) ArRaiseCoded<EArZipException>(arcInvalidThreshold);
+}
+
 // Save progress over the bytes a layout writes; an abort ends the save.
 class TSaveProgress {
 public:
@@ -181,12 +190,12 @@ TArZipLayout LayOutArchive(TArZipImageTarget& target, const TArZipPrefix& prefix
 
   layout.Places.reserve(items.size());
   for (const TArZipStagedItem& s : items) {
-    if (target.Room() < kZipLocalHeaderSize) target.NextImage();
-    layout.Places.push_back({s.Item, target.SpanNumber(), target.Position()});
-    layout.Largest = std::max(layout.Largest, target.Position());
     record.Clear();
     const uint8_t* kept = sources ? sources->KeptLocal : nullptr;
     s.Item->WriteLocalHeader(record, OwnBytes(s.LocalName, kept), OwnBytes(s.LocalExtra, kept));
+    PlaceWhole(target, record.Size());
+    layout.Places.push_back({s.Item, target.SpanNumber(), target.Position()});
+    layout.Largest = std::max(layout.Largest, target.Position());
     put();
     if (s.Source == TArZipStagedItem::dsStaged) {
       TStream* blocks = sources ? sources->Blocks : nullptr;
@@ -208,21 +217,24 @@ TArZipLayout LayOutArchive(TArZipImageTarget& target, const TArZipPrefix& prefix
     }
   }
 
-  // The directory starts where its first record goes, also when that is a new image.
-  if (!items.empty() && target.Room() < kZipCentralHeaderSize) target.NextImage();
   layout.DirectoryOffset = target.Position();
   layout.DirectoryDisk = target.SpanNumber();
   int32_t countedDisk = layout.DirectoryDisk, onDisk = 0;
   for (size_t i = 0; i < items.size(); ++i) {
-    if (i > 0 && target.Room() < kZipCentralHeaderSize) target.NextImage();
-    if (target.SpanNumber() != countedDisk) {
-      countedDisk = target.SpanNumber();
-      onDisk = 0;
-    }
     record.Clear();
     items[i].Item->WriteCentralHeader(record);
     PutLE16(record.Memory() + kCentralStartDiskField, static_cast<uint16_t>(layout.Places[i].Disk));
     PutLE32(record.Memory() + kCentralLocalOffsetField, static_cast<uint32_t>(layout.Places[i].Offset));
+    PlaceWhole(target, record.Size());
+    // The directory starts where its first record goes, also when that is a new image.
+    if (i == 0) {
+      layout.DirectoryOffset = target.Position();
+      layout.DirectoryDisk = countedDisk = target.SpanNumber();
+    }
+    if (target.SpanNumber() != countedDisk) {
+      countedDisk = target.SpanNumber();
+      onDisk = 0;
+    }
     put();
     layout.DirectorySize += record.Size();
     ++onDisk;
@@ -234,7 +246,7 @@ TArZipLayout LayOutArchive(TArZipImageTarget& target, const TArZipPrefix& prefix
   // looks at one image only.
   TArZipDirectoryFileFooter footer;
   footer.SetComment(endRecord.Comment());
-  if (target.Room() < kZipEndRecordSize + footer.CommentLength) target.NextImage();
+  PlaceWhole(target, kZipEndRecordSize + footer.CommentLength);
   layout.ThisDisk = target.SpanNumber();
   layout.EntriesOnThisDisk = countedDisk == layout.ThisDisk ? onDisk : 0;
   layout.NumberEndRecord(footer);

@@ -41,16 +41,27 @@ TBytes TZipBuilder::Build(const std::string& comment) const { return Lay(comment
 
 std::vector<TBytes> TZipBuilder::BuildPieces() const { return Lay("", true); }
 
-std::vector<TBytes> TZipBuilder::Lay(const std::string& comment, bool spanned) const {
+std::vector<TBytes> TZipBuilder::BuildCut(const std::vector<uint32_t>& cuts) const { return Lay("", true, cuts); }
+
+std::vector<TBytes> TZipBuilder::Lay(const std::string& comment, bool spanned,
+                                     const std::vector<uint32_t>& cuts) const {
   std::vector<TBytes> pieces(1);
   if (spanned) Put32(pieces[0], 0x08074B50);
   pieces[0].insert(pieces[0].end(), Stub.begin(), Stub.end());
+  // Where a position of the piece being laid ends up: its own piece and offset, or with
+  // cuts (all of the set laid as one piece) the piece and offset the cuts give it.
+  auto place = [&](size_t disk, size_t at) {
+    std::pair<uint16_t, uint32_t> p{static_cast<uint16_t>(disk), static_cast<uint32_t>(at)};
+    for (uint32_t cut : cuts)
+      if (at >= cut) p = {static_cast<uint16_t>(p.first + 1), static_cast<uint32_t>(at - cut)};
+    return p;
+  };
   TBytes central;
   for (const auto& e : entries_) {
-    const size_t disk = spanned ? e.Disk : 0;
+    const size_t disk = spanned && cuts.empty() ? e.Disk : 0;
     if (pieces.size() <= disk) pieces.resize(disk + 1);
     TBytes& out = pieces[disk];
-    const uint32_t offset = static_cast<uint32_t>(out.size());
+    const auto [headerDisk, offset] = place(disk, out.size());
     Put32(out, 0x04034B50);
     Put16(out, e.Version);
     Put16(out, e.Flags);
@@ -79,7 +90,7 @@ std::vector<TBytes> TZipBuilder::Lay(const std::string& comment, bool spanned) c
     Put16(central, static_cast<uint32_t>(e.Name.size()));
     Put16(central, static_cast<uint32_t>(e.CentralExtra.size()));
     Put16(central, static_cast<uint32_t>(e.Comment.size()));
-    Put16(central, static_cast<uint32_t>(disk));
+    Put16(central, headerDisk);
     Put16(central, 0);
     Put32(central, e.ExternalAttrs);
     Put32(central, offset);
@@ -88,18 +99,26 @@ std::vector<TBytes> TZipBuilder::Lay(const std::string& comment, bool spanned) c
     central.insert(central.end(), e.Comment.begin(), e.Comment.end());
   }
   TBytes& out = pieces.back();
-  const uint16_t last = static_cast<uint16_t>(pieces.size() - 1);
-  const uint32_t dirOffset = static_cast<uint32_t>(out.size());
+  const auto [dirDisk, dirOffset] = place(pieces.size() - 1, out.size());
   out.insert(out.end(), central.begin(), central.end());
+  const uint16_t last = place(pieces.size() - 1, out.size()).first;
   const uint16_t count = ForcedEntryCount ? ForcedEntryCount : static_cast<uint16_t>(entries_.size());
   Put32(out, 0x06054B50);
   Put16(out, last);
-  Put16(out, last);
+  Put16(out, dirDisk);
   Put16(out, count);
   Put16(out, count);
   Put32(out, static_cast<uint32_t>(central.size()));
   Put32(out, ForcedDirectoryOffset != 0xFFFFFFFE ? ForcedDirectoryOffset : dirOffset);
   Put16(out, static_cast<uint32_t>(comment.size()));
   out.insert(out.end(), comment.begin(), comment.end());
-  return pieces;
+  if (cuts.empty()) return pieces;
+  std::vector<TBytes> cut;
+  uint32_t from = 0;
+  for (const uint32_t to : cuts) {
+    cut.emplace_back(out.begin() + from, out.begin() + to);
+    from = to;
+  }
+  cut.emplace_back(out.begin() + from, out.end());
+  return cut;
 }

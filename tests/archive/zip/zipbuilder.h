@@ -37,6 +37,10 @@ public:
   // A spanned set: piece 0 starts with the spanning marker, each entry lies on its Disk
   // (in non-decreasing order), the directory and end record on the last piece.
   std::vector<TBytes> BuildPieces() const;
+  // A spanned set cut at the given positions (ascending) of the whole set, spanning marker
+  // included, wherever they fall: records may run on from one piece into the next. Disk
+  // numbers and offsets count where each cut leaves them.
+  std::vector<TBytes> BuildCut(const std::vector<uint32_t>& cuts) const;
   // Central directory offset field overridden (past the end, for instance).
   uint32_t ForcedDirectoryOffset = 0xFFFFFFFE;
   uint16_t ForcedEntryCount = 0;
@@ -45,7 +49,7 @@ public:
   TBytes Stub;
 
 private:
-  std::vector<TBytes> Lay(const std::string& comment, bool spanned) const;
+  std::vector<TBytes> Lay(const std::string& comment, bool spanned, const std::vector<uint32_t>& cuts = {}) const;
   std::vector<TZipEntry> entries_;
 };
 

@@ -2,6 +2,7 @@
 // with every method and encryption, deletes and moves on the object that holds the file,
 // spanned sets of image files and of (simulated) removable disks.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <map>
 #include <random>
 #include "archive/zip/zipextract.h"
@@ -59,6 +60,34 @@ int32_t ExpectDescriptorsMatchTheCentralRecords(const std::string& path) {
     ++descriptors;
   }
   return descriptors;
+}
+
+// Reads every record of a spanned set from its own piece alone, as other tools do: a
+// record that runs on into the next piece comes up short there.
+void ExpectRecordsWholeOnTheirPieces(TArZipArchive& a, const std::vector<std::string>& pieces) {
+  const TArZipDirectoryFileFooter& end = a.EndRecord;
+  int32_t records = 0;
+  try {
+    for (size_t d = end.DirectoryDisk; d <= end.ThisDisk; ++d) {
+      TFileStream piece(pieces.at(d), fmOpenRead | fmShareDenyNone);
+      piece.SetPosition(d == end.DirectoryDisk ? end.DirectoryOffset : 0);
+      uint8_t signature[4];
+      while (piece.Read(signature, 4) == 4 && GetLE32(signature) == kZipCentralHeaderSignature) {
+        piece.SetPosition(piece.Position() - 4);
+        TArZipDirectoryFileHeader().ReadRecord(piece);
+        ++records;
+      }
+    }
+    for (int32_t i = 0; i < a.Count(); ++i) {
+      const TArZipItem& item = *a.ZipItem(i);
+      TFileStream piece(pieces.at(item.StartDisk()), fmOpenRead | fmShareDenyNone);
+      piece.SetPosition(item.LocalHeaderOffset());
+      TArZipLocalFileHeader local;
+      local.ReadRecord(piece);
+      EXPECT_EQ(local.Name(), item.CentralHeader.Name());
+    }
+  } catch (const EArZipInvalid&) { ADD_FAILURE() << "a record runs on into the next piece"; }
+  EXPECT_EQ(records, a.Count());
 }
 
 }  // namespace
@@ -257,12 +286,128 @@ TEST_F(ZipSaving, AThresholdCutsNumberedImagesThatLoadBackAndASetIsNeverRewritte
   } catch (const EArZipException& e) { EXPECT_EQ(e.ErrorCode, 31); }
   EXPECT_EQ(artest::ReadFile(dir / "TINY.zip"), "");
   EXPECT_FALSE(os::FileExists(dir / "TINY.z01"));
+  // So is one below a record's size: no piece could hold that record whole.
+  auto narrow = NewArchive("NARROW.zip");
+  AddFile(*narrow, std::string(150, 'n') + ".bin", "small", stored);
+  narrow->SetSpanThreshold(170);
+  try {
+    narrow->Save();
+    ADD_FAILURE() << "saved";
+  } catch (const EArZipException& e) { EXPECT_EQ(e.ErrorCode, 31); }
+  EXPECT_EQ(artest::ReadFile(dir / "NARROW.zip"), "");
+  EXPECT_FALSE(os::FileExists(dir / "NARROW.z01"));
 
   // A set stopped half-written no longer matches its items: the object refuses further work.
   tiny->SetSpanThreshold(20000);
   tiny->OnSaveProgress = [](TArArchive*, uint8_t, bool& abort) { abort = true; };
   EXPECT_THROW(tiny->Save(), EArUserAbort);
   EXPECT_THROW(tiny->ExtractItemAt(0), EArNoArchive);
+}
+
+// Other tools read a set only where each record lies whole on one piece (an item's data
+// may run on): saves keep to that. Sets whose records do run on into the next piece, as
+// earlier saves wrote them, load all the same: each piece is asked for once, in order, and
+// every record is read from where it lies.
+TEST_F(ZipSaving, RecordsLieWholeOnAPieceAndSetsWhoseRecordsRunOnLoadAsWell) {
+  std::vector<std::string> names;
+  for (uint16_t i = 0; i < 99; ++i) {
+    std::string n = dir / "SET.zip";
+    if (i > 0) MakeSpanImageName(n, i);
+    names.push_back(n);
+  }
+  // 60 items whose name, extra field or comment takes most of their records.
+  auto source = [&](size_t name, size_t extra, size_t comment) {
+    for (const std::string& n : names) os::EraseFile(n);
+    expected.clear();
+    TZipBuilder z;
+    for (int i = 0; i < 60; ++i) {
+      TZipEntry e =
+          Stored("item" + std::to_string(10 + i) + std::string(name, 'n'), Noise(100 + 37 * i % 300, i, false));
+      e.LocalExtra = e.CentralExtra = TBytes(extra, static_cast<uint8_t>('x' + i % 2));
+      e.Comment = std::string(comment, 'k');
+      expected[e.Name] = std::string(e.Data.begin(), e.Data.end());
+      z.Add(e);
+    }
+    return z;
+  };
+  // Loads the set of the first count pieces, naming each piece asked for.
+  auto load = [&](size_t count) {
+    auto back = std::make_unique<TArZipArchive>(names[0], fmOpenRead | fmShareDenyNone);
+    std::vector<int32_t> asked;
+    back->OnRequestImage = [&](void*, int32_t n, std::string& name, bool&) {
+      asked.push_back(n);
+      name = names.at(n < 0 ? count - 1 : static_cast<size_t>(n));
+    };
+    try {
+      back->Load();
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << e.what() << " after asking for pieces " << ::testing::PrintToString(asked);
+      return back;
+    }
+    const TArZipDirectoryFileFooter& end = back->EndRecord;
+    EXPECT_EQ(end.ThisDisk + 1u, count);
+    std::vector<int32_t> once{-1};
+    for (int32_t d = end.DirectoryDisk; end.DirectoryDisk < end.ThisDisk && d <= end.ThisDisk; ++d) once.push_back(d);
+    EXPECT_EQ(asked, once);
+    for (int32_t i = 0; i < back->Count(); ++i) EXPECT_NO_THROW(TestItem(*back, *back->ZipItem(i))) << i;
+    EXPECT_EQ(Contents(*back), expected);
+    return back;
+  };
+
+  const struct {
+    const char* What;
+    size_t Name, Extra, Comment;
+  } saved[] = {{"names", 200, 0, 0}, {"extra fields", 8, 200, 0}, {"comments", 8, 0, 200}};
+  for (const auto& row : saved) {
+    SCOPED_TRACE(std::string("saved, records mostly ") + row.What);
+    const TBytes plain = source(row.Name, row.Extra, row.Comment).Build();
+    artest::WriteFile(names[0], std::string(plain.begin(), plain.end()));
+    size_t count = 0;
+    {
+      auto a = Opened(names[0]);
+      a->SetSpanThreshold(2000);
+      a->IsDirty = true;
+      a->Save();
+      count = a->EndRecord.ThisDisk + 1u;
+    }
+    ExpectRecordsWholeOnTheirPieces(*load(count), names);
+  }
+
+  // Cuts at a byte of the index-th record with that signature in the archive laid as one
+  // piece. Its items' records: 30 bytes, or 46 and the 46-byte name, 40-byte extra field
+  // and (central) 40-byte comment.
+  struct TCut {
+    const char* Signature;
+    int Index;
+    uint32_t Into;
+  };
+  const struct {
+    const char* What;
+    std::vector<TCut> Cuts;
+  } cut[] = {
+      {"inside a central record's fixed part", {{"PK\1\2", 30, 20}}},
+      {"inside its name", {{"PK\1\2", 30, 46 + 10}}},
+      {"inside its extra field", {{"PK\1\2", 30, 46 + 46 + 10}}},
+      {"inside its comment", {{"PK\1\2", 30, 46 + 46 + 40 + 10}}},
+      {"inside the last local header's name, before a shorter last piece", {{"PK\3\4", 59, 30 + 10}}},
+      {"between central records, and before the end record", {{"PK\1\2", 30, 0}, {"PK\5\6", 0, 0}}},
+  };
+  for (const auto& row : cut) {
+    SCOPED_TRACE(std::string("cut ") + row.What);
+    const TZipBuilder z = source(46 - 6, 40, 40);
+    const TBytes plain = z.Build();
+    std::vector<uint32_t> at;
+    for (const TCut& c : row.Cuts) {
+      auto p = plain.begin();
+      for (int k = 0; k <= c.Index; ++k) p = std::search(p + (k > 0), plain.end(), c.Signature, c.Signature + 4);
+      ASSERT_NE(p, plain.end());
+      at.push_back(static_cast<uint32_t>(p - plain.begin()) + 4 + c.Into);  // behind the spanning marker
+    }
+    const std::vector<TBytes> pieces = z.BuildCut(at);
+    for (size_t i = 0; i < pieces.size(); ++i)
+      artest::WriteFile(names[i], std::string(pieces[i].begin(), pieces[i].end()));
+    load(pieces.size());
+  }
 }
 
 // The machine has no removable drive: the drive queries stand in for one whose disks
