@@ -13,7 +13,7 @@ constexpr const char* kEncUnit = "ArDfEnc";
 // per this many input bytes.
 constexpr int64_t kSlideSpan = 256 * 1024;
 constexpr int64_t kPad = 64;  // zeroed room for word-wise reads past the look-ahead
-// The buffer's size before the first fill has shown the input to be longer. An input of
+// The buffer's size until the first read has shown the input to be longer. An input of
 // at most this size is small: its head slots are emptied one by one.
 constexpr int64_t kFirstRead = 4096;
 constexpr uint32_t kNoPosition = 0xFFFFFFFFu;
@@ -109,14 +109,14 @@ void TArDfInputWindow::EmptySlots(uint32_t* head, bool deep) const {
 }
 
 void TArDfInputWindow::ReadMore() {
-  // Reads until the buffer is full or the source has ended, whatever each read brings. The
-  // first fill grows the buffer while the source fills it, up to what the history and
-  // one slide need; it grows to its full size in the first slide.
+  // Reads until the buffer is full or the source has ended, whatever each read brings. An
+  // input that fills the first read gets at once what the history and one slide need;
+  // the buffer grows to its full size in the first slide.
   const int64_t firstFill = windowSize_ + 16384 + longest_;
   while (moreInput_) {
     if (end_ - base_ == bufSize_) {
       if (bufSize_ >= firstFill) break;
-      Reallocate(std::min(2 * bufSize_, firstFill), base_);
+      Reallocate(firstFill, base_);
     }
     uint8_t* at = buf_ + (end_ - base_);
     const int32_t n = source_->Read(at, static_cast<int32_t>(std::min<int64_t>(bufSize_ - (end_ - base_), 1 << 30)));

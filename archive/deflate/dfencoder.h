@@ -9,10 +9,11 @@
 // way, because the look-ahead it may use is capped by the longest match.
 //
 // A save of many small items builds one window per item, so what a window sets up is
-// kept in proportion to its input: the buffer grows while the first fill continues, and
-// an input that is all in by then gets chains no longer than itself. The heads, whose
-// size is the hash's, come from the current table keeper where it holds them (see
-// dfdeflate.h) and go back to it emptied.
+// kept in proportion to its input: the buffer takes the size the history needs only
+// when the first read (4 KiB) is filled, and an input that is all in after the first
+// fill gets chains no longer than itself. The heads, whose size is the hash's, come from
+// the current table keeper where it holds them (see dfdeflate.h) and go back to it
+// emptied.
 #pragma once
 #include <algorithm>
 #include <bit>
