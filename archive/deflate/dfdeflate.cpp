@@ -64,7 +64,6 @@ private:
   TArDfInputWindow window_;
   TArDfOutBitStream bits_;
   TArDfLZStream lz_;
-  std::unique_ptr<uint8_t[]> scratch_;
 };
 
 uint32_t TArDfEncoder::Encode() {
@@ -204,7 +203,6 @@ void TArDfEncoder::WriteDynamicBlock(bool final, bool choose) {
 }
 
 void TArDfEncoder::WriteStoredBlock(bool final) {
-  if (!scratch_) scratch_.reset(new uint8_t[65536]);
   int32_t left = lz_.CoveredBytes();
   // An empty block still has to carry the final flag when it is the last.
   do {
@@ -215,7 +213,7 @@ void TArDfEncoder::WriteStoredBlock(bool final) {
     const uint8_t header[4] = {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(~n),
                                static_cast<uint8_t>(~n >> 8)};
     bits_.WriteBuffer(header, 4);
-    bits_.WriteBuffer(lz_.TakeStoredBytes(scratch_.get(), n), n);
+    bits_.WriteBuffer(lz_.TakeStoredBytes(n), n);
   } while (left > 0);
 }
 

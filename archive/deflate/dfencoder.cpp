@@ -1,4 +1,5 @@
 #include "archive/deflate/dfencoder.h"
+#include "archive/deflate/dfdeflate.h"
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -12,8 +13,20 @@ constexpr const char* kEncUnit = "ArDfEnc";
 // per this many input bytes.
 constexpr int64_t kSlideSpan = 256 * 1024;
 constexpr int64_t kPad = 64;  // zeroed room for word-wise reads past the look-ahead
+// The buffer's size until the first read has shown the input to be longer. An input of
+// at most this size is small: its head slots are emptied one by one.
+constexpr int64_t kFirstRead = 4096;
+constexpr uint32_t kNoPosition = 0xFFFFFFFFu;
+
+thread_local TArDeflateTableKeeper* tCurrentKeeper = nullptr;
 
 }  // namespace
+
+TArDeflateTableKeeper::TArDeflateTableKeeper() : outer_(tCurrentKeeper) { tCurrentKeeper = this; }
+
+TArDeflateTableKeeper::~TArDeflateTableKeeper() { tCurrentKeeper = outer_; }
+
+TArDeflateTableKeeper* TArDeflateTableKeeper::Current() { return tCurrentKeeper; }
 
 // ---------------------------------------------------------------------------------------
 // Input window
@@ -28,27 +41,83 @@ TArDfInputWindow::TArDfInputWindow(TStream* source, bool crc32, bool deflate64, 
       crc32_(crc32),
       mask_(windowSize - 1),
       windowSize_(windowSize) {
-  // The first fill is as large as the history and one slide need; the buffer grows to
-  // its full size when the input turns out to be longer.
-  bufSize_ = windowSize + 16384 + longest_;
+  bufSize_ = kFirstRead;
   buffer_.reset(new uint8_t[static_cast<size_t>(bufSize_ + kPad)]);
   std::memset(buffer_.get(), 0, static_cast<size_t>(bufSize_ + kPad));
   buf_ = buffer_.get();
   hashes_.reset(new uint16_t[static_cast<size_t>(bufSize_)]);
-  chain_.assign(static_cast<size_t>(windowSize), 0xFFFFFFFFu);
-  head_.assign(16384, 0xFFFFFFFFu);
   deep_ = chainLimit / 4 >= windowSize;
-  if (deep_) {
-    deepChain_.assign(static_cast<size_t>(windowSize), 0xFFFFFFFFu);
-    deepHead_.assign(size_t(1) << DeepHashBits, 0xFFFFFFFFu);
-  }
   sourceStart_ = source->Seek(0, soFromCurrent);
   ReadMore();
+  SetUpTables();
+}
+
+TArDfInputWindow::~TArDfInputWindow() {
+  if (!keeper_) return;
+  GiveHead(head_, keeper_->Head, HeadSize, false);
+  if (deep_) GiveHead(deepHead_, keeper_->DeepHead, DeepHeadSize, true);
+}
+
+void TArDfInputWindow::SetUpTables() {
+  const int64_t size = FinalSize();
+  small_ = size >= 0 && size <= kFirstRead;
+  const int64_t slots =
+      size < 0 ? windowSize_ : std::min<int64_t>(windowSize_, std::bit_ceil(uint64_t(std::max<int64_t>(size, 1))));
+  mask_ = slots - 1;
+  chain_.assign(static_cast<size_t>(slots), kNoPosition);
+  if (deep_) deepChain_.assign(static_cast<size_t>(slots), kNoPosition);
+  keeper_ = TArDeflateTableKeeper::Current();
+  TakeHead(head_, keeper_ ? &keeper_->Head : nullptr, HeadSize, false);
+  if (deep_) TakeHead(deepHead_, keeper_ ? &keeper_->DeepHead : nullptr, DeepHeadSize, true);
+}
+
+// A kept head comes empty. A new one is filled, unless the input is small and no keeper
+// gets the head back: a slot is read only for the hash (or key) of a position of the
+// input, by the insert of that position and by the look-ahead hints, which stay before
+// the input's end.
+void TArDfInputWindow::TakeHead(std::unique_ptr<uint32_t[]>& head, std::unique_ptr<uint32_t[]>* kept, size_t size,
+                                bool deep) {
+  if (kept && *kept) {
+    head = std::move(*kept);
+    return;
+  }
+  head.reset(new uint32_t[size]);
+  if (small_ && !kept)
+    EmptySlots(head.get(), deep);
+  else
+    std::fill_n(head.get(), size, kNoPosition);
+}
+
+// A head goes back empty: a small input has written only the slots of its own positions,
+// a larger one may have written any. An entry left over would be taken for a position
+// of the next input, never a match there (its bytes differ from those searched, or the
+// chain would hold that position nearer) but a walk for nothing.
+void TArDfInputWindow::GiveHead(std::unique_ptr<uint32_t[]>& head, std::unique_ptr<uint32_t[]>& kept, size_t size,
+                                bool deep) {
+  if (kept || !head) return;
+  if (small_)
+    EmptySlots(head.get(), deep);
+  else
+    std::fill_n(head.get(), size, kNoPosition);
+  kept = std::move(head);
+}
+
+// A small input is never slid nor read again, so the bytes past its end, which the keys
+// of its last positions take in, are the same whenever the keys are made.
+void TArDfInputWindow::EmptySlots(uint32_t* head, bool deep) const {
+  for (int64_t i = 0; i < end_; ++i) head[deep ? DeepKey(buf_ + i) : hashes_[i]] = kNoPosition;
 }
 
 void TArDfInputWindow::ReadMore() {
-  // Reads until the buffer is full or the source has ended, whatever each read brings.
-  while (moreInput_ && end_ - base_ < bufSize_) {
+  // Reads until the buffer is full or the source has ended, whatever each read brings. An
+  // input that fills the first read gets at once what the history and one slide need;
+  // the buffer grows to its full size in the first slide.
+  const int64_t firstFill = windowSize_ + 16384 + longest_;
+  while (moreInput_) {
+    if (end_ - base_ == bufSize_) {
+      if (bufSize_ >= firstFill) break;
+      Reallocate(firstFill, base_);
+    }
     uint8_t* at = buf_ + (end_ - base_);
     const int32_t n = source_->Read(at, static_cast<int32_t>(std::min<int64_t>(bufSize_ - (end_ - base_), 1 << 30)));
     if (n <= 0) {
@@ -95,21 +164,26 @@ void TArDfInputWindow::HashUpTo(int64_t to) {
   hashedEnd_ = std::max(hashedEnd_, to);
 }
 
+void TArDfInputWindow::Reallocate(int64_t size, int64_t keepFrom) {
+  const int64_t shift = keepFrom - base_, kept = end_ - keepFrom;
+  std::unique_ptr<uint8_t[]> larger(new uint8_t[static_cast<size_t>(size + kPad)]);
+  std::memcpy(larger.get(), buf_ + shift, static_cast<size_t>(kept));
+  std::memset(larger.get() + kept, 0, static_cast<size_t>(size + kPad - kept));
+  std::unique_ptr<uint16_t[]> hashes(new uint16_t[static_cast<size_t>(size)]);
+  std::memcpy(hashes.get(), hashes_.get() + shift, sizeof(uint16_t) * static_cast<size_t>(hashedEnd_ - keepFrom));
+  buffer_ = std::move(larger);
+  buf_ = buffer_.get();
+  hashes_ = std::move(hashes);
+  bufSize_ = size;
+  base_ = keepFrom;
+}
+
 void TArDfInputWindow::Slide() {
   const int64_t keepFrom = std::max(base_, cur_ - windowSize_);
   const int64_t shift = keepFrom - base_;
   const int64_t fullSize = windowSize_ + kSlideSpan + longest_;
   if (bufSize_ < fullSize) {
-    std::unique_ptr<uint8_t[]> larger(new uint8_t[static_cast<size_t>(fullSize + kPad)]);
-    std::memset(larger.get(), 0, static_cast<size_t>(fullSize + kPad));
-    std::memcpy(larger.get(), buf_ + shift, static_cast<size_t>(end_ - keepFrom));
-    std::unique_ptr<uint16_t[]> hashes(new uint16_t[static_cast<size_t>(fullSize)]);
-    std::memcpy(hashes.get(), hashes_.get() + shift, sizeof(uint16_t) * static_cast<size_t>(hashedEnd_ - keepFrom));
-    buffer_ = std::move(larger);
-    buf_ = buffer_.get();
-    hashes_ = std::move(hashes);
-    bufSize_ = fullSize;
-    base_ = keepFrom;
+    Reallocate(fullSize, keepFrom);
   } else if (shift > 0) {
     std::memmove(buf_, buf_ + shift, static_cast<size_t>(end_ - keepFrom));
     std::memmove(hashes_.get(), hashes_.get() + shift, sizeof(uint16_t) * static_cast<size_t>(hashedEnd_ - keepFrom));
@@ -123,13 +197,14 @@ void TArDfInputWindow::Progress(int32_t count) {
   if ((advanced_ & 4095) == 0) hook_(ArDfPercent(advanced_, total_));
 }
 
-const uint8_t* TArDfInputWindow::RawBlock(uint8_t* buffer, int32_t count, int64_t offset) {
+const uint8_t* TArDfInputWindow::RawBlock(int32_t count, int64_t offset) {
   if (offset >= base_ && offset + count <= end_) return buf_ + (offset - base_);
+  if (!reread_) reread_.reset(new uint8_t[65535]);
   const int64_t here = source_->Seek(0, soFromCurrent);
   source_->Seek(sourceStart_ + offset, soFromBeginning);
-  source_->ReadBuffer(buffer, count);
+  source_->ReadBuffer(reread_.get(), count);
   source_->Seek(here, soFromBeginning);
-  return buffer;
+  return reread_.get();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -138,8 +213,10 @@ const uint8_t* TArDfInputWindow::RawBlock(uint8_t* buffer, int32_t count, int64_
 TArDfLZStream::TArDfLZStream(TArDfInputWindow* window, TArLogger* logger, bool deflate64)
     : logger_(logger), window_(window), deflate64_(deflate64), translator_(ArDfTranslator()) {
   // Room for a full block of matches and the few tokens that may follow the token that
-  // filled it.
-  const size_t size = static_cast<size_t>(MaxTokens + 16) * 3;
+  // filled it. A block never has more units than bytes (a match's three cover three or
+  // more), so an input that is all in needs no more room than its size.
+  size_t size = static_cast<size_t>(MaxTokens + 16) * 3;
+  if (window && window->FinalSize() >= 0) size = std::min(size, static_cast<size_t>(window->FinalSize()) + 16);
   tokens_.reset(new uint16_t[size]);
   limit_ = tokens_.get() + size;
   ResetBlock(window ? window->StreamOffset() : 0);
@@ -212,8 +289,8 @@ void TArDfLZStream::Encode(TArDfOutBitStream& out, const TArDfDecodeHuffmanTree&
   out.Give(w);
 }
 
-const uint8_t* TArDfLZStream::TakeStoredBytes(uint8_t* buffer, int32_t count) {
-  const uint8_t* const bytes = window_->RawBlock(buffer, count, startOffset_);
+const uint8_t* TArDfLZStream::TakeStoredBytes(int32_t count) {
+  const uint8_t* const bytes = window_->RawBlock(count, startOffset_);
   startOffset_ += count;
   return bytes;
 }

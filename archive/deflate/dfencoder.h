@@ -7,6 +7,13 @@
 // exactly as an emptied entry would. The buffer is larger than the history needs, so
 // slides (one move and one refill each) are rare; the search sees the same bytes either
 // way, because the look-ahead it may use is capped by the longest match.
+//
+// A save of many small items builds one window per item, so what a window sets up is
+// kept in proportion to its input: the buffer takes the size the history needs only
+// when the first read (4 KiB) is filled, and an input that is all in after the first
+// fill gets chains no longer than itself. The heads, whose size is the hash's, come from
+// the current table keeper where it holds them (see dfdeflate.h) and go back to it
+// emptied.
 #pragma once
 #include <algorithm>
 #include <bit>
@@ -17,6 +24,8 @@
 #include "archive/deflate/dfbase.h"
 #include "archive/deflate/dfbits.h"
 #include "archive/deflate/dfhuff.h"
+
+class TArDeflateTableKeeper;
 
 inline uint16_t ArDfLoad16(const uint8_t* p) {
   uint16_t v;
@@ -51,6 +60,7 @@ class TArDfInputWindow {
 public:
   TArDfInputWindow(TStream* source, bool crc32, bool deflate64, int32_t chainLimit, int32_t windowSize,
                    int32_t progressTotal);
+  ~TArDfInputWindow();
   TArDfInputWindow(const TArDfInputWindow&) = delete;
   TArDfInputWindow& operator=(const TArDfInputWindow&) = delete;
 
@@ -72,10 +82,12 @@ public:
   int32_t LookAheadCount() const { return end_ - cur_ >= 3 ? 3 : static_cast<int32_t>(end_ - cur_); }
   uint32_t InputChecksum() const { return crc32_ ? ~checksum_ : checksum_; }
   int64_t StreamOffset() const { return cur_; }
-  // Raw input bytes for stored blocks: where the buffer still holds them, in place (no
-  // copy); otherwise read again from the source into `buffer`.
-  const uint8_t* RawBlock(uint8_t* buffer, int32_t count, int64_t offset);
+  // Raw input bytes for stored blocks (at most 65,535): where the buffer still holds them,
+  // in place (no copy); otherwise read again from the source.
+  const uint8_t* RawBlock(int32_t count, int64_t offset);
   uint8_t ByteAt(int64_t offset) const { return buf_[offset - base_]; }
+  // The size of the whole input once the source has ended, -1 before.
+  int64_t FinalSize() const { return moreInput_ ? -1 : end_; }
 
 private:
   void Step(int32_t count) {
@@ -90,7 +102,7 @@ private:
   // stores into them could otherwise alias the window's fields.
   [[gnu::always_inline]] void InsertRange(int64_t from, int64_t to) {
     uint32_t* const chain = chain_.data();
-    uint32_t* const head = head_.data();
+    uint32_t* const head = head_.get();
     const uint16_t* const hashes = hashes_.get() + (from - base_);
     const uint32_t mask = static_cast<uint32_t>(mask_);
     const uint32_t first = static_cast<uint32_t>(from), n = static_cast<uint32_t>(to - from);
@@ -122,16 +134,19 @@ private:
   }
   void InsertDeep(int64_t from, int64_t to) {
     uint32_t* const chain = deepChain_.data();
-    uint32_t* const head = deepHead_.data();
+    uint32_t* const head = deepHead_.get();
     const uint8_t* p = buf_ + (from - base_);
     const uint32_t mask = static_cast<uint32_t>(mask_);
     for (uint32_t pos = static_cast<uint32_t>(from), stop = static_cast<uint32_t>(to); pos != stop; ++pos, ++p) {
-      uint32_t v;
-      std::memcpy(&v, p, 4);
-      const uint32_t key = (v * 0x9E3779B1u) >> (32 - DeepHashBits);
+      const uint32_t key = DeepKey(p);
       chain[pos & mask] = head[key];
       head[key] = pos;
     }
+  }
+  static uint32_t DeepKey(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return (v * 0x9E3779B1u) >> (32 - DeepHashBits);
   }
   static bool Found(TArDfMatch& match, int32_t best, int32_t distance, int32_t prevLength) {
     if (best < 3 || best <= prevLength) return false;
@@ -141,6 +156,13 @@ private:
   }
   void Slide();
   void ReadMore();
+  // Moves the bytes from keepFrom on (and their hashes) into a buffer of `size`.
+  void Reallocate(int64_t size, int64_t keepFrom);
+  void SetUpTables();
+  void TakeHead(std::unique_ptr<uint32_t[]>& head, std::unique_ptr<uint32_t[]>* kept, size_t size, bool deep);
+  void GiveHead(std::unique_ptr<uint32_t[]>& head, std::unique_ptr<uint32_t[]>& kept, size_t size, bool deep);
+  // Empties the slots of a small input's positions (by the hash, or the four-byte key).
+  void EmptySlots(uint32_t* head, bool deep) const;
 
   std::unique_ptr<uint8_t[]> buffer_;
   uint8_t* buf_;  // buf_[0] holds the byte at stream offset base_
@@ -158,12 +180,17 @@ private:
   // 32-bit stores (counts, chain entries) then cannot alias it.
   int64_t chainLimit_;
   // Positions modulo 2^32 (0xFFFFFFFF before the first insert); a candidate is taken by
-  // its distance, which must lie within the history and grow along the walk.
+  // its distance, which must lie within the history and grow along the walk. The chain
+  // has a slot per position of the history, or per position of an input shorter than
+  // that (mask_ is then the input's size to a power of two, less one): either way each
+  // position has the slot it would have in the full chain.
   std::vector<uint32_t> chain_;
-  std::vector<uint32_t> head_;
+  static constexpr size_t HeadSize = 16384;
+  std::unique_ptr<uint32_t[]> head_;
   // With a chain limit the history cannot exhaust, a second chain over four-byte keys
   // (entries as in chain_) lets searches skip candidates that share only three bytes.
   static constexpr int32_t DeepHashBits = 15;
+  static constexpr size_t DeepHeadSize = size_t(1) << DeepHashBits;
   // Positions the four-byte chain must lag behind before a search tries to finish on the
   // three-byte chain instead of catching up: well beyond a usual match, so that text
   // (searched nearly everywhere) keeps catching up at once.
@@ -172,7 +199,12 @@ private:
   bool deep_ = false;
   int64_t deepNext_ = 0;  // the first position not yet on the four-byte chain
   std::vector<uint32_t> deepChain_;
-  std::vector<uint32_t> deepHead_;
+  std::unique_ptr<uint32_t[]> deepHead_;
+  // The keeper current at set-up, which gets the heads back; and whether the input is
+  // small: all of it, at most the first read's size, was in by then.
+  TArDeflateTableKeeper* keeper_ = nullptr;
+  bool small_ = false;
+  std::unique_ptr<uint8_t[]> reread_;  // for RawBlock, made when first needed
   uint32_t checksum_;
   int64_t cur_ = 0;  // next byte to encode
   int64_t end_ = 0;  // one past the last byte read
@@ -226,7 +258,7 @@ public:
   int32_t EstimatedSize() const;
   int64_t StaticBitCount() const;
   // The block's next `count` bytes as they were read (see RawBlock).
-  const uint8_t* TakeStoredBytes(uint8_t* buffer, int32_t count);
+  const uint8_t* TakeStoredBytes(int32_t count);
 
   const int32_t* LitCounts() const { return litCounts_; }
   const int32_t* DistCounts() const { return distCounts_; }

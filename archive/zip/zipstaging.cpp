@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include "archive/core/arutils.h"
+#include "archive/deflate/dfdeflate.h"
 #include "archive/zip/zipsave.h"
 
 namespace {
@@ -130,6 +131,9 @@ TArZipKeptBytes TArZipStaging::KeepLocal(const uint8_t* own, uint16_t length, co
 }
 
 void TArZipStaging::StageNewData() {
+  // The insert hooks deflate one item after another: their encoders share one set of hash
+  // heads, where a set of their own for each small item would cost more than its bytes.
+  TArDeflateTableKeeper keeper;
   for (TArZipStagedItem& s : written_) {
     TArZipItem& item = *s.Item;
     if (!StagesNewData(item.PendingAction)) continue;
