@@ -8,10 +8,60 @@ TArPromptFunction ArZipPrompt = ArPlatformPrompt;
 
 // ---- item ---------------------------------------------------------------------------
 
+namespace {
+
+constexpr uint16_t kUnicodePathField = 0x7075;
+
+// The UTF-8 name of the header's Unicode path field (version 1), where its CRC-32 is the
+// one of the name field as stored: a tool that renamed the item without knowing the field
+// left it stale, and the name field is then the name.
+bool UnicodePath(const TArZipDirectoryFileHeader& h, std::string& utf8) {
+  const uint8_t* extra = h.ExtraBytes.get();
+  if (!extra) return false;
+  for (uint32_t at = 0; at + 4 <= h.ExtraLength;) {
+    const uint16_t id = GetLE16(extra + at), size = GetLE16(extra + at + 2);
+    at += 4;
+    if (at + size > h.ExtraLength) return false;
+    if (id == kUnicodePathField) {
+      if (size <= 5 || extra[at] != 1) return false;
+      uint32_t crc = 0xFFFFFFFF;
+      if (h.NameBytes) UpdateCrc32Buffer(crc, h.NameBytes.get(), h.NameLength);
+      if (~crc != GetLE32(extra + at + 1)) return false;
+      const char* name = reinterpret_cast<const char*>(extra + at + 5);
+      utf8.assign(name, std::find(name, name + (size - 5), '\0'));
+      return true;
+    }
+    at += size;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool TArZipItem::DecodeName(std::string& name) const {
+  const std::string raw = CentralHeader.NameBytes
+                              ? std::string(reinterpret_cast<const char*>(CentralHeader.NameBytes.get()))
+                              : std::string();
+  std::string utf8;
+  bool marked = (CentralHeader.GpFlags & kZipUtf8Flag) != 0;
+  if (marked)
+    utf8 = raw;
+  else
+    marked = UnicodePath(CentralHeader, utf8);
+  if (marked && os::Utf8ToFileText(utf8, name)) return true;
+  name = os::FileApisAreAnsi() ? os::OemTextToAnsi(raw) : raw;
+  return !marked;
+}
+
 std::string TArZipItem::GetStoredName() const {
-  if (!CentralHeader.NameBytes) return std::string();
-  std::string raw(reinterpret_cast<const char*>(CentralHeader.NameBytes.get()));
-  return os::FileApisAreAnsi() ? os::OemTextToAnsi(raw) : raw;
+  std::string name;
+  DecodeName(name);
+  return name;
+}
+
+bool TArZipItem::NameDecodes() const {
+  std::string name;
+  return DecodeName(name);
 }
 
 void TArZipItem::SetStoredName(const std::string& v) {

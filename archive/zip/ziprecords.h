@@ -25,6 +25,8 @@ constexpr int32_t kZipDataDescriptorSize = 12;
 
 // General purpose flag bit 3: the CRC and sizes follow the item's data in a descriptor.
 constexpr uint16_t kZipDataDescriptorFlag = 0x0008;
+// General purpose flag bit 11: the name (and comment) are UTF-8.
+constexpr uint16_t kZipUtf8Flag = 0x0800;
 
 // A zero-terminated byte buffer of a record, or absent.
 using TArZipBytes = std::unique_ptr<uint8_t[]>;
