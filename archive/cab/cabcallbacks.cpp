@@ -330,11 +330,13 @@ cab::INT_PTR TCabCallbacks::GetOpenInfo(char* pszName, uint16_t* pdate, uint16_t
   const cab::INT_PTR hf = Guarded<cab::INT_PTR>(a, 0, [&] { return OpenFile(name, 0); });
   if (!hf) return FciFailure<EArFCIFileOpenError>(pv, err);
   a->fciFiles_.push_back(hf);
-  // Only the file system's own bits: 0x80 would mark the stored name as UTF-8.
+  // Only the file system's own bits, and 0x80 where the stored name is UTF-8.
   const uint32_t attributes = ArGetFileAttributes(name);
-  *pattribs = static_cast<uint16_t>(attributes == os::kNoAttributes
-                                        ? 0
-                                        : attributes & (os::faReadOnly | os::faHidden | os::faSysFile | os::faArchive));
+  const auto* item = dynamic_cast<const TArCabItem*>(a ? a->CurrentItem : nullptr);
+  *pattribs = static_cast<uint16_t>(
+      (attributes == os::kNoAttributes ? 0
+                                       : attributes & (os::faReadOnly | os::faHidden | os::faSysFile | os::faArchive)) |
+      (item && item->Utf8Name ? cab::kAttrNameIsUtf : 0));
   const uint32_t dt = os::FileDosDateTime(FileOf(hf)->Os);
   *pdate = static_cast<uint16_t>(dt >> 16);
   *ptime = static_cast<uint16_t>(dt);

@@ -165,9 +165,12 @@ TArArchiveItem* TArTarArchive::NewItem(const std::string& fileName) {
   item->SetPackedSize(0);
   item->SetCrc(0);
   // The path is opened through the file functions' own code page; only the stored name
-  // takes the archive's.
+  // takes the archive's. This format's headers have no mark for another one.
   item->SourcePath = os::FullPath(fileName);
-  item->SetStoredName(os::AnsiTextToOem(NormalizeStoredName(fileName)));
+  std::string stored;
+  if (!AnsiToExactOem(NormalizeStoredName(fileName), stored))
+    throw EArException("Name has no OEM form for a tar header");
+  item->SetStoredName(stored);
   return item.release();
 }
 

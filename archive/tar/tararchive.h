@@ -70,6 +70,8 @@ class TArTarArchive : public TArArchive {
 public:
   TArTarArchive(const std::string& fileName, uint16_t mode);
 
+  // The stored name is OEM text; a name with no exact OEM form raises EArException, as
+  // the header has no mark for another code page.
   TArArchiveItem* NewItem(const std::string& fileName) override;
   void UnpackItemToFile(int32_t index, const std::string& outputName) override;
   void UnpackItemToStream(int32_t index, TStream& stream) override;

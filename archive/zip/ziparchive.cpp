@@ -64,6 +64,41 @@ bool TArZipItem::NameDecodes() const {
   return DecodeName(name);
 }
 
+void TArZipItem::SetFileSystemName(const std::string& name) {
+  std::string stored = name;
+  bool utf8 = false;
+  if (os::FileApisAreAnsi() && !AnsiToExactOem(name, stored)) {
+    if (!os::FileTextToUtf8(name, stored)) throw EArException("Name has neither an OEM nor a UTF-8 form");
+    utf8 = true;
+  }
+  SetStoredName(stored);
+  SetGpFlags(static_cast<uint16_t>(utf8 ? GpFlags() | kZipUtf8Flag : GpFlags() & ~kZipUtf8Flag));
+  // Info-ZIP's unzip reads the name of an entry made on a FAT system as OEM text even where
+  // bit 11 marks it, but it takes a Unicode path field: a UTF-8 name carries one as well. A
+  // field made for an earlier name goes; an extra field that is no list of records stays
+  // as it is.
+  const std::string old = CentralHeader.Extra();
+  const auto* bytes = reinterpret_cast<const uint8_t*>(old.data());
+  std::string extra;
+  size_t at = 0;
+  while (at + 4 <= old.size() && at + 4 + GetLE16(bytes + at + 2) <= old.size()) {
+    const size_t length = 4 + GetLE16(bytes + at + 2);
+    if (GetLE16(bytes + at) != kUnicodePathField) extra += old.substr(at, length);
+    at += length;
+  }
+  if (at != old.size()) return;
+  if (utf8 && extra.size() + 9 + stored.size() <= 0xFFFF) {
+    uint8_t head[9] = {0, 0, 0, 0, 1};
+    uint32_t crc = 0xFFFFFFFF;
+    UpdateCrc32Buffer(crc, stored.data(), stored.size());
+    PutLE16(head, kUnicodePathField);
+    PutLE16(head + 2, static_cast<uint16_t>(5 + stored.size()));
+    PutLE32(head + 5, ~crc);
+    extra += std::string(reinterpret_cast<const char*>(head), sizeof head) + stored;
+  }
+  CentralHeader.SetExtraBytes(extra);
+}
+
 void TArZipItem::SetStoredName(const std::string& v) {
   StoredName = v;
   CentralHeader.NameLength = static_cast<uint16_t>(v.size());

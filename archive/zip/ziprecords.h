@@ -54,6 +54,8 @@ public:
   void SetNameBytes(const std::string& text);
   // Leaves the buffer absent for an empty text.
   void SetExtraText(const std::string& text);
+  // The whole field, zero bytes included (at most 65,535 bytes); absent when empty.
+  void SetExtraBytes(const std::string& bytes);
   std::string Name() const;   // the name bytes as a string
   std::string Extra() const;  // the extra field's bytes
 

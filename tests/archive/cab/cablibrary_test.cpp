@@ -299,6 +299,32 @@ TEST(CabinetWriting, WrittenCabinetsReadBackAndAreLeftForTheTools) {
   }
 }
 
+// A name OEM lacks a character of is stored in UTF-8 and marked so; it reads back under
+// its own name, and the tools' check extracts it under that name too.
+TEST(CabinetWriting, ANameOemLacksACharacterOfIsStoredInUtf8) {
+  const std::string src = WrittenFolder() + "\\names.src", cabinet = WrittenFolder() + "\\names.cab";
+  const Strings names = {"Preis \x80.txt", "plain.txt"};
+  os::MakeDirectory(src);
+  {
+    TArCabArchive a(cabinet, 1);
+    a.AddOptions = aoStripPath;
+    a.Load();
+    for (const std::string& name : names) {
+      artest::WriteFile(src + "\\" + name, "content of " + name);
+      Add(a, src + "\\" + name);
+    }
+    a.Save();
+  }
+  TReader r(cabinet);
+  ASSERT_EQ(r.Names(), names);
+  EXPECT_EQ(r.Archive.Items->Get(0)->GetAttributes() & cab::kAttrNameIsUtf, cab::kAttrNameIsUtf);
+  EXPECT_EQ(r.Archive.Items->Get(1)->GetAttributes() & cab::kAttrNameIsUtf, 0);
+  artest::TempFolder base;
+  r.Extract(base.Path(), 0);
+  EXPECT_TRUE(r.Failures.empty());
+  for (const std::string& name : names) EXPECT_TRUE(SameContent(base / name, src + "\\" + name)) << name;
+}
+
 TEST(CabinetWriting, ASpanThresholdCutsASetWhosePiecesNameEachOther) {
   const std::string folder = WrittenFolder() + "\\spanned";
   os::MakeDirectory(folder);
