@@ -231,13 +231,19 @@ void TArCabArchive::UnpackItemToFile(int32_t index, const std::string&) {
 // ---- writing -------------------------------------------------------------------------
 
 TArArchiveItem* TArCabArchive::NewItem(const std::string& fileName) {
-  auto* item = new TArCabItem;
+  auto item = std::make_unique<TArCabItem>();
   item->SetPackedSize(0);
   // The source is opened by the file functions, so it keeps their code page; the name
-  // stored in the cabinet is OEM text.
+  // stored in the cabinet is OEM text, or UTF-8 where OEM lacks one of its characters.
   item->SourcePath = os::FullPath(fileName);
-  item->SetStoredName(os::AnsiTextToOem(NormalizeStoredName(fileName)));
-  return item;
+  const std::string name = NormalizeStoredName(fileName);
+  std::string stored;
+  if (!AnsiToExactOem(name, stored)) {
+    if (!os::FileTextToUtf8(name, stored)) throw EArException("Name has neither an OEM nor a UTF-8 form");
+    item->Utf8Name = true;
+  }
+  item->SetStoredName(stored);
+  return item.release();
 }
 
 std::unique_ptr<TArArchiveItem> TArCabArchive::Add(std::unique_ptr<TArArchiveItem> item) {

@@ -29,6 +29,8 @@ struct TCabFile;
 class TArCabItem : public TArArchiveItem {
 public:
   bool PartialFile = false;  // the file's data begins in an earlier cabinet of the set
+  // A new item's stored name is UTF-8, which its entry marks with attribute 0x80.
+  bool Utf8Name = false;
 };
 
 class TArCabArchive : public TArArchive {
@@ -39,6 +41,7 @@ public:
   // last save was refused.
   ~TArCabArchive() override;
 
+  // The stored name is OEM text where the name has an exact OEM form, else UTF-8.
   TArArchiveItem* NewItem(const std::string& fileName) override;
   // Extracts every entry stored under the item's name below BaseDirectory; the output
   // name is not used.

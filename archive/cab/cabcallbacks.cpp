@@ -21,6 +21,16 @@ TArCabArchive* ArchiveOf(void* pv) { return static_cast<TArCabArchive*>(pv); }
 // The notifications' texts may be absent.
 std::string Text(const char* s) { return s ? std::string(s) : std::string(); }
 
+// An entry's name in the code page of the file functions: decoded where attribute 0x80
+// marks it as UTF-8, else the bytes. False for a marked name that does not decode; name is
+// then the bytes.
+bool EntryName(const cab::FDINOTIFICATION& n, std::string& name) {
+  const std::string bytes = Text(n.psz1);
+  if ((n.attribs & cab::kAttrNameIsUtf) && os::Utf8ToFileText(bytes, name)) return true;
+  name = bytes;
+  return !(n.attribs & cab::kAttrNameIsUtf);
+}
+
 // A file of the library's is an open handle or a stream the archive holds (an extraction
 // target, a piece of the cabinet being written), whose failures raise. -1: neither.
 int64_t ReadFrom(TCabFile* f, void* buffer, uint32_t cb) {
@@ -149,7 +159,10 @@ cab::INT_PTR TCabCallbacks::ListNotify(int32_t fdint, cab::FDINOTIFICATION* pfdi
       case cab::fdintPARTIAL_FILE:
       case cab::fdintCOPY_FILE: {
         auto item = std::make_unique<TArCabItem>();
-        item->SetStoredName(Text(pfdin->psz1));
+        std::string name;
+        const bool decodes = EntryName(*pfdin, name);
+        item->SetStoredName(name);
+        item->UndecodedName = !decodes;
         item->SetUnpackedSize(static_cast<uint32_t>(pfdin->cb));
         item->SetModDate(pfdin->date);
         item->SetModTime(pfdin->time);
@@ -170,11 +183,11 @@ cab::INT_PTR TCabCallbacks::ExtractNotify(int32_t fdint, cab::FDINOTIFICATION* p
   return Guarded<cab::INT_PTR>(a, kFailed, [&]() -> cab::INT_PTR {
     switch (fdint) {
       case cab::fdintCOPY_FILE: {
-        if (Text(pfdin->psz1) != a->CurrentItem->GetStoredName()) return 0;
+        std::string name;
+        if (!EntryName(*pfdin, name) || name != a->CurrentItem->GetStoredName()) return 0;
         a->matched_ = true;
         // The stored name is confined to the base folder here too: the file may have
         // changed since it was listed.
-        std::string name = Text(pfdin->psz1);
         const TArConfirmOverwriteEvent confirm = [a](std::string& n, bool& c) { a->ConfirmOverwrite(n, c); };
         if (!TArArchive::PrepareOutputPath(a->BaseDirectory(), name, a->ExtractOptions, confirm, a->WalkFolders()))
           return 0;
@@ -317,11 +330,13 @@ cab::INT_PTR TCabCallbacks::GetOpenInfo(char* pszName, uint16_t* pdate, uint16_t
   const cab::INT_PTR hf = Guarded<cab::INT_PTR>(a, 0, [&] { return OpenFile(name, 0); });
   if (!hf) return FciFailure<EArFCIFileOpenError>(pv, err);
   a->fciFiles_.push_back(hf);
-  // Only the file system's own bits: 0x80 would mark the stored name as UTF-8.
+  // Only the file system's own bits, and 0x80 where the stored name is UTF-8.
   const uint32_t attributes = ArGetFileAttributes(name);
-  *pattribs = static_cast<uint16_t>(attributes == os::kNoAttributes
-                                        ? 0
-                                        : attributes & (os::faReadOnly | os::faHidden | os::faSysFile | os::faArchive));
+  const auto* item = dynamic_cast<const TArCabItem*>(a ? a->CurrentItem : nullptr);
+  *pattribs = static_cast<uint16_t>(
+      (attributes == os::kNoAttributes ? 0
+                                       : attributes & (os::faReadOnly | os::faHidden | os::faSysFile | os::faArchive)) |
+      (item && item->Utf8Name ? cab::kAttrNameIsUtf : 0));
   const uint32_t dt = os::FileDosDateTime(FileOf(hf)->Os);
   *pdate = static_cast<uint16_t>(dt >> 16);
   *ptime = static_cast<uint16_t>(dt);

@@ -133,6 +133,9 @@ void TArArchive::ExtractItemAt(int32_t index, const std::string& newName) {
   const std::string name = newName.empty() ? item->GetStoredName() : newName;
   CurrentItem = item;
   try {
+    // A marked name that does not decode has no file name: a substitute would name
+    // another file.
+    if (newName.empty() && !item->NameDecodes()) throw EArException("Stored name has no form in this code page");
     if (!IsConfinedName(name, ExtractOptions)) throw EArException("Invalid stored name");
     UnpackItemToFile(index, name);
   } catch (...) {

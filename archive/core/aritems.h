@@ -38,11 +38,18 @@ public:
   virtual void SetCrc(uint32_t v) { Crc = v; }
   virtual void SetAttributes(uint32_t v) { Attributes = v; }
   // Renaming an item that sits in a list goes through TArArchiveList::Rename.
-  virtual void SetStoredName(const std::string& v) { StoredName = v; }
+  virtual void SetStoredName(const std::string& v) {
+    StoredName = v;
+    UndecodedName = false;
+  }
   virtual void SetEncrypted(bool v) { Encrypted = v; }
   virtual void SetModDate(uint16_t v) { ModDate = v; }
   virtual void SetModTime(uint16_t v) { ModTime = v; }
   virtual void SetUnpackedSize(uint32_t v) { UnpackedSize = v; }
+  // False for a name the format marks as UTF-8 that is no valid UTF-8 or holds a character
+  // the code page of the file functions lacks. GetStoredName then reads it as an unmarked
+  // name, and extraction never writes a file under it.
+  virtual bool NameDecodes() const { return !UndecodedName; }
 
   // The stored name against one mask ("/" and "\" alike; a drive or share in the mask
   // is ignored). A mask with a folder part matches only names with that folder part.
@@ -63,6 +70,7 @@ public:
   uint16_t ModDate = 0;
   bool Marked = false;
   uint32_t UnpackedSize = 0;
+  bool UndecodedName = false;  // see NameDecodes
 };
 
 class TArArchiveList {

@@ -162,6 +162,13 @@ bool ArSetFileAttributes(const std::string& fileName, uint32_t attributes) {
   return os::SetAttributes(fileName, attributes);
 }
 
+// The platform's conversion puts "?" or a lookalike where OEM lacks a character: only a
+// name that comes back whole has its exact form.
+bool AnsiToExactOem(const std::string& ansi, std::string& oem) {
+  oem = os::AnsiTextToOem(ansi);
+  return os::OemTextToAnsi(oem) == ansi;
+}
+
 // ---- wildcards -----------------------------------------------------------------------
 
 bool IsWildMatch(const std::string& s, int32_t sPos, const std::string& mask, int32_t mPos) {

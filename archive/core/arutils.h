@@ -54,6 +54,10 @@ int64_t GetFileSize64(const std::string& fileName);
 // Named apart from the system's macros of the same names.
 uint32_t ArGetFileAttributes(const std::string& fileName);
 bool ArSetFileAttributes(const std::string& fileName, uint32_t attributes);
+// ANSI text in the OEM code page, where the formats store unmarked names; false where a
+// character has no exact form there (the conversion would put a substitute or a lookalike
+// in its place).
+bool AnsiToExactOem(const std::string& ansi, std::string& oem);
 
 bool IsWildMatch(const std::string& s, int32_t sPos, const std::string& mask, int32_t mPos);
 bool MatchFileMask(const std::string& name, const std::string& mask);

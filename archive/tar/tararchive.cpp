@@ -56,6 +56,7 @@ void TArTarItem::SetAttributes(uint32_t v) { SetField(tarfmt::kModeAt, 8, v & 01
 void TArTarItem::SetUnixTime(int64_t seconds) { SetField(tarfmt::kMtimeAt, 12, seconds); }
 
 std::string TArTarItem::GetStoredName() const {
+  if (!decodedName_.empty()) return decodedName_;
   return longName_.empty() ? FieldText(Record + tarfmt::kNameAt, tarfmt::kNameLength) : longName_;
 }
 
@@ -64,7 +65,9 @@ void TArTarItem::SetStoredName(const std::string& v) {
   std::memset(Record + tarfmt::kNameAt, 0, tarfmt::kNameLength);
   std::memcpy(Record + tarfmt::kNameAt, v.data(), v.size());
   longName_.clear();
+  decodedName_.clear();
   StoredName = v;
+  UndecodedName = false;
 }
 
 void TArTarItem::TakeName(const std::string& name) {
@@ -79,6 +82,8 @@ void TArTarItem::ReadTarHeader(TStream& stream) {
   const int32_t n = stream.Read(Record, tarfmt::kRecordSize);
   if (n > 0) stream.Seek(-n, soFromCurrent);
   longName_.clear();
+  decodedName_.clear();
+  UndecodedName = false;
   longSize_ = -1;
   sparse_ = false;
   TakeName(GetStoredName());
@@ -88,6 +93,17 @@ void TArTarItem::ReadEntry(const TArTarStreamHelper& helper) {
   std::memcpy(Record, helper.Header(), tarfmt::kRecordSize);
   const std::string field = FieldText(Record + tarfmt::kNameAt, tarfmt::kNameLength);
   longName_ = helper.EntryName() == field ? std::string() : helper.EntryName();
+  // A save writes the name bytes as read; only the listing and extraction take the
+  // decoded name.
+  decodedName_.clear();
+  UndecodedName = false;
+  if (helper.EntryNameIsUtf8()) {
+    std::string decoded;
+    if (!os::Utf8ToFileText(helper.EntryName(), decoded))
+      UndecodedName = true;
+    else if (decoded != helper.EntryName())
+      decodedName_ = decoded;
+  }
   longSize_ = helper.EntrySize() == OctalToInt(Record + tarfmt::kSizeAt, 12) ? -1 : helper.EntrySize();
   HeaderOffset = helper.EntryOffset();
   sparse_ = helper.EntrySparse();
@@ -149,9 +165,12 @@ TArArchiveItem* TArTarArchive::NewItem(const std::string& fileName) {
   item->SetPackedSize(0);
   item->SetCrc(0);
   // The path is opened through the file functions' own code page; only the stored name
-  // takes the archive's.
+  // takes the archive's. This format's headers have no mark for another one.
   item->SourcePath = os::FullPath(fileName);
-  item->SetStoredName(os::AnsiTextToOem(NormalizeStoredName(fileName)));
+  std::string stored;
+  if (!AnsiToExactOem(NormalizeStoredName(fileName), stored))
+    throw EArException("Name has no OEM form for a tar header");
+  item->SetStoredName(stored);
   return item.release();
 }
 

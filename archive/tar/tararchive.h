@@ -27,6 +27,7 @@ public:
   uint32_t GetAttributes() const override;
   // The Unix mode; only its permission and type bits fit the field.
   void SetAttributes(uint32_t v) override;
+  // A name from a pax record in the code page of the file functions.
   std::string GetStoredName() const override;
   // A name of more than 99 bytes does not fit the header: EArException, nothing changed.
   void SetStoredName(const std::string& v) override;
@@ -60,6 +61,7 @@ private:
   void TakeName(const std::string& name);
 
   std::string longName_;   // the whole name when the name field holds only its tail
+  std::string decodedName_;  // a UTF-8 name in the code page of the file functions, where that differs
   int64_t longSize_ = -1;  // a size the field's octal text does not hold (a pax or base-256 one); -1: the field's
   bool sparse_ = false;
 };
@@ -68,6 +70,8 @@ class TArTarArchive : public TArArchive {
 public:
   TArTarArchive(const std::string& fileName, uint16_t mode);
 
+  // The stored name is OEM text; a name with no exact OEM form raises EArException, as
+  // the header has no mark for another code page.
   TArArchiveItem* NewItem(const std::string& fileName) override;
   void UnpackItemToFile(int32_t index, const std::string& outputName) override;
   void UnpackItemToStream(int32_t index, TStream& stream) override;

@@ -32,6 +32,8 @@ bool ParseDecimal(const std::string& s, int64_t& value) {
 // What the extension records in front of an entry say about it.
 struct TEntryRecords {
   std::string Name;        // a GNU long name or a pax path; empty: none
+  bool NameIsPax = false;  // Name is a pax path, UTF-8 unless the header's charset says otherwise
+  int8_t Binary = -1;      // a pax hdrcharset: 1 BINARY (values are raw bytes), 0 any other; -1: none
   int64_t Size = -1;       // a pax size; -1: none
   bool Sparse = false;     // any GNU sparse record
   std::string SparseName;  // the sparse file's own name, where the header holds a made-up one
@@ -40,8 +42,8 @@ struct TEntryRecords {
 
 bool IsPrefix(const std::string& prefix, const std::string& s) { return s.compare(0, prefix.size(), prefix) == 0; }
 
-// Records "<length> <key>=<value>\n"; the length counts the whole record. Only path, size
-// and the GNU sparse records matter here. False for a malformed record.
+// Records "<length> <key>=<value>\n"; the length counts the whole record. Only path, size,
+// hdrcharset and the GNU sparse records matter here. False for a malformed record.
 bool ParsePax(const std::string& data, TEntryRecords& records) {
   size_t p = 0;
   while (p < data.size()) {
@@ -54,7 +56,11 @@ bool ParsePax(const std::string& data, TEntryRecords& records) {
     const size_t eq = record.find('=');
     if (eq == std::string::npos) return false;
     const std::string key = record.substr(0, eq), value = record.substr(eq + 1, record.size() - eq - 2);
-    if (key == "path") records.Name = value;
+    if (key == "path") {
+      records.Name = value;
+      records.NameIsPax = true;
+    }
+    if (key == "hdrcharset") records.Binary = value == "BINARY" ? 1 : 0;
     if (key == "size" && (!ParseDecimal(value, records.Size) || records.Size >= tarfmt::kMaxSize)) return false;
     if (IsPrefix("GNU.sparse.", key)) {
       // The sparse formats 0.x give the size, 1.0 the real size; a name only where the
@@ -148,6 +154,8 @@ bool TArTarStreamHelper::WalkFrom(int64_t position) {
       sparse_ = oldSparse || records.Sparse;
       size_ = sparse_ && realSize >= 0 ? realSize : size;
       name_ = records.SparseName.empty() ? records.Name : records.SparseName;
+      const int8_t binary = records.Binary >= 0 ? records.Binary : globalBinary_;
+      nameIsUtf8_ = !name_.empty() && (records.NameIsPax || !records.SparseName.empty()) && binary != 1;
       if (name_.empty()) name_ = HeaderName(block_);
       return true;
     }
@@ -164,9 +172,17 @@ bool TArTarStreamHelper::WalkFrom(int64_t position) {
       if (!ReadExtension(dataAt, size, data)) return Stop(true);
       if (type == tarfmt::kGnuLongName) {
         records.Name = FieldText(reinterpret_cast<const uint8_t*>(data.data()), static_cast<int>(data.size()));
+        records.NameIsPax = false;
       } else if (!ParsePax(data, records)) {
         return Stop(true);
       }
+    } else if (type == tarfmt::kPaxGlobal) {
+      // Of the records for every later entry only the charset of their values matters;
+      // global records were never needed to walk on, so broken ones are passed over.
+      std::string data;
+      TEntryRecords global;
+      if (ReadExtension(dataAt, size, data) && ParsePax(data, global) && global.Binary >= 0)
+        globalBinary_ = global.Binary;
     } else if (!extension) {
       records = TEntryRecords();  // they belonged to this entry, which is no item
     }
@@ -189,6 +205,7 @@ bool TArTarStreamHelper::SkipSparseExtensions(int64_t& position) {
 
 bool TArTarStreamHelper::LocateFirstItem() {
   damaged_ = false;
+  globalBinary_ = -1;
   streamSize_ = FStream->Size();
   cacheLength_ = 0;
   chunk_ = kCacheSize;

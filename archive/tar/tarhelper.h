@@ -44,6 +44,9 @@ public:
   // The entry the helper stands at (valid after a successful Locate...).
   const uint8_t* Header() const { return block_; }
   const std::string& EntryName() const { return name_; }
+  // The name came from a pax record whose values are UTF-8, as pax has them unless a
+  // hdrcharset record says they are raw bytes.
+  bool EntryNameIsUtf8() const { return nameIsUtf8_; }
   int64_t EntrySize() const { return size_; }
   int64_t EntryOffset() const { return entry_; }
   // A sparse file (an old GNU sparse entry or one with GNU sparse pax records): its name
@@ -80,6 +83,8 @@ private:
   int64_t next_ = 0;    // where the entry after it starts
   int64_t size_ = 0;    // its data size, an extension's size when one gave it; a sparse file's own size
   std::string name_;    // its whole name
+  bool nameIsUtf8_ = false;
+  int8_t globalBinary_ = -1;  // the hdrcharset of the last global pax records, as TEntryRecords has it
   bool sparse_ = false;
   bool damaged_ = false;
   int64_t streamSize_ = 0;

@@ -8,10 +8,95 @@ TArPromptFunction ArZipPrompt = ArPlatformPrompt;
 
 // ---- item ---------------------------------------------------------------------------
 
+namespace {
+
+constexpr uint16_t kUnicodePathField = 0x7075;
+
+// The UTF-8 name of the header's Unicode path field (version 1), where its CRC-32 is the
+// one of the name field as stored: a tool that renamed the item without knowing the field
+// left it stale, and the name field is then the name.
+bool UnicodePath(const TArZipDirectoryFileHeader& h, std::string& utf8) {
+  const uint8_t* extra = h.ExtraBytes.get();
+  if (!extra) return false;
+  for (uint32_t at = 0; at + 4 <= h.ExtraLength;) {
+    const uint16_t id = GetLE16(extra + at), size = GetLE16(extra + at + 2);
+    at += 4;
+    if (at + size > h.ExtraLength) return false;
+    if (id == kUnicodePathField) {
+      if (size <= 5 || extra[at] != 1) return false;
+      uint32_t crc = 0xFFFFFFFF;
+      if (h.NameBytes) UpdateCrc32Buffer(crc, h.NameBytes.get(), h.NameLength);
+      if (~crc != GetLE32(extra + at + 1)) return false;
+      const char* name = reinterpret_cast<const char*>(extra + at + 5);
+      utf8.assign(name, std::find(name, name + (size - 5), '\0'));
+      return true;
+    }
+    at += size;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool TArZipItem::DecodeName(std::string& name) const {
+  const std::string raw = CentralHeader.NameBytes
+                              ? std::string(reinterpret_cast<const char*>(CentralHeader.NameBytes.get()))
+                              : std::string();
+  std::string utf8;
+  bool marked = (CentralHeader.GpFlags & kZipUtf8Flag) != 0;
+  if (marked)
+    utf8 = raw;
+  else
+    marked = UnicodePath(CentralHeader, utf8);
+  if (marked && os::Utf8ToFileText(utf8, name)) return true;
+  name = os::FileApisAreAnsi() ? os::OemTextToAnsi(raw) : raw;
+  return !marked;
+}
+
 std::string TArZipItem::GetStoredName() const {
-  if (!CentralHeader.NameBytes) return std::string();
-  std::string raw(reinterpret_cast<const char*>(CentralHeader.NameBytes.get()));
-  return os::FileApisAreAnsi() ? os::OemTextToAnsi(raw) : raw;
+  std::string name;
+  DecodeName(name);
+  return name;
+}
+
+bool TArZipItem::NameDecodes() const {
+  std::string name;
+  return DecodeName(name);
+}
+
+void TArZipItem::SetFileSystemName(const std::string& name) {
+  std::string stored = name;
+  bool utf8 = false;
+  if (os::FileApisAreAnsi() && !AnsiToExactOem(name, stored)) {
+    if (!os::FileTextToUtf8(name, stored)) throw EArException("Name has neither an OEM nor a UTF-8 form");
+    utf8 = true;
+  }
+  SetStoredName(stored);
+  SetGpFlags(static_cast<uint16_t>(utf8 ? GpFlags() | kZipUtf8Flag : GpFlags() & ~kZipUtf8Flag));
+  // Info-ZIP's unzip reads the name of an entry made on a FAT system as OEM text even where
+  // bit 11 marks it, but it takes a Unicode path field: a UTF-8 name carries one as well. A
+  // field made for an earlier name goes; an extra field that is no list of records stays
+  // as it is.
+  const std::string old = CentralHeader.Extra();
+  const auto* bytes = reinterpret_cast<const uint8_t*>(old.data());
+  std::string extra;
+  size_t at = 0;
+  while (at + 4 <= old.size() && at + 4 + GetLE16(bytes + at + 2) <= old.size()) {
+    const size_t length = 4 + GetLE16(bytes + at + 2);
+    if (GetLE16(bytes + at) != kUnicodePathField) extra += old.substr(at, length);
+    at += length;
+  }
+  if (at != old.size()) return;
+  if (utf8 && extra.size() + 9 + stored.size() <= 0xFFFF) {
+    uint8_t head[9] = {0, 0, 0, 0, 1};
+    uint32_t crc = 0xFFFFFFFF;
+    UpdateCrc32Buffer(crc, stored.data(), stored.size());
+    PutLE16(head, kUnicodePathField);
+    PutLE16(head + 2, static_cast<uint16_t>(5 + stored.size()));
+    PutLE32(head + 5, ~crc);
+    extra += std::string(reinterpret_cast<const char*>(head), sizeof head) + stored;
+  }
+  CentralHeader.SetExtraBytes(extra);
 }
 
 void TArZipItem::SetStoredName(const std::string& v) {

@@ -31,9 +31,11 @@ public:
   int32_t GetPackedSize() const override { return static_cast<int32_t>(CentralHeader.PackedSize); }
   uint32_t GetCrc() const override { return CentralHeader.Crc32; }
   uint32_t GetAttributes() const override { return CentralHeader.ExternalAttrs; }
-  // The stored name, taken to be in the OEM code page, in the code page of the file
-  // functions.
+  // The stored name in the code page of the file functions: UTF-8 where bit 11 marks it,
+  // or where a Unicode path field made for this very name field holds it (bit 11 clear),
+  // else OEM text.
   std::string GetStoredName() const override;
+  bool NameDecodes() const override;
   bool GetEncrypted() const override { return CentralHeader.HasEncryptionBit(); }
   uint16_t GetModDate() const override { return CentralHeader.ModDate; }
   uint16_t GetModTime() const override { return CentralHeader.ModTime; }
@@ -60,6 +62,10 @@ public:
   void SetStartDisk(uint16_t v) { CentralHeader.StartDisk = v; }
   void SetLocalHeaderOffset(uint32_t v) { CentralHeader.LocalHeaderOffset = v; }
   void SetExtraText(const std::string& v) { CentralHeader.SetExtraText(v); }
+  // Names a new item after a file-system name (in the code page of the file functions) as
+  // the format's writers do: OEM text where the name has an exact OEM form, else UTF-8
+  // marked by bit 11. Raises EArException for a name that has neither.
+  void SetFileSystemName(const std::string& name);
 
   // Reads the central directory record at the stream's position.
   void LoadFromCentralDirectory(TStream& stream);
@@ -72,6 +78,11 @@ public:
   void WriteDataDescriptor(TStream& stream) const;
 
   TArZipDirectoryFileHeader CentralHeader;
+
+private:
+  // The name as GetStoredName gives it; false for a marked name that does not decode,
+  // which then reads as an unmarked one.
+  bool DecodeName(std::string& name) const;
 };
 
 using TArZipExtractToFileHook = std::function<void(TArZipArchive& archive, TArZipItem& item, const std::string& name)>;

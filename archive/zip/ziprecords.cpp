@@ -71,6 +71,13 @@ void TArZipFileHeader::SetExtraText(const std::string& text) {
   if (!t.empty()) ExtraBytes = CopyBytes(t);
 }
 
+void TArZipFileHeader::SetExtraBytes(const std::string& bytes) {
+  const std::string t = bytes.substr(0, 0xFFFF);
+  ExtraLength = static_cast<uint16_t>(t.size());
+  ExtraBytes.reset();
+  if (!t.empty()) ExtraBytes = CopyBytes(t);
+}
+
 std::string TArZipFileHeader::Name() const { return AsString(NameBytes, NameLength); }
 std::string TArZipFileHeader::Extra() const { return AsString(ExtraBytes, ExtraLength); }
 

@@ -25,6 +25,8 @@ constexpr int32_t kZipDataDescriptorSize = 12;
 
 // General purpose flag bit 3: the CRC and sizes follow the item's data in a descriptor.
 constexpr uint16_t kZipDataDescriptorFlag = 0x0008;
+// General purpose flag bit 11: the name (and comment) are UTF-8.
+constexpr uint16_t kZipUtf8Flag = 0x0800;
 
 // A zero-terminated byte buffer of a record, or absent.
 using TArZipBytes = std::unique_ptr<uint8_t[]>;
@@ -52,6 +54,8 @@ public:
   void SetNameBytes(const std::string& text);
   // Leaves the buffer absent for an empty text.
   void SetExtraText(const std::string& text);
+  // The whole field, zero bytes included (at most 65,535 bytes); absent when empty.
+  void SetExtraBytes(const std::string& bytes);
   std::string Name() const;   // the name bytes as a string
   std::string Extra() const;  // the extra field's bytes
 

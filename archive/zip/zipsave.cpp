@@ -97,11 +97,9 @@ TArArchiveItem* TArZipArchive::NewItem(const std::string& fileName) {
   item->SetCrc(0);
   item->SetExtraText(std::string());
   // The source stays in the code page of the file functions, in which it can be opened;
-  // only the stored name is the format's OEM text, converted whole.
+  // only the stored name takes the format's.
   item->SourcePath = os::FullPath(fileName);
-  std::string stored = NormalizeStoredName(fileName);
-  if (os::FileApisAreAnsi()) stored = os::AnsiTextToOem(stored);
-  item->SetStoredName(stored);
+  item->SetFileSystemName(NormalizeStoredName(fileName));
   item->SetLocalHeaderOffset(0);
   return item.release();
 }

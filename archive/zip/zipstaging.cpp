@@ -140,10 +140,14 @@ void TArZipStaging::StageNewData() {
     archive_.CurrentItem = &item;
     TArVirtualMemoryStream data;
     data.SwapFolder = folder_;
+    // The hook sets the flags of its data; bit 11 says how the name is stored, which the
+    // hook does not change.
+    const uint16_t nameFlag = item.GpFlags() & kZipUtf8Flag;
     if (item.PendingAction == aaStreamAdd)
       archive_.InsertItemFromStream(s.Index, data);
     else
       archive_.InsertItem(s.Index, data);
+    item.SetGpFlags(static_cast<uint16_t>((item.GpFlags() & ~kZipUtf8Flag) | nameFlag));
     CheckItemSize(item);
     // A packed size that differs from the bytes written would shift every later item.
     if (data.Size() != int64_t{item.CentralHeader.PackedSize}) throw EArBadStream();

@@ -22,8 +22,9 @@ void AddTree(TArZipArchive& archive, const std::string& folder, const std::strin
       if (!e.IsLink) AddTree(archive, path, prefix + e.Name + "/");
       continue;
     }
+    // Named below the folder, as the library names a file it adds.
     auto* item = static_cast<TArZipItem*>(archive.NewItem(path));
-    item->SetStoredName(prefix + e.Name);
+    item->SetFileSystemName(prefix + e.Name);
     archive.Add(std::unique_ptr<TArArchiveItem>(item));
   }
 }

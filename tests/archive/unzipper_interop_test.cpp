@@ -96,6 +96,52 @@ TEST(UpdateRoad, StreamedArchiveWithDataDescriptors) { ExpectUpdateRoad("py_stre
 TEST(UpdateRoad, SelfExtractingExecutable) { ExpectUpdateRoad("sfx.exe", true); }
 TEST(UpdateRoad, SpannedSetOfImageFiles) { ExpectUpdateRoad("spanned\\set.zip", true); }
 
+// Names marked as UTF-8 come out under their own names in the code page of the file
+// functions, and one with a character that page lacks fails its item alone: nothing is
+// written under a substitute. Tar files come out flat, as the unzipper unpacks them; pax
+// values that bsdtar marks as raw bytes (it ran without a UTF-8 locale) stay bytes.
+TEST(UpdateRoad, NamesMarkedAsUtf8ComeOutUnderTheirOwnNamesOrFailAlone) {
+  const std::vector<std::string> names = {"doc\\\303\234bersicht.txt", "Preis \xE2\x82\xAC.txt", "\xCE\xA9mega.txt",
+                                          "\305\202\303\263d\xC5\xBA.txt", "plain.txt"};
+  const struct {
+    const char* Archive;
+    bool Flat, Raw;
+  } cases[] = {{"python.zip", false, false},       {"7z.zip", false, false},     {"infozip.zip", false, false},
+               {"unicode_path.zip", false, false}, {"gnu_pax.tar", true, false}, {"bsd_pax.tar", true, false},
+               {"bsd_binary.tar", true, true}};
+  const std::string folder = CorpusFolder() + "\\names\\";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Archive);
+    std::vector<std::string> want;
+    std::vector<std::pair<std::string, std::string>> sources;  // output file, its source
+    int32_t failing = 0;
+    artest::TempFolder out;
+    const TRun run = Unpack(folder + c.Archive, out.Path());
+    for (const std::string& name : names) {
+      const std::string path = c.Flat ? name.substr(name.rfind('\\') + 1) : name;
+      std::string file, source;
+      if (c.Raw)
+        file = path;
+      else if (!os::Utf8ToFileText(path, file)) {
+        ++failing;
+        continue;
+      }
+      if (file.find('\\') != std::string::npos) want.push_back(file.substr(0, file.find('\\')));
+      want.push_back(file);
+      if (os::Utf8ToFileText(name, source)) sources.emplace_back(file, source);
+    }
+    std::sort(want.begin(), want.end());
+    const std::vector<std::string> tree = artest::ListTree(out.Path());
+    EXPECT_EQ(tree, want);
+    for (const auto& [file, source] : sources) {
+      if (tree != want) break;  // a missing file is told above
+      EXPECT_EQ(artest::ReadFile(out / file), artest::ReadFile(folder + "src\\" + source)) << file;
+    }
+    EXPECT_EQ(run.Failed, failing);
+    EXPECT_EQ(run.FailureCodes.size(), static_cast<size_t>(failing));
+  }
+}
+
 TEST(UpdateRoad, TheOpenedTypeIsTheDetectedOne) {
   TArUnZipper u;
   u.OpenArchiveFile(CorpusFolder() + "\\sfx.exe");

@@ -3,6 +3,7 @@
 // would leave the base folder fail cleanly; what this code writes reads back here and is
 // left in the written folder, where a script checks it with the system's tools.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <stdexcept>
@@ -111,6 +112,38 @@ TEST(CabinetReading, ToolMadeCabinetsListAndExtractByteForByte) {
     r.Extract(dir / "flat", 0);
     EXPECT_EQ(artest::ListTree(dir / "flat"), (Strings{"a.txt", "data.bin", "readme.txt"}));
     EXPECT_TRUE(r.Failures.empty());
+  }
+}
+
+// Names the tool marks as UTF-8 list and extract in the code page of the file functions;
+// one with a character that page lacks lists as its bytes and fails its item alone.
+TEST(CabinetReading, NamesMarkedAsUtf8ComeOutUnderTheirOwnNamesOrFailAlone) {
+  artest::TempFolder dir;
+  TReader r(CopyIn(dir, "names.cab"));
+  Strings listed, written, failed;
+  for (const char* name : {"doc\\\303\234bersicht.txt", "Preis \xE2\x82\xAC.txt", "\xCE\xA9mega.txt",
+                           "\305\202\303\263d\xC5\xBA.txt", "plain.txt"}) {
+    std::string text;
+    if (!os::Utf8ToFileText(name, text)) {
+      listed.push_back(name);
+      failed.push_back(name);
+      continue;
+    }
+    listed.push_back(text);
+    if (text.find('\\') != std::string::npos) written.push_back(text.substr(0, text.find('\\')));
+    written.push_back(text);
+  }
+  EXPECT_EQ(r.Names(), listed);
+  os::MakeDirectory(dir / "out");
+  r.Extract(dir / "out", eoCreateDirs | eoRestorePath);
+  Strings failures;
+  for (const TFailure& f : r.Failures) failures.push_back(f.Name);
+  EXPECT_EQ(failures, failed);
+  std::sort(written.begin(), written.end());
+  ASSERT_EQ(artest::ListTree(dir / "out"), written);
+  for (const std::string& name : written) {
+    if (name == "doc") continue;
+    EXPECT_TRUE(SameContent(dir / ("out\\" + name), Corpus("names\\" + name))) << name;
   }
 }
 
@@ -264,6 +297,32 @@ TEST(CabinetWriting, WrittenCabinetsReadBackAndAreLeftForTheTools) {
       EXPECT_EQ(DosTimeOf(base / ExtractFileName(name)), DosTimeOf(Source(name)));
     }
   }
+}
+
+// A name OEM lacks a character of is stored in UTF-8 and marked so; it reads back under
+// its own name, and the tools' check extracts it under that name too.
+TEST(CabinetWriting, ANameOemLacksACharacterOfIsStoredInUtf8) {
+  const std::string src = WrittenFolder() + "\\names.src", cabinet = WrittenFolder() + "\\names.cab";
+  const Strings names = {"Preis \x80.txt", "plain.txt"};
+  os::MakeDirectory(src);
+  {
+    TArCabArchive a(cabinet, 1);
+    a.AddOptions = aoStripPath;
+    a.Load();
+    for (const std::string& name : names) {
+      artest::WriteFile(src + "\\" + name, "content of " + name);
+      Add(a, src + "\\" + name);
+    }
+    a.Save();
+  }
+  TReader r(cabinet);
+  ASSERT_EQ(r.Names(), names);
+  EXPECT_EQ(r.Archive.Items->Get(0)->GetAttributes() & cab::kAttrNameIsUtf, cab::kAttrNameIsUtf);
+  EXPECT_EQ(r.Archive.Items->Get(1)->GetAttributes() & cab::kAttrNameIsUtf, 0);
+  artest::TempFolder base;
+  r.Extract(base.Path(), 0);
+  EXPECT_TRUE(r.Failures.empty());
+  for (const std::string& name : names) EXPECT_TRUE(SameContent(base / name, src + "\\" + name)) << name;
 }
 
 TEST(CabinetWriting, ASpanThresholdCutsASetWhosePiecesNameEachOther) {

@@ -27,3 +27,13 @@ open(sys.argv[3],"w").write("text %d\n" % i * (50 * i + 1))' "$i" "v$i/f/bin$i.d
   flag=-c; [ $((i % 2)) = 1 ] && flag=-cz
   (cd "v$i" && gcab $flag "../v$i.cab" "f/bin$i.dat" "t$i.txt")
 done
+# Names the tool marks as UTF-8 (attribute 0x80): one both code pages of a German Windows
+# have, one only its ANSI page has, two that neither has, one in ASCII.
+mkdir -p "$out/names/doc"
+cd "$out/names"
+printf 'Inhalt\r\n' > doc/Übersicht.txt
+printf 'Preisliste\r\n' > 'Preis €.txt'
+printf 'omega\r\n' > Ωmega.txt
+printf 'Stadt\r\n' > łódź.txt
+printf 'ascii\r\n' > plain.txt
+gcab -c ../names.cab doc/Übersicht.txt 'Preis €.txt' Ωmega.txt łódź.txt plain.txt

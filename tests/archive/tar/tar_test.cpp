@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <random>
 #include "archive/tar/tararchive.h"
 #include "tests/archive/artestutil.h"
@@ -131,6 +132,41 @@ TEST(TarArchive, OnlyRegularFilesAreItemsUnderTheirWholeNames) {
   EXPECT_EQ(artest::ReadFile(dir / ("out\\" + native)), "long");
   EXPECT_EQ(artest::ReadFile(dir / ("out\\" + pax)), "pax");
   EXPECT_EQ(artest::ReadFile(dir / "out\\some\\deep\\folder\\b.txt"), "bravo");
+}
+
+// Pax values are UTF-8 unless a hdrcharset record, the entry's own or the last global one,
+// says they are raw bytes; other names are bytes. A UTF-8 name that does not decode fails
+// its item alone.
+TEST(TarArchive, PaxNamesAreUtf8UnlessTheirCharsetSaysBytes) {
+  using tartest::Pax;
+  artest::TempFolder dir;
+  const std::string umlaut = "doc/\303\234ber.txt";
+  const std::string bytes =
+      Entry("h1", 'x', Pax({{"path", umlaut}})) + Entry("doc/Ueber.txt", '0', "1") +
+      Entry("h2", 'x', Pax({{"path", "bad\xFF.txt"}})) + Entry("bad.txt", '0', "2") +
+      Entry("h3", 'x', Pax({{"hdrcharset", "BINARY"}, {"path", "raw\xFF.txt"}})) + Entry("raw.txt", '0', "3") +
+      Entry("g1", 'g', Pax({{"hdrcharset", "BINARY"}})) + Entry("h4", 'x', Pax({{"path", "global\xFE.txt"}})) +
+      Entry("global.txt", '0', "4") + Entry("g2", 'g', Pax({{"hdrcharset", "ISO-IR 10646 2000 UTF-8"}})) +
+      Entry("h5", 'x', Pax({{"path", "again\xFD.txt"}})) + Entry("again.txt", '0', "5") +
+      Entry("././@LongLink", 'L', std::string("long\xFC.txt") + '\0') + Entry("long.txt", '0', "6");
+  TLoaded t(dir / "t.tar", bytes);
+  t.Archive->Load();
+  std::string decoded;
+  ASSERT_TRUE(os::Utf8ToFileText(umlaut, decoded));
+  EXPECT_EQ(t.Names(), (std::vector<std::string>{decoded, "bad\xFF.txt", "raw\xFF.txt", "global\xFE.txt",
+                                                 "again\xFD.txt", "long\xFC.txt"}));
+  os::MakeDirectory(dir / "out");
+  t.Archive->SetBaseDirectory(dir / "out");
+  t.Archive->ExtractOptions = eoCreateDirs | eoRestorePath;
+  t.Archive->ExtractByMasks("*.*");
+  std::vector<std::string> failed;
+  for (const TFailure& f : t.Failures) failed.push_back(f.Name);
+  EXPECT_EQ(failed, (std::vector<std::string>{"bad\xFF.txt", "again\xFD.txt"}));
+  ToBackslashes(decoded);
+  std::vector<std::string> written = {"doc", decoded, "global\xFE.txt", "long\xFC.txt", "raw\xFF.txt"};
+  std::sort(written.begin(), written.end());
+  ASSERT_EQ(artest::ListTree(dir / "out"), written);
+  EXPECT_EQ(artest::ReadFile(dir / ("out\\" + decoded)), "1");
 }
 
 // Headers and small items are read in pieces that span many entries; whatever the mix of
@@ -313,6 +349,13 @@ TEST(TarArchive, SavesWriteWhatWasQueuedOrNothingAtAll) {
     t.AddOptions = aoStripPath;
     EXPECT_EQ(std::unique_ptr<TArArchiveItem>(t.NewItem(dir / std::string(99, 'n')))->GetStoredName().size(), 99u);
     EXPECT_THROW(t.NewItem(dir / std::string(100, 'n')), EArException);
+#ifdef _WIN32
+    // Stored names are OEM text, and a header can mark no other code page: a name OEM lacks
+    // a character of is refused rather than stored under another one.
+    EXPECT_EQ(std::unique_ptr<TArArchiveItem>(t.NewItem(dir / "\334bersicht.txt"))->GetStoredName(),
+              "\232bersicht.txt");
+    EXPECT_THROW(t.NewItem(dir / "Preis \x80.txt"), EArException);
+#endif
     for (const char* name : {"a.txt", "b.bin", "missing.txt"})
       t.Add(std::unique_ptr<TArArchiveItem>(t.NewItem(dir / name)));
     t.Save();

@@ -73,3 +73,37 @@ for ((i = 2; i <= n; i++)); do cp "volumes/set.zip.$(printf %03d $i)" "volumes-r
 python3 -c "import sys; sys.stdout.buffer.write(b'MZ' + bytes(range(256)) * 16)" > sfx.exe
 cat zip_deflate.zip >> sfx.exe
 zip -q -A sfx.exe
+# Names marked as UTF-8, as each tool marks them: one name both code pages of a German
+# Windows have, one only its ANSI page has, two that neither has, one in ASCII.
+mkdir -p names/src/doc
+(cd names/src
+ printf 'Inhalt\r\n' > doc/Übersicht.txt
+ printf 'Preisliste\r\n' > 'Preis €.txt'
+ printf 'omega\r\n' > Ωmega.txt
+ printf 'Stadt\r\n' > łódź.txt
+ printf 'ascii\r\n' > plain.txt
+ python3 - <<'PY'
+import os, struct, zipfile, zlib
+files = sorted(os.path.relpath(os.path.join(d, n)) for d, _, ns in os.walk(".") for n in ns)
+with zipfile.ZipFile("../python.zip", "w", zipfile.ZIP_DEFLATED) as z:
+    for f in files: z.write(f)
+# Unmarked OEM names (a "?" where OEM lacks the character) and the Unicode path field.
+class OemName(zipfile.ZipInfo):
+    def _encodeFilenameFlags(self): return self.filename.encode("cp850", "replace"), self.flag_bits
+with zipfile.ZipFile("../unicode_path.zip", "w") as z:
+    for f in files:
+        i = OemName(f, (2024, 3, 5, 14, 22, 36))
+        oem, utf8 = f.encode("cp850", "replace"), f.encode("utf-8")
+        field = struct.pack("<BI", 1, zlib.crc32(oem)) + utf8
+        i.extra = struct.pack("<HH", 0x7075, len(field)) + field
+        z.writestr(i, open(f, "rb").read())
+PY
+ 7z a -bd -y -tzip ../7z.zip . >/dev/null
+ # Info-ZIP marks names only where the locale it asks for by name is installed.
+ mkdir -p ../locale && ln -sfn /usr/lib/locale/C.utf8 ../locale/en_US.UTF-8
+ LOCPATH=$PWD/../locale zip -q -r ../infozip.zip .
+ tar --format=pax -cf ../gnu_pax.tar .
+ bsdtar --format=pax -cf ../bsd_pax.tar .
+ # Where the locale is not UTF-8, bsdtar says the pax values are raw bytes.
+ LC_ALL=C bsdtar --format=pax -cf ../bsd_binary.tar . 2>/dev/null)
+rm -rf names/locale

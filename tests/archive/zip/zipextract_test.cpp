@@ -1,5 +1,7 @@
 // Extraction rules and hostile archives, on archives built field by field.
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <cstring>
 #include "archive/unzipper.h"
 #include "archive/zip/zipextract.h"
 #include "tests/archive/zip/legacy_encoders.h"
@@ -68,6 +70,64 @@ TEST(HostileArchives, TraversalNamesAreRefusedOnceEachAndNothingIsWrittenOutside
   EXPECT_EQ(artest::ReadFile(rig.Out("a\\b.txt")), "fine");
   EXPECT_EQ(artest::ListTree(rig.dir.Path()),
             (std::vector<std::string>{"out", "out\\a", "out\\a\\b.txt", "out\\good.txt", "update.zip"}));
+}
+
+// A name marked as UTF-8 (bit 11, or a Unicode path field made for the name field as
+// stored, which bit 11 overrides) is the name that masks, the confinement and device checks,
+// the output and a search by name see; a marked name that is no UTF-8 fails its item alone
+// and reads as an unmarked one.
+TEST(HostileArchives, NamesMarkedAsUtf8AreTheNamesEveryCheckSees) {
+  const struct {
+    const char* Field;
+    uint16_t Flags;
+    const char* Unicode;     // the Unicode path field's name; none where empty
+    const char* UnicodeFor;  // the name field its CRC-32 is of; null: Field
+  } rows[] = {{"bit11 \xC3\xA4.txt", 0x800, "", nullptr},
+              {"feld.txt", 0, "\303\274ber.txt", nullptr},
+              {"stale.txt", 0, "frisch.txt", "renamed.txt"},
+              {"flag wins.txt", 0x800, "field loses.txt", nullptr},
+              {"bad\xC3(.txt", 0x800, "", nullptr},
+              {"bad field.txt", 0, "bad\xFF.txt", nullptr},
+              {"inside.txt", 0, "../outside.txt", nullptr},
+              {"device.txt", 0, "nul.txt", nullptr},
+              {"mask.dat", 0, "mask.txt", nullptr},
+              {"unmask.txt", 0, "unmask.dat", nullptr},
+              {"good.txt", 0, "", nullptr}};
+  TZipBuilder z;
+  for (const auto& r : rows) {
+    TZipEntry e = Stored(r.Field, r.Field);
+    e.Flags = r.Flags;
+    if (*r.Unicode) {
+      TBytes f = {0x75, 0x70, static_cast<uint8_t>(5 + std::strlen(r.Unicode)), 0, 1};
+      const uint32_t crc = Crc32Of(ToBytes(r.UnicodeFor ? r.UnicodeFor : r.Field));
+      for (int i = 0; i < 4; ++i) f.push_back(static_cast<uint8_t>(crc >> (8 * i)));
+      const TBytes name = ToBytes(r.Unicode);
+      f.insert(f.end(), name.begin(), name.end());
+      e.CentralExtra = e.LocalExtra = f;
+    }
+    z.Add(e);
+  }
+  TUnzipRig rig(z.Build());
+  rig.Run("*.txt");
+  auto fileText = [](const std::string& utf8) {
+    std::string text;
+    EXPECT_TRUE(os::Utf8ToFileText(utf8, text)) << utf8;
+    return text;
+  };
+  const std::string umlaut = fileText("bit11 \xC3\xA4.txt"), unicode = fileText("\303\274ber.txt");
+  std::vector<std::string> failed;
+  for (const auto& f : rig.failures) failed.push_back(f.Name);
+  EXPECT_EQ(failed, (std::vector<std::string>{os::OemTextToAnsi("bad\xC3(.txt"), "bad field.txt", "../outside.txt",
+                                              "nul.txt"}));
+  EXPECT_EQ(rig.u.FailedItems(), 4);
+  std::vector<std::string> written = {umlaut, "flag wins.txt", "good.txt", "mask.txt", "stale.txt", unicode};
+  std::sort(written.begin(), written.end());
+  ASSERT_EQ(artest::ListTree(rig.dir / "out"), written);
+  EXPECT_EQ(artest::ReadFile(rig.Out(unicode)), "feld.txt");
+  TArArchive& a = *rig.u.Archive();
+  EXPECT_EQ(a.Items->Find(unicode), 1);
+  EXPECT_EQ(a.Items->Find("feld.txt"), -1);
+  EXPECT_NO_THROW(a.VerifyItem(1));  // the records agree on the raw name
 }
 
 TEST(HostileArchives, AFailedItemLeavesTheFileItWouldReplaceAsItWas) {
