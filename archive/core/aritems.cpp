@@ -137,7 +137,12 @@ bool TArArchiveList::IsActiveDuplicate(const std::string& name) const {
 void TArArchiveList::Rename(TArArchiveItem* item, const std::string& newName) {
   const bool listed = IndexOf(item) >= 0;
   if (listed) Unlink(item);
-  item->SetStoredName(newName);
+  try {
+    item->SetFileSystemName(newName);
+  } catch (...) {
+    if (listed) Link(item);
+    throw;
+  }
   if (listed) Link(item);
 }
 

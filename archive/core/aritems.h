@@ -42,6 +42,9 @@ public:
     StoredName = v;
     UndecodedName = false;
   }
+  // The stored name for a name as the file functions spell it; formats whose names take
+  // another code page convert it. Renaming goes through TArArchiveList::Rename.
+  virtual void SetFileSystemName(const std::string& name) { SetStoredName(name); }
   virtual void SetEncrypted(bool v) { Encrypted = v; }
   virtual void SetModDate(uint16_t v) { ModDate = v; }
   virtual void SetModTime(uint16_t v) { ModTime = v; }
@@ -97,7 +100,8 @@ public:
   int32_t Find(const std::string& name) const;
   // Whether an item of this name is there and not marked for deletion.
   bool IsActiveDuplicate(const std::string& name) const;
-  // Gives an item of the list a new stored name and moves it to the name's chain.
+  // Gives an item of the list the stored name for a file-system name and moves it to the
+  // name's chain; a name the format cannot hold raises and leaves the item as it was.
   void Rename(TArArchiveItem* item, const std::string& newName);
   TArArchiveItem* Get(int32_t index) const;
   TArArchiveItem* operator[](int32_t index) const { return Get(index); }

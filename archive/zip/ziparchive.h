@@ -62,10 +62,10 @@ public:
   void SetStartDisk(uint16_t v) { CentralHeader.StartDisk = v; }
   void SetLocalHeaderOffset(uint32_t v) { CentralHeader.LocalHeaderOffset = v; }
   void SetExtraText(const std::string& v) { CentralHeader.SetExtraText(v); }
-  // Names a new item after a file-system name (in the code page of the file functions) as
+  // Names an item after a file-system name (in the code page of the file functions) as
   // the format's writers do: OEM text where the name has an exact OEM form, else UTF-8
   // marked by bit 11. Raises EArException for a name that has neither.
-  void SetFileSystemName(const std::string& name);
+  void SetFileSystemName(const std::string& name) override;
 
   // Reads the central directory record at the stream's position.
   void LoadFromCentralDirectory(TStream& stream);

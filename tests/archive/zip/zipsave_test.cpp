@@ -174,13 +174,19 @@ TEST_F(ZipSaving, AddedItemsLoadBackAndADeleteAndMoveRewriteTheFileTheObjectHold
   // the object reads the new file afterwards.
   a->ZipItem(IndexOf(*a, "fast.txt"))->PendingAction = aaDelete;
   a->ZipItem(IndexOf(*a, oem))->PendingAction = aaDelete;
-  a->Move(a->ZipItem(IndexOf(*a, "secret.txt")), "renamed.txt");
+  // A move names the item as an add would: the euro item takes an exact OEM name, the
+  // other one a name that needs UTF-8.
+  const std::string renamed = "renamed \x80.txt", umlauts = "Gr\xFC\xDF.txt";
+  a->Move(a->ZipItem(IndexOf(*a, "secret.txt")), renamed);
+  a->Move(a->ZipItem(IndexOf(*a, euro)), umlauts);
   a->IsDirty = true;
   a->Save();
   expected.erase("fast.txt");
   expected.erase(oem);
-  expected["renamed.txt"] = expected["secret.txt"];
+  expected[renamed] = expected["secret.txt"];
   expected.erase("secret.txt");
+  expected[umlauts] = expected[euro];
+  expected.erase(euro);
   EXPECT_EQ(Contents(*a), expected);
   EXPECT_EQ(Contents(*Opened(dir / "new.zip")), expected);
   EXPECT_EQ(ExpectDescriptorsMatchTheCentralRecords(dir / "new.zip"), 2);  // copied with its item
