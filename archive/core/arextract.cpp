@@ -76,7 +76,12 @@ bool TArArchive::PrepareOutputPath(const std::string& baseDirectory, std::string
       CreateDirectoryPath(dir);
     }
   }
-  if (onConfirmOverwrite && os::FileExists(path)) onConfirmOverwrite(path, confirm);
+  if (knownFolders) knownFolders->BeginEntry(stored);
+  if (onConfirmOverwrite && os::FileExists(path)) {
+    // Not asked about a file this walk wrote: the entry fails.
+    if (knownFolders) knownFolders->CheckNotWritten(path);
+    onConfirmOverwrite(path, confirm);
+  }
   if (confirm) name = path;
   return confirm;
 }
