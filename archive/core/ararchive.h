@@ -140,7 +140,8 @@ public:
   // Turns a stored name into the output path below baseDirectory and says whether the
   // item may be written. A name that would leave the folder or name a device raises
   // EArException.
-  // knownFolders, when given, holds the folders found in place earlier in the same walk.
+  // knownFolders, when given, holds the folders found in place earlier in the same walk,
+  // and the files it wrote: one of them that another entry would replace raises EFCreateError.
   static bool PrepareOutputPath(const std::string& baseDirectory, std::string& name, TArExtractOptions extractOptions,
                                 const TArConfirmOverwriteEvent& onConfirmOverwrite,
                                 TArKnownFolders* knownFolders = nullptr);

@@ -76,15 +76,21 @@ bool TArArchive::PrepareOutputPath(const std::string& baseDirectory, std::string
       CreateDirectoryPath(dir);
     }
   }
-  if (onConfirmOverwrite && os::FileExists(path)) onConfirmOverwrite(path, confirm);
+  if (knownFolders) knownFolders->BeginEntry(stored);
+  if (onConfirmOverwrite && os::FileExists(path)) {
+    // Not asked about a file this walk wrote: the entry fails.
+    if (knownFolders) knownFolders->CheckNotWritten(path);
+    onConfirmOverwrite(path, confirm);
+  }
   if (confirm) name = path;
   return confirm;
 }
 
 void TArArchive::ExtractByMasks(const std::string& fileMasks, const std::string& exclusionMasks) {
-  // The folder is taken as OEM text once; converting the converted value again would
-  // name another folder.
-  if (!baseConverted_ && os::FileApisAreAnsi()) {
+  // The folder the caller names is the folder used: read as OEM text, the ANSI "Müller"
+  // of progs.kvr names another one. Only a folder not there as given is read so, once:
+  // converting the converted value again would name yet another folder.
+  if (!baseConverted_ && os::FileApisAreAnsi() && !baseDirectory_.empty() && !DirectoryExistsNoWild(baseDirectory_)) {
     SetBaseDirectory(os::OemTextToAnsi(baseDirectory_.substr(0, 260)));
     baseConverted_ = true;
   }

@@ -14,9 +14,13 @@ bool IsFile(const std::string& path, const os::FileIdentity& file) {
 
 }  // namespace
 
-TPendingFile::TPendingFile(const std::string& target, TArKnownFolders* folders) : target_(target) {
+TPendingFile::TPendingFile(const std::string& target, TArKnownFolders* folders) : target_(target), folders_(folders) {
   // It becomes the extracted file and keeps the mode it was made with, as a fresh one does.
-  if (!MakeFresh(folders)) MakeTemporary(false);
+  // Only a file that is there already can be one the walk wrote.
+  if (!MakeFresh(folders)) {
+    if (folders) folders->CheckNotWritten(target_);
+    MakeTemporary(false);
+  }
   writer_ = std::make_unique<TWriteBehind>(stream_.get());
 }
 
@@ -89,6 +93,7 @@ void TPendingFile::Commit(std::optional<uint32_t> dosDateTime, uint32_t attribut
     PutInPlace();
     os::SetAttributes(target_, KeptAttributes(attributes));
   }
+  if (folders_) folders_->Wrote(target_);
 }
 
 // The old file's permissions come only now, with the content all written.

@@ -39,7 +39,8 @@ void CheckOpenedIsLoadedFile(const std::string& archive, os::FileHandle opened,
 // what it wrote and leaves an existing target untouched.
 class TPendingFile {
 public:
-  // folders, when given, are the output folders of the running extraction walk.
+  // folders, when given, are the output folders of the running extraction walk. Raises
+  // EFCreateError where the target is a file the walk wrote for another entry.
   explicit TPendingFile(const std::string& target, TArKnownFolders* folders = nullptr);
   // A new version of archive, put in place by CommitKeepingAttributes. The file a symbolic
   // link there names is replaced, beside it. Raises as CheckMayReplace does, and, given
@@ -77,5 +78,6 @@ private:
   std::optional<os::FileIdentity> written_;   // the same, once it took the target's place
   std::unique_ptr<TFileStream> stream_;
   std::unique_ptr<TWriteBehind> writer_;
+  TArKnownFolders* folders_ = nullptr;  // the extraction walk's, which learns what was written
   bool committed_ = false;
 };

@@ -88,11 +88,11 @@ struct TUnpacked {
   int32_t Failed;
 };
 
-TUnpacked UnpackBeside(const std::string& archive) {
+TUnpacked UnpackBeside(const std::string& archive, TArExtractOptions options = eoCreateDirs | eoRestorePath) {
   TUnpacked r{archive + ".out", atUnknown, 0};
   os::MakeDirectory(r.Out);
   TArUnZipper u;
-  u.SetExtractOptions(eoCreateDirs | eoRestorePath);
+  u.SetExtractOptions(options);
   u.OpenArchiveFile(archive);
   r.Type = u.ArchiveType();
   u.SetBaseDirectory(r.Out);
@@ -259,6 +259,53 @@ TEST(UnzipperComponent, NamesOfDevicesFailTheirItemInEveryFormat) {
     const TUnpacked u = UnpackBeside(dir / c.File);
     EXPECT_EQ(u.Failed, c.Failed) << c.File;
     EXPECT_EQ(artest::ListTree(u.Out), c.Names) << c.File;
+  }
+}
+
+// Entries that land on one file, from other folders where names land flat or in other
+// letter case where the file system ignores it: the first one's file stays and each later
+// one fails, whether or not a file was there before. A later copy of the same entry is its
+// newer version and replaces it, as tar files keep one.
+TEST(UnzipperComponent, AnEntryDoesNotReplaceAFileTheExtractionWroteForAnother) {
+  artest::TempFolder dir;
+  artest::WriteFile(dir / "probe", "");
+  const bool oneFileForBothCases = os::FileExists(dir / "PROBE");
+  const std::string end(1024, '\0');
+  const std::string flat = tartest::Entry("a/same.txt", '0', "first") + tartest::Entry("b/same.txt", '0', "second") +
+                           tartest::Entry("c/other.txt", '0', "other") + tartest::Entry("d/same.txt", '0', "third");
+  artest::WriteFile(dir / "flat.tar", flat + end);
+  artest::WriteFile(dir / "before.tar", flat + end);
+  TZipBuilder z;
+  for (const auto& [name, data] :
+       {std::pair{"a/same.txt", "first"}, {"b/same.txt", "second"}, {"c/other.txt", "other"}, {"d/same.txt", "third"}})
+    z.AddStored(name, data);
+  artest::WriteFile(dir / "flat.zip", Str(z.Build()));
+  artest::WriteFile(dir / "case.tar",
+                    tartest::Entry("Same.txt", '0', "first") + tartest::Entry("same.TXT", '0', "second") + end);
+  artest::WriteFile(dir / "again.tar",
+                    tartest::Entry("a/same.txt", '0', "old") + tartest::Entry("a/same.txt", '0', "first") + end);
+  os::MakeDirectory(dir / "before.tar.out");
+  artest::WriteFile(dir / "before.tar.out\\same.txt", "there before");
+  const struct {
+    const char* File;
+    int32_t Failed;
+    std::vector<std::string> Names;
+    const char* First;  // the file that holds "first"
+  } cases[] = {
+      {"flat.tar", 2, {"other.txt", "same.txt"}, "same.txt"},
+      {"before.tar", 2, {"other.txt", "same.txt"}, "same.txt"},
+      {"flat.zip", 2, {"other.txt", "same.txt"}, "same.txt"},
+      {"case.tar", oneFileForBothCases ? 1 : 0,
+       oneFileForBothCases ? std::vector<std::string>{"Same.txt"} : std::vector<std::string>{"Same.txt", "same.TXT"},
+       "Same.txt"},
+      {"again.tar", 0, {"same.txt"}, "same.txt"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.File);
+    const TUnpacked u = UnpackBeside(dir / c.File, eoCreateDirs);
+    EXPECT_EQ(u.Failed, c.Failed);
+    ASSERT_EQ(artest::ListTree(u.Out), c.Names);
+    EXPECT_EQ(artest::ReadFile(u.Out + "\\" + c.First), "first");
   }
 }
 

@@ -352,7 +352,12 @@ TEST_F(SkyvaneE2E, ZipUpdatesUnpackAndBrokenOnesFailWithoutRecordingTheirVersion
   c.AddProgram("lib.exe", "Lib", "1.0");
   c.AddProgram("dev.exe", "Dev", "1.0");
   c.AddProgram("doc.exe", "Doc", "1.0");
+  // Its folder named in ANSI, as the installers write progs.kvr; beside it the folder that
+  // name reads as in the OEM code page.
+  c.AddProgram("mw.exe", "Müller Werkzeug", "1.0");
+  MakeDirs(c.ProgramDir("M³ller Werkzeug"));
   c.Serve("tool_update.zip", ReadAll(Fixture("update_infozip.zip")));
+  c.Serve("mw_update.zip", ReadAll(Fixture("update_infozip.zip")));
   c.Serve("lib_update.zip", ReadAll(Fixture("update_deflate64.zip")));
   c.Serve("crc_update.zip", ReadAll(Fixture("bad_crc.zip")));
   c.Serve("trav_update.zip", ReadAll(Fixture("traversal.zip")));
@@ -362,7 +367,7 @@ TEST_F(SkyvaneE2E, ZipUpdatesUnpackAndBrokenOnesFailWithoutRecordingTheirVersion
   // Python's zipfile marks the name doc/Übersicht.txt as UTF-8.
   c.Serve("doc_update.zip", ReadAll(Fixture("update_utf8_names.zip")));
   std::string index = "[self]\r\nnewver=1.2.0\r\n";
-  for (const char* p : {"tool", "lib", "crc", "trav", "dev", "doc"})
+  for (const char* p : {"tool", "lib", "crc", "trav", "dev", "doc", "mw"})
     index += std::string("[") + p +
              ".exe]\r\nnewver=2.0\r\nmodus=0\r\nupdurl=" + c.Url(std::string(p) + "_update.zip") + "\r\n";
   c.ServeIndex(index);
@@ -370,18 +375,19 @@ TEST_F(SkyvaneE2E, ZipUpdatesUnpackAndBrokenOnesFailWithoutRecordingTheirVersion
 
   Wizard w(c);
   ASSERT_NE(w.Window(), nullptr);
-  ASSERT_NO_FATAL_FAILURE(w.StartDownloads(6));
+  ASSERT_NO_FATAL_FAILURE(w.StartDownloads(7));
   ASSERT_TRUE(WaitUntil([&] { return w.Control("Fertig.") != nullptr; }, 60000));
   HWND summary = w.ListView(2);
-  ASSERT_EQ(ListViewItemCount(summary), 6);
+  ASSERT_EQ(ListViewItemCount(summary), 7);
   EXPECT_EQ(RowText(summary, 0, 1), "Fehler!");
   EXPECT_EQ(RowText(summary, 1, 1), "Erfolgreich");
   EXPECT_EQ(RowText(summary, 2, 1), "Fehler!");
   EXPECT_EQ(RowText(summary, 3, 1), "Erfolgreich");
   EXPECT_EQ(RowText(summary, 4, 1), "Fehler!");
   EXPECT_EQ(RowText(summary, 5, 1), "Erfolgreich");
+  EXPECT_EQ(RowText(summary, 6, 1), "Erfolgreich");
 
-  for (const char* p : {"Tool", "Lib"}) {
+  for (const char* p : {"Tool", "Lib", "Müller Werkzeug"}) {
     std::string dir = c.ProgramDir(p);
     EXPECT_EQ(ReadAll(dir + "docs\\readme.txt").size(), 3300u) << p;
     EXPECT_EQ(ReadAll(dir + "lib\\x.dll").size(), 5000u) << p;
@@ -396,6 +402,8 @@ TEST_F(SkyvaneE2E, ZipUpdatesUnpackAndBrokenOnesFailWithoutRecordingTheirVersion
   EXPECT_EQ(c.Version(5), "1.0");
   EXPECT_EQ(c.Version(6), "2.0");
   EXPECT_EQ(ReadAll(c.ProgramDir("Doc") + "doc\\\334bersicht.txt"), "\303\234bersicht der Neuerungen\r\n");
+  EXPECT_EQ(c.Version(7), "2.0");
+  EXPECT_FALSE(FileExists(c.ProgramDir("M³ller Werkzeug") + "tool.exe"));
   EXPECT_EQ(ReadAll(c.ProgramDir("Crc") + "crc.exe"), crcOld);
   EXPECT_TRUE(FileExists(c.ProgramDir("Trav") + "good.txt"));
   EXPECT_FALSE(FileExists(c.ProgramDir("Trav") + "..\\evil.txt"));

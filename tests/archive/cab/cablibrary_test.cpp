@@ -202,6 +202,20 @@ TEST(CabinetExtraction, NamesThatLeaveTheBaseFolderAreRefusedOnce) {
   EXPECT_FALSE(os::FileExists("C:\\evil.txt"));
 }
 
+// Without their folders two names land on one file: the later entry fails and does not
+// replace the earlier one's file.
+TEST(CabinetExtraction, AFlatNameAnEarlierEntryWroteFailsTheLaterOne) {
+  artest::TempFolder dir;
+  TReader r(CopyIn(dir, "mszip.cab", "sub\\deep\\data.bin", "sub\\deepxxx\\a.txt"));
+  os::MakeDirectory(dir / "flat");
+  r.Extract(dir / "flat", 0);
+  EXPECT_EQ(artest::ListTree(dir / "flat"), (Strings{"a.txt", "readme.txt"}));
+  EXPECT_TRUE(artest::ReadFile(dir / "flat\\a.txt") == "hello\n");
+  ASSERT_EQ(r.Failures.size(), 1u);
+  EXPECT_EQ(r.Failures[0].Name, "sub\\deepxxx\\a.txt");
+  EXPECT_EQ(r.Failures[0].Class, ecFileCreateError);
+}
+
 TEST(CabinetExtraction, HooksAttributesAndEntriesThatAreGone) {
   artest::TempFolder dir;
   // a.txt's attributes (0x20) become executable, UTF-8 name, read-only.

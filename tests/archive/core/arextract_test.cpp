@@ -263,25 +263,32 @@ TEST_F(Extraction, PrepareOutputPathRefusesEscapingNamesForEveryFormat) {
   EXPECT_TRUE(TArArchive::IsConfinedName(".\\x", eoRestorePath));
 }
 
-// The folder the caller gives is converted from the OEM code page once; a second
-// extraction must not convert the converted name again.
-TEST_F(Extraction, TheFolderIsConvertedFromOemOnlyOnce) {
-  const std::string oemName = "o\x81";
-  const std::string ansiName = os::OemTextToAnsi(oemName);
-  // Where the code pages differ, converting twice must name another folder, or the
-  // test could not tell once from twice.
-  if (ansiName != oemName && os::OemTextToAnsi(ansiName) == ansiName)
-    GTEST_SKIP() << "this code page maps the converted name onto itself";
-  os::MakeDirectory(folder / oemName);
-  os::MakeDirectory(folder / ansiName);
-  auto a = Open({"a.txt|1"});
-  a->SetBaseDirectory(folder / oemName);
-  a->ExtractByMasks("*.*");
-  EXPECT_EQ(a->BaseDirectory(), folder / ansiName);
-  EXPECT_NO_THROW(a->ExtractByMasks("*.*"));
-  EXPECT_EQ(a->BaseDirectory(), folder / ansiName);
-  EXPECT_TRUE(os::FileExists(folder / ansiName + "\\a.txt"));
-  EXPECT_TRUE(failures.empty());
+// The folder the caller names is the folder used, also where its OEM reading names another
+// folder beside it. Only a folder that is not there as given is read as OEM text, once: a
+// second extraction must not convert the converted name again.
+TEST_F(Extraction, TheFolderAsGivenIsUsedAndOnlyAMissingOneIsReadAsOem) {
+  std::string given;
+  ASSERT_TRUE(os::Utf8ToFileText("M\xC3\xBCller", given));
+  const std::string oemReading = os::OemTextToAnsi(given);
+  if (oemReading == given) GTEST_SKIP() << "the code pages read this name alike";
+  for (const bool goneBeforeTheWalk : {false, true}) {
+    SCOPED_TRACE(goneBeforeTheWalk ? "gone before the walk" : "there as given");
+    artest::RemoveTree(folder / given);
+    artest::RemoveTree(folder / oemReading);
+    os::MakeDirectory(folder / given);
+    os::MakeDirectory(folder / oemReading);
+    auto a = Open({"a.txt|1"});
+    a->SetBaseDirectory(folder / given);
+    if (goneBeforeTheWalk) artest::RemoveTree(folder / given);
+    const std::string used = folder / (goneBeforeTheWalk ? oemReading : given);
+    for (int walk = 0; walk < 2; ++walk) {
+      EXPECT_NO_THROW(a->ExtractByMasks("*.*"));
+      EXPECT_EQ(a->BaseDirectory(), used);
+    }
+    EXPECT_EQ(artest::ListTree(used), std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(artest::ListTree(folder / (goneBeforeTheWalk ? given : oemReading)), std::vector<std::string>{});
+    EXPECT_TRUE(failures.empty());
+  }
 }
 
 }  // namespace

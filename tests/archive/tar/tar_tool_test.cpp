@@ -50,6 +50,50 @@ TEST(TarTools, EveryRegularFileOfTheirArchivesComesOutFlatAndByteIdentical) {
   }
 }
 
+// Where names land without their folders, the first of 10,000 files named alike stays and
+// every later one fails; an appended newer version of the same entry replaces the older.
+TEST(TarTools, FilesOfOneNameFromManyFoldersComeOutOnceAndTheOthersFail) {
+  artest::TempFolder dir;
+  ASSERT_EQ(tooltest::Run(dir.Path(), R"(
+python3 -c "
+import os
+for i in range(10000):
+    os.makedirs('src/d%05d' % i)
+    open('src/d%05d/same.txt' % i, 'w').write('copy %d\n' % i)
+"
+tar --format=gnu -cf gnu.tar -C src .
+tar --format=posix -cf posix.tar -C src .
+bsdtar -cf bsd.tar -C src .
+mkdir up && echo old > up/same.txt
+tar -cf gnu-appended.tar -C up same.txt && bsdtar -cf bsd-appended.tar -C up same.txt
+echo new > up/same.txt
+tar -rf gnu-appended.tar -C up same.txt && bsdtar -rf bsd-appended.tar -C up same.txt
+)"),
+            0);
+  const struct {
+    const char* File;
+    int32_t Failed;
+    const char* Kept;  // empty: the first entry the tool lists
+  } cases[] = {{"gnu.tar", 9999, ""},
+               {"posix.tar", 9999, ""},
+               {"bsd.tar", 9999, ""},
+               {"gnu-appended.tar", 0, "new\n"},
+               {"bsd-appended.tar", 0, "new\n"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.File);
+    std::string kept = c.Kept;
+    if (kept.empty()) {
+      std::string first = tooltest::Output("tar -tf '" + tooltest::Native(dir / c.File) + "' | grep -m1 same.txt");
+      while (!first.empty() && first.back() == '\n') first.pop_back();
+      ASSERT_FALSE(first.empty());
+      kept = artest::ReadFile(dir / ("src\\" + first));
+    }
+    const std::string out = dir / (std::string(c.File) + ".out");
+    EXPECT_EQ(tooltest::UnpackAsTheClientDoes(dir / c.File, out), c.Failed);
+    EXPECT_TRUE(tooltest::FlatFiles(out) == (std::map<std::string, std::string>{{"same.txt", kept}}));
+  }
+}
+
 // GNU tar's incremental archives keep times where a POSIX header keeps a name prefix:
 // they reach no name.
 TEST(TarTools, GnuIncrementalArchivesListEveryFileUnderItsName) {
