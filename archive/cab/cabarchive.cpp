@@ -238,10 +238,7 @@ TArArchiveItem* TArCabArchive::NewItem(const std::string& fileName) {
   item->SourcePath = os::FullPath(fileName);
   const std::string name = NormalizeStoredName(fileName);
   std::string stored;
-  if (!AnsiToExactOem(name, stored)) {
-    if (!os::FileTextToUtf8(name, stored)) throw EArException("Name has neither an OEM nor a UTF-8 form");
-    item->Utf8Name = true;
-  }
+  item->Utf8Name = OemOrUtf8Name(name, stored);
   item->SetStoredName(stored);
   return item.release();
 }

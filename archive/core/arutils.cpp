@@ -169,6 +169,12 @@ bool AnsiToExactOem(const std::string& ansi, std::string& oem) {
   return os::OemTextToAnsi(oem) == ansi;
 }
 
+bool OemOrUtf8Name(const std::string& ansi, std::string& stored) {
+  if (AnsiToExactOem(ansi, stored)) return false;
+  if (!os::FileTextToUtf8(ansi, stored)) throw EArException("Name has neither an OEM nor a UTF-8 form");
+  return true;
+}
+
 // ---- wildcards -----------------------------------------------------------------------
 
 bool IsWildMatch(const std::string& s, int32_t sPos, const std::string& mask, int32_t mPos) {

@@ -58,6 +58,9 @@ bool ArSetFileAttributes(const std::string& fileName, uint32_t attributes);
 // character has no exact form there (the conversion would put a substitute or a lookalike
 // in its place).
 bool AnsiToExactOem(const std::string& ansi, std::string& oem);
+// The stored name of formats that can mark a name as UTF-8: OEM text where the name has an
+// exact OEM form (false), else UTF-8 (true). Raises EArException for a name with neither.
+bool OemOrUtf8Name(const std::string& ansi, std::string& stored);
 
 bool IsWildMatch(const std::string& s, int32_t sPos, const std::string& mask, int32_t mPos);
 bool MatchFileMask(const std::string& name, const std::string& mask);

@@ -66,11 +66,7 @@ bool TArZipItem::NameDecodes() const {
 
 void TArZipItem::SetFileSystemName(const std::string& name) {
   std::string stored = name;
-  bool utf8 = false;
-  if (os::FileApisAreAnsi() && !AnsiToExactOem(name, stored)) {
-    if (!os::FileTextToUtf8(name, stored)) throw EArException("Name has neither an OEM nor a UTF-8 form");
-    utf8 = true;
-  }
+  const bool utf8 = os::FileApisAreAnsi() && OemOrUtf8Name(name, stored);
   SetStoredName(stored);
   SetGpFlags(static_cast<uint16_t>(utf8 ? GpFlags() | kZipUtf8Flag : GpFlags() & ~kZipUtf8Flag));
   // Info-ZIP's unzip reads the name of an entry made on a FAT system as OEM text even where
